@@ -1,0 +1,18 @@
+// The two firmware images shipped among the resources, and the reading of their headers.
+#pragma once
+
+#include <string>
+
+#include "model/FirmFileData.h"
+
+inline constexpr char kKernelImageBaseName[] = "R7360500";
+inline constexpr char kNormalImageBaseName[] = "R7360501";
+inline constexpr char kImageExtension[] = "121";
+inline constexpr char kTargetRevision[] = "1.21";
+
+// "%@.%@" of a base name and the extension.
+std::string firmwareFileName(const std::string& baseName);
+
+// Fills the kernel record first, then the normal one, from the image headers.
+// A missing image leaves its record untouched.
+void getFwFileInfo(FirmFileData& kernel, FirmFileData& normal);

@@ -1,0 +1,103 @@
+// The seam between the platform layer and the operating system. One backend is chosen
+// at process start: the simulator (platform/sim) or real drives (platform/linux).
+// Nothing above platform/ sees a backend directly.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/IOTypes.h"
+#include "platform/SCSITaskLib.h"
+
+namespace platform {
+
+// One SCSI command as the task hands it to the backend.
+struct ScsiCommand {
+    std::array<std::uint8_t, 16> cdb{};
+    std::uint8_t cdbLength = 0;               // 6, 10, 12 or 16
+    std::uint8_t direction = kSCSIDataTransfer_NoDataTransfer;
+    std::uint8_t* data = nullptr;             // the one range, or null
+    std::uint32_t dataLength = 0;             // length of the range
+    std::uint64_t transferCount = 0;          // bytes the task asks to move
+    std::uint32_t timeoutMs = 0;
+};
+
+struct ScsiOutcome {
+    SCSITaskStatus status = kSCSITaskStatus_GOOD;
+    SCSI_Sense_Data sense{};                  // meaningful on CHECK CONDITION
+    std::uint64_t realizedCount = 0;
+};
+
+// An open path to one drive's task device: exclusive access and command execution.
+// Destroying it gives back whatever it holds (exclusive access included).
+class TaskChannel {
+public:
+    virtual ~TaskChannel() = default;
+    virtual IOReturn obtainExclusiveAccess() = 0;
+    virtual IOReturn releaseExclusiveAccess() = 0;
+    // False when the backend refuses to make a task (fault injection).
+    virtual bool canCreateTask() { return true; }
+    // kIOReturnSuccess when the command reached the drive and `out` holds its answer;
+    // an error code when it could not be delivered.
+    virtual IOReturn execute(const ScsiCommand& command, ScsiOutcome& out) = 0;
+};
+
+// One drive as the backend knows it. Steps of the interface chain can each fail.
+class DeviceNode {
+public:
+    virtual ~DeviceNode() = default;
+    // Stable identity while the drive is attached (a file name, a sysfs path).
+    virtual std::string key() const = 0;
+    virtual IOReturn className(std::string& out) const = 0;
+    virtual IOReturn createPlugIn() = 0;
+    virtual HRESULT queryMMCInterface() = 0;
+    // Null when no task device interface can be had.
+    virtual std::unique_ptr<TaskChannel> openTaskChannel() = 0;
+};
+
+// What a disc (a disk, in the registry's words) tells about itself.
+struct DiskDescription {
+    std::string bsdName;                      // unique per disk, e.g. "sr0" or a drive file name
+    std::optional<std::string> volumeName;
+    std::optional<std::string> deviceModel;
+};
+
+// Hot-plug events gathered from a backend source.
+struct HotplugEvents {
+    std::vector<std::shared_ptr<DeviceNode>> published;
+    std::vector<std::shared_ptr<DeviceNode>> terminated;
+    std::vector<DiskDescription> disksAppeared;
+    std::vector<DiskDescription> disksDisappeared;
+};
+
+// A readable file descriptor that, when ready, yields hot-plug events.
+class EventSource {
+public:
+    virtual ~EventSource() = default;
+    virtual int fd() const = 0;
+    virtual void drain(HotplugEvents& out) = 0;
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual std::string name() const = 0;
+    // Every attached authoring device (MMC, peripheral type 5), in a stable order.
+    virtual std::vector<std::shared_ptr<DeviceNode>> authoringDevices() = 0;
+    // Drive arrivals and removals.
+    virtual std::unique_ptr<EventSource> createDeviceEventSource() = 0;
+    // Discs appearing and disappearing.
+    virtual std::unique_ptr<EventSource> createDiskEventSource() = 0;
+    // Discs present now (reported when disc callbacks are registered).
+    virtual std::vector<DiskDescription> presentDisks() = 0;
+};
+
+// The process's backend. install() is called once at start (tests may call it again).
+void installBackend(std::shared_ptr<Backend> backend);
+Backend& backend();  // aborts with a message when none is installed
+std::shared_ptr<Backend> currentBackend();
+
+}  // namespace platform
