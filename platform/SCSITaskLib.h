@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/IOTypes.h"
 
@@ -118,6 +120,14 @@ struct LiveInterfaces {
     friend bool operator==(const LiveInterfaces&, const LiveInterfaces&) = default;
 };
 LiveInterfaces liveInterfaces();
+// Every creation, release and exclusive-access change of the chain, in order, e.g.
+// "plugin.create", "mmc.create", "taskdevice.create", "exclusive.obtain", "task.create",
+// "task.execute", "task.release", "exclusive.release", "taskdevice.release", "mmc.release",
+// "plugin.destroy".
+// Recording starts with the first clearInterfaceTrace() (tests), so a long-running program
+// keeps nothing.
+std::vector<std::string> interfaceTrace();
+void clearInterfaceTrace();
 }  // namespace testing
 
 }  // namespace platform

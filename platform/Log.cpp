@@ -1,0 +1,56 @@
+#include "platform/Log.h"
+
+#include <syslog.h>
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+namespace platform {
+namespace {
+
+std::mutex sinkMutex;
+LogSink& sink() {
+    static LogSink instance;
+    return instance;
+}
+std::atomic<bool> syslogEnabled{true};
+
+}  // namespace
+
+void logLine(LogLevel level, const char* function, int line, const std::string& message) {
+    std::string text = message;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    char prefix[256];
+    std::snprintf(prefix, sizeof prefix, "%s(%d) %s ", function ? function : "?", line,
+                  level == LogLevel::Error ? "[ERR]" : "[WAR]");
+    std::string full = prefix + text;
+    std::fprintf(stderr, "%s\n", full.c_str());
+    if (syslogEnabled.load()) syslog(level == LogLevel::Error ? LOG_ERR : LOG_WARNING, "%s", full.c_str());
+    std::lock_guard lock(sinkMutex);
+    if (sink()) sink()(level, full);
+}
+
+void logFormat(LogLevel level, const char* function, int line, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::vector<char> buffer(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
+    if (length > 0) std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    va_end(args);
+    logLine(level, function, line, buffer.data());
+}
+
+void setLogSink(LogSink newSink) {
+    std::lock_guard lock(sinkMutex);
+    sink() = std::move(newSink);
+}
+
+void setSyslogEnabled(bool enabled) { syslogEnabled = enabled; }
+
+}  // namespace platform
