@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/Log.h"
+#include "platform/NamedLock.h"
+#include "platform/NotificationCenter.h"
+
+using namespace platform;
+
+TEST(NotificationCenterTest, DeliversSynchronouslyOnThePostingThreadWithItsObject) {
+    NotificationCenter center;
+    int token = 0;
+    std::vector<std::optional<std::int64_t>> seen;
+    std::thread::id deliveredOn;
+    center.addObserver(&token, "appearedDeviceNotify", [&](const Notification& n) {
+        seen.push_back(n.object);
+        deliveredOn = std::this_thread::get_id();
+    });
+    std::thread poster([&] { center.post("appearedDeviceNotify", 1); });
+    std::thread::id posterId = poster.get_id();
+    poster.join();
+    EXPECT_EQ(deliveredOn, posterId);
+    center.post("appearedDeviceNotify");
+    center.post("otherNotify", 5);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], 1);
+    EXPECT_EQ(seen[1], std::nullopt);
+    center.removeObserver(&token);
+    center.post("appearedDeviceNotify", 3);
+    EXPECT_EQ(seen.size(), 2u);
+}
+
+TEST(NotificationCenterTest, ObserverMayPostAndRegisterFromItsHandler) {
+    NotificationCenter center;
+    int a = 0, b = 0;
+    int inner = 0;
+    center.addObserver(&a, "first", [&](const Notification&) {
+        center.addObserver(&b, "second", [&](const Notification&) { ++inner; });
+        center.post("second");
+    });
+    center.post("first");
+    EXPECT_EQ(inner, 1);
+}
+
+TEST(NamedLockTest, SameNameSameLockAndRecursive) {
+    EXPECT_EQ(&namedLock("SYNC_LISTING"), &namedLock("SYNC_LISTING"));
+    EXPECT_NE(&namedLock("SYNC_LISTING"), &namedLock("SYNC_CURRENTDEVICE"));
+    SyncScope outer("SYNC_LISTING");
+    SyncScope again("SYNC_LISTING");  // would deadlock if not recursive
+    std::atomic<bool> got{true};
+    std::thread other([&] { got = namedLock("SYNC_LISTING").try_lock(); });
+    other.join();
+    EXPECT_FALSE(got);
+}
+
+TEST(LogTest, LinesCarryFunctionLineAndLevel) {
+    setSyslogEnabled(false);
+    std::vector<std::string> lines;
+    setLogSink([&](LogLevel, const std::string& line) { lines.push_back(line); });
+    ::testing::internal::CaptureStderr();
+    logFormat(LogLevel::Error, "USBDeviceManager::start", 42, "set notify I/O First Match(%08x)", 0xe00002bcu);
+    logLine(LogLevel::Warning, "GetDeviceInfo", 7, "ObtainExclusiveAccess failed.(1) (0x00000001)\n");
+    std::string err = ::testing::internal::GetCapturedStderr();
+    setLogSink(nullptr);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "USBDeviceManager::start(42) [ERR] set notify I/O First Match(e00002bc)");
+    EXPECT_EQ(lines[1], "GetDeviceInfo(7) [WAR] ObtainExclusiveAccess failed.(1) (0x00000001)");
+    EXPECT_EQ(err, lines[0] + "\n" + lines[1] + "\n");
+}
