@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     // Reads up to `length` bytes at `offset`; shorter at the end of the file.
     std::vector<std::uint8_t> readAt(std::uint64_t offset, std::uint32_t length) const;
+    // As readAt, but none when the handle is closed or the read fails.
+    std::optional<std::vector<std::uint8_t>> tryReadAt(std::uint64_t offset, std::uint32_t length) const;
     void close();
 
 private:

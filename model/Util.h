@@ -34,8 +34,9 @@ public:
     static OptionalText convertToString(const std::uint8_t* bytes, std::int32_t offset, std::int32_t length);
     static void closeFile(std::unique_ptr<FileHandle>& handle);
 
-    // The folder searched for resources: the override if set, else "resources" beside
-    // the executable, else <prefix>/share/kestory-drive-updater.
+    // The folder searched for resources: the override if set, else
+    // <folder of the executable>/../share/kestory-drive-updater when it exists, else the
+    // installed <prefix>/share/kestory-drive-updater. Names with '/' or ".." are refused.
     static OptionalText resourceDirectory();
     // Tests point resource lookup elsewhere; std::nullopt restores the default.
     static void setResourceDirectoryOverride(OptionalText directory);

@@ -1,0 +1,74 @@
+#include "model/FirmwareImageFormat.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace image_format {
+
+namespace {
+
+constexpr std::size_t kCoveredLengthOffset = 8;
+constexpr std::size_t kCrcOffset = 12;
+
+constexpr std::array<std::uint32_t, 256> makeCrcTable()
+{
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1U) ? (0xEDB88320U ^ (c >> 1)) : (c >> 1);
+        table[n] = c;
+    }
+    return table;
+}
+
+constexpr auto kCrcTable = makeCrcTable();
+
+void putLittleEndian(std::span<std::uint8_t> out, std::size_t at, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4; ++i)
+        out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::uint32_t getLittleEndian(std::span<const std::uint8_t> in, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value |= static_cast<std::uint32_t>(in[at + i]) << (8 * i);
+    return value;
+}
+
+}  // namespace
+
+std::uint32_t crc32(std::span<const std::uint8_t> bytes)
+{
+    std::uint32_t c = 0xFFFFFFFFU;
+    for (const std::uint8_t b : bytes)
+        c = kCrcTable[(c ^ b) & 0xFFU] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFU;
+}
+
+void sealImage(std::span<std::uint8_t> image, std::uint32_t coveredLength)
+{
+    if (coveredLength < kSealedRegionStart || image.size() < coveredLength)
+        return;  // nothing sensible to seal; verifySeal will refuse the image
+    std::fill(image.begin(), image.begin() + kSealedRegionStart, std::uint8_t{0});
+    std::memcpy(image.data(), kSealMagic, sizeof kSealMagic);
+    putLittleEndian(image, kCoveredLengthOffset, coveredLength);
+    putLittleEndian(image, kCrcOffset,
+                    crc32(image.subspan(kSealedRegionStart, coveredLength - kSealedRegionStart)));
+}
+
+bool verifySeal(std::span<const std::uint8_t> image)
+{
+    if (image.size() < kSealedRegionStart || std::memcmp(image.data(), kSealMagic, sizeof kSealMagic) != 0)
+        return false;
+    const std::uint32_t covered = getLittleEndian(image, kCoveredLengthOffset);
+    if (covered < kSealedRegionStart || covered > image.size())
+        return false;
+    return getLittleEndian(image, kCrcOffset) ==
+           crc32(image.subspan(kSealedRegionStart, covered - kSealedRegionStart));
+}
+
+}  // namespace image_format

@@ -1,0 +1,38 @@
+#include "model/FirmwareImages.h"
+
+#include "model/FirmwareImageFormat.h"
+#include "model/Util.h"
+
+namespace {
+
+void readImageHeader(const std::string& baseName, FirmFileData& record)
+{
+    std::unique_ptr<FileHandle> handle = Util::openFile(firmwareFileName(baseName));
+    if (!handle)
+        return;
+    record.setIsFileExists(true);
+    using namespace image_format;
+    const auto field = [&](std::size_t offset, std::size_t length) {
+        return Util::readFileWithUTF8String(*handle, offset, static_cast<std::int32_t>(length));
+    };
+    record.setProduct(field(kProductOffset, kProductLength));
+    record.setRevision(field(kRevisionOffset, kRevisionLength));
+    record.setDate(field(kDateOffset, kDateLength));
+    record.setHard_version(field(kHardVersionOffset, kHardVersionLength));
+    record.setKrnl_version(field(kKernelVersionOffset, kKernelVersionLength));
+    record.setDest_version(field(kDestVersionOffset, kDestVersionLength));
+    Util::closeFile(handle);
+}
+
+}  // namespace
+
+std::string firmwareFileName(const std::string& baseName)
+{
+    return baseName + "." + kImageExtension;
+}
+
+void getFwFileInfo(FirmFileData& kernel, FirmFileData& normal)
+{
+    readImageHeader(kKernelImageBaseName, kernel);
+    readImageHeader(kNormalImageBaseName, normal);
+}
