@@ -1,0 +1,73 @@
+#include "drive/CommandFrame.h"
+
+#include <cassert>
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "drive/STUCMethod.h"
+#include "platform/Log.h"
+
+namespace drive {
+namespace {
+
+struct TaskRelease {
+    void operator()(platform::SCSITaskInterface* task) const { task->Release(); }
+};
+using TaskHolder = std::unique_ptr<platform::SCSITaskInterface, TaskRelease>;
+
+}  // namespace
+
+CommandOutcome runCommand(platform::SCSITaskDeviceInterface* interface, const CommandRequest& request) {
+    assert(interface != NULL);
+    CommandOutcome outcome;
+
+    TaskHolder task(interface->CreateSCSITask());
+    if (!task) {
+        std::fputs("CreateSCSITask returned NULL.\n", stderr);
+        return outcome;
+    }
+    if (request.banner) std::fputs(request.banner, stderr);
+
+    std::unique_ptr<platform::IOVirtualRange> range;
+    if (request.data) {
+        range.reset(new (std::nothrow) platform::IOVirtualRange{request.data, request.dataLength});
+        if (!range) {
+            std::fputs("Could not malloc an IOVirtualRange\n", stderr);
+            return outcome;
+        }
+    }
+
+    platform::IOReturn result = task->SetCommandDescriptorBlock(request.cdb.data(), request.cdbLength);
+    if (result != platform::kIOReturnSuccess)
+        KDU_LOG_ERR(request.function, "Error setting CDB. (0x%08x)\n", static_cast<unsigned>(result));
+
+    result = range ? task->SetScatterGatherEntries(range.get(), 1, request.dataLength, request.direction)
+                   : task->SetScatterGatherEntries(nullptr, 0, 0, platform::kSCSIDataTransfer_NoDataTransfer);
+    if (result != platform::kIOReturnSuccess)
+        KDU_LOG_ERR(request.function, "Error setting scatter-gather entries. (0x%08x)\n",
+                    static_cast<unsigned>(result));
+
+    result = task->SetTimeoutDuration(kCommandTimeoutMs);
+    if (result != platform::kIOReturnSuccess)
+        KDU_LOG_ERR(request.function, "Error setting timeout. (0x%08x)\n", static_cast<unsigned>(result));
+
+    std::fputs(request.requestLine, stderr);
+
+    result = task->ExecuteTaskSync(&outcome.sense, &outcome.status, &outcome.realizedCount);
+    outcome.ran = true;
+    outcome.executed = result == platform::kIOReturnSuccess;
+    if (!outcome.executed) {
+        KDU_LOG_ERR(request.function, "Error executing task. (0x%08x)\n", static_cast<unsigned>(result));
+        outcome.status = platform::kSCSITaskStatus_DeliveryFailure;
+    }
+    return outcome;
+}
+
+void printStatusAndCount(const CommandOutcome& outcome) {
+    std::fprintf(stderr, "taskStatus[0x%08x]\n", outcome.status);
+    std::fprintf(stderr, "transferCountLo[%u]\n", static_cast<std::uint32_t>(outcome.realizedCount));
+}
+
+}  // namespace drive

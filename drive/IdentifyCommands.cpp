@@ -1,0 +1,131 @@
+// INQUIRY, TEST UNIT READY and READ BUFFER: who the drive is and what state it is in.
+#include <array>
+#include <cassert>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "drive/CommandFrame.h"
+#include "drive/STUCMethod.h"
+#include "model/Util.h"
+
+namespace {
+
+using platform::SCSI_Sense_Data;
+
+constexpr std::size_t kDataInSize = 256;
+
+constexpr std::uint8_t kSenseKeyNotReady = 0x2;
+constexpr std::uint8_t kAscNotReady = 0x04;
+constexpr std::uint8_t kAscqInstallingFirmware = 0x12;
+
+constexpr std::uint16_t kTestUnitReadyInstalling = 0;
+constexpr std::uint16_t kTestUnitReadyOtherSense = 1;
+constexpr std::uint16_t kTestUnitReadyNoVerdict = 0xFFFF;
+
+// What "%.Ns" makes of the bytes at `offset`: up to the first zero, at most `width`.
+std::string fieldText(const std::uint8_t* buffer, std::size_t offset, std::size_t width) {
+    const char* start = reinterpret_cast<const char*>(buffer + offset);
+    return std::string(start, strnlen(start, width));
+}
+
+// The progress value sits in the sense-key-specific bytes, low byte first as this drive sends it.
+std::uint32_t progressOf(const SCSI_Sense_Data& sense) {
+    return static_cast<std::uint32_t>(sense[16] | sense[17] << 8);
+}
+
+bool isInstallingFirmware(const SCSI_Sense_Data& sense) {
+    return (sense[2] & 0x0F) == kSenseKeyNotReady && sense[12] == kAscNotReady && sense[13] == kAscqInstallingFirmware;
+}
+
+}  // namespace
+
+void CommandInquiry(platform::SCSITaskDeviceInterface* interface, DeviceData* record) {
+    assert(interface != NULL);
+    std::array<std::uint8_t, kDataInSize> data{};
+    drive::CommandRequest request;
+    request.function = "CommandInquiry";
+    request.cdb = {0x12, 0x00, 0x00, 0x00, 0x38, 0x00};
+    request.cdbLength = 6;
+    request.data = data.data();
+    request.dataLength = data.size();
+    request.direction = platform::kSCSIDataTransfer_FromTargetToInitiator;
+    request.requestLine = "Requesting Inquiry data\n";
+
+    const drive::CommandOutcome outcome = drive::runCommand(interface, request);
+    if (!outcome.ran) return;
+
+    if (outcome.good()) {
+        if (record == nullptr) return;
+        record->setVendor(fieldText(data.data(), 8, 8));
+        record->setProduct(fieldText(data.data(), 16, 16));
+        record->setRevision(fieldText(data.data(), 32, 4));
+        record->setDate(fieldText(data.data(), 36, 9));
+        // A drive in its kernel mode reports the revision "0000".
+        record->setDriveMode(*record->revision() == "0000" ? 1 : 0);
+    } else if (outcome.checkCondition()) {
+        PrintSenseString(&outcome.sense, false);
+    } else {
+        std::fprintf(stderr, "taskStatus = 0x%08x\n", outcome.status);
+    }
+}
+
+std::uint16_t CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface, DeviceData* record,
+                                   bool* discPresentOut, std::uint32_t* progressOut) {
+    assert(interface != NULL);
+    drive::CommandRequest request;
+    request.function = "CommandTestUnitReady";
+    request.cdb = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    request.cdbLength = 6;
+    request.requestLine = "Requesting TEST UNIT READY data\n";
+
+    const drive::CommandOutcome outcome = drive::runCommand(interface, request);
+    if (!outcome.ran) return kTestUnitReadyNoVerdict;
+
+    if (outcome.executed && progressOut != nullptr) *progressOut = progressOf(outcome.sense);
+
+    std::uint16_t result = kTestUnitReadyNoVerdict;
+    if (outcome.checkCondition()) {
+        PrintSenseString(&outcome.sense, false);
+        if (progressOut != nullptr)
+            result = isInstallingFirmware(outcome.sense) ? kTestUnitReadyInstalling : kTestUnitReadyOtherSense;
+    } else if (!outcome.good()) {
+        std::fprintf(stderr, "taskStatus = 0x%08x\n", outcome.status);
+    }
+
+    const bool discPresent = Util::isPresenceOfDisc(outcome.sense);
+    if (discPresentOut != nullptr) *discPresentOut = discPresent;
+    if (record != nullptr) record->setIsPresenceDisc(discPresent);
+    return result;
+}
+
+std::int32_t CommandReadBufferForDevice(platform::SCSITaskDeviceInterface* interface, DeviceData* record) {
+    assert(interface != NULL);
+    std::array<std::uint8_t, kDataInSize> data{};
+    drive::CommandRequest request;
+    request.function = "CommandReadBufferForDevice";
+    // READ BUFFER(10), data mode, buffer 0xF1, offset 0, allocation length 48; handed over as 12 bytes.
+    request.cdb = {0x3C, 0x02, 0xF1, 0x00, 0x00, 0x00, 0x00, 0x00, 0x30, 0x00, 0x00, 0x00};
+    request.cdbLength = 12;
+    request.data = data.data();
+    request.dataLength = data.size();
+    request.direction = platform::kSCSIDataTransfer_FromTargetToInitiator;
+    request.requestLine = "Requesting read buffer\n";
+
+    const drive::CommandOutcome outcome = drive::runCommand(interface, request);
+    if (!outcome.ran) return -1;
+    drive::printStatusAndCount(outcome);
+
+    if (outcome.good()) {
+        if (record != nullptr) {
+            record->setHard_version(Util::convertToString(data.data(), 16, 8));
+            record->setKrnl_version(Util::convertToString(data.data(), 24, 8));
+            record->setDest_version(Util::convertToString(data.data(), 32, 8));
+            record->setJudgeKrnl(Util::convertToString(data.data(), 40, 4));
+        }
+        return 0;
+    }
+    if (outcome.checkCondition()) PrintSenseString(&outcome.sense, false);
+    return -1;
+}

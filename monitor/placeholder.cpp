@@ -1,2 +1,0 @@
-// Placeholder until this layer has sources of its own.
-namespace { [[maybe_unused]] int kdu_monitor_placeholder = 0; }
