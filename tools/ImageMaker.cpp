@@ -1,0 +1,104 @@
+#include "tools/ImageMaker.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "model/FirmwareImageFormat.h"
+
+namespace image_maker {
+
+namespace {
+
+bool putField(std::vector<std::uint8_t>& image, std::size_t offset, std::size_t width, const std::string& text)
+{
+    if (text.size() > width)
+        return false;
+    std::fill(image.begin() + offset, image.begin() + offset + width, std::uint8_t{0});
+    std::memcpy(image.data() + offset, text.data(), text.size());
+    return true;
+}
+
+// xorshift32: fixed output for a seed, so rebuilt images are byte-identical.
+void fillBody(std::vector<std::uint8_t>& image, std::uint32_t seed)
+{
+    std::uint32_t x = seed != 0 ? seed : 0x9E3779B9U;
+    for (std::size_t i = image_format::kHeaderLength; i < image.size(); ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        image[i] = static_cast<std::uint8_t>(x);
+    }
+}
+
+}  // namespace
+
+ImageSpec kernelImageSpec()
+{
+    ImageSpec spec;
+    spec.length = kKernelImageLength;
+    spec.sealedLength = image_format::kKernelImageSentLength;
+    spec.seed = 0x52373630U;
+    return spec;
+}
+
+ImageSpec normalImageSpec()
+{
+    ImageSpec spec;
+    spec.length = kNormalImageLength;
+    spec.seed = 0x52373631U;
+    return spec;
+}
+
+std::vector<std::uint8_t> makeImage(const ImageSpec& spec)
+{
+    using namespace image_format;
+    const std::size_t sealed = spec.sealedLength != 0 ? spec.sealedLength : spec.length;
+    if (spec.length < kHeaderLength || sealed > spec.length || sealed > UINT32_MAX)
+        return {};
+    std::vector<std::uint8_t> image(spec.length, 0);
+    fillBody(image, spec.seed);
+    const bool fits = putField(image, kProductOffset, kProductLength, spec.product) &&
+                      putField(image, kRevisionOffset, kRevisionLength, spec.revision) &&
+                      putField(image, kHardVersionOffset, kHardVersionLength, spec.hardVersion) &&
+                      putField(image, kKernelVersionOffset, kKernelVersionLength, spec.kernelVersion) &&
+                      putField(image, kDestVersionOffset, kDestVersionLength, spec.destVersion) &&
+                      putField(image, kDateOffset, kDateLength, spec.date);
+    if (!fits)
+        return {};
+    sealImage(image, static_cast<std::uint32_t>(sealed));
+    return image;
+}
+
+bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    const std::string temporary = path + ".tmp." + std::to_string(::getpid());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0)
+        ok = false;
+    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0)
+        return true;
+    const int saved = errno;
+    ::unlink(temporary.c_str());
+    errno = saved;
+    return false;
+}
+
+}  // namespace image_maker

@@ -1,0 +1,38 @@
+// Builds sample firmware images: header fields at their offsets, a deterministic body,
+// and the seal. Used by kdu-mkimage and by tests that need images of their own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace image_maker {
+
+struct ImageSpec {
+    std::size_t length = 0;
+    std::uint32_t sealedLength = 0;  // 0: the whole image
+    std::uint32_t seed = 1;          // body bytes
+    std::string product = "KESTORY BD-RW KVL-MT38 FW";
+    std::string revision = "1.21";
+    std::string date = "20261120";
+    std::string hardVersion = "MT38HW01";
+    std::string kernelVersion = "KRNL0101";
+    std::string destVersion = "DEST0001";
+};
+
+inline constexpr std::size_t kKernelImageLength = 98'304;
+// Deliberately neither a multiple of 32768 nor of 256: the last transfer is short and padded.
+inline constexpr std::size_t kNormalImageLength = 1'572'000;
+
+ImageSpec kernelImageSpec();
+ImageSpec normalImageSpec();
+
+// Empty when a field does not fit its width or the length cannot hold the header.
+std::vector<std::uint8_t> makeImage(const ImageSpec& spec);
+
+// Writes `bytes` to `path` through a temporary file and a rename, so no reader ever
+// sees half an image. False (with errno set) on failure.
+bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+}  // namespace image_maker
