@@ -35,9 +35,11 @@ RunLoop& CFRunLoopGetMain();
 void CFRunLoopRun();
 
 // Called once on the main thread before any other run-loop use, by a GUI front end
-// whose event loop stands in for the main run loop.
+// whose event loop stands in for the main run loop. Null goes back to the main thread's own.
 void installMainRunLoop(std::shared_ptr<RunLoop> loop);
-// A plain poll()-based run loop (the default for every thread).
+// A plain poll()-based run loop (the default for every thread). A stop() with no run in
+// progress ends its next run at once; removeSource() from another thread waits for a call
+// of that source in progress.
 std::shared_ptr<RunLoop> makePollRunLoop();
 
 }  // namespace platform

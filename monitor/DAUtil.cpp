@@ -1,0 +1,56 @@
+#include "monitor/DAUtil.h"
+
+#include "model/NotificationNames.h"
+#include "model/Util.h"
+#include "platform/Log.h"
+#include "platform/NamedLock.h"
+#include "platform/NotificationCenter.h"
+#include "platform/RunLoop.h"
+
+using namespace platform;
+
+DASessionRef gDASession = nullptr;
+std::atomic<bool> IsPresenceDiscsForAppLaunch{false};
+
+namespace {
+constexpr std::int64_t kDiskAppearedObject = 1;
+constexpr std::int64_t kDiskDisappearedObject = 3;
+}  // namespace
+
+DASessionRef DAUtil::session() { return gDASession; }
+
+void DAUtil::initSession() {
+    if (gDASession) return;
+    DASessionRef created = DASessionCreate();
+    if (!created) {
+        // The disc notices are lost for this run; drive notices still come.
+        KDU_LOG_ERR("DAUtil::initSession", "Couldn't create a disk session");
+        return;
+    }
+    gDASession = created;
+    DASessionScheduleWithRunLoop(gDASession, CFRunLoopGetCurrent());
+}
+
+void DAUtil::releaseSession() {
+    if (!gDASession) return;
+    DASessionUnscheduleFromRunLoop(gDASession, CFRunLoopGetCurrent());
+    DASessionRelease(gDASession);
+    gDASession = nullptr;
+}
+
+bool getDiscriptionInfo(DADiskRef disk) {
+    SyncScope sync("SYNC_GETDISCINFO");
+    std::optional<DADiskDescription> description = DADiskCopyDescription(disk);
+    if (!description || !description->volumeName) return false;
+    if (Util::isTargetModel(description->deviceModel)) IsPresenceDiscsForAppLaunch = true;
+    return true;
+}
+
+void diskAppearedCallback(DADiskRef disk, void* /*context*/) {
+    if (getDiscriptionInfo(disk)) NotificationCenter::defaultCenter().post(kAppearedDeviceNotify, kDiskAppearedObject);
+}
+
+void diskDisappearedCallback(DADiskRef disk, void* /*context*/) {
+    if (getDiscriptionInfo(disk))
+        NotificationCenter::defaultCenter().post(kDisappearedDeviceNotify, kDiskDisappearedObject);
+}
