@@ -1,0 +1,72 @@
+#include "platform/linux/LinuxDeviceNode.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+
+#include "platform/linux/LinuxTaskChannel.h"
+
+namespace platform {
+
+LinuxDeviceNode::LinuxDeviceNode(sysfs::Layout layout, sysfs::MmcDevice device)
+    : layout_(std::move(layout)), device_(std::move(device)) {}
+
+IOReturn LinuxDeviceNode::className(std::string& out) const {
+    if (auto driver = sysfs::driverOf(device_.key)) {
+        out = *driver;
+        return kIOReturnSuccess;
+    }
+    return std::filesystem::exists(device_.key) ? kIOReturnNotFound : kIOReturnNoDevice;
+}
+
+IOReturn LinuxDeviceNode::createPlugIn() {
+    return std::filesystem::exists(device_.key) ? kIOReturnSuccess : kIOReturnNoDevice;
+}
+
+HRESULT LinuxDeviceNode::queryMMCInterface() {
+    const auto type = sysfs::readAttribute(device_.key + "/type");
+    return type && sysfs::trimmed(*type) == "5" ? S_OK : E_NOINTERFACE;
+}
+
+std::unique_ptr<TaskChannel> LinuxDeviceNode::openTaskChannel() {
+    // Nothing is opened yet: the generic node is opened once, exclusively, when the
+    // drive is taken, since the kernel refuses an exclusive open beside any other.
+    struct stat st {};
+    if (::stat(sysfs::devicePath(layout_, device_.genericName).c_str(), &st) != 0) {
+        return nullptr;
+    }
+    return std::make_unique<LinuxTaskChannel>(layout_, device_.key, device_.genericName);
+}
+
+std::shared_ptr<DeviceNode> DeviceNodeCache::nodeFor(const sysfs::MmcDevice& device) {
+    const std::lock_guard lock(mutex_);
+    auto& node = nodes_[device.key];
+    if (!node || node->genericName() != device.genericName) {
+        node = std::make_shared<LinuxDeviceNode>(layout_, device);
+    }
+    return node;
+}
+
+void DeviceNodeCache::keepOnly(const std::vector<sysfs::MmcDevice>& present) {
+    std::set<std::string> keys;
+    for (const auto& device : present) {
+        keys.insert(device.key);
+    }
+    const std::lock_guard lock(mutex_);
+    std::erase_if(nodes_, [&](const auto& entry) { return !keys.contains(entry.first); });
+}
+
+std::shared_ptr<DeviceNode> DeviceNodeCache::forgetGeneric(const std::string& genericName) {
+    const std::lock_guard lock(mutex_);
+    for (auto it = nodes_.begin(); it != nodes_.end(); ++it) {
+        if (it->second->genericName() == genericName) {
+            std::shared_ptr<DeviceNode> node = it->second;
+            nodes_.erase(it);
+            return node;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace platform

@@ -1,0 +1,50 @@
+// One MMC drive as the kernel shows it, and the set of drives known to this process.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/Backend.h"
+#include "platform/linux/Sysfs.h"
+
+namespace platform {
+
+class LinuxDeviceNode : public DeviceNode {
+public:
+    LinuxDeviceNode(sysfs::Layout layout, sysfs::MmcDevice device);
+
+    std::string key() const override { return device_.key; }
+    const std::string& genericName() const { return device_.genericName; }
+    // The bound kernel driver ("sr").
+    IOReturn className(std::string& out) const override;
+    IOReturn createPlugIn() override;
+    HRESULT queryMMCInterface() override;
+    std::unique_ptr<TaskChannel> openTaskChannel() override;
+
+private:
+    sysfs::Layout layout_;
+    sysfs::MmcDevice device_;
+};
+
+// One node object per attached drive, shared by discovery and hot-plug, so a drive keeps
+// its identity (and its registry handle) from listing to removal.
+class DeviceNodeCache {
+public:
+    explicit DeviceNodeCache(sysfs::Layout layout) : layout_(std::move(layout)) {}
+
+    std::shared_ptr<DeviceNode> nodeFor(const sysfs::MmcDevice& device);
+    // Drops every drive not in `present` (removed while nobody watched).
+    void keepOnly(const std::vector<sysfs::MmcDevice>& present);
+    // The node of a generic node that went away, no longer cached; null when unknown.
+    std::shared_ptr<DeviceNode> forgetGeneric(const std::string& genericName);
+
+private:
+    sysfs::Layout layout_;
+    std::mutex mutex_;
+    std::map<std::string, std::shared_ptr<LinuxDeviceNode>> nodes_;  // by key
+};
+
+}  // namespace platform

@@ -1,0 +1,120 @@
+#include "platform/linux/LinuxTaskChannel.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/Log.h"
+#include "platform/linux/SgIo.h"
+
+namespace platform {
+namespace {
+
+// Whether the block device is mounted anywhere, for when its node cannot be opened to ask.
+bool isMounted(const std::string& nodePath) {
+    struct stat st {};
+    if (::stat(nodePath.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) {
+        return false;
+    }
+    std::ostringstream id;
+    id << major(st.st_rdev) << ':' << minor(st.st_rdev);
+    std::ifstream mounts("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(mounts, line)) {
+        // Field 3 is major:minor of the mounted device.
+        std::istringstream fields(line);
+        std::string mountId, parentId, device;
+        if (fields >> mountId >> parentId >> device && device == id.str()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+LinuxTaskChannel::LinuxTaskChannel(sysfs::Layout layout, std::string deviceKey, std::string genericName)
+    : layout_(std::move(layout)), deviceKey_(std::move(deviceKey)), genericName_(std::move(genericName)) {}
+
+LinuxTaskChannel::~LinuxTaskChannel() { releaseExclusiveAccess(); }
+
+IOReturn LinuxTaskChannel::obtainExclusiveAccess() {
+    if (generic_) {
+        return kIOReturnExclusiveAccess;
+    }
+    const std::string node = sysfs::devicePath(layout_, genericName_);
+    UniqueFd generic(::open(node.c_str(), O_RDWR | O_EXCL | O_NONBLOCK | O_CLOEXEC));
+    if (!generic) {
+        const int error = errno;
+        const IOReturn code = sgio::fromErrno(error);
+        if (code == kIOReturnNotPrivileged) {
+            KDU_LOG_ERR("LinuxTaskChannel::obtainExclusiveAccess",
+                        "cannot open %s for reading and writing (%s): the drive needs read-write access to "
+                        "its SCSI generic node",
+                        node.c_str(), std::strerror(error));
+        }
+        return code;
+    }
+    generic_ = std::move(generic);
+
+    if (const auto blockName = sysfs::blockNameOf(deviceKey_)) {
+        if (const IOReturn held = holdBlockNode(*blockName); held != kIOReturnSuccess) {
+            generic_.reset();
+            return held;
+        }
+        pollingPause_ = std::make_unique<MediaPollingPause>(layout_, *blockName);
+    }
+    return kIOReturnSuccess;
+}
+
+IOReturn LinuxTaskChannel::holdBlockNode(const std::string& blockName) {
+    const std::string node = sysfs::devicePath(layout_, blockName);
+    block_.reset(::open(node.c_str(), O_RDONLY | O_EXCL | O_NONBLOCK | O_CLOEXEC));
+    if (block_) {
+        return kIOReturnSuccess;
+    }
+    switch (errno) {
+        case EBUSY:
+            return kIOReturnBusy;  // mounted, or held by another program
+        case EACCES:
+        case EPERM:
+            // Not ours to open: still refuse a drive whose disc is mounted.
+            return isMounted(node) ? kIOReturnBusy : kIOReturnSuccess;
+        default:
+            return kIOReturnSuccess;  // no block node (yet): the generic hold stands alone
+    }
+}
+
+IOReturn LinuxTaskChannel::releaseExclusiveAccess() {
+    if (!generic_) {
+        return kIOReturnNotOpen;
+    }
+    pollingPause_.reset();
+    block_.reset();
+    generic_.reset();
+    return kIOReturnSuccess;
+}
+
+IOReturn LinuxTaskChannel::execute(const ScsiCommand& command, ScsiOutcome& out) {
+    out = ScsiOutcome{};
+    if (!generic_) {
+        out.status = kSCSITaskStatus_DeliveryFailure;
+        return kIOReturnNotOpen;
+    }
+    std::uint8_t sense[sgio::kSenseLength];
+    sg_io_hdr_t header;
+    if (const IOReturn built = sgio::buildHeader(command, sense, header); built != kIOReturnSuccess) {
+        out.status = kSCSITaskStatus_DeliveryFailure;
+        return built;
+    }
+    const int result = ::ioctl(generic_.get(), SG_IO, &header);
+    return sgio::mapResult(result, result < 0 ? errno : 0, header, out);
+}
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+// The task path to one drive: its SCSI generic node, held exclusively, and SG_IO.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/Backend.h"
+#include "platform/linux/MediaPollingPause.h"
+#include "platform/linux/Sysfs.h"
+#include "platform/linux/UniqueFd.h"
+
+namespace platform {
+
+class LinuxTaskChannel : public TaskChannel {
+public:
+    LinuxTaskChannel(sysfs::Layout layout, std::string deviceKey, std::string genericName);
+    ~LinuxTaskChannel() override;
+
+    // The generic node read-write and exclusive (a second holder is refused), then the
+    // block node exclusive (a mounted disc refuses it), then media polling off.
+    IOReturn obtainExclusiveAccess() override;
+    IOReturn releaseExclusiveAccess() override;
+    // One SG_IO on the held generic node.
+    IOReturn execute(const ScsiCommand& command, ScsiOutcome& out) override;
+
+private:
+    IOReturn holdBlockNode(const std::string& blockName);
+
+    sysfs::Layout layout_;
+    std::string deviceKey_;
+    std::string genericName_;
+    UniqueFd generic_;
+    UniqueFd block_;
+    std::unique_ptr<MediaPollingPause> pollingPause_;
+};
+
+}  // namespace platform

@@ -1,0 +1,18 @@
+// A device event as the kernel (or udev) reports it, detached from libudev.
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace platform {
+
+using DeviceProperties = std::map<std::string, std::string>;
+
+struct UEvent {
+    std::string action;     // "add", "remove", "change", ...
+    std::string subsystem;  // "scsi_generic", "block"
+    std::string sysname;    // "sg1", "sr0"
+    DeviceProperties properties;
+};
+
+}  // namespace platform
