@@ -1,0 +1,514 @@
+#include "platform/sim/DriveFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace sim {
+
+using nlohmann::json;
+
+namespace {
+
+constexpr char kExtension[] = ".json";
+
+// Checks a document against the expected shape and fills a DriveSpec. Every failure names
+// the file and the field, so a hand-edited drive file is quick to fix.
+class SpecReader {
+public:
+    SpecReader(const std::string& label, std::string& error) : label_(label), error_(error) {}
+
+    bool read(const json& doc, DriveSpec& spec) {
+        if (!doc.is_object()) return fail("(document)", "expected an object");
+        if (!onlyKeys(doc, "", {"identity", "readBuffer", "mode", "disc", "className", "timing", "faults", "install"}))
+            return false;
+        if (const json* identity = member(doc, "identity")) {
+            if (!object(*identity, "identity") ||
+                !onlyKeys(*identity, "identity.", {"vendor", "product", "revision", "date"}) ||
+                !text(*identity, "identity.", "vendor", 8, spec.vendor) ||
+                !text(*identity, "identity.", "product", 16, spec.product) ||
+                !text(*identity, "identity.", "revision", 4, spec.revision) ||
+                !text(*identity, "identity.", "date", 9, spec.date))
+                return false;
+        }
+        if (const json* versions = member(doc, "readBuffer")) {
+            if (!object(*versions, "readBuffer") ||
+                !onlyKeys(*versions, "readBuffer.", {"hard_version", "krnl_version", "dest_version", "judgeKrnl"}) ||
+                !text(*versions, "readBuffer.", "hard_version", 8, spec.hard_version) ||
+                !text(*versions, "readBuffer.", "krnl_version", 8, spec.krnl_version) ||
+                !text(*versions, "readBuffer.", "dest_version", 8, spec.dest_version) ||
+                !text(*versions, "readBuffer.", "judgeKrnl", 4, spec.judgeKrnl))
+                return false;
+        }
+        if (const json* mode = member(doc, "mode")) {
+            if (*mode == "normal") spec.mode = DriveMode::Normal;
+            else if (*mode == "kernel") spec.mode = DriveMode::Kernel;
+            else return fail("mode", "expected \"normal\" or \"kernel\"");
+        }
+        if (const json* disc = member(doc, "disc"); disc && !disc->is_null()) {
+            Disc d;
+            if (!object(*disc, "disc") || !onlyKeys(*disc, "disc.", {"volume"}) ||
+                !optionalText(*disc, "disc.", "volume", d.volume))
+                return false;
+            spec.disc = d;
+        }
+        if (!text(doc, "", "className", 127, spec.className)) return false;
+        if (const json* timing = member(doc, "timing")) {
+            if (!object(*timing, "timing") ||
+                !onlyKeys(*timing, "timing.", {"commandLatencyMs", "bytesPerSecond", "installMs"}) ||
+                !unsignedNumber(*timing, "timing.", "commandLatencyMs", spec.timing.commandLatencyMs) ||
+                !unsignedNumber(*timing, "timing.", "bytesPerSecond", spec.timing.bytesPerSecond) ||
+                !unsignedNumber(*timing, "timing.", "installMs", spec.timing.installMs))
+                return false;
+        }
+        if (const json* faults = member(doc, "faults"); faults && !readFaults(*faults, spec.faults)) return false;
+        if (const json* install = member(doc, "install"); install && !install->is_null()) {
+            InstallState state;
+            if (!object(*install, "install") ||
+                !onlyKeys(*install, "install.", {"startedAtMs", "durationMs", "resultRevision"}) ||
+                !signedNumber(*install, "install.", "startedAtMs", state.startedAtMs) ||
+                !unsignedNumber(*install, "install.", "durationMs", state.durationMs) ||
+                !optionalText(*install, "install.", "resultRevision", state.resultRevision))
+                return false;
+            spec.install = state;
+        }
+        return true;
+    }
+
+private:
+    bool readFaults(const json& faults, DriveFaults& out) {
+        const std::string p = "faults.";
+        if (!object(faults, "faults") ||
+            !onlyKeys(faults, p,
+                      {"plugin", "mmc", "taskDevice", "className", "exclusiveAccess", "release", "task", "modeChange",
+                       "writeBufferPiece", "commands", "installNeverEnds", "installRevision", "vanishAtCommand"}) ||
+            !code(faults, p, "plugin", out.plugIn) || !code(faults, p, "mmc", out.mmc) ||
+            !flag(faults, p, "taskDevice", out.taskDevice) || !code(faults, p, "className", out.className) ||
+            !flag(faults, p, "exclusiveAccess", out.exclusiveAccess) || !flag(faults, p, "release", out.release) ||
+            !flag(faults, p, "task", out.task) || !flag(faults, p, "installNeverEnds", out.installNeverEnds) ||
+            !optionalText(faults, p, "installRevision", out.installRevision) ||
+            !positive(faults, p, "vanishAtCommand", out.vanishAtCommand))
+            return false;
+        if (const json* modeChange = member(faults, "modeChange")) {
+            if (*modeChange == "toKernel") out.modeChangeToKernel = true;
+            else if (*modeChange == "toNormal") out.modeChangeToNormal = true;
+            else if (*modeChange == "both") out.modeChangeToKernel = out.modeChangeToNormal = true;
+            else return fail("faults.modeChange", "expected \"toKernel\", \"toNormal\" or \"both\"");
+        }
+        // A piece of either image refused by the drive: a command fault in short.
+        std::optional<std::uint32_t> piece;
+        if (!positive(faults, p, "writeBufferPiece", piece)) return false;
+        if (piece) {
+            CommandFault fault;
+            fault.name = "WRITE BUFFER";
+            fault.occurrence = piece;
+            fault.sense = {0x03, 0x0C, 0x00};  // medium error, write error
+            out.commands.push_back(fault);
+        }
+        if (const json* commands = member(faults, "commands")) {
+            if (!commands->is_array()) return fail("faults.commands", "expected an array");
+            for (std::size_t i = 0; i < commands->size(); ++i) {
+                CommandFault fault;
+                if (!readCommandFault((*commands)[i], "faults.commands[" + std::to_string(i) + "]", fault)) return false;
+                out.commands.push_back(fault);
+            }
+        }
+        return true;
+    }
+
+    bool readCommandFault(const json& entry, const std::string& path, CommandFault& fault) {
+        const std::string p = path + ".";
+        if (!object(entry, path) || !onlyKeys(entry, p, {"command", "occurrence", "sense", "status", "delivery"}) ||
+            !positive(entry, p, "occurrence", fault.occurrence))
+            return false;
+        const json* command = member(entry, "command");
+        if (!command) return fail(p + "command", "missing: give a command name or operation code");
+        if (command->is_string()) {
+            fault.name = command->get<std::string>();
+        } else if (std::optional<std::uint8_t> opcode; byte(*command, opcode)) {
+            fault.opcode = opcode;
+        } else {
+            return fail(p + "command", "expected a command name or an operation code 0-255");
+        }
+        const json* sense = member(entry, "sense");
+        const json* status = member(entry, "status");
+        const json* delivery = member(entry, "delivery");
+        if ((sense != nullptr) + (status != nullptr) + (delivery != nullptr) > 1)
+            return fail(path, "give only one of \"sense\", \"status\" and \"delivery\"");
+        if (sense) {
+            std::optional<std::uint8_t> key, asc, ascq;
+            if (!object(*sense, p + "sense") || !onlyKeys(*sense, p + "sense.", {"key", "asc", "ascq"}) ||
+                !byteField(*sense, p + "sense.", "key", key) || !byteField(*sense, p + "sense.", "asc", asc) ||
+                !byteField(*sense, p + "sense.", "ascq", ascq))
+                return false;
+            if (!key) return fail(p + "sense.key", "missing");
+            fault.kind = CommandFault::Kind::CheckCondition;
+            fault.sense = {*key, asc.value_or(0), ascq.value_or(0)};
+        } else if (status) {
+            std::optional<std::uint8_t> value;
+            if (!byte(*status, value)) return fail(p + "status", "expected a task status 0-255");
+            fault.kind = CommandFault::Kind::Status;
+            fault.status = *value;
+        } else if (delivery) {
+            fault.kind = CommandFault::Kind::DeliveryFailure;
+            if (*delivery == false || delivery->is_null()) return fail(p + "delivery", "expected true or a code");
+            if (!delivery->is_boolean()) {
+                std::optional<platform::IOReturn> error;
+                if (!code(entry, p, "delivery", error)) return false;
+                fault.deliveryError = *error;
+            }
+        }
+        return true;
+    }
+
+    bool fail(const std::string& field, const std::string& what) {
+        error_ = label_ + ": " + field + ": " + what;
+        return false;
+    }
+    static const json* member(const json& obj, const char* key) {
+        auto it = obj.find(key);
+        return it == obj.end() ? nullptr : &*it;
+    }
+    bool object(const json& value, const std::string& path) {
+        return value.is_object() || fail(path, "expected an object");
+    }
+    bool onlyKeys(const json& obj, const std::string& prefix, std::initializer_list<const char*> known) {
+        for (auto it = obj.begin(); it != obj.end(); ++it) {
+            bool found = false;
+            for (const char* k : known) found = found || it.key() == k;
+            if (!found) return fail(prefix + it.key(), "unknown field");
+        }
+        return true;
+    }
+    bool text(const json& obj, const std::string& prefix, const char* key, std::size_t maxLength, std::string& out) {
+        const json* value = member(obj, key);
+        if (!value) return true;
+        if (!value->is_string()) return fail(prefix + key, "expected a text");
+        std::string s = value->get<std::string>();
+        if (s.size() > maxLength) return fail(prefix + key, "longer than " + std::to_string(maxLength) + " bytes");
+        out = std::move(s);
+        return true;
+    }
+    bool optionalText(const json& obj, const std::string& prefix, const char* key, std::optional<std::string>& out) {
+        const json* value = member(obj, key);
+        if (!value || value->is_null()) return true;
+        if (!value->is_string()) return fail(prefix + key, "expected a text or null");
+        out = value->get<std::string>();
+        return true;
+    }
+    bool flag(const json& obj, const std::string& prefix, const char* key, bool& out) {
+        const json* value = member(obj, key);
+        if (!value) return true;
+        if (!value->is_boolean()) return fail(prefix + key, "expected true or false");
+        out = value->get<bool>();
+        return true;
+    }
+    template <typename T>
+    bool unsignedNumber(const json& obj, const std::string& prefix, const char* key, T& out) {
+        const json* value = member(obj, key);
+        if (!value) return true;
+        if (!value->is_number_unsigned() || value->get<std::uint64_t>() > std::numeric_limits<T>::max())
+            return fail(prefix + key, "expected a non-negative integer");
+        out = value->get<T>();
+        return true;
+    }
+    bool signedNumber(const json& obj, const std::string& prefix, const char* key, std::int64_t& out) {
+        const json* value = member(obj, key);
+        if (!value) return fail(prefix + key, "missing");
+        if (!value->is_number_integer()) return fail(prefix + key, "expected an integer");
+        out = value->get<std::int64_t>();
+        return true;
+    }
+    bool positive(const json& obj, const std::string& prefix, const char* key, std::optional<std::uint32_t>& out) {
+        const json* value = member(obj, key);
+        if (!value || value->is_null()) return true;
+        if (!value->is_number_unsigned() || value->get<std::uint64_t>() == 0 ||
+            value->get<std::uint64_t>() > std::numeric_limits<std::uint32_t>::max())
+            return fail(prefix + key, "expected a positive integer");
+        out = value->get<std::uint32_t>();
+        return true;
+    }
+    // A byte as a number or a "0x.." text.
+    static bool byte(const json& value, std::optional<std::uint8_t>& out) {
+        std::optional<std::uint64_t> n = numberOrHex(value);
+        if (!n || *n > 0xFF) return false;
+        out = static_cast<std::uint8_t>(*n);
+        return true;
+    }
+    bool byteField(const json& obj, const std::string& prefix, const char* key, std::optional<std::uint8_t>& out) {
+        const json* value = member(obj, key);
+        if (!value) return true;
+        return byte(*value, out) || fail(prefix + key, "expected a byte 0-255 (a number or \"0x..\")");
+    }
+    // A 32-bit return code as a number or a "0x.." text (codes read best in hexadecimal).
+    template <typename T>
+    bool code(const json& obj, const std::string& prefix, const char* key, std::optional<T>& out) {
+        const json* value = member(obj, key);
+        if (!value || value->is_null()) return true;
+        std::optional<std::uint64_t> n = numberOrHex(*value);
+        if (!n || *n > 0xFFFFFFFFu) return fail(prefix + key, "expected a 32-bit code (a number or \"0x..\")");
+        out = static_cast<T>(static_cast<std::uint32_t>(*n));
+        return true;
+    }
+    static std::optional<std::uint64_t> numberOrHex(const json& value) {
+        if (value.is_number_unsigned()) return value.get<std::uint64_t>();
+        if (!value.is_string()) return std::nullopt;
+        const std::string s = value.get<std::string>();
+        if (s.size() < 3 || s.size() > 18 || s[0] != '0' || (s[1] != 'x' && s[1] != 'X')) return std::nullopt;
+        std::uint64_t n = 0;
+        for (std::size_t i = 2; i < s.size(); ++i) {
+            const char c = s[i];
+            int digit;
+            if (c >= '0' && c <= '9') digit = c - '0';
+            else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+            else return std::nullopt;
+            n = n * 16 + static_cast<std::uint64_t>(digit);
+        }
+        return n;
+    }
+
+    const std::string& label_;
+    std::string& error_;
+};
+
+std::string hex32(std::uint32_t value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08X", value);
+    return buffer;
+}
+
+json faultsToJson(const DriveFaults& f) {
+    json out = json::object();
+    if (f.plugIn) out["plugin"] = hex32(static_cast<std::uint32_t>(*f.plugIn));
+    if (f.mmc) out["mmc"] = hex32(static_cast<std::uint32_t>(*f.mmc));
+    if (f.taskDevice) out["taskDevice"] = true;
+    if (f.className) out["className"] = hex32(static_cast<std::uint32_t>(*f.className));
+    if (f.exclusiveAccess) out["exclusiveAccess"] = true;
+    if (f.release) out["release"] = true;
+    if (f.task) out["task"] = true;
+    if (f.modeChangeToKernel || f.modeChangeToNormal)
+        out["modeChange"] = f.modeChangeToKernel && f.modeChangeToNormal ? "both"
+                            : f.modeChangeToKernel                     ? "toKernel"
+                                                                       : "toNormal";
+    if (!f.commands.empty()) {
+        json list = json::array();
+        for (const CommandFault& c : f.commands) {
+            json entry;
+            if (c.name) entry["command"] = *c.name;
+            else entry["command"] = c.opcode.value_or(0);
+            if (c.occurrence) entry["occurrence"] = *c.occurrence;
+            switch (c.kind) {
+            case CommandFault::Kind::CheckCondition:
+                entry["sense"] = {{"key", c.sense.key}, {"asc", c.sense.asc}, {"ascq", c.sense.ascq}};
+                break;
+            case CommandFault::Kind::Status: entry["status"] = c.status; break;
+            case CommandFault::Kind::DeliveryFailure:
+                entry["delivery"] = hex32(static_cast<std::uint32_t>(c.deliveryError));
+                break;
+            }
+            list.push_back(entry);
+        }
+        out["commands"] = list;
+    }
+    if (f.installNeverEnds) out["installNeverEnds"] = true;
+    if (f.installRevision) out["installRevision"] = *f.installRevision;
+    if (f.vanishAtCommand) out["vanishAtCommand"] = *f.vanishAtCommand;
+    return out;
+}
+
+json installToJson(const std::optional<InstallState>& install) {
+    if (!install) return nullptr;
+    json out{{"startedAtMs", install->startedAtMs}, {"durationMs", install->durationMs}};
+    out["resultRevision"] = install->resultRevision ? json(*install->resultRevision) : json(nullptr);
+    return out;
+}
+
+const char* modeText(DriveMode mode) { return mode == DriveMode::Kernel ? "kernel" : "normal"; }
+
+// Serialises read-modify-write cycles on drive files of one folder, across threads and
+// processes (each holder opens its own descriptor, so flock excludes within a process too).
+class FolderStateLock {
+public:
+    explicit FolderStateLock(const std::filesystem::path& folder)
+        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ >= 0) {
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    FolderStateLock(const FolderStateLock&) = delete;
+    FolderStateLock& operator=(const FolderStateLock&) = delete;
+    ~FolderStateLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing drops the lock
+    }
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+bool readWhole(const std::filesystem::path& path, std::string& out, bool& missing) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        missing = !std::filesystem::exists(path);
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    out = text.str();
+    return !in.bad();
+}
+
+bool parseDocument(const std::filesystem::path& path, const std::string& text, json& doc, std::string& error) {
+    try {
+        doc = json::parse(text);
+        return true;
+    } catch (const json::parse_error& e) {
+        error = path.filename().string() + ": malformed JSON: " + e.what();
+        return false;
+    }
+}
+
+bool replaceFile(const std::filesystem::path& path, const json& doc, std::string& error) {
+    static std::atomic<unsigned> counter{0};
+    // Hidden temporary beside the target: the folder watcher ignores hidden names.
+    const std::filesystem::path temp = path.parent_path() / ("." + path.filename().string() + ".tmp." +
+                                                             std::to_string(::getpid()) + "." +
+                                                             std::to_string(counter.fetch_add(1)));
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << doc.dump(2) << '\n';
+        out.flush();
+        if (!out) {
+            error = path.filename().string() + ": cannot write " + temp.string();
+            std::error_code ignored;
+            std::filesystem::remove(temp, ignored);
+            return false;
+        }
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        error = path.filename().string() + ": cannot replace the file: " + std::strerror(errno);
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+json toJson(const DriveSpec& spec) {
+    json doc;
+    doc["identity"] = {{"vendor", spec.vendor}, {"product", spec.product}, {"revision", spec.revision}, {"date", spec.date}};
+    doc["readBuffer"] = {{"hard_version", spec.hard_version},
+                         {"krnl_version", spec.krnl_version},
+                         {"dest_version", spec.dest_version},
+                         {"judgeKrnl", spec.judgeKrnl}};
+    doc["mode"] = modeText(spec.mode);
+    if (spec.disc) {
+        doc["disc"] = {{"volume", spec.disc->volume ? json(*spec.disc->volume) : json(nullptr)}};
+    } else {
+        doc["disc"] = nullptr;
+    }
+    doc["className"] = spec.className;
+    doc["timing"] = {{"commandLatencyMs", spec.timing.commandLatencyMs},
+                     {"bytesPerSecond", spec.timing.bytesPerSecond},
+                     {"installMs", spec.timing.installMs}};
+    doc["faults"] = faultsToJson(spec.faults);
+    doc["install"] = installToJson(spec.install);
+    return doc;
+}
+
+std::optional<DriveSpec> fromJson(const json& document, const std::string& label, std::string& error) {
+    DriveSpec spec;
+    SpecReader reader(label, error);
+    if (!reader.read(document, spec)) return std::nullopt;
+    return spec;
+}
+
+std::filesystem::path driveFilePath(const std::filesystem::path& folder, const std::string& name) {
+    return folder / (name + kExtension);
+}
+
+std::optional<std::string> driveNameOf(const std::filesystem::path& file) {
+    const std::string fileName = file.filename().string();
+    const std::size_t extLength = std::strlen(kExtension);
+    if (fileName.size() <= extLength || fileName.compare(fileName.size() - extLength, extLength, kExtension) != 0)
+        return std::nullopt;
+    std::string name = fileName.substr(0, fileName.size() - extLength);
+    if (!isValidDriveName(name)) return std::nullopt;
+    return name;
+}
+
+bool isValidDriveName(const std::string& name) {
+    if (name.empty() || name.size() > 200 || name[0] == '.') return false;
+    for (char c : name) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                        c == '_' || c == '.';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+std::optional<DriveSpec> loadDriveFile(const std::filesystem::path& path, std::string& error, bool* missing) {
+    std::string text;
+    bool absent = false;
+    if (missing) *missing = false;
+    if (!readWhole(path, text, absent)) {
+        if (missing) *missing = absent;
+        error = path.filename().string() + (absent ? ": no such drive file" : ": cannot be read");
+        return std::nullopt;
+    }
+    json doc;
+    if (!parseDocument(path, text, doc, error)) return std::nullopt;
+    return fromJson(doc, path.filename().string(), error);
+}
+
+bool writeDriveFile(const std::filesystem::path& path, const DriveSpec& spec, std::string& error) {
+    return replaceFile(path, toJson(spec), error);
+}
+
+bool updateDriveFile(const std::filesystem::path& path, const std::function<void(json&)>& change, std::string& error) {
+    FolderStateLock lock(path.parent_path());
+    if (!lock.held()) {
+        error = path.parent_path().string() + ": cannot open the drive folder";
+        return false;
+    }
+    std::string text;
+    bool missing = false;
+    if (!readWhole(path, text, missing)) {
+        error = path.filename().string() + (missing ? ": no such drive file" : ": cannot be read");
+        return false;
+    }
+    json doc;
+    if (!parseDocument(path, text, doc, error)) return false;
+    if (!doc.is_object()) {
+        error = path.filename().string() + ": (document): expected an object";
+        return false;
+    }
+    change(doc);
+    return replaceFile(path, doc, error);
+}
+
+bool saveDriveState(const std::filesystem::path& path, const DriveSpec& spec, std::string& error) {
+    return updateDriveFile(
+        path,
+        [&](json& doc) {
+            doc["mode"] = modeText(spec.mode);
+            if (!doc.contains("identity") || !doc["identity"].is_object()) doc["identity"] = json::object();
+            doc["identity"]["revision"] = spec.revision;
+            doc["install"] = installToJson(spec.install);
+        },
+        error);
+}
+
+}  // namespace sim

@@ -1,0 +1,115 @@
+// The drive file of a simulated drive: one JSON document per drive, named <name>.json in
+// the drive folder. Users and tests write identity, disc, timing and faults; the drive
+// writes back its own state (mode, revision, install) with an atomic replace.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/IOTypes.h"
+#include "platform/SCSITaskLib.h"
+#include "platform/sim/SimDefaults.h"
+
+namespace sim {
+
+enum class DriveMode { Normal, Kernel };
+
+struct Disc {
+    std::optional<std::string> volume;  // absent: a disc without a named volume
+    friend bool operator==(const Disc&, const Disc&) = default;
+};
+
+struct DriveTiming {
+    std::uint32_t commandLatencyMs = 0;
+    std::uint64_t bytesPerSecond = 0;   // 0: data moves instantly
+    std::uint32_t installMs = 0;
+};
+
+struct SenseCodes {
+    std::uint8_t key = 0, asc = 0, ascq = 0;
+};
+
+// One command answered other than the drive would: with CHECK CONDITION and given sense,
+// with another task status, or not delivered at all.
+struct CommandFault {
+    enum class Kind { CheckCondition, Status, DeliveryFailure };
+    std::optional<std::string> name;          // "INQUIRY", "WRITE BUFFER"... (see commandName)
+    std::optional<std::uint8_t> opcode;       // matched when no name is given
+    std::optional<std::uint32_t> occurrence;  // the Nth matching command (1-based); none: every one
+    Kind kind = Kind::CheckCondition;
+    SenseCodes sense{0x04, 0x44, 0x00};       // hardware error, internal target failure
+    platform::SCSITaskStatus status = platform::kSCSITaskStatus_BUSY;
+    platform::IOReturn deliveryError = platform::kIOReturnIOError;
+};
+
+struct DriveFaults {
+    std::optional<platform::IOReturn> plugIn;
+    std::optional<platform::HRESULT> mmc;
+    bool taskDevice = false;                  // no task device interface
+    std::optional<platform::IOReturn> className;
+    bool exclusiveAccess = false;             // obtaining exclusive access is refused
+    bool release = false;                     // giving it back is refused
+    bool task = false;                        // task creation is refused
+    bool modeChangeToKernel = false;
+    bool modeChangeToNormal = false;
+    std::vector<CommandFault> commands;
+    bool installNeverEnds = false;
+    std::optional<std::string> installRevision;   // the install ends with this revision
+    std::optional<std::uint32_t> vanishAtCommand; // the drive disappears at its Nth command
+};
+
+// An install running in the drive, wall-clock based so other processes see it too.
+struct InstallState {
+    std::int64_t startedAtMs = 0;             // since the epoch
+    std::uint32_t durationMs = 0;
+    std::optional<std::string> resultRevision;  // none: the images were refused
+};
+
+struct DriveSpec {
+    std::string vendor = kDefaultVendor;
+    std::string product = kDefaultProduct;
+    std::string revision = kDefaultRevision;
+    std::string date = kDefaultDate;
+    std::string hard_version = kDefaultHardVersion;
+    std::string krnl_version = kDefaultKernelVersion;
+    std::string dest_version = kDefaultDestVersion;
+    std::string judgeKrnl = kDefaultJudgeKrnl;
+    DriveMode mode = DriveMode::Normal;
+    std::optional<Disc> disc;
+    std::string className = kDefaultClassName;
+    DriveTiming timing;
+    DriveFaults faults;
+    std::optional<InstallState> install;
+};
+
+nlohmann::json toJson(const DriveSpec& spec);
+// `label` names the file in error texts ("drive1.json: faults.mmc: expected ...").
+std::optional<DriveSpec> fromJson(const nlohmann::json& document, const std::string& label, std::string& error);
+
+// The drive file of `name` in `folder`.
+std::filesystem::path driveFilePath(const std::filesystem::path& folder, const std::string& name);
+// The name of a drive file ("drive1" for "drive1.json"); none for anything else (hidden
+// files, temporaries, other extensions).
+std::optional<std::string> driveNameOf(const std::filesystem::path& file);
+// True for names usable as drive names: letters, digits, '-', '_' and '.', not leading '.'.
+bool isValidDriveName(const std::string& name);
+
+// Reads and validates a drive file. A missing file sets `missing` (when given).
+std::optional<DriveSpec> loadDriveFile(const std::filesystem::path& path, std::string& error, bool* missing = nullptr);
+// Replaces the file atomically (temporary file + rename).
+bool writeDriveFile(const std::filesystem::path& path, const DriveSpec& spec, std::string& error);
+// Read-modify-write of the raw document under the folder's state lock, so a drive writing
+// back its state and a user inserting a disc do not lose each other's change. Fails when
+// the file does not exist.
+bool updateDriveFile(const std::filesystem::path& path, const std::function<void(nlohmann::json&)>& change,
+                     std::string& error);
+// Writes back the state the drive owns: mode, revision and install.
+bool saveDriveState(const std::filesystem::path& path, const DriveSpec& spec, std::string& error);
+
+}  // namespace sim

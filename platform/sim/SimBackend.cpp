@@ -1,0 +1,346 @@
+#include "platform/sim/SimBackend.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "platform/Log.h"
+#include "platform/sim/DriveFile.h"
+#include "platform/sim/SimFolder.h"
+
+namespace sim {
+
+using namespace platform;
+
+namespace {
+
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+bool matches(const CommandFault& fault, const std::uint8_t* cdb) {
+    if (fault.name) return sameName(*fault.name, commandName(cdb));
+    return fault.opcode && *fault.opcode == cdb[0];
+}
+
+// How many commands of the log (this one not yet in it) the fault matches.
+std::uint32_t earlierMatches(const CommandFault& fault, const std::vector<RecordedCommand>& log) {
+    return static_cast<std::uint32_t>(std::count_if(log.begin(), log.end(), [&](const RecordedCommand& r) {
+        return r.kind == RecordedCommand::Kind::Command && matches(fault, r.cdb.data());
+    }));
+}
+
+std::uint32_t commandCount(const std::vector<RecordedCommand>& log) {
+    return static_cast<std::uint32_t>(std::count_if(
+        log.begin(), log.end(), [](const RecordedCommand& r) { return r.kind == RecordedCommand::Kind::Command; }));
+}
+
+RecordedCommand recordOf(const ScsiCommand& command) {
+    RecordedCommand record;
+    record.cdb.assign(command.cdb.begin(), command.cdb.begin() + std::min<std::size_t>(command.cdbLength, 16));
+    if (record.cdb.empty()) record.cdb.assign(1, 0);  // keeps cdb[0] readable for matching
+    record.direction = command.direction;
+    if (command.direction == kSCSIDataTransfer_FromInitiatorToTarget && command.data) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(command.dataLength, command.transferCount));
+        record.data.assign(command.data, command.data + n);
+    }
+    record.transferCount = command.transferCount;
+    record.timeoutMs = command.timeoutMs;
+    return record;
+}
+
+std::chrono::microseconds commandDelay(const DriveTiming& timing, const ScsiCommand& command) {
+    std::chrono::microseconds delay = std::chrono::milliseconds(timing.commandLatencyMs);
+    if (timing.bytesPerSecond > 0 && command.direction != kSCSIDataTransfer_NoDataTransfer)
+        delay += std::chrono::microseconds(command.transferCount * 1'000'000 / timing.bytesPerSecond);
+    return delay;
+}
+
+// Loads the drive file for an operation; a missing file is a detached drive.
+std::optional<DriveSpec> loadFor(const char* function, const std::filesystem::path& path, IOReturn& failure) {
+    std::string error;
+    bool missing = false;
+    std::optional<DriveSpec> spec = loadDriveFile(path, error, &missing);
+    if (!spec) {
+        failure = missing ? kIOReturnNoDevice : kIOReturnIOError;
+        if (!missing) KDU_LOG_WAR(function, "%s", error.c_str());
+    }
+    return spec;
+}
+
+class SimTaskChannel : public TaskChannel {
+public:
+    SimTaskChannel(std::filesystem::path driveFile, int lockFd, std::shared_ptr<DriveRuntime> runtime)
+        : driveFile_(std::move(driveFile)), lockFd_(lockFd), runtime_(std::move(runtime)) {}
+    SimTaskChannel(const SimTaskChannel&) = delete;
+    SimTaskChannel& operator=(const SimTaskChannel&) = delete;
+    ~SimTaskChannel() override { ::close(lockFd_); }  // closing gives the flock back
+
+    IOReturn obtainExclusiveAccess() override {
+        IOReturn result = kIOReturnSuccess;
+        std::optional<DriveSpec> spec = loadFor("sim::SimTaskChannel::obtainExclusiveAccess", driveFile_, result);
+        if (spec && spec->faults.exclusiveAccess) {
+            result = kIOReturnBusy;
+        } else if (spec && !held_) {
+            if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) held_ = true;
+            else result = errno == EWOULDBLOCK ? kIOReturnBusy : kIOReturnError;
+        }
+        note(RecordedCommand::Kind::ObtainExclusiveAccess, result);
+        return result;
+    }
+
+    IOReturn releaseExclusiveAccess() override {
+        IOReturn result = kIOReturnSuccess;
+        std::optional<DriveSpec> spec = loadFor("sim::SimTaskChannel::releaseExclusiveAccess", driveFile_, result);
+        if (spec && spec->faults.release) {
+            result = kIOReturnNotPermitted;  // still held until the channel closes
+        } else if (!held_) {
+            if (spec) result = kIOReturnNotOpen;
+        } else {
+            ::flock(lockFd_, LOCK_UN);
+            held_ = false;
+        }
+        note(RecordedCommand::Kind::ReleaseExclusiveAccess, result);
+        return result;
+    }
+
+    bool canCreateTask() override {
+        IOReturn ignored = kIOReturnSuccess;
+        std::optional<DriveSpec> spec = loadFor("sim::SimTaskChannel::canCreateTask", driveFile_, ignored);
+        // A detached drive still gets a task: its execution reports the loss.
+        return !spec || !spec->faults.task;
+    }
+
+    IOReturn execute(const ScsiCommand& command, ScsiOutcome& out) override {
+        out = ScsiOutcome{};
+        RecordedCommand record = recordOf(command);
+        std::chrono::microseconds delay{0};
+        IOReturn result;
+        {
+            std::lock_guard lock(runtime_->mutex);
+            result = run(command, out, record, delay);
+            record.result = result;
+            record.status = result == kIOReturnSuccess ? out.status : kSCSITaskStatus_DeliveryFailure;
+            runtime_->log.push_back(std::move(record));
+        }
+        if (delay.count() > 0) std::this_thread::sleep_for(delay);
+        return result;
+    }
+
+private:
+    // Under the runtime's lock; `record` is this command, not yet in the log.
+    IOReturn run(const ScsiCommand& command, ScsiOutcome& out, const RecordedCommand& record,
+                 std::chrono::microseconds& delay) {
+        IOReturn failure = kIOReturnSuccess;
+        std::optional<DriveSpec> spec = loadFor("sim::SimTaskChannel::execute", driveFile_, failure);
+        if (!spec) {
+            runtime_->drive.reset();
+            return failure;
+        }
+        delay = commandDelay(spec->timing, command);
+        const std::uint32_t index = commandCount(runtime_->log) + 1;
+        if (spec->faults.vanishAtCommand && index == *spec->faults.vanishAtCommand) {
+            std::error_code ignored;
+            std::filesystem::remove(driveFile_, ignored);
+            runtime_->drive.reset();
+            return kIOReturnNoDevice;
+        }
+        for (const CommandFault& fault : spec->faults.commands) {
+            if (!matches(fault, record.cdb.data())) continue;
+            if (fault.occurrence && earlierMatches(fault, runtime_->log) + 1 != *fault.occurrence) continue;
+            switch (fault.kind) {
+            case CommandFault::Kind::CheckCondition:
+                out.status = kSCSITaskStatus_CHECK_CONDITION;
+                out.sense = makeSense(fault.sense);
+                return kIOReturnSuccess;
+            case CommandFault::Kind::Status:
+                out.status = fault.status;
+                return kIOReturnSuccess;
+            case CommandFault::Kind::DeliveryFailure:
+                return fault.deliveryError != kIOReturnSuccess ? fault.deliveryError : kIOReturnIOError;
+            }
+        }
+        if (runtime_->drive.answer(*spec, command, out, nowMs())) {
+            std::string error;
+            if (!saveDriveState(driveFile_, *spec, error))
+                KDU_LOG_WAR("sim::SimTaskChannel::execute", "%s", error.c_str());
+        }
+        return kIOReturnSuccess;
+    }
+
+    void note(RecordedCommand::Kind kind, IOReturn result) {
+        RecordedCommand record;
+        record.kind = kind;
+        record.result = result;
+        std::lock_guard lock(runtime_->mutex);
+        runtime_->log.push_back(std::move(record));
+    }
+
+    const std::filesystem::path driveFile_;
+    const int lockFd_;
+    const std::shared_ptr<DriveRuntime> runtime_;
+    bool held_ = false;
+};
+
+class SimDeviceNode : public DeviceNode {
+public:
+    // The folder keeps its nodes, so a node only looks back at it weakly.
+    SimDeviceNode(const std::shared_ptr<SimFolder>& folder, std::string key)
+        : folder_(folder), key_(std::move(key)), file_(driveFilePath(folder->path(), key_)) {}
+
+    std::string key() const override { return key_; }
+
+    IOReturn className(std::string& out) const override {
+        IOReturn result = kIOReturnSuccess;
+        std::optional<DriveSpec> spec = loadFor("sim::SimDeviceNode::className", file_, result);
+        if (!spec) return result;
+        if (spec->faults.className) return *spec->faults.className;
+        out = spec->className;
+        return kIOReturnSuccess;
+    }
+
+    IOReturn createPlugIn() override {
+        IOReturn result = kIOReturnSuccess;
+        std::optional<DriveSpec> spec = loadFor("sim::SimDeviceNode::createPlugIn", file_, result);
+        if (!spec) return result;
+        return spec->faults.plugIn.value_or(kIOReturnSuccess);
+    }
+
+    HRESULT queryMMCInterface() override {
+        IOReturn result = kIOReturnSuccess;
+        std::optional<DriveSpec> spec = loadFor("sim::SimDeviceNode::queryMMCInterface", file_, result);
+        if (!spec) return E_FAIL;
+        return spec->faults.mmc.value_or(S_OK);
+    }
+
+    std::unique_ptr<TaskChannel> openTaskChannel() override {
+        IOReturn result = kIOReturnSuccess;
+        std::optional<DriveSpec> spec = loadFor("sim::SimDeviceNode::openTaskChannel", file_, result);
+        std::shared_ptr<SimFolder> folder = folder_.lock();
+        if (!spec || spec->faults.taskDevice || !folder) return nullptr;
+        const std::filesystem::path lockFile = folder->path() / ("." + key_ + ".lock");
+        const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            KDU_LOG_ERR("sim::SimDeviceNode::openTaskChannel", "cannot open %s: %s", lockFile.c_str(),
+                        std::strerror(errno));
+            return nullptr;
+        }
+        return std::make_unique<SimTaskChannel>(file_, fd, folder->runtime(key_));
+    }
+
+private:
+    const std::weak_ptr<SimFolder> folder_;
+    const std::string key_;
+    const std::filesystem::path file_;
+};
+
+}  // namespace
+
+// SimFolder ----------------------------------------------------------------------
+
+std::set<std::string> SimFolder::driveNames() const {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) continue;
+        if (std::optional<std::string> name = driveNameOf(it->path())) names.insert(*name);
+    }
+    return names;
+}
+
+std::vector<std::shared_ptr<DeviceNode>> SimFolder::attachedDrives(const NodeMap& stale) {
+    const std::set<std::string> names = driveNames();
+    std::vector<std::shared_ptr<DeviceNode>> drives;
+    std::lock_guard lock(mutex_);
+    for (auto it = nodes_.begin(); it != nodes_.end();) {
+        const auto staleIt = stale.find(it->first);
+        if (names.count(it->first) && (staleIt == stale.end() || staleIt->second != it->second)) {
+            ++it;
+            continue;
+        }
+        // Detached: whatever the drive was receiving is lost with its power.
+        if (auto runtime = runtimes_.find(it->first); runtime != runtimes_.end()) {
+            std::lock_guard driveLock(runtime->second->mutex);
+            runtime->second->drive.reset();
+        }
+        it = nodes_.erase(it);
+    }
+    for (const std::string& name : names) {
+        std::shared_ptr<DeviceNode>& node = nodes_[name];
+        if (!node) node = std::make_shared<SimDeviceNode>(shared_from_this(), name);
+        drives.push_back(node);
+    }
+    return drives;
+}
+
+std::vector<DiskDescription> SimFolder::presentDisks() const {
+    std::vector<DiskDescription> disks;
+    for (const std::string& name : driveNames()) {
+        std::string error;
+        std::optional<DriveSpec> spec = loadDriveFile(driveFilePath(path_, name), error);
+        if (spec && spec->disc) disks.push_back(describeDisc(name, *spec));
+    }
+    return disks;
+}
+
+std::shared_ptr<DriveRuntime> SimFolder::runtime(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    std::shared_ptr<DriveRuntime>& runtime = runtimes_[key];
+    if (!runtime) runtime = std::make_shared<DriveRuntime>();
+    return runtime;
+}
+
+DiskDescription describeDisc(const std::string& key, const DriveSpec& spec) {
+    DiskDescription disk;
+    disk.bsdName = key;
+    if (spec.disc) disk.volumeName = spec.disc->volume;
+    disk.deviceModel = spec.product;
+    return disk;
+}
+
+// SimBackend ---------------------------------------------------------------------
+
+SimBackend::SimBackend(std::filesystem::path folder) : folder_(std::make_shared<SimFolder>(std::move(folder))) {}
+
+SimBackend::~SimBackend() = default;
+
+const std::filesystem::path& SimBackend::folder() const { return folder_->path(); }
+
+std::vector<std::shared_ptr<DeviceNode>> SimBackend::authoringDevices() { return folder_->attachedDrives(); }
+
+std::vector<DiskDescription> SimBackend::presentDisks() { return folder_->presentDisks(); }
+
+std::vector<RecordedCommand> SimBackend::commandLog(const std::string& key) const {
+    std::shared_ptr<DriveRuntime> runtime = folder_->runtime(key);
+    std::lock_guard lock(runtime->mutex);
+    return runtime->log;
+}
+
+std::vector<RecordedCommand> SimBackend::sentCommands(const std::string& key) const {
+    std::vector<RecordedCommand> commands = commandLog(key);
+    std::erase_if(commands, [](const RecordedCommand& r) { return r.kind != RecordedCommand::Kind::Command; });
+    return commands;
+}
+
+void SimBackend::clearCommandLog(const std::string& key) {
+    std::shared_ptr<DriveRuntime> runtime = folder_->runtime(key);
+    std::lock_guard lock(runtime->mutex);
+    runtime->log.clear();
+}
+
+}  // namespace sim

@@ -1,0 +1,117 @@
+#include "platform/sim/SimControl.h"
+
+#include <system_error>
+
+namespace sim {
+
+namespace {
+
+ControlError checkName(const std::string& name) {
+    if (isValidDriveName(name)) return std::nullopt;
+    return "\"" + name + "\" is not a usable drive name (letters, digits, '-', '_' and '.', not starting with '.')";
+}
+
+ControlError checkAttached(const std::filesystem::path& folder, const std::string& name) {
+    if (ControlError error = checkName(name)) return error;
+    std::error_code ec;
+    if (!std::filesystem::exists(driveFilePath(folder, name), ec)) return "no drive \"" + name + "\" in " + folder.string();
+    return std::nullopt;
+}
+
+DriveSpec demoDrive(const std::string& product, const std::string& revision) {
+    DriveSpec spec = defaultTargetDrive();
+    spec.product = product;
+    spec.revision = revision;
+    spec.timing.commandLatencyMs = 2;
+    spec.timing.bytesPerSecond = 35'000'000;
+    spec.timing.installMs = 8'000;
+    return spec;
+}
+
+}  // namespace
+
+DriveSpec defaultTargetDrive() { return DriveSpec{}; }
+
+ControlError createDemoFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return "cannot create " + folder.string() + ": " + ec.message();
+    DriveSpec other = demoDrive("DVD-RAM KVL-D20", "2.05");
+    other.hard_version = "D20HW003";
+    other.dest_version = "DEST0002";
+    const std::pair<const char*, DriveSpec> drives[] = {
+        {"bd-1", demoDrive(kDefaultProduct, kDefaultRevision)},
+        {"bd-2", demoDrive(kDefaultProduct, kDefaultRevision)},
+        {"bd-updated", demoDrive(kDefaultProduct, "1.21")},
+        {"dvd-other", other},
+    };
+    for (const auto& [name, spec] : drives) {
+        if (std::filesystem::exists(driveFilePath(folder, name), ec)) continue;
+        if (ControlError error = attach(folder, name, spec)) return error;
+    }
+    return std::nullopt;
+}
+
+ControlError attach(const std::filesystem::path& folder, const std::string& name, const DriveSpec& spec) {
+    if (ControlError error = checkName(name)) return error;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) return "no drive folder " + folder.string();
+    const std::filesystem::path file = driveFilePath(folder, name);
+    if (std::filesystem::exists(file, ec)) return "drive \"" + name + "\" is attached already";
+    std::string error;
+    if (!writeDriveFile(file, spec, error)) return error;
+    return std::nullopt;
+}
+
+ControlError detach(const std::filesystem::path& folder, const std::string& name) {
+    if (ControlError error = checkAttached(folder, name)) return error;
+    std::error_code ec;
+    if (!std::filesystem::remove(driveFilePath(folder, name), ec) || ec)
+        return "cannot detach \"" + name + "\": " + (ec ? ec.message() : std::string("already gone"));
+    return std::nullopt;
+}
+
+ControlError insertDisc(const std::filesystem::path& folder, const std::string& name,
+                        const std::optional<std::string>& volume) {
+    if (ControlError error = checkAttached(folder, name)) return error;
+    std::string error;
+    bool hadDisc = false;
+    const bool ok = updateDriveFile(
+        driveFilePath(folder, name),
+        [&](nlohmann::json& doc) {
+            hadDisc = doc.contains("disc") && !doc["disc"].is_null();
+            if (!hadDisc) doc["disc"] = {{"volume", volume ? nlohmann::json(*volume) : nlohmann::json(nullptr)}};
+        },
+        error);
+    if (!ok) return error;
+    if (hadDisc) return "drive \"" + name + "\" has a disc already";
+    return std::nullopt;
+}
+
+ControlError ejectDisc(const std::filesystem::path& folder, const std::string& name) {
+    if (ControlError error = checkAttached(folder, name)) return error;
+    std::string error;
+    bool hadDisc = false;
+    const bool ok = updateDriveFile(
+        driveFilePath(folder, name),
+        [&](nlohmann::json& doc) {
+            hadDisc = doc.contains("disc") && !doc["disc"].is_null();
+            doc["disc"] = nullptr;
+        },
+        error);
+    if (!ok) return error;
+    if (!hadDisc) return "drive \"" + name + "\" has no disc";
+    return std::nullopt;
+}
+
+ControlError validateDriveFile(const std::filesystem::path& file) {
+    std::string error;
+    if (!loadDriveFile(file, error)) return error;
+    return std::nullopt;
+}
+
+std::shared_ptr<SimBackend> makeSimBackend(const std::filesystem::path& folder) {
+    return std::make_shared<SimBackend>(folder);
+}
+
+}  // namespace sim

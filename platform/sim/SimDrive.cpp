@@ -1,0 +1,293 @@
+#include "platform/sim/SimDrive.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <span>
+
+#include "model/FirmwareImageFormat.h"
+
+namespace sim {
+
+using platform::ScsiCommand;
+using platform::ScsiOutcome;
+
+namespace {
+
+constexpr std::uint8_t kOpTestUnitReady = 0x00;
+constexpr std::uint8_t kOpInquiry = 0x12;
+constexpr std::uint8_t kOpWriteBuffer = 0x3B;
+constexpr std::uint8_t kOpReadBuffer = 0x3C;
+constexpr std::uint8_t kModeDownloadAndSave = 0x05;
+constexpr std::uint8_t kModeData = 0x02;
+constexpr std::uint8_t kBufferModeChange = 0xFF;
+constexpr std::uint8_t kBufferKernelImage = 0xFE;
+constexpr std::uint8_t kBufferNormalImage = 0xF0;
+constexpr std::uint8_t kBufferVersions = 0xF1;
+
+constexpr std::size_t kInquiryLength = 96;
+constexpr std::size_t kVersionsLength = 48;
+constexpr std::size_t kModeChangeLength = 256;
+
+constexpr SenseCodes kInvalidOpcode{0x05, 0x20, 0x00};
+constexpr SenseCodes kInvalidFieldInCdb{0x05, 0x24, 0x00};
+constexpr SenseCodes kInvalidFieldInParameters{0x05, 0x26, 0x00};
+constexpr SenseCodes kParameterLengthError{0x05, 0x1A, 0x00};
+constexpr SenseCodes kCommandSequenceError{0x05, 0x2C, 0x00};
+constexpr SenseCodes kNoMedium{0x02, 0x3A, 0x00};
+constexpr SenseCodes kInstalling{0x02, 0x04, 0x12};
+constexpr SenseCodes kModeChangeRefused{0x04, 0x44, 0x00};
+
+std::uint32_t be24(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+}
+
+void checkCondition(ScsiOutcome& out, SenseCodes codes) {
+    out.status = platform::kSCSITaskStatus_CHECK_CONDITION;
+    out.sense = makeSense(codes);
+    out.realizedCount = 0;
+}
+
+void putText(std::uint8_t* dest, std::size_t width, const std::string& text, char pad) {
+    std::memset(dest, pad, width);
+    std::memcpy(dest, text.data(), std::min(width, text.size()));
+}
+
+// Copies a data-in answer, honouring the allocation length and the initiator's buffer.
+void dataIn(const ScsiCommand& command, std::uint32_t allocationLength, std::span<const std::uint8_t> answer,
+            ScsiOutcome& out) {
+    out.status = platform::kSCSITaskStatus_GOOD;
+    if (command.direction != platform::kSCSIDataTransfer_FromTargetToInitiator || command.data == nullptr) {
+        out.realizedCount = 0;
+        return;
+    }
+    const std::uint64_t n = std::min<std::uint64_t>(
+        {answer.size(), allocationLength, command.dataLength, command.transferCount});
+    std::memcpy(command.data, answer.data(), static_cast<std::size_t>(n));
+    out.realizedCount = n;
+}
+
+// True when the initiator really supplies `length` bytes of data-out.
+bool suppliesDataOut(const ScsiCommand& command, std::uint32_t length) {
+    if (length == 0) return true;
+    return command.direction == platform::kSCSIDataTransfer_FromInitiatorToTarget && command.data != nullptr &&
+           command.dataLength >= length && command.transferCount >= length;
+}
+
+// A header text field: its bytes up to the first zero.
+std::string headerField(const std::vector<std::uint8_t>& image, std::size_t offset, std::size_t length) {
+    if (image.size() < offset + length) return {};
+    const char* begin = reinterpret_cast<const char*>(image.data() + offset);
+    return std::string(begin, strnlen(begin, length));
+}
+
+}  // namespace
+
+std::string commandName(const std::uint8_t* cdb) {
+    switch (cdb[0]) {
+    case kOpTestUnitReady: return "TEST UNIT READY";
+    case kOpInquiry: return "INQUIRY";
+    case kOpReadBuffer: return "READ BUFFER";
+    case kOpWriteBuffer: return cdb[2] == kBufferModeChange ? "CHANGE DRIVE MODE" : "WRITE BUFFER";
+    default: {
+        char name[16];
+        std::snprintf(name, sizeof name, "OPCODE 0x%02X", cdb[0]);
+        return name;
+    }
+    }
+}
+
+platform::SCSI_Sense_Data makeSense(SenseCodes codes) {
+    platform::SCSI_Sense_Data sense{};
+    sense[0] = 0x70;
+    sense[2] = codes.key & 0x0F;
+    sense[7] = 10;
+    sense[12] = codes.asc;
+    sense[13] = codes.ascq;
+    return sense;
+}
+
+std::vector<std::uint8_t> modeChangeParameterData() {
+    std::vector<std::uint8_t> data(kModeChangeLength, 0);
+    std::memcpy(data.data(), "KESTORY ", 8);
+    std::memcpy(data.data() + 8, "KVL-MT38", 8);
+    const std::uint8_t accessCode[4] = {0x5D, 0x27, 0xB4, 0xE6};
+    std::memcpy(data.data() + 16, accessCode, 4);
+    return data;
+}
+
+bool SimDrive::settle(DriveSpec& spec, std::int64_t nowMs) {
+    if (!spec.install || spec.faults.installNeverEnds) return false;
+    const InstallState& install = *spec.install;
+    if (nowMs < install.startedAtMs + static_cast<std::int64_t>(install.durationMs)) return false;
+    if (spec.faults.installRevision) {
+        spec.revision = *spec.faults.installRevision;
+    } else if (install.resultRevision) {
+        spec.revision = *install.resultRevision;
+    }
+    spec.install.reset();
+    spec.mode = DriveMode::Normal;
+    return true;
+}
+
+std::uint16_t SimDrive::installProgress(const InstallState& install, std::int64_t nowMs) {
+    if (install.durationMs == 0) return 0;
+    const std::int64_t remaining =
+        std::clamp<std::int64_t>(install.startedAtMs + install.durationMs - nowMs, 0, install.durationMs);
+    return static_cast<std::uint16_t>(0xFFFF * remaining / install.durationMs);
+}
+
+void SimDrive::reset() {
+    kernel_ = {};
+    normal_ = {};
+}
+
+bool SimDrive::answer(DriveSpec& spec, const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs) {
+    out = ScsiOutcome{};
+    bool changed = settle(spec, nowMs);
+    const std::uint8_t* cdb = command.cdb.data();
+    const bool installing = spec.install.has_value();
+
+    if (cdb[0] == kOpInquiry) {
+        inquiry(spec, command, out);
+    } else if (cdb[0] == kOpTestUnitReady) {
+        testUnitReady(spec, out, nowMs);
+    } else if (cdb[0] == kOpReadBuffer || cdb[0] == kOpWriteBuffer) {
+        if (installing) {
+            checkCondition(out, kInstalling);
+        } else if (cdb[0] == kOpReadBuffer) {
+            readBuffer(spec, command, out);
+        } else if ((cdb[1] & 0x1F) != kModeDownloadAndSave) {
+            checkCondition(out, kInvalidFieldInCdb);
+        } else if (cdb[2] == kBufferModeChange) {
+            changed = changeDriveMode(spec, command, out, nowMs) || changed;
+        } else {
+            writeBuffer(spec, command, out);
+        }
+    } else {
+        checkCondition(out, kInvalidOpcode);
+    }
+    return changed;
+}
+
+void SimDrive::inquiry(const DriveSpec& spec, const ScsiCommand& command, ScsiOutcome& out) const {
+    std::uint8_t data[kInquiryLength] = {};
+    data[0] = 0x05;  // peripheral device type: CD/DVD/BD
+    data[1] = 0x80;  // removable medium
+    data[2] = 0x05;  // version
+    data[3] = 0x02;  // response data format
+    data[4] = kInquiryLength - 5;
+    putText(data + 8, 8, spec.vendor, ' ');
+    putText(data + 16, 16, spec.product, ' ');
+    putText(data + 32, 4, spec.mode == DriveMode::Kernel ? std::string(kKernelModeRevision) : spec.revision, ' ');
+    putText(data + 36, 9, spec.date, '\0');
+    const std::uint32_t allocationLength = (std::uint32_t{command.cdb[3]} << 8) | command.cdb[4];
+    dataIn(command, allocationLength, data, out);
+}
+
+void SimDrive::testUnitReady(const DriveSpec& spec, ScsiOutcome& out, std::int64_t nowMs) const {
+    if (spec.install) {
+        checkCondition(out, kInstalling);
+        const std::uint16_t progress = installProgress(*spec.install, nowMs);
+        out.sense[15] = 0x80;  // sense-key specific bytes valid
+        out.sense[16] = static_cast<std::uint8_t>(progress & 0xFF);  // low byte first, as this drive reports it
+        out.sense[17] = static_cast<std::uint8_t>(progress >> 8);
+    } else if (!spec.disc) {
+        checkCondition(out, kNoMedium);
+    } else {
+        out.status = platform::kSCSITaskStatus_GOOD;
+    }
+}
+
+void SimDrive::readBuffer(const DriveSpec& spec, const ScsiCommand& command, ScsiOutcome& out) const {
+    const std::uint8_t* cdb = command.cdb.data();
+    const std::uint32_t offset = be24(cdb + 3);
+    if ((cdb[1] & 0x1F) != kModeData || cdb[2] != kBufferVersions || offset > kVersionsLength) {
+        checkCondition(out, kInvalidFieldInCdb);
+        return;
+    }
+    std::uint8_t data[kVersionsLength] = {};
+    std::memcpy(data, "KVL-MT38", 8);
+    putText(data + 16, 8, spec.hard_version, '\0');
+    putText(data + 24, 8, spec.krnl_version, '\0');
+    putText(data + 32, 8, spec.dest_version, '\0');
+    putText(data + 40, 4, spec.judgeKrnl, '\0');
+    dataIn(command, be24(cdb + 6), std::span<const std::uint8_t>(data).subspan(offset), out);
+}
+
+bool SimDrive::changeDriveMode(DriveSpec& spec, const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs) {
+    const std::uint8_t* cdb = command.cdb.data();
+    if (be24(cdb + 3) != 0 || be24(cdb + 6) != kModeChangeLength) {
+        checkCondition(out, kInvalidFieldInCdb);
+        return false;
+    }
+    static const std::vector<std::uint8_t> expected = modeChangeParameterData();
+    if (!suppliesDataOut(command, kModeChangeLength) ||
+        std::memcmp(command.data, expected.data(), kModeChangeLength) != 0) {
+        checkCondition(out, kInvalidFieldInParameters);
+        return false;
+    }
+    const bool toKernel = spec.mode == DriveMode::Normal;
+    if ((toKernel && spec.faults.modeChangeToKernel) || (!toKernel && spec.faults.modeChangeToNormal)) {
+        checkCondition(out, kModeChangeRefused);
+        return false;
+    }
+    out.status = platform::kSCSITaskStatus_GOOD;
+    out.realizedCount = kModeChangeLength;
+    if (toKernel) {
+        reset();
+        spec.mode = DriveMode::Kernel;
+        return true;
+    }
+    spec.mode = DriveMode::Normal;
+    if (kernel_.received || normal_.received) {
+        spec.install = InstallState{nowMs, spec.timing.installMs, judgeImages(spec)};
+        reset();
+    }
+    return true;
+}
+
+void SimDrive::writeBuffer(const DriveSpec& spec, const ScsiCommand& command, ScsiOutcome& out) {
+    const std::uint8_t* cdb = command.cdb.data();
+    if (cdb[2] != kBufferKernelImage && cdb[2] != kBufferNormalImage) {
+        checkCondition(out, kInvalidFieldInCdb);
+        return;
+    }
+    if (spec.mode != DriveMode::Kernel) {
+        checkCondition(out, kCommandSequenceError);
+        return;
+    }
+    const std::uint32_t offset = be24(cdb + 3);
+    const std::uint32_t length = be24(cdb + 6);
+    if (!suppliesDataOut(command, length)) {
+        checkCondition(out, kParameterLengthError);
+        return;
+    }
+    if (std::size_t{offset} + length > kMaxImageLength) {
+        checkCondition(out, kInvalidFieldInCdb);
+        return;
+    }
+    Image& image = cdb[2] == kBufferKernelImage ? kernel_ : normal_;
+    if (image.bytes.size() < std::size_t{offset} + length) image.bytes.resize(std::size_t{offset} + length, 0);
+    if (length > 0) std::memcpy(image.bytes.data() + offset, command.data, length);
+    image.received = true;
+    out.status = platform::kSCSITaskStatus_GOOD;
+    out.realizedCount = length;
+}
+
+std::optional<std::string> SimDrive::judgeImages(const DriveSpec& spec) const {
+    if (!normal_.received || !image_format::verifySeal(normal_.bytes)) return std::nullopt;
+    if (kernel_.received && !image_format::verifySeal(kernel_.bytes)) return std::nullopt;
+    const std::string product =
+        headerField(normal_.bytes, image_format::kProductOffset, image_format::kProductLength);
+    if (product.find(kTargetProduct) == std::string::npos) return std::nullopt;
+    const std::string hardware =
+        headerField(normal_.bytes, image_format::kHardVersionOffset, image_format::kHardVersionLength);
+    if (hardware != spec.hard_version) return std::nullopt;
+    std::string revision = headerField(normal_.bytes, image_format::kRevisionOffset, image_format::kRevisionLength);
+    while (!revision.empty() && revision.back() == ' ') revision.pop_back();
+    if (revision.empty()) return std::nullopt;
+    return revision.substr(0, 4);
+}
+
+}  // namespace sim

@@ -1,0 +1,64 @@
+// The simulated drive itself: answers each CDB from the drive's state as a real drive of
+// the target model does, assembles the firmware images it receives in kernel mode, and
+// installs them after the switch back. It does no file or lock work: the backend loads
+// the state before a command and writes it back when the answer changed it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Backend.h"
+#include "platform/sim/DriveFile.h"
+
+namespace sim {
+
+// Names as faults and diagnostics use them: "INQUIRY", "TEST UNIT READY", "READ BUFFER",
+// "CHANGE DRIVE MODE" (WRITE BUFFER to buffer 0xFF), "WRITE BUFFER", else "OPCODE 0xNN".
+std::string commandName(const std::uint8_t* cdb);
+
+// Fixed-format sense data: response code 0x70, additional length 10.
+platform::SCSI_Sense_Data makeSense(SenseCodes codes);
+
+// The 256 bytes of parameter data the drive requires with CHANGE DRIVE MODE.
+std::vector<std::uint8_t> modeChangeParameterData();
+
+// Image buffers reach at most this far (the 24-bit buffer offset of WRITE BUFFER).
+inline constexpr std::size_t kMaxImageLength = 1u << 24;
+
+class SimDrive {
+public:
+    // Ends an install whose time is up. True when `spec` changed.
+    static bool settle(DriveSpec& spec, std::int64_t nowMs);
+    // The progress value reported while installing: 0xFFFF at the start, down to 0.
+    static std::uint16_t installProgress(const InstallState& install, std::int64_t nowMs);
+
+    // Answers one command. True when the drive's own state in `spec` (mode, revision,
+    // install) changed and must be written back.
+    bool answer(DriveSpec& spec, const platform::ScsiCommand& command, platform::ScsiOutcome& out,
+                std::int64_t nowMs);
+
+    // The drive lost power (detached): whatever it received is gone.
+    void reset();
+
+private:
+    struct Image {
+        std::vector<std::uint8_t> bytes;
+        bool received = false;
+    };
+
+    void inquiry(const DriveSpec& spec, const platform::ScsiCommand& command, platform::ScsiOutcome& out) const;
+    void testUnitReady(const DriveSpec& spec, platform::ScsiOutcome& out, std::int64_t nowMs) const;
+    void readBuffer(const DriveSpec& spec, const platform::ScsiCommand& command, platform::ScsiOutcome& out) const;
+    bool changeDriveMode(DriveSpec& spec, const platform::ScsiCommand& command, platform::ScsiOutcome& out,
+                         std::int64_t nowMs);
+    void writeBuffer(const DriveSpec& spec, const platform::ScsiCommand& command, platform::ScsiOutcome& out);
+    // The revision the received images install, or none when the drive refuses them.
+    std::optional<std::string> judgeImages(const DriveSpec& spec) const;
+
+    Image kernel_;
+    Image normal_;
+};
+
+}  // namespace sim

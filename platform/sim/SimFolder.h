@@ -1,0 +1,54 @@
+// Internal to the simulator: the state one backend shares with its nodes, channels and
+// event sources, which may outlive the backend object itself.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Backend.h"
+#include "platform/sim/SimBackend.h"
+#include "platform/sim/SimDrive.h"
+
+namespace sim {
+
+// What this process knows of one drive beyond its file: the images it is receiving and
+// the record of what reached it.
+struct DriveRuntime {
+    std::mutex mutex;
+    SimDrive drive;
+    std::vector<RecordedCommand> log;
+};
+
+class SimFolder : public std::enable_shared_from_this<SimFolder> {
+public:
+    explicit SimFolder(std::filesystem::path path) : path_(std::move(path)) {}
+
+    const std::filesystem::path& path() const { return path_; }
+
+    // Names of the drive files present now, sorted.
+    std::set<std::string> driveNames() const;
+    using NodeMap = std::map<std::string, std::shared_ptr<platform::DeviceNode>>;
+    // The node of every attached drive, in name order. A node listed in `stale` is replaced
+    // by a new one (its file was deleted and made again), unless that happened already.
+    std::vector<std::shared_ptr<platform::DeviceNode>> attachedDrives(const NodeMap& stale = {});
+    // The disc in each attached drive that has one.
+    std::vector<platform::DiskDescription> presentDisks() const;
+
+    std::shared_ptr<DriveRuntime> runtime(const std::string& key);
+
+private:
+    const std::filesystem::path path_;
+    mutable std::mutex mutex_;  // taken before any DriveRuntime::mutex, never after
+    NodeMap nodes_;
+    std::map<std::string, std::shared_ptr<DriveRuntime>> runtimes_;
+};
+
+// The disc of one drive as the disk session describes it.
+platform::DiskDescription describeDisc(const std::string& key, const DriveSpec& spec);
+
+}  // namespace sim
