@@ -1,0 +1,44 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineParser>
+
+ParsedOptions parseAppOptions(const QStringList& arguments) {
+    // The parser has no options with an optional value, so --simulate is taken out first.
+    AppOptions options;
+    QStringList rest;
+    for (const QString& argument : arguments) {
+        if (argument == QLatin1String("--simulate")) {
+            options.backend.simulate = true;
+        } else if (argument.startsWith(QLatin1String("--simulate="))) {
+            const QString folder = argument.mid(static_cast<int>(qstrlen("--simulate=")));
+            if (folder.isEmpty()) {
+                return {std::nullopt, 2, QStringLiteral("--simulate= needs a folder")};
+            }
+            options.backend.simulate = true;
+            options.backend.folder = folder.toStdString();
+        } else {
+            rest.append(argument);
+        }
+    }
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Installs firmware into BD-RW KVL-MT38 drives.\n"
+                                                    "  --simulate[=FOLDER]  use simulated drives (default: the demo folder)"));
+    parser.addHelpOption();
+    QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("DIR"));
+    screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(screenshot);
+    if (!parser.parse(rest)) {
+        return {std::nullopt, 2, parser.errorText()};
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        return {std::nullopt, 0, parser.helpText()};
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return {std::nullopt, 2, QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first())};
+    }
+    if (parser.isSet(screenshot)) {
+        options.screenshotDir = parser.value(screenshot);
+    }
+    return {options, 0, QString()};
+}

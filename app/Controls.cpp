@@ -1,0 +1,80 @@
+// What the controls show, from the list, the current drive and the update state.
+// The inputs are read and the change posted in one locked step, so the GUI applies the
+// states in the order the data went through them.
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "app/KestoryDriveUpdaterAppDelegate.h"
+#include "platform/NamedLock.h"
+
+QString KestoryDriveUpdaterAppDelegate::updateVersionText() const {
+    if (!curFwNormalData) {
+        return QString();
+    }
+    const FirmFileData& image = *curFwNormalData;
+    return QString::fromStdString(image.product().value_or("") + " " + image.revision().value_or("") +
+                                  image.date().value_or(""));
+}
+
+KestoryDriveUpdaterAppDelegate::ControlInputs KestoryDriveUpdaterAppDelegate::captureControlInputs() const {
+    ControlInputs in;
+    in.listEmpty = deviceArray.empty();
+    in.hasCurrent = curDeviceData.has_value();
+    in.currentMayUpdate = in.hasCurrent && curDeviceData->isEnableUpdate();
+    in.updating = isUpdatingNow;
+    in.index = curIndex;
+    in.versionText = updateVersionText();
+    return in;
+}
+
+void KestoryDriveUpdaterAppDelegate::updateControll() {
+    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    onGui([this, in = captureControlInputs()] { applyUpdateControll(in); });
+}
+
+void KestoryDriveUpdaterAppDelegate::initControll() {
+    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    onGui([this, in = captureControlInputs()] { applyInitControll(in); });
+}
+
+void KestoryDriveUpdaterAppDelegate::applyUpdateControll(const ControlInputs& in) {
+    if (in.listEmpty) {
+        idctProgressUpdate->setHidden(true);
+        return;
+    }
+    if (!in.hasCurrent) {
+        idctProgressUpdate->setHidden(!in.updating);
+        return;
+    }
+    cmbDriveList->setEnabled(true);
+    if (in.currentMayUpdate) {
+        lblTitleWillUpdateTo->setHidden(false);
+        lblTxtUpdateVersion->setHidden(false);
+        lblTxtUpdateVersion->setText(in.versionText);
+        btnUpdate->setEnabled(true);
+    } else {
+        lblTitleWillUpdateTo->setHidden(true);
+        lblTxtUpdateVersion->setText(QStringLiteral("no need update"));
+        lblTxtUpdateVersion->setHidden(false);
+        btnUpdate->setEnabled(false);
+    }
+    if (in.updating) {
+        btnUpdate->setEnabled(false);
+        cmbDriveList->setEnabled(false);
+        idctProgressUpdate->setHidden(false);
+    } else {
+        idctProgressUpdate->setHidden(true);
+    }
+}
+
+void KestoryDriveUpdaterAppDelegate::applyInitControll(const ControlInputs& in) {
+    if (in.index < 0) {
+        lblTxtUpdateVersion->setText(QString());
+        btnUpdate->setEnabled(false);
+        idctProgressUpdate->setHidden(true);
+    } else {
+        idctProgressUpdate->setValue(0);
+    }
+}

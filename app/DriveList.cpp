@@ -1,0 +1,168 @@
+// The drive list: the device-manager thread, the first listing, relistings, the pop-up
+// and the choice of the current drive.
+#include <QComboBox>
+#include <QPointer>
+#include <QSignalBlocker>
+
+#include "app/AlertSheet.h"
+#include "app/MainWindow.h"
+#include "app/KestoryDriveUpdaterAppDelegate.h"
+#include "app/ObserverGate.h"
+#include "drive/DriveList.h"
+#include "monitor/DAUtil.h"
+#include "monitor/USBDeviceManager.h"
+#include "platform/NamedLock.h"
+#include "platform/RunLoop.h"
+
+void KestoryDriveUpdaterAppDelegate::createDeviceManager() {
+    const std::shared_ptr<ManagerThreadState> state = managerState_;
+    auto manager = std::make_shared<USBDeviceManager>();
+    {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        deviceManager = manager;
+        state->loop = &platform::CFRunLoopGetCurrent();
+    }
+    manager->start();  // runs this thread's loop; returns only on failure or stop
+    {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        state->loop = nullptr;
+        state->done = true;
+    }
+    state->ended.notify_all();
+}
+
+void KestoryDriveUpdaterAppDelegate::initDeviceList() {
+    initFlag = false;
+    updateDeviceList(nullptr);
+    {
+        platform::SyncScope current("SYNC_CURRENTDEVICE");
+        if (!deviceArray.empty()) {
+            IsFoundTargetDriveForAppLaunch = true;
+        }
+    }
+    QPointer<KestoryDriveUpdaterAppDelegate> self(this);
+    if (IsPresenceDiscsForAppLaunch) {
+        onGui([this] {
+            beginAlertSheet(window_, QStringLiteral("Disc may be mounted. Please confirm eject the disk!"),
+                            QStringLiteral("OK"), QString(), nullptr);
+        });
+    } else if (!IsFoundTargetDriveForAppLaunch) {
+        onGui([this, self] {
+            //% "No drive that can be updated was found. The application will quit."
+            beginAlertSheet(window_, qtTrId("MESSAGE_NO_DRIVE_UPDATED"), QStringLiteral("OK"), QString(),
+                            [self](int) {
+                                if (self) {
+                                    self->windowShouldClose(self);
+                                }
+                            });
+        });
+    }
+}
+
+void KestoryDriveUpdaterAppDelegate::updateDeviceList(const platform::Notification* /*notification*/) {
+    if (gate_->isClosed() || !curFwNormalData) {
+        return;
+    }
+    platform::SyncScope listing("SYNC_LISTING");
+    if (initFlag || isUpdatingNow) {
+        return;
+    }
+    std::size_t oldCount = 0;
+    {
+        platform::SyncScope current("SYNC_CURRENTDEVICE");
+        oldCount = deviceArray.size();
+    }
+    postClearPopUp();
+    clearDeviceArray();
+
+    // Listed into a list of our own, so a user's choice on the GUI thread never waits
+    // for the drives to answer.
+    std::vector<DeviceData> found;
+    ListTargetDrives(found, *curFwNormalData);
+
+    if (found.empty()) {
+        if (oldCount == 0) {
+            return;
+        }
+    } else {
+        numberIdenticalDrives(found);
+        {
+            platform::SyncScope current("SYNC_CURRENTDEVICE");
+            deviceArray = std::move(found);
+        }
+        updateDeviceCombobox();
+    }
+    changedDriveList(nullptr);
+}
+
+void KestoryDriveUpdaterAppDelegate::numberIdenticalDrives(std::vector<DeviceData>& drives) {
+    NumberIdenticalDrives(drives);
+}
+
+void KestoryDriveUpdaterAppDelegate::clearDeviceArray() {
+    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    curIndex = -1;
+    deviceArray.clear();
+}
+
+bool KestoryDriveUpdaterAppDelegate::setCurrentDeviceDataWithIndex(std::int32_t /*index*/) {
+    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    const std::int32_t index = curIndex;
+    if (index >= 0 && static_cast<std::size_t>(index) < deviceArray.size()) {
+        curDeviceData = deviceArray[static_cast<std::size_t>(index)];
+    } else {
+        curIndex = -1;
+        curDeviceData.reset();
+    }
+    return true;
+}
+
+void KestoryDriveUpdaterAppDelegate::postClearPopUp() {
+    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    popUpSelection_ = -1;
+    const std::uint64_t generation = ++popUpGeneration_;
+    onGui([this, generation] {
+        cmbDriveList->clear();
+        shownPopUpGeneration_ = generation;
+    });
+}
+
+void KestoryDriveUpdaterAppDelegate::updateDeviceCombobox() {
+    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    QStringList titles;
+    for (const DeviceData& drive : deviceArray) {
+        titles.append(QString::fromStdString(DriveEntryTitle(drive)));
+    }
+    // A pop-up that gets entries with nothing selected selects its first one.
+    const std::int32_t index = curIndex;
+    const std::int32_t selection = index >= 0 && index < titles.size() ? index : (titles.isEmpty() ? -1 : 0);
+    popUpSelection_ = selection;
+    const std::uint64_t generation = ++popUpGeneration_;
+    onGui([this, titles, selection, generation] {
+        const QSignalBlocker quiet(cmbDriveList);
+        cmbDriveList->clear();
+        cmbDriveList->addItems(titles);
+        cmbDriveList->setCurrentIndex(selection);
+        shownPopUpGeneration_ = generation;
+    });
+}
+
+void KestoryDriveUpdaterAppDelegate::changedDriveList(QObject* sender) {
+    {
+        platform::SyncScope current("SYNC_CURRENTDEVICE");
+        std::int32_t index = popUpSelection_;
+        if (sender != nullptr && sender == cmbDriveList) {
+            // A choice on a pop-up that a queued rebuild is about to replace, or made while
+            // the update holds the list, is not a choice about the current list.
+            if (isUpdatingNow || shownPopUpGeneration_ != popUpGeneration_) {
+                return;
+            }
+            index = cmbDriveList->currentIndex();
+            popUpSelection_ = index;
+        }
+        curIndex = index;
+        setCurrentDeviceDataWithIndex(index);
+    }
+    initControll();
+    updateControll();
+}

@@ -1,0 +1,204 @@
+// Start-up, window position, close and quit, teardown.
+#include "app/KestoryDriveUpdaterAppDelegate.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+
+#include "app/MainWindow.h"
+#include "app/ObserverGate.h"
+#include "model/FirmwareImages.h"
+#include "model/NotificationNames.h"
+#include "monitor/DAUtil.h"
+#include "monitor/USBDeviceManager.h"
+#include "platform/NamedLock.h"
+
+std::atomic<bool> IsFoundTargetDriveForAppLaunch{false};
+
+KestoryDriveUpdaterAppDelegate::KestoryDriveUpdaterAppDelegate(MainWindow* window, Timing timing)
+    : window_(window),
+      cmbDriveList(window->cmbDriveList()),
+      lblTitleTargetDrive(window->lblTitleTargetDrive()),
+      lblTitleWillUpdateTo(window->lblTitleWillUpdateTo()),
+      lblTxtUpdateVersion(window->lblTxtUpdateVersion()),
+      idctProgressUpdate(window->idctProgressUpdate()),
+      btnUpdate(window->btnUpdate()),
+      timing_(timing),
+      gate_(std::make_shared<ObserverGate>()),
+      managerState_(std::make_shared<ManagerThreadState>()) {
+    connectWindow();
+}
+
+KestoryDriveUpdaterAppDelegate::~KestoryDriveUpdaterAppDelegate() {
+    removeObservers();
+    unregisterDiscCallbacks();
+    DAUtil::releaseSession();
+    joinUpdateWorker();
+    stopDeviceManagerThread();
+    clearDeviceArray();
+    if (window_ != nullptr) {
+        window_->setShouldClose(nullptr);
+    }
+}
+
+void KestoryDriveUpdaterAppDelegate::connectWindow() {
+    window_->setShouldClose([this] { return windowShouldClose(window_); });
+    connect(window_, &MainWindow::moved, this, &KestoryDriveUpdaterAppDelegate::windowDidMove);
+    connect(window_, &MainWindow::resized, this, [this] {
+        QSettings().setValue(kMainWindowAutosaveName, window_->saveGeometry());
+    });
+    connect(window_->actionQuit(), &QAction::triggered, this, [this] { terminate(this); });
+    // activated, not currentIndexChanged: only the user's own choices count here.
+    connect(cmbDriveList, &QComboBox::activated, this, [this] { changedDriveList(cmbDriveList); });
+    connect(btnUpdate, &QPushButton::clicked, this, [this] { clickUpdateButton(btnUpdate); });
+}
+
+void KestoryDriveUpdaterAppDelegate::awakeFromNib() {
+    initFlag = true;
+    window_->restoreGeometry(QSettings().value(kMainWindowAutosaveName).toByteArray());
+    lblTitleTargetDrive->setText(QStringLiteral("Target Drive"));
+    lblTitleWillUpdateTo->setText(QStringLiteral("will update to"));
+    lblTitleWillUpdateTo->setHidden(true);
+    lblTxtUpdateVersion->setText(QString());
+    btnUpdate->setText(QStringLiteral("Update"));
+    btnUpdate->setEnabled(false);
+    idctProgressUpdate->setHidden(true);
+    idctProgressUpdate->setRange(0, kProgressMaximum);
+    curIndex = -1;
+    {
+        platform::SyncScope current("SYNC_CURRENTDEVICE");
+        deviceArray.clear();
+    }
+    registerObservers();
+    IsPresenceDiscsForAppLaunch = false;
+    IsFoundTargetDriveForAppLaunch = false;
+    DAUtil::initSession();
+    registerDiscCallbacks();
+    cmbDriveList->clear();
+    startDeviceManagerThread();
+    QTimer::singleShot(timing_.firstListingDelay, this, &KestoryDriveUpdaterAppDelegate::initDeviceList);
+    curFwKernelData = std::make_unique<FirmFileData>();
+    curFwNormalData = std::make_unique<FirmFileData>();
+    getFwFileInfo();
+    updateControll();
+}
+
+void KestoryDriveUpdaterAppDelegate::getFwFileInfo() { ::getFwFileInfo(*curFwKernelData, *curFwNormalData); }
+
+void KestoryDriveUpdaterAppDelegate::registerObservers() {
+    auto& centre = platform::NotificationCenter::defaultCenter();
+    // The handlers hold the gate, not just `this`: one that starts after teardown began
+    // finds the gate closed and never touches the object.
+    auto relist = [this, gate = gate_](const platform::Notification& n) {
+        gate->enter([&] { updateDeviceList(&n); });
+    };
+    centre.addObserver(this, kAppearedDeviceNotify, relist);
+    centre.addObserver(this, kDisappearedDeviceNotify, relist);
+    centre.addObserver(this, kChangedDeviceNotify, relist);
+    centre.addObserver(this, kUpdateIndicatorNotify, [this, gate = gate_](const platform::Notification& n) {
+        gate->enter([&] { updateIndicatorNotify(n); });
+    });
+}
+
+void KestoryDriveUpdaterAppDelegate::removeObservers() {
+    platform::NotificationCenter::defaultCenter().removeObserver(this);
+    gate_->close();
+}
+
+void KestoryDriveUpdaterAppDelegate::registerDiscCallbacks() {
+    // A session that could not be made is never registered against (DAUtil logged why).
+    platform::DASessionRef session = DAUtil::session();
+    if (session == nullptr) {
+        return;
+    }
+    platform::DARegisterDiskAppearedCallback(session, nullptr, diskAppearedCallback, this);
+    platform::DARegisterDiskDisappearedCallback(session, nullptr, diskDisappearedCallback, this);
+    discCallbacksRegistered_ = true;
+}
+
+void KestoryDriveUpdaterAppDelegate::unregisterDiscCallbacks() {
+    platform::DASessionRef session = DAUtil::session();
+    if (session == nullptr || !discCallbacksRegistered_) {
+        return;
+    }
+    platform::DAUnregisterCallback(session, reinterpret_cast<void*>(&diskAppearedCallback), this);
+    platform::DAUnregisterCallback(session, reinterpret_cast<void*>(&diskDisappearedCallback), this);
+    discCallbacksRegistered_ = false;
+}
+
+void KestoryDriveUpdaterAppDelegate::windowDidMove() {
+    const QRect frame = window_->frameGeometry();
+    QSettings defaults;
+    defaults.setValue(kUserDefaultKeyMainWindowLeftKey, static_cast<float>(frame.x()));
+    defaults.setValue(kUserDefaultKeyMainWindowRightKey, static_cast<float>(frame.y()));
+    defaults.setValue(kUserDefaultKeyMainWindowWidthKey, static_cast<float>(frame.width()));
+    defaults.setValue(kUserDefaultKeyMainWindowHeightKey, static_cast<float>(frame.height()));
+    defaults.setValue(kMainWindowAutosaveName, window_->saveGeometry());
+}
+
+bool KestoryDriveUpdaterAppDelegate::windowShouldClose(QObject* /*sender*/) {
+    if (isUpdatingNow) {
+        return false;
+    }
+    terminate(this);
+    return true;
+}
+
+KestoryDriveUpdaterAppDelegate::TerminateReply KestoryDriveUpdaterAppDelegate::applicationShouldTerminate(
+    QObject* /*application*/) {
+    return isUpdatingNow ? TerminateCancel : TerminateNow;
+}
+
+void KestoryDriveUpdaterAppDelegate::terminate(QObject* /*sender*/) {
+    if (applicationShouldTerminate(this) == TerminateNow) {
+        emit quitApplication();
+    }
+}
+
+void KestoryDriveUpdaterAppDelegate::onGui(std::function<void()> change) {
+    // Always queued, also from the GUI thread, so widget changes keep the order in which
+    // the data side made them, whichever thread that was.
+    QMetaObject::invokeMethod(this, std::move(change), Qt::QueuedConnection);
+}
+
+void KestoryDriveUpdaterAppDelegate::startDeviceManagerThread() {
+    managerThread_ = std::thread([this] { createDeviceManager(); });
+}
+
+void KestoryDriveUpdaterAppDelegate::stopDeviceManagerThread() {
+    if (!managerThread_.joinable()) {
+        return;
+    }
+    // The watcher runs its loop for the life of the process; a delegate that goes away
+    // before the process (tests, the screenshot run) stops that loop so the thread ends.
+    ManagerThreadState& state = *managerState_;
+    std::unique_lock<std::mutex> lock(state.mutex);
+    // A stop that reaches the loop before it runs is lost, hence the repeats.
+    for (int attempt = 0; attempt < 200 && !state.done; ++attempt) {
+        if (state.loop != nullptr) {
+            state.loop->stop();
+        }
+        state.ended.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    const bool done = state.done;
+    lock.unlock();
+    if (done) {
+        managerThread_.join();
+    } else {
+        managerThread_.detach();  // it holds the watcher and the shared state, nothing of ours
+    }
+}
+
+std::vector<DeviceData> KestoryDriveUpdaterAppDelegate::devices() const {
+    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    return deviceArray;
+}
+
+std::optional<DeviceData> KestoryDriveUpdaterAppDelegate::currentDevice() const {
+    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    return curDeviceData;
+}

@@ -1,0 +1,182 @@
+// The application's and the window's delegate, and the owner of everything behind the
+// window: the drive list, the current drive, the two image records and the drive watcher.
+//
+// Threads: widgets change on the GUI thread only. Work that runs elsewhere (relistings on
+// the device-manager thread, the update worker) changes the data under the SYNC_ locks and
+// posts the widget changes to the GUI thread, in order, carrying what they need. Nothing
+// ever waits for the GUI thread while holding a lock.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "drive/STUCMethod.h"
+#include "model/DeviceData.h"
+#include "model/FirmFileData.h"
+#include "platform/NotificationCenter.h"
+
+class MainWindow;
+class ObserverGate;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class USBDeviceManager;
+namespace platform {
+class RunLoop;
+}
+
+// Set by the first listing when it found a drive, and read right there.
+extern std::atomic<bool> IsFoundTargetDriveForAppLaunch;
+
+inline constexpr char kUserDefaultKeyMainWindowLeftKey[] = "kUserDefaultKeyMainWindowLeftKey";
+inline constexpr char kUserDefaultKeyMainWindowRightKey[] = "kUserDefaultKeyMainWindowRightKey";
+inline constexpr char kUserDefaultKeyMainWindowWidthKey[] = "kUserDefaultKeyMainWindowWidthKey";
+inline constexpr char kUserDefaultKeyMainWindowHeightKey[] = "kUserDefaultKeyMainWindowHeightKey";
+inline constexpr char kMainWindowAutosaveName[] = "MainWindow";
+inline constexpr int kProgressMaximum = 65536;  // the bar shows 65536 - v for a progress value v
+
+// The waits of start-up and of the update start; tests shorten them.
+struct AppDelegateTiming {
+    std::chrono::milliseconds firstListingDelay{1000};  // awakeFromNib -> initDeviceList
+    std::chrono::milliseconds preUpdateRunLoop{1000};   // main run loop turns before the worker
+    std::chrono::milliseconds preUpdateSleep{100};      // then the GUI thread sleeps this long
+    UpdateTiming update{};
+};
+
+class KestoryDriveUpdaterAppDelegate : public QObject {
+    Q_OBJECT
+public:
+    enum TerminateReply { TerminateCancel = 0, TerminateNow = 1 };
+
+    using Timing = AppDelegateTiming;
+
+    explicit KestoryDriveUpdaterAppDelegate(MainWindow* window, Timing timing = {});
+    // Teardown: observers, disc callbacks, disk session, the list.
+    ~KestoryDriveUpdaterAppDelegate() override;
+    KestoryDriveUpdaterAppDelegate(const KestoryDriveUpdaterAppDelegate&) = delete;
+    KestoryDriveUpdaterAppDelegate& operator=(const KestoryDriveUpdaterAppDelegate&) = delete;
+
+    MainWindow* window() const { return window_; }
+    void setWindow(MainWindow* window) { window_ = window; }
+
+    // Start-up, window and application (KestoryDriveUpdaterAppDelegate.cpp).
+    void awakeFromNib();
+    void windowDidMove();
+    bool windowShouldClose(QObject* sender);
+    TerminateReply applicationShouldTerminate(QObject* application);
+    // Asks to quit: emits quitApplication() unless an update runs.
+    void terminate(QObject* sender);
+    void getFwFileInfo();
+
+    // Drive list (DriveList.cpp).
+    void createDeviceManager();
+    void initDeviceList();
+    void updateDeviceList(const platform::Notification* notification);
+    void clearDeviceArray();
+    bool setCurrentDeviceDataWithIndex(std::int32_t index);
+    void updateDeviceCombobox();
+    // sender: the pop-up list for a user's choice (GUI thread), or null.
+    void changedDriveList(QObject* sender);
+
+    // Control state (Controls.cpp).
+    void updateControll();
+    void initControll();
+
+    // Update workflow (UpdateWorkflow.cpp).
+    void clickUpdateButton(QObject* sender);
+    void alertDidEnd(std::int32_t returnCode);
+    void runUpdateThread();
+    void updateIndicatorNotify(const platform::Notification& notification);
+
+    // Read-only views (copies taken under the lock).
+    std::int32_t currentIndex() const { return curIndex; }
+    bool updating() const { return isUpdatingNow; }
+    bool starting() const { return initFlag; }
+    std::vector<DeviceData> devices() const;
+    std::optional<DeviceData> currentDevice() const;
+
+signals:
+    // Termination approved; main() connects it to the application's quit.
+    void quitApplication();
+
+private:
+    // What the control refresh reads, taken in one piece under SYNC_CURRENTDEVICE.
+    struct ControlInputs {
+        bool listEmpty = true;
+        bool hasCurrent = false;
+        bool currentMayUpdate = false;
+        bool updating = false;
+        std::int32_t index = -1;
+        QString versionText;
+    };
+    ControlInputs captureControlInputs() const;
+    void applyUpdateControll(const ControlInputs& in);
+    void applyInitControll(const ControlInputs& in);
+    QString updateVersionText() const;
+
+    // Queues a widget change on the GUI thread; changes run in the order they were posted.
+    void onGui(std::function<void()> change);
+    void registerObservers();
+    void removeObservers();
+    void registerDiscCallbacks();
+    void unregisterDiscCallbacks();
+    void connectWindow();
+    void startDeviceManagerThread();
+    void stopDeviceManagerThread();
+    void joinUpdateWorker();
+    void numberIdenticalDrives(std::vector<DeviceData>& drives);
+    // Pop-up changes carry the generation of the list they show, so a user's choice made
+    // on a pop-up that a posted rebuild is about to replace is recognised as stale.
+    void postClearPopUp();
+    void showResultSheet(const QString& message);
+
+    // Fields in the order of the window's data model.
+    MainWindow* window_;  // not owned
+    std::atomic<std::int32_t> curIndex{-1};
+    std::atomic<bool> initFlag{false};
+    std::atomic<bool> isUpdatingNow{false};
+    std::shared_ptr<USBDeviceManager> deviceManager;  // shared with its thread, which may outlive us
+    std::vector<DeviceData> deviceArray;               // SYNC_CURRENTDEVICE
+    QComboBox* cmbDriveList = nullptr;
+    std::optional<DeviceData> curDeviceData;           // SYNC_CURRENTDEVICE
+    std::unique_ptr<FirmFileData> curFwKernelData;
+    std::unique_ptr<FirmFileData> curFwNormalData;
+    QLabel* lblTitleTargetDrive = nullptr;
+    QLabel* lblTitleWillUpdateTo = nullptr;
+    QLabel* lblTxtUpdateVersion = nullptr;
+    QProgressBar* idctProgressUpdate = nullptr;
+    QPushButton* btnUpdate = nullptr;
+
+    Timing timing_;
+    std::shared_ptr<ObserverGate> gate_;
+    bool discCallbacksRegistered_ = false;
+
+    // The pop-up as the data side knows it: its selected entry and its generation.
+    std::atomic<std::int32_t> popUpSelection_{-1};
+    std::atomic<std::uint64_t> popUpGeneration_{0};
+    std::uint64_t shownPopUpGeneration_ = 0;  // GUI thread
+
+    // Device-manager thread. Its run loop is stopped at teardown so the thread can end;
+    // what the thread touches once the watcher returns is shared, not ours.
+    struct ManagerThreadState {
+        std::mutex mutex;
+        std::condition_variable ended;
+        platform::RunLoop* loop = nullptr;  // the thread's run loop while the watcher runs
+        bool done = false;
+    };
+    std::shared_ptr<ManagerThreadState> managerState_;
+    std::thread managerThread_;
+
+    std::thread updateWorker_;  // GUI thread starts and joins it
+};

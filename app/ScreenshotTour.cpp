@@ -1,0 +1,116 @@
+#include "app/ScreenshotTour.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <cstdio>
+
+#include "app/MainWindow.h"
+
+namespace {
+
+constexpr int kPollMs = 100;
+constexpr int kGiveUpPolls = 1200;  // two minutes
+
+QMessageBox* visibleSheet(MainWindow& window) {
+    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+        if (box->isVisible()) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+QAbstractButton* buttonTitled(QMessageBox& box, const QString& title) {
+    for (QAbstractButton* button : box.buttons()) {
+        if (button->text() == title) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+ScreenshotTour::ScreenshotTour(MainWindow& window, QString directory)
+    : window_(window), directory_(std::move(directory)) {
+    timer_.setInterval(kPollMs);
+    connect(&timer_, &QTimer::timeout, this, &ScreenshotTour::poll);
+}
+
+void ScreenshotTour::start() {
+    QDir().mkpath(directory_);
+    timer_.start();
+}
+
+bool ScreenshotTour::save(const QString& name, bool wholeScreen) {
+    QPixmap picture;
+    // Sheets are windows of their own; only a grab of the screen shows them over the window.
+    if (wholeScreen && QGuiApplication::primaryScreen() != nullptr) {
+        picture = QGuiApplication::primaryScreen()->grabWindow(0);
+        picture = picture.copy(window_.frameGeometry());
+    }
+    if (picture.isNull() || picture.toImage().allGray()) {
+        picture = window_.grab();
+    }
+    const QString path = QDir(directory_).filePath(name);
+    const bool ok = picture.save(path);
+    std::fprintf(stderr, "%s %s\n", ok ? "saved" : "could not save", qPrintable(path));
+    return ok;
+}
+
+void ScreenshotTour::poll() {
+    if (++polls_ > kGiveUpPolls) {
+        std::fprintf(stderr, "screenshot run: the window never reached the next step\n");
+        finish(1);
+        return;
+    }
+    switch (step_) {
+    case Step::WaitReady:
+        if (window_.btnUpdate()->isEnabled() && window_.cmbDriveList()->count() > 0) {
+            save(QStringLiteral("window-ready.png"), false);
+            window_.btnUpdate()->click();
+            step_ = Step::WaitSheet;
+        }
+        break;
+    case Step::WaitSheet:
+        if (QMessageBox* sheet = visibleSheet(window_)) {
+            save(QStringLiteral("window-confirm.png"), true);
+            if (QAbstractButton* ok = buttonTitled(*sheet, QStringLiteral("OK"))) {
+                step_ = Step::WaitProgress;
+                ok->click();  // runs the pre-update wait inside; polling goes on meanwhile
+            }
+        }
+        break;
+    case Step::WaitProgress: {
+        QProgressBar* bar = window_.idctProgressUpdate();
+        if (bar->isVisible() && bar->maximum() > 0 && bar->value() > bar->maximum() / 4) {
+            save(QStringLiteral("window-updating.png"), false);
+            step_ = Step::WaitResult;
+        } else if (visibleSheet(window_) != nullptr) {
+            step_ = Step::WaitResult;  // over before a progress value came
+        }
+        break;
+    }
+    case Step::WaitResult:
+        if (QMessageBox* sheet = visibleSheet(window_)) {
+            save(QStringLiteral("window-result.png"), true);
+            if (QAbstractButton* ok = buttonTitled(*sheet, QStringLiteral("OK"))) {
+                ok->click();
+            }
+            finish(sheet->text() == QStringLiteral("Complete!") ? 0 : 1);
+        }
+        break;
+    }
+}
+
+void ScreenshotTour::finish(int exitCode) {
+    timer_.stop();
+    emit finished(exitCode);
+}

@@ -1,0 +1,31 @@
+// The hidden --screenshot run: walks the window through an update on simulated drives and
+// saves pictures of it for the README, then quits.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class MainWindow;
+
+class ScreenshotTour : public QObject {
+    Q_OBJECT
+public:
+    ScreenshotTour(MainWindow& window, QString directory);
+    void start();
+
+signals:
+    void finished(int exitCode);
+
+private:
+    enum class Step { WaitReady, WaitSheet, WaitProgress, WaitResult };
+    void poll();
+    bool save(const QString& name, bool wholeScreen);
+    void finish(int exitCode);
+
+    MainWindow& window_;
+    QString directory_;
+    QTimer timer_;
+    Step step_ = Step::WaitReady;
+    int polls_ = 0;
+};
