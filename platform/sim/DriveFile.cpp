@@ -131,10 +131,10 @@ private:
             return false;
         const json* command = member(entry, "command");
         if (!command) return fail(p + "command", "missing: give a command name or operation code");
-        if (command->is_string()) {
-            fault.name = command->get<std::string>();
-        } else if (std::optional<std::uint8_t> opcode; byte(*command, opcode)) {
+        if (std::optional<std::uint8_t> opcode; byte(*command, opcode)) {
             fault.opcode = opcode;
+        } else if (command->is_string()) {
+            fault.name = command->get<std::string>();
         } else {
             return fail(p + "command", "expected a command name or an operation code 0-255");
         }

@@ -1,0 +1,157 @@
+// Drive files: the round trip, the error texts for bad files, and write-back that keeps
+// what others wrote.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "model/TempDir.h"
+#include "platform/sim/DriveFile.h"
+#include "platform/sim/SimControl.h"
+
+using sim::DriveSpec;
+
+namespace {
+
+void writeText(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
+
+TEST(DriveFile, RoundTripKeepsEveryField) {
+    TempDir dir;
+    DriveSpec spec;
+    spec.revision = "1.19";
+    spec.mode = sim::DriveMode::Kernel;
+    spec.disc = sim::Disc{std::nullopt};
+    spec.timing = {3, 35'000'000, 8000};
+    spec.faults.plugIn = platform::kIOReturnNoResources;
+    spec.faults.mmc = platform::E_NOINTERFACE;
+    spec.faults.modeChangeToNormal = true;
+    spec.faults.vanishAtCommand = 7;
+    sim::CommandFault fault;
+    fault.opcode = 0x12;
+    fault.occurrence = 2;
+    fault.kind = sim::CommandFault::Kind::Status;
+    fault.status = 0x08;
+    spec.faults.commands.push_back(fault);
+    spec.install = sim::InstallState{123456789, 8000, "1.21"};
+
+    const auto path = sim::driveFilePath(dir.path(), "bd");
+    std::string error;
+    ASSERT_TRUE(sim::writeDriveFile(path, spec, error)) << error;
+    std::optional<DriveSpec> back = sim::loadDriveFile(path, error);
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(sim::toJson(*back), sim::toJson(spec));
+    EXPECT_EQ(back->faults.plugIn, platform::kIOReturnNoResources);
+    EXPECT_EQ(back->faults.commands.at(0).status, 0x08u);
+    EXPECT_EQ(back->install->resultRevision, "1.21");
+}
+
+struct BadFile {
+    const char* content;
+    const char* expected;  // part of the error text
+};
+
+class DriveFileErrorTest : public ::testing::TestWithParam<BadFile> {};
+
+TEST_P(DriveFileErrorTest, NamesTheFileAndTheField) {
+    TempDir dir;
+    const auto path = sim::driveFilePath(dir.path(), "broken");
+    writeText(path, GetParam().content);
+    sim::ControlError error = sim::validateDriveFile(path);
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->find("broken.json: "), std::string::npos) << *error;
+    EXPECT_NE(error->find(GetParam().expected), std::string::npos) << *error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DriveFileErrorTest,
+    ::testing::Values(BadFile{"{\"mode\": \"normal\",", "malformed JSON"}, BadFile{"[1,2]", "expected an object"},
+                      BadFile{R"({"mode": "turbo"})", "mode: expected"},
+                      BadFile{R"({"identity": {"product": 38}})", "identity.product: expected a text"},
+                      BadFile{R"({"identity": {"revision": "1.200"}})", "identity.revision: longer than 4"},
+                      BadFile{R"({"disc": {"volume": 5}})", "disc.volume: expected a text or null"},
+                      BadFile{R"({"timing": {"installMs": -1}})", "timing.installMs: expected a non-negative"},
+                      BadFile{R"({"faults": {"mmc": "0xZZ"}})", "faults.mmc: expected a 32-bit code"},
+                      BadFile{R"({"faults": {"commands": [{"occurrence": 2}]}})", "faults.commands[0].command"},
+                      BadFile{R"({"faults": {"commands": [{"command": 18, "sense": {"key": 5}, "status": 8}]}})",
+                              "only one of"},
+                      BadFile{R"({"faults": {"writeBufferPiece": 0}})", "faults.writeBufferPiece: expected a positive"},
+                      BadFile{R"({"fautls": {}})", "fautls: unknown field"}));
+
+TEST(DriveFile, StateWriteBackKeepsADiscInsertedMeanwhile) {
+    TempDir dir;
+    ASSERT_FALSE(sim::attach(dir.path(), "bd", sim::defaultTargetDrive()));
+    std::string error;
+    const auto path = sim::driveFilePath(dir.path(), "bd");
+    std::optional<DriveSpec> drive = sim::loadDriveFile(path, error);
+    ASSERT_TRUE(drive);
+
+    ASSERT_FALSE(sim::insertDisc(dir.path(), "bd", "MOVIE"));  // the user, after the drive loaded its state
+    drive->mode = sim::DriveMode::Kernel;
+    ASSERT_TRUE(sim::saveDriveState(path, *drive, error)) << error;
+
+    std::optional<DriveSpec> now = sim::loadDriveFile(path, error);
+    ASSERT_TRUE(now) << error;
+    EXPECT_EQ(now->mode, sim::DriveMode::Kernel);
+    ASSERT_TRUE(now->disc);
+    EXPECT_EQ(now->disc->volume, "MOVIE");
+}
+
+TEST(DriveFile, ConcurrentUpdatesLoseNothing) {
+    TempDir dir;
+    ASSERT_FALSE(sim::attach(dir.path(), "bd", sim::defaultTargetDrive()));
+    const auto path = sim::driveFilePath(dir.path(), "bd");
+    auto bump = [&](const char* field) {
+        for (int i = 0; i < 50; ++i) {
+            std::string error;
+            ASSERT_TRUE(sim::updateDriveFile(
+                path,
+                [&](nlohmann::json& doc) {
+                    doc["timing"][field] = doc["timing"][field].get<std::uint32_t>() + 1;
+                },
+                error))
+                << error;
+        }
+    };
+    std::thread a(bump, "commandLatencyMs");
+    std::thread b(bump, "installMs");
+    a.join();
+    b.join();
+    std::string error;
+    std::optional<DriveSpec> spec = sim::loadDriveFile(path, error);
+    ASSERT_TRUE(spec) << error;
+    EXPECT_EQ(spec->timing.commandLatencyMs, 50u);
+    EXPECT_EQ(spec->timing.installMs, 50u);
+}
+
+TEST(DriveControl, RefusesUnusableNamesAndMissingDrives) {
+    TempDir dir;
+    for (const char* name : {"", ".hidden", "../escape", "a/b", "sp ace"})
+        EXPECT_TRUE(sim::attach(dir.path(), name, sim::defaultTargetDrive())) << name;
+    ASSERT_FALSE(sim::attach(dir.path(), "bd", sim::defaultTargetDrive()));
+    EXPECT_TRUE(sim::attach(dir.path(), "bd", sim::defaultTargetDrive()));
+    EXPECT_TRUE(sim::ejectDisc(dir.path(), "bd"));  // no disc to eject
+    EXPECT_FALSE(sim::insertDisc(dir.path(), "bd", std::nullopt));
+    EXPECT_TRUE(sim::insertDisc(dir.path(), "bd", "X"));
+    EXPECT_FALSE(sim::detach(dir.path(), "bd"));
+    EXPECT_TRUE(sim::detach(dir.path(), "bd"));
+}
+
+TEST(DriveControl, DemoFolderHoldsValidDrivesAndKeepsTheirState) {
+    TempDir dir;
+    const std::filesystem::path folder = std::filesystem::path(dir.path()) / "demo";
+    ASSERT_FALSE(sim::createDemoFolder(folder));
+    int drives = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        EXPECT_FALSE(sim::validateDriveFile(entry.path())) << entry.path();
+        ++drives;
+    }
+    EXPECT_EQ(drives, 4);
+    ASSERT_FALSE(sim::insertDisc(folder, "bd-1", "DEMO"));
+    ASSERT_FALSE(sim::createDemoFolder(folder));
+    std::string error;
+    EXPECT_TRUE(sim::loadDriveFile(sim::driveFilePath(folder, "bd-1"), error)->disc);
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+// Hot-plug from the drive folder: drives attached and detached, discs inserted and ejected.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "model/TempDir.h"
+#include "platform/sim/SimControl.h"
+
+using namespace platform;
+
+namespace {
+
+std::vector<std::string> keys(const std::vector<std::shared_ptr<DeviceNode>>& nodes) {
+    std::vector<std::string> out;
+    for (const auto& n : nodes) out.push_back(n->key());
+    return out;
+}
+
+std::vector<std::string> names(const std::vector<DiskDescription>& disks) {
+    std::vector<std::string> out;
+    for (const auto& d : disks) out.push_back(d.bsdName + "=" + d.volumeName.value_or("(none)"));
+    return out;
+}
+
+bool readable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1;
+}
+
+class SimEventsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(sim::attach(dir.path(), "old", sim::defaultTargetDrive()));
+        devices = backend->createDeviceEventSource();
+        disks = backend->createDiskEventSource();
+        ASSERT_TRUE(devices && disks);
+    }
+    HotplugEvents drain(EventSource& source) {
+        HotplugEvents events;
+        source.drain(events);
+        return events;
+    }
+
+    TempDir dir;
+    std::shared_ptr<sim::SimBackend> backend = sim::makeSimBackend(dir.path());
+    std::unique_ptr<EventSource> devices, disks;
+};
+
+TEST_F(SimEventsTest, AttachAndDetachPublishAndTerminate) {
+    EXPECT_FALSE(readable(devices->fd()));
+    ASSERT_FALSE(sim::attach(dir.path(), "new", sim::defaultTargetDrive()));
+    ASSERT_TRUE(readable(devices->fd()));
+    HotplugEvents attached = drain(*devices);
+    EXPECT_EQ(keys(attached.published), std::vector<std::string>{"new"});
+    EXPECT_TRUE(attached.terminated.empty());
+    EXPECT_FALSE(readable(devices->fd()));
+
+    ASSERT_FALSE(sim::detach(dir.path(), "old"));
+    HotplugEvents detached = drain(*devices);
+    EXPECT_TRUE(detached.published.empty());
+    EXPECT_EQ(keys(detached.terminated), std::vector<std::string>{"old"});
+}
+
+TEST_F(SimEventsTest, RewritingADriveFileIsNotADetach) {
+    ASSERT_FALSE(sim::insertDisc(dir.path(), "old", "DATA"));
+    ASSERT_FALSE(sim::ejectDisc(dir.path(), "old"));
+    HotplugEvents events = drain(*devices);
+    EXPECT_TRUE(events.published.empty());
+    EXPECT_TRUE(events.terminated.empty());
+}
+
+TEST_F(SimEventsTest, DeletedAndMadeAgainInOneDrainIsANewDrive) {
+    auto before = backend->authoringDevices();
+    ASSERT_FALSE(sim::detach(dir.path(), "old"));
+    ASSERT_FALSE(sim::attach(dir.path(), "old", sim::defaultTargetDrive()));
+    HotplugEvents events = drain(*devices);
+    EXPECT_EQ(keys(events.terminated), std::vector<std::string>{"old"});
+    ASSERT_EQ(keys(events.published), std::vector<std::string>{"old"});
+    EXPECT_NE(events.published[0], before.at(0));
+    EXPECT_EQ(backend->authoringDevices().at(0), events.published[0]);
+}
+
+TEST_F(SimEventsTest, DiscsAppearAndDisappear) {
+    sim::DriveSpec other = sim::defaultTargetDrive();
+    other.product = "DVD-RAM KVL-D20";
+    ASSERT_FALSE(sim::attach(dir.path(), "dvd", other));
+    ASSERT_FALSE(sim::insertDisc(dir.path(), "old", "BACKUP"));
+    ASSERT_FALSE(sim::insertDisc(dir.path(), "dvd", std::nullopt));
+    HotplugEvents inserted = drain(*disks);
+    EXPECT_EQ(names(inserted.disksAppeared), (std::vector<std::string>{"dvd=(none)", "old=BACKUP"}));
+    EXPECT_TRUE(inserted.disksDisappeared.empty());
+    ASSERT_EQ(inserted.disksAppeared.size(), 2u);
+    EXPECT_EQ(inserted.disksAppeared[1].deviceModel, "BD-RW KVL-MT38");
+    EXPECT_EQ(names(backend->presentDisks()), (std::vector<std::string>{"dvd=(none)", "old=BACKUP"}));
+
+    ASSERT_FALSE(sim::ejectDisc(dir.path(), "old"));
+    HotplugEvents ejected = drain(*disks);
+    EXPECT_EQ(names(ejected.disksDisappeared), std::vector<std::string>{"old=BACKUP"});
+    EXPECT_TRUE(ejected.disksAppeared.empty());
+
+    ASSERT_FALSE(sim::detach(dir.path(), "dvd"));  // a detached drive takes its disc along
+    HotplugEvents detached = drain(*disks);
+    EXPECT_EQ(names(detached.disksDisappeared), std::vector<std::string>{"dvd=(none)"});
+    EXPECT_TRUE(backend->presentDisks().empty());
+}
+
+TEST_F(SimEventsTest, DriveEditsThatLeaveTheDiscAloneAreSilent) {
+    ASSERT_FALSE(sim::insertDisc(dir.path(), "old", "BACKUP"));
+    drain(*disks);
+    std::string error;
+    ASSERT_TRUE(sim::updateDriveFile(
+        sim::driveFilePath(dir.path(), "old"), [](nlohmann::json& doc) { doc["mode"] = "kernel"; }, error));
+    HotplugEvents events = drain(*disks);
+    EXPECT_TRUE(events.disksAppeared.empty());
+    EXPECT_TRUE(events.disksDisappeared.empty());
+}
+
+}  // namespace
