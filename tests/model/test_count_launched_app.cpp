@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
+#include <utility>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,21 +28,13 @@ public:
         toChild_ = in[1];
         fromChild_ = out[0];
     }
-    Probe(const Probe&) = delete;
-    Probe& operator=(const Probe&) = delete;
     ~Probe() { finish(); }
 
     std::string readLine() {
         std::string line;
         char c;
-        while (fromChild_ >= 0) {
-            const ssize_t n = ::read(fromChild_, &c, 1);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0 || c == '\n')
-                break;
+        while (fromChild_ >= 0 && ::read(fromChild_, &c, 1) == 1 && c != '\n')
             line += c;
-        }
         return line;
     }
 
@@ -61,8 +54,7 @@ public:
 private:
     static void closeFd(int& fd) {
         if (fd >= 0)
-            ::close(fd);
-        fd = -1;
+            ::close(std::exchange(fd, -1));
     }
 
     pid_t pid_ = -1;

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "model/Utf8.h"
 #include "model/Util.h"
 
 using namespace std::string_literals;
@@ -22,7 +21,6 @@ class DiscPresence : public ::testing::TestWithParam<SenseCase> {};
 TEST_P(DiscPresence, OnlyMediumNotPresentMeansNoDisc)
 {
     platform::SCSI_Sense_Data sense{};
-    sense[0] = 0x70;
     sense[2] = GetParam().senseKey;
     sense[12] = GetParam().asc;
     EXPECT_EQ(Util::isPresenceOfDisc(sense), GetParam().present);
@@ -30,13 +28,8 @@ TEST_P(DiscPresence, OnlyMediumNotPresentMeansNoDisc)
 
 INSTANTIATE_TEST_SUITE_P(Cases, DiscPresence,
                          ::testing::Values(SenseCase{0x02, 0x3A, false}, SenseCase{0x00, 0x3A, false},
-                                           SenseCase{0x06, 0x3A, false}, SenseCase{0x00, 0x00, true},
+                                           SenseCase{0x06, 0x3A, false}, SenseCase{0x00, 0x00, true},  // all zero: GOOD status
                                            SenseCase{0x02, 0x04, true}, SenseCase{0x06, 0x28, true}));
-
-TEST(DiscPresenceZeroSense, GoodStatusMeansDisc)
-{
-    EXPECT_TRUE(Util::isPresenceOfDisc(platform::SCSI_Sense_Data{}));
-}
 
 // --- target model --------------------------------------------------------------------
 
@@ -115,36 +108,18 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{bytesOf("MT38"), 0, -4, std::nullopt}, FieldCase{bytesOf("MT38"), -1, 2, std::nullopt},
                       FieldCase{{0xFF, 0xFE, 0x41, 0x42}, 0, 4, std::nullopt},  // not UTF-8
                       FieldCase{bytesOf("\xC3\xA9t\xC3\xA9"), 0, 5, "\xC3\xA9t\xC3\xA9"},
+                      // overlong, surrogate, above U+10FFFF, cut short
+                      FieldCase{bytesOf("\xE0\x80\xAF"), 0, 3, std::nullopt}, FieldCase{bytesOf("\xED\xA0\x80"), 0, 3, std::nullopt},
+                      FieldCase{bytesOf("\xF4\x90\x80\x80"), 0, 4, std::nullopt}, FieldCase{bytesOf("A\xE2\x82"), 0, 3, std::nullopt},
                       FieldCase{{0x00, 0x41}, 0, 2, ""}));
 
-TEST(ConvertToStringNull, NullPointerIsAbsent)
+TEST(ConvertToStringEdges, NullIsAbsentAndLongFieldsAreCutAt255)
 {
     EXPECT_EQ(Util::convertToString(nullptr, 0, 8), std::nullopt);
-}
-
-TEST(ConvertToStringClamp, LongerThanTheBufferIsCutAt255)
-{
     const std::vector<std::uint8_t> bytes(1000, 'A');
     const auto text = Util::convertToString(bytes.data(), 0, 1000);
     ASSERT_TRUE(text);
     EXPECT_EQ(text->size(), 255u);
 }
-
-class Utf8Validity : public ::testing::TestWithParam<std::pair<std::string, bool>> {};
-
-TEST_P(Utf8Validity, Strict)
-{
-    EXPECT_EQ(isValidUtf8(GetParam().first), GetParam().second);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, Utf8Validity,
-                         ::testing::Values(std::pair<std::string, bool>{"KVL-MT38", true},
-                                           std::pair<std::string, bool>{"\xE2\x82\xAC", true},        // euro sign
-                                           std::pair<std::string, bool>{"\xF0\x9F\x92\xBF", true},    // 4 bytes
-                                           std::pair<std::string, bool>{"\xC0\xAF", false},           // overlong
-                                           std::pair<std::string, bool>{"\xED\xA0\x80", false},       // surrogate
-                                           std::pair<std::string, bool>{"\xF4\x90\x80\x80", false},   // > U+10FFFF
-                                           std::pair<std::string, bool>{"\xE2\x82", false},           // cut short
-                                           std::pair<std::string, bool>{"\x80", false}));
 
 }  // namespace
