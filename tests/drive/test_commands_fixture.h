@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,13 @@
 #include "test_update_support.h"
 
 namespace kdu::test {
+
+// Parameter rows print as their name in test output.
+template <typename Row>
+    requires requires(const Row& row) { row.name; }
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class DriveCommandTest : public ::testing::Test {
 protected:

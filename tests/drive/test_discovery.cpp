@@ -8,7 +8,7 @@
 #include "platform/Matching.h"
 #include "platform/Registry.h"
 #include "support/FakeBackend.h"
-#include "test_update_support.h"
+#include "test_commands_fixture.h"
 
 namespace kdu::test {
 namespace {
@@ -70,21 +70,6 @@ TEST_F(DiscoveryTest, DictionaryAsksForAuthoringDevicesOnly) {
     EXPECT_EQ(dict->size(), 1u);
     EXPECT_TRUE(platform::IsAuthoringDeviceMatch(*dict));
     EXPECT_EQ(dict.use_count(), 1);
-}
-
-TEST_F(DiscoveryTest, IteratesEveryAttachedDriveInOrder) {
-    backend->addDrive("a");
-    backend->addDrive("b");
-    platform::io_iterator_t iterator = 0;
-    ASSERT_TRUE(FindDevicesUsing(kFindMethodAuthoringDevices, platform::kIOMasterPortDefault, &iterator));
-    std::vector<std::string> keys;
-    while (platform::io_service_t service = platform::IOIteratorNext(iterator)) {
-        keys.push_back(platform::registry::nodeOf(service)->key());
-        platform::IOObjectRelease(service);
-    }
-    platform::IOObjectRelease(iterator);
-    EXPECT_EQ(keys, (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(platform::IORegistryLiveObjectCount(), liveObjectsBefore);
 }
 
 struct MatchingFault {

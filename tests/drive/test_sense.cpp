@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <thread>
@@ -63,6 +65,8 @@ struct SenseCase {
     bool raw;
     const char* line;
 };
+
+void PrintTo(const SenseCase& c, std::ostream* os) { *os << c.name; }
 
 class SenseLine : public ::testing::TestWithParam<SenseCase> {};
 
