@@ -1,0 +1,50 @@
+// The commands of kdu, one source file each. Every command returns the process's exit status.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/BackendChoice.h"
+
+namespace cli {
+
+struct ListOptions {
+    bool json = false;
+};
+int runList(const platform::BackendChoice& backend, const ListOptions& options);
+
+struct ImagesOptions {
+    bool json = false;
+};
+int runImages(const ImagesOptions& options);
+
+struct UpdateOptions {
+    int drive = 1;       // 1-based, as `list` numbers them
+    bool yes = false;    // skip the confirmation
+};
+int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& options);
+
+struct WatchOptions {
+    bool json = false;
+};
+int runWatch(const platform::BackendChoice& backend, const WatchOptions& options);
+
+struct BenchInquiryOptions {
+    int drive = 1;
+    int count = 1000;
+};
+int runBenchInquiry(const platform::BackendChoice& backend, const BenchInquiryOptions& options);
+
+// `kdu sim ...`: changes to the simulated drive folder, as a person would make them.
+struct SimOptions {
+    enum class Action { Attach, Detach, Insert, Eject, Demo };
+    Action action = Action::Demo;
+    std::string name;
+    std::string model = "target";                 // target | other
+    std::optional<std::string> revision;
+    std::optional<std::string> volume;            // attach --disc / insert --volume
+    bool kernel = false;
+};
+int runSim(const platform::BackendChoice& backend, const SimOptions& options);
+
+}  // namespace cli

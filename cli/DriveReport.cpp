@@ -1,0 +1,71 @@
+#include "cli/DriveReport.h"
+
+#include "drive/DriveList.h"
+
+namespace cli {
+
+namespace {
+
+Json textOrNull(const OptionalText& text) { return text ? Json(*text) : Json(nullptr); }
+std::string textOrDash(const OptionalText& text) { return text ? *text : "-"; }
+const char* modeName(const DeviceData& drive) { return drive.driveMode() == 0 ? "normal" : "kernel"; }
+const char* verdict(const DeviceData& drive) {
+    return drive.isEnableUpdate() ? "may be updated" : "up to date or not eligible";
+}
+
+}  // namespace
+
+Json driveJson(const DeviceData& drive, int index) {
+    return Json{{"index", index},
+                {"title", DriveEntryTitle(drive)},
+                {"vendor", textOrNull(drive.vendor())},
+                {"product", textOrNull(drive.product())},
+                {"revision", textOrNull(drive.revision())},
+                {"date", textOrNull(drive.date())},
+                {"hard_version", textOrNull(drive.hard_version())},
+                {"krnl_version", textOrNull(drive.krnl_version())},
+                {"dest_version", textOrNull(drive.dest_version())},
+                {"judgeKrnl", textOrNull(drive.judgeKrnl())},
+                {"driveMode", drive.driveMode()},
+                {"disc", drive.isPresenceDisc()},
+                {"eligible", drive.isEnableUpdate()},
+                {"same", drive.same()},
+                {"sameNo", drive.sameNo()}};
+}
+
+Json drivesJson(const std::vector<DeviceData>& drives) {
+    Json list = Json::array();
+    for (std::size_t i = 0; i < drives.size(); ++i) list.push_back(driveJson(drives[i], static_cast<int>(i) + 1));
+    return list;
+}
+
+Json imageJson(const FirmFileData& image) {
+    return Json{{"isFileExists", image.isFileExists()},
+                {"product", textOrNull(image.product())},
+                {"revision", textOrNull(image.revision())},
+                {"date", textOrNull(image.date())},
+                {"hard_version", textOrNull(image.hard_version())},
+                {"krnl_version", textOrNull(image.krnl_version())},
+                {"dest_version", textOrNull(image.dest_version())}};
+}
+
+void printDriveText(std::ostream& out, const DeviceData& drive, int index) {
+    out << index << ". " << DriveEntryTitle(drive) << "\n"
+        << "   revision " << textOrDash(drive.revision()) << ", hardware " << textOrDash(drive.hard_version())
+        << ", kernel " << textOrDash(drive.krnl_version()) << ", destination " << textOrDash(drive.dest_version())
+        << "\n"
+        << "   " << (drive.isPresenceDisc() ? "disc present" : "no disc") << ", " << modeName(drive) << " mode, "
+        << verdict(drive) << "\n";
+}
+
+void printDriveShort(std::ostream& out, const DeviceData& drive, int index) {
+    out << "  " << index << ". " << DriveEntryTitle(drive) << "(" << (drive.isPresenceDisc() ? "disc" : "no disc")
+        << ", " << modeName(drive) << ", " << verdict(drive) << ")\n";
+}
+
+std::string shippedVersionText(const FirmFileData& normal) {
+    if (!normal.isFileExists()) return "missing (no drive can be updated)";
+    return textOrDash(normal.product()) + " " + textOrDash(normal.revision()) + normal.date().value_or("");
+}
+
+}  // namespace cli

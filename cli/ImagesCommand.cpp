@@ -1,0 +1,41 @@
+// `kdu images [--json]`: the header fields of the two shipped firmware images.
+#include <iostream>
+
+#include "cli/Commands.h"
+#include "cli/DriveReport.h"
+#include "cli/ExitCodes.h"
+#include "cli/Inventory.h"
+
+namespace cli {
+
+namespace {
+
+void printImageText(std::ostream& out, const char* role, const FirmFileData& image) {
+    out << role << " image: ";
+    if (!image.isFileExists()) {
+        out << "missing\n";
+        return;
+    }
+    const auto text = [](const OptionalText& t) { return t ? "\"" + *t + "\"" : std::string("-"); };
+    out << "product " << text(image.product()) << ", revision " << text(image.revision()) << ", date "
+        << text(image.date()) << ", hardware " << text(image.hard_version()) << ", kernel "
+        << text(image.krnl_version()) << ", destination " << text(image.dest_version()) << "\n";
+}
+
+}  // namespace
+
+int runImages(const ImagesOptions& options) {
+    Images images;
+    readImages(images);
+    if (options.json) {
+        std::cout << Json{{"kernel", imageJson(images.kernel)}, {"normal", imageJson(images.normal)}}.dump()
+                  << std::endl;
+    } else {
+        printImageText(std::cout, "Kernel", images.kernel);
+        printImageText(std::cout, "Normal", images.normal);
+        std::cout.flush();
+    }
+    return kExitOk;
+}
+
+}  // namespace cli

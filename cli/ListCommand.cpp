@@ -1,0 +1,31 @@
+// `kdu list [--json]`: the drives of the target model and whether each may be updated.
+#include <iostream>
+
+#include "cli/Commands.h"
+#include "cli/DriveReport.h"
+#include "cli/ExitCodes.h"
+#include "cli/Inventory.h"
+#include "cli/PermissionHint.h"
+
+namespace cli {
+
+int runList(const platform::BackendChoice& backend, const ListOptions& options) {
+    if (!installBackend(backend)) return kExitFailure;
+    Images images;
+    readImages(images);
+    const PermissionWatch permissions;
+    const std::vector<DeviceData> drives = listDrives(images.normal);
+
+    if (options.json) {
+        std::cout << Json{{"drives", drivesJson(drives)}}.dump() << std::endl;
+    } else {
+        std::cout << "Shipped firmware: " << shippedVersionText(images.normal) << "\n";
+        if (drives.empty()) std::cout << "No drive found.\n";
+        for (std::size_t i = 0; i < drives.size(); ++i) printDriveText(std::cout, drives[i], static_cast<int>(i) + 1);
+        std::cout.flush();
+    }
+    permissions.printHint(std::cerr);
+    return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,80 @@
+#include "cli/Signals.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+namespace cli {
+
+namespace {
+
+constexpr int kDeferredSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM};
+
+// One stop pipe at a time; the handler may only touch this.
+std::atomic<int> gStopWriteFd{-1};
+
+void writeAll(int fd, const char* text, std::size_t length) {
+    while (length > 0) {
+        const ssize_t n = ::write(fd, text, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        text += n;
+        length -= static_cast<std::size_t>(n);
+    }
+}
+
+extern "C" void onDeferredSignal(int) {
+    const int savedErrno = errno;
+    static constexpr char kMessage[] =
+        "\nkdu: the firmware update cannot be interrupted; please wait until it has finished.\n";
+    writeAll(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    errno = savedErrno;
+}
+
+extern "C" void onStopSignal(int) {
+    const int savedErrno = errno;
+    const int fd = gStopWriteFd.load();
+    if (fd >= 0) writeAll(fd, "x", 1);
+    errno = savedErrno;
+}
+
+template <std::size_t N>
+void installHandler(const int (&signals)[N], void (*handler)(int), struct sigaction (&previous)[N]) {
+    struct sigaction action{};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < N; ++i) ::sigaction(signals[i], &action, &previous[i]);
+}
+
+template <std::size_t N>
+void restoreHandlers(const int (&signals)[N], const struct sigaction (&previous)[N]) {
+    for (std::size_t i = 0; i < N; ++i) ::sigaction(signals[i], &previous[i], nullptr);
+}
+
+}  // namespace
+
+InterruptDeferral::InterruptDeferral() { installHandler(kDeferredSignals, onDeferredSignal, previous_); }
+
+InterruptDeferral::~InterruptDeferral() { restoreHandlers(kDeferredSignals, previous_); }
+
+StopSignalPipe::StopSignalPipe() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    readFd_ = fds[0];
+    gStopWriteFd.store(fds[1]);
+    installHandler(kStopSignals, onStopSignal, previous_);
+}
+
+StopSignalPipe::~StopSignalPipe() {
+    if (readFd_ < 0) return;
+    restoreHandlers(kStopSignals, previous_);
+    const int writeFd = gStopWriteFd.exchange(-1);
+    ::close(writeFd);
+    ::close(readFd_);
+}
+
+}  // namespace cli

@@ -1,0 +1,68 @@
+// `kdu sim attach|detach|insert|eject|demo`: changes to the simulated drive folder, as a
+// person makes them while the window or `kdu watch` is running.
+#include <filesystem>
+#include <iostream>
+
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "platform/sim/DriveFile.h"
+#include "platform/sim/SimControl.h"
+
+namespace cli {
+
+namespace {
+
+sim::DriveSpec specFor(const SimOptions& options) {
+    sim::DriveSpec spec = sim::defaultTargetDrive();
+    if (options.model == "other") {
+        spec.product = "DVD-RAM KVL-D20";
+        spec.revision = "2.05";
+    }
+    if (options.revision) spec.revision = *options.revision;
+    if (options.kernel) spec.mode = sim::DriveMode::Kernel;
+    if (options.volume) spec.disc = sim::Disc{options.volume};
+    return spec;
+}
+
+// Every drive goes, so the demo drives come back in their first state.
+sim::ControlError recreateDemoFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(folder, ec)) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+            if (!sim::driveNameOf(entry.path())) continue;
+            std::filesystem::remove(entry.path(), ec);
+            if (ec) return "cannot remove " + entry.path().string() + ": " + ec.message();
+        }
+        if (ec) return "cannot read " + folder.string() + ": " + ec.message();
+    }
+    return sim::createDemoFolder(folder);
+}
+
+sim::ControlError perform(const std::filesystem::path& folder, const SimOptions& options) {
+    switch (options.action) {
+        case SimOptions::Action::Attach:
+            return sim::attach(folder, options.name, specFor(options));
+        case SimOptions::Action::Detach:
+            return sim::detach(folder, options.name);
+        case SimOptions::Action::Insert:
+            return sim::insertDisc(folder, options.name, options.volume);
+        case SimOptions::Action::Eject:
+            return sim::ejectDisc(folder, options.name);
+        case SimOptions::Action::Demo:
+            return recreateDemoFolder(folder);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int runSim(const platform::BackendChoice& backend, const SimOptions& options) {
+    const std::filesystem::path folder = backend.folder.value_or(platform::defaultSimulationFolder());
+    if (const sim::ControlError error = perform(folder, options)) {
+        std::cerr << "kdu: " << *error << "\n";
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,74 @@
+#include "platform/BackendChoice.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/Backend.h"
+#include "platform/linux/LinuxBackend.h"
+#include "platform/sim/DriveFile.h"
+#include "platform/sim/SimControl.h"
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string homeDirectory() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
+        return entry->pw_dir;
+    return "/tmp";
+}
+
+// Every drive file must load: a drive that silently vanished from the list would hide the
+// mistake in its file.
+std::optional<std::string> checkSimulationFolder(const fs::path& folder) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(folder, ec);
+    if (!fs::exists(status)) return "simulated drive folder " + folder.string() + " does not exist";
+    if (!fs::is_directory(status)) return "simulated drive folder " + folder.string() + " is not a folder";
+    fs::directory_iterator it(folder, ec);
+    if (ec) return "cannot read simulated drive folder " + folder.string() + ": " + ec.message();
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (!sim::driveNameOf(it->path())) continue;
+        if (std::optional<std::string> error = sim::validateDriveFile(it->path())) return error;
+    }
+    if (ec) return "cannot read simulated drive folder " + folder.string() + ": " + ec.message();
+    return std::nullopt;
+}
+
+std::optional<std::string> ensureDemoFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (fs::exists(folder, ec)) return std::nullopt;
+    if (std::optional<std::string> error = sim::createDemoFolder(folder))
+        return "cannot create the demo drives in " + folder.string() + ": " + *error;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string defaultSimulationFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const fs::path base = state != nullptr && *state == '/' ? fs::path(state) : fs::path(homeDirectory()) / ".local/state";
+    return (base / "kestory-drive-updater" / "simulated-drives").string();
+}
+
+std::optional<std::string> installChosenBackend(const BackendChoice& choice) {
+    if (!choice.simulate) {
+        installBackend(makeLinuxBackend());
+        return std::nullopt;
+    }
+    const fs::path folder = choice.folder ? fs::path(*choice.folder) : fs::path(defaultSimulationFolder());
+    if (!choice.folder)
+        if (std::optional<std::string> error = ensureDemoFolder(folder)) return error;
+    if (std::optional<std::string> error = checkSimulationFolder(folder)) return error;
+    installBackend(sim::makeSimBackend(folder));
+    return std::nullopt;
+}
+
+}  // namespace platform
