@@ -32,21 +32,18 @@ public:
     }
     ~PollRunLoop() override { ::close(wakeFd_); }
 
+    // Every wake-up is written under the lock: once the loop has seen what the caller did,
+    // the caller no longer touches the loop, which its thread may then end and destroy.
     void perform(std::function<void()> work) override {
-        {
-            std::lock_guard lock(mutex_);
-            work_.push_back(std::move(work));
-        }
+        std::lock_guard lock(mutex_);
+        work_.push_back(std::move(work));
         wake();
     }
 
     SourceId addSource(int fd, std::function<void()> onReadable) override {
-        SourceId id;
-        {
-            std::lock_guard lock(mutex_);
-            id = nextId_++;
-            sources_.emplace(id, Source{fd, std::make_shared<std::function<void()>>(std::move(onReadable))});
-        }
+        std::lock_guard lock(mutex_);
+        const SourceId id = nextId_++;
+        sources_.emplace(id, Source{fd, std::make_shared<std::function<void()>>(std::move(onReadable))});
         wake();
         return id;
     }
@@ -57,7 +54,6 @@ public:
         std::unique_lock lock(mutex_);
         sources_.erase(id);
         if (runner_ != std::this_thread::get_id()) idle_.wait(lock, [&] { return dispatching_.count(id) == 0; });
-        lock.unlock();
         wake();
     }
 
@@ -68,10 +64,8 @@ public:
     // A stop with no run in progress ends the next run at once, so a thread that is
     // about to run its loop can be stopped without a race.
     void stop() override {
-        {
-            std::lock_guard lock(mutex_);
-            stopRequested_ = true;
-        }
+        std::lock_guard lock(mutex_);
+        stopRequested_ = true;
         wake();
     }
 
