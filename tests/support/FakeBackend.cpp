@@ -208,7 +208,7 @@ IOReturn FakeDrive::execute(const ScsiCommand& command, ScsiOutcome& out) {
     std::uint64_t moved = 0;
     if (command.direction == kSCSIDataTransfer_FromTargetToInitiator && movable > 0) {
         moved = std::min(movable, answer.dataIn.size());
-        std::memcpy(command.data, answer.dataIn.data(), static_cast<std::size_t>(moved));
+        if (moved > 0) std::memcpy(command.data, answer.dataIn.data(), static_cast<std::size_t>(moved));
     } else if (command.direction == kSCSIDataTransfer_FromInitiatorToTarget) {
         moved = movable;
     }
