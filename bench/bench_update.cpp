@@ -1,0 +1,106 @@
+// The update sequence against simulated drives: a whole 2 MiB update over a drive whose
+// wire is modelled at USB 2.0 speed (as a ratio to the modelled wire time), the overhead of
+// one piece on a zero-latency drive, and the CPU used while waiting out an install.
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <chrono>
+
+#include "bench/BenchSupport.h"
+#include "drive/STUCMethod.h"
+#include "model/FirmwareImages.h"
+#include "platform/Registry.h"
+
+namespace {
+
+constexpr std::size_t kNormalImage = 2 * 1024 * 1024;
+constexpr double kWireBytesPerSecond = 35'000'000.0;
+
+DeviceData recordOfFirstDrive() {
+    DeviceData record;
+    auto nodes = platform::backend().authoringDevices();
+    platform::io_service_t service = platform::registry::retainService(nodes.front());
+    record.setScsiDevice(service);
+    platform::IOObjectRelease(service);
+    return record;
+}
+
+void BM_WholeUpdateAgainstModelledWire(benchmark::State& state) {
+    bench::SimulatedDrives drives;
+    sim::DriveSpec spec;
+    spec.timing.bytesPerSecond = static_cast<std::uint64_t>(kWireBytesPerSecond);
+    drives.attach("drive", spec);
+    drives.provideImages(kNormalImage);
+    FirmFileData kernel, normal;
+    getFwFileInfo(kernel, normal);
+    // Mode changes twice, the kernel image's 70,144 bytes and the normal image.
+    const double wireSeconds = (2 * 256 + 70'144 + kNormalImage) / kWireBytesPerSecond;
+
+    double elapsed = 0;
+    bench::QuietStreams quiet;
+    for (auto _ : state) {
+        DeviceData record = recordOfFirstDrive();
+        auto start = std::chrono::steady_clock::now();
+        bool ok = ExecUpdateMain(record, normal, kernel);
+        elapsed += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!ok) state.SkipWithError("update failed");
+        state.PauseTiming();
+        drives.backend().clearCommandLog("drive");
+        state.ResumeTiming();
+    }
+    state.counters["ratio_to_wire"] = elapsed / static_cast<double>(state.iterations()) / wireSeconds;
+}
+BENCHMARK(BM_WholeUpdateAgainstModelledWire)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+void BM_WriteBufferPieceZeroLatency(benchmark::State& state) {
+    bench::SimulatedDrives drives;
+    sim::DriveSpec spec;
+    spec.mode = sim::DriveMode::Kernel;
+    drives.attach("drive", spec);
+    bench::OpenDrive drive;
+    std::vector<std::uint8_t> piece(kWriteBufferMaxLength, 0x5A);
+    DeviceData record;
+    bench::QuietStreams quiet;
+    std::uint32_t offset = 0;
+    for (auto _ : state) {
+        CommandWriteBuffer(drive.interface(), 0, &record, piece, offset, kWriteBufferMaxLength);
+        offset = (offset + kWriteBufferMaxLength) % (16u << 20);
+        if (offset == 0) {
+            state.PauseTiming();
+            drives.backend().clearCommandLog("drive");
+            state.ResumeTiming();
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kWriteBufferMaxLength);
+}
+BENCHMARK(BM_WriteBufferPieceZeroLatency)->Unit(benchmark::kMicrosecond);
+
+double processCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+void BM_CpuDuringInstallWait(benchmark::State& state) {
+    bench::SimulatedDrives drives;
+    sim::DriveSpec spec;
+    spec.timing.installMs = 5000;
+    drives.attach("drive", spec);
+    drives.provideImages(64 * 1024);
+    FirmFileData kernel, normal;
+    getFwFileInfo(kernel, normal);
+    bench::QuietStreams quiet;
+    double cpu = 0, wall = 0;
+    for (auto _ : state) {
+        DeviceData record = recordOfFirstDrive();
+        double cpuStart = processCpuSeconds();
+        auto start = std::chrono::steady_clock::now();
+        ExecUpdateMain(record, normal, kernel);
+        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        cpu += processCpuSeconds() - cpuStart;
+    }
+    state.counters["cpu_percent_of_one_core"] = 100.0 * cpu / wall;
+}
+BENCHMARK(BM_CpuDuringInstallWait)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
