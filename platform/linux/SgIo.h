@@ -10,7 +10,8 @@ namespace platform::sgio {
 
 inline constexpr unsigned char kSenseLength = 18;
 
-// Fills `header` for `command`, pointing its sense buffer at `sense`. A transfer that
+// Fills `header` for `command`, pointing its sense buffer at `sense`; the header refers
+// to the command's CDB and buffer, so both must outlive it. A transfer that
 // names a direction but no buffer is sent as no transfer, so the kernel never touches a
 // null pointer. kIOReturnBadArgument for a CDB length the kernel would refuse.
 IOReturn buildHeader(const ScsiCommand& command, std::uint8_t (&sense)[kSenseLength], sg_io_hdr_t& header);

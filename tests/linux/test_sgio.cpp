@@ -41,7 +41,8 @@ TEST_P(SgIoDirection, MapsTheTaskDirectionAndKeepsTheBuffer) {
     std::uint8_t buffer[64];
     std::uint8_t sense[sgio::kSenseLength];
     sg_io_hdr_t header;
-    ASSERT_EQ(sgio::buildHeader(commandWith(direction, buffer, sizeof buffer, 56), sense, header), kIOReturnSuccess);
+    const auto command = commandWith(direction, buffer, sizeof buffer, 56);
+    ASSERT_EQ(sgio::buildHeader(command, sense, header), kIOReturnSuccess);
     EXPECT_EQ(header.dxfer_direction, expected);
     EXPECT_EQ(header.interface_id, 'S');
     EXPECT_EQ(header.cmd_len, 6);
