@@ -1,6 +1,20 @@
 // The drive file of a simulated drive: one JSON document per drive, named <name>.json in
 // the drive folder. Users and tests write identity, disc, timing and faults; the drive
 // writes back its own state (mode, revision, install) with an atomic replace.
+//
+// Every field may be left out (the defaults are an eligible target drive):
+//   {"identity": {"vendor": "KESTORY", "product": "BD-RW KVL-MT38", "revision": "1.20", "date": "20240612"},
+//    "readBuffer": {"hard_version": "MT38HW01", "krnl_version": "KRNL0101", "dest_version": "DEST0001",
+//                   "judgeKrnl": "KJ01"},
+//    "mode": "normal", "disc": {"volume": "BACKUP"}, "className": "SimAuthoringDevice",
+//    "timing": {"commandLatencyMs": 2, "bytesPerSecond": 35000000, "installMs": 8000},
+//    "faults": {"plugin": "0xE00002BE", "mmc": "0x80000004", "taskDevice": true, "className": "0xE00002F0",
+//               "exclusiveAccess": true, "release": true, "task": true, "modeChange": "toNormal",
+//               "writeBufferPiece": 3, "installNeverEnds": true, "installRevision": "1.19",
+//               "vanishAtCommand": 12,
+//               "commands": [{"command": "TEST UNIT READY", "occurrence": 2, "sense": {"key": 2, "asc": "0x3A"}},
+//                            {"command": "0x12", "status": 8}, {"command": "READ BUFFER", "delivery": true}]},
+//    "install": null}
 #pragma once
 
 #include <cstdint>

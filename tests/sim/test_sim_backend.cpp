@@ -5,8 +5,6 @@
 #include <fstream>
 
 #include "model/TempDir.h"
-#include "platform/Registry.h"
-#include "platform/SCSITaskLib.h"
 #include "platform/sim/SimControl.h"
 #include "sim/SimTestSupport.h"
 
@@ -124,17 +122,6 @@ TEST_F(SimBackendTest, StateIsWrittenBackAndSeenByAnotherBackend) {
     EXPECT_EQ(out.sense[13], 0x12);
 }
 
-TEST_F(SimBackendTest, ADriveLeftInKernelModeStaysThereForTheNextRun) {
-    attach("bd");
-    ScsiOutcome out;
-    execute(*channel(), changeDriveMode(), out);
-    auto next = sim::makeSimBackend(dir.path());
-    auto ch = next->authoringDevices().at(0)->openTaskChannel();
-    Command c = inquiry();
-    ASSERT_EQ(ch->execute(c.get(), out), kIOReturnSuccess);
-    EXPECT_EQ(text(c.buffer, 32, 4), "0000");
-}
-
 // Faults -------------------------------------------------------------------------
 
 TEST_F(SimBackendTest, InterfaceChainFaults) {
@@ -151,16 +138,6 @@ TEST_F(SimBackendTest, InterfaceChainFaults) {
     EXPECT_EQ(n->createPlugIn(), kIOReturnNoResources);
     EXPECT_EQ(n->queryMMCInterface(), E_NOINTERFACE);
     EXPECT_EQ(n->openTaskChannel(), nullptr);
-
-    // Through the platform chain too.
-    io_service_t service = registry::retainService(n);
-    IOCFPlugInInterface* plugIn = nullptr;
-    std::int32_t score = 0;
-    EXPECT_EQ(IOCreatePlugInInterfaceForService(service, kIOMMCDeviceUserClientTypeID, kIOCFPlugInInterfaceID, &plugIn,
-                                                &score),
-              kIOReturnNoResources);
-    EXPECT_EQ(plugIn, nullptr);
-    IOObjectRelease(service);
 }
 
 TEST_F(SimBackendTest, AccessAndTaskFaults) {
