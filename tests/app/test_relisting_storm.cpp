@@ -3,6 +3,7 @@
 // the user's choices) runs at once, and all of it must end with the list matching the
 // folder, without a deadlock.
 #include <QComboBox>
+#include <QPushButton>
 #include <QTest>
 #include <atomic>
 #include <random>
