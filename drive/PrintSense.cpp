@@ -1,3 +1,5 @@
+#include <cassert>
+#include <cstddef>
 #include <cstdio>
 
 #include "drive/STUCMethod.h"
@@ -21,6 +23,7 @@ constexpr std::uint8_t kAscTaggedOverlappedCommands = 0x4D;
 
 // The line lives on this frame and the tables are read-only: safe from any thread.
 void PrintSenseString(const platform::SCSI_Sense_Data* sense, bool addRawValues) {
+    assert(sense != NULL);
     const std::uint8_t key = (*sense)[2] & 0x0F;
     const std::uint8_t asc = (*sense)[12];
     const std::uint8_t ascq = (*sense)[13];
