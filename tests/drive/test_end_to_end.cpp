@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
+#include <thread>
+#include <utility>
 
 #include "drive/STUCMethod.h"
 #include "platform/Registry.h"
@@ -194,4 +197,41 @@ TEST_F(EndToEndTest, ADriveHeldByAnotherClientIsSkippedAndTheOthersAreListed) {
     mmc->Release();
     platform::IODestroyPlugInInterface(plugIn);
     platform::IOObjectRelease(service);
+}
+
+TEST_F(EndToEndTest, AListingDuringAnUpdateOnAnotherThreadSkipsTheDriveBeingUpdated) {
+    sim::DriveSpec spec;
+    spec.timing.installMs = 10;
+    attach("drive1", spec);
+    attach("drive2", {});
+    relist();
+    ASSERT_EQ(list_.size(), 2u);
+    current_ = list_[0];
+
+    // The first progress notice comes from the worker while it holds the drive; it waits
+    // there until the listing on this thread is done.
+    std::promise<void> installing, listed;
+    std::shared_future<void> listedFuture = listed.get_future().share();
+    bool first = true;
+    int observer = 0;
+    platform::NotificationCenter::defaultCenter().addObserver(
+        &observer, kUpdateIndicatorNotify, [&](const platform::Notification&) {
+            if (!std::exchange(first, false)) return;
+            installing.set_value();
+            listedFuture.wait();
+        });
+    std::future<bool> result = std::async(std::launch::async, [this] {
+        return ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms});
+    });
+
+    installing.get_future().wait();
+    relist();
+    listed.set_value();
+    EXPECT_TRUE(result.get());
+    platform::NotificationCenter::defaultCenter().removeObserver(&observer);
+
+    ASSERT_EQ(list_.size(), 1u);
+    EXPECT_EQ(platform::registry::nodeOf(list_[0].scsiDevice())->key(), "drive2");
+    EXPECT_EQ(log_.count("[WAR] ObtainExclusiveAccess failed.(1)"), 1);
+    EXPECT_EQ(stateOf("drive1")->revision, "1.21");
 }
