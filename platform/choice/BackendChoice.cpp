@@ -67,7 +67,10 @@ std::optional<std::string> installChosenBackend(const BackendChoice& choice) {
     if (!choice.folder)
         if (std::optional<std::string> error = ensureDemoFolder(folder)) return error;
     if (std::optional<std::string> error = checkSimulationFolder(folder)) return error;
-    installBackend(sim::makeSimBackend(folder));
+    std::shared_ptr<sim::SimBackend> simulator = sim::makeSimBackend(folder);
+    // Front ends run for long; only tests need what the drives received.
+    simulator->setRecording(false);
+    installBackend(std::move(simulator));
     return std::nullopt;
 }
 

@@ -37,16 +37,24 @@ bool matches(const CommandFault& fault, const std::uint8_t* cdb) {
     return fault.opcode && *fault.opcode == cdb[0];
 }
 
-// How many commands of the log (this one not yet in it) the fault matches.
-std::uint32_t earlierMatches(const CommandFault& fault, const std::vector<RecordedCommand>& log) {
-    return static_cast<std::uint32_t>(std::count_if(log.begin(), log.end(), [&](const RecordedCommand& r) {
-        return r.kind == RecordedCommand::Kind::Command && matches(fault, r.cdb.data());
-    }));
+std::string upperCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
 }
 
-std::uint32_t commandCount(const std::vector<RecordedCommand>& log) {
-    return static_cast<std::uint32_t>(std::count_if(
-        log.begin(), log.end(), [](const RecordedCommand& r) { return r.kind == RecordedCommand::Kind::Command; }));
+// How many earlier commands (this one not counted yet) the fault matches.
+std::uint32_t earlierMatches(const CommandFault& fault, const DriveRuntime& runtime) {
+    if (fault.name) {
+        auto it = runtime.seenByName.find(upperCase(*fault.name));
+        return it == runtime.seenByName.end() ? 0 : it->second;
+    }
+    return fault.opcode ? runtime.seenByOpcode[*fault.opcode] : 0;
+}
+
+void countCommand(DriveRuntime& runtime, const std::uint8_t* cdb) {
+    ++runtime.commandsSeen;
+    ++runtime.seenByName[upperCase(commandName(cdb))];
+    ++runtime.seenByOpcode[cdb[0]];
 }
 
 RecordedCommand recordOf(const ScsiCommand& command) {
@@ -133,9 +141,10 @@ public:
         {
             std::lock_guard lock(runtime_->mutex);
             result = run(command, out, record, delay);
+            countCommand(*runtime_, record.cdb.data());
             record.result = result;
             record.status = result == kIOReturnSuccess ? out.status : kSCSITaskStatus_DeliveryFailure;
-            runtime_->log.push_back(std::move(record));
+            if (runtime_->recording) runtime_->log.push_back(std::move(record));
         }
         if (delay.count() > 0) std::this_thread::sleep_for(delay);
         return result;
@@ -152,7 +161,7 @@ private:
             return failure;
         }
         delay = commandDelay(spec->timing, command);
-        const std::uint32_t index = commandCount(runtime_->log) + 1;
+        const std::uint32_t index = runtime_->commandsSeen + 1;
         if (spec->faults.vanishAtCommand && index == *spec->faults.vanishAtCommand) {
             std::error_code ignored;
             std::filesystem::remove(driveFile_, ignored);
@@ -161,7 +170,7 @@ private:
         }
         for (const CommandFault& fault : spec->faults.commands) {
             if (!matches(fault, record.cdb.data())) continue;
-            if (fault.occurrence && earlierMatches(fault, runtime_->log) + 1 != *fault.occurrence) continue;
+            if (fault.occurrence && earlierMatches(fault, *runtime_) + 1 != *fault.occurrence) continue;
             switch (fault.kind) {
             case CommandFault::Kind::CheckCondition:
                 out.status = kSCSITaskStatus_CHECK_CONDITION;
@@ -187,7 +196,7 @@ private:
         record.kind = kind;
         record.result = result;
         std::lock_guard lock(runtime_->mutex);
-        runtime_->log.push_back(std::move(record));
+        if (runtime_->recording) runtime_->log.push_back(std::move(record));
     }
 
     const std::filesystem::path driveFile_;
@@ -301,8 +310,21 @@ std::vector<DiskDescription> SimFolder::presentDisks() const {
 std::shared_ptr<DriveRuntime> SimFolder::runtime(const std::string& key) {
     std::lock_guard lock(mutex_);
     std::shared_ptr<DriveRuntime>& runtime = runtimes_[key];
-    if (!runtime) runtime = std::make_shared<DriveRuntime>();
+    if (!runtime) {
+        runtime = std::make_shared<DriveRuntime>();
+        runtime->recording = recording_;
+    }
     return runtime;
+}
+
+void SimFolder::setRecording(bool recording) {
+    std::lock_guard lock(mutex_);
+    recording_ = recording;
+    for (auto& [key, runtime] : runtimes_) {
+        std::lock_guard runtimeLock(runtime->mutex);
+        runtime->recording = recording;
+        if (!recording) runtime->log.clear();
+    }
 }
 
 DiskDescription describeDisc(const std::string& key, const DriveSpec& spec) {
@@ -341,6 +363,11 @@ void SimBackend::clearCommandLog(const std::string& key) {
     std::shared_ptr<DriveRuntime> runtime = folder_->runtime(key);
     std::lock_guard lock(runtime->mutex);
     runtime->log.clear();
+    runtime->commandsSeen = 0;
+    runtime->seenByName.clear();
+    runtime->seenByOpcode.fill(0);
 }
+
+void SimBackend::setRecording(bool recording) { folder_->setRecording(recording); }
 
 }  // namespace sim

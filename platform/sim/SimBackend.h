@@ -50,6 +50,9 @@ public:
     std::vector<RecordedCommand> sentCommands(const std::string& key) const;
     // Also restarts the numbering that "Nth occurrence" faults count by.
     void clearCommandLog(const std::string& key);
+    // Recording is on by default (tests read the log); a long-running front end turns it
+    // off, so the images it sends are not kept in memory for the life of the process.
+    void setRecording(bool recording);
 
 private:
     std::shared_ptr<SimFolder> folder_;

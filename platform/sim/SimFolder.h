@@ -2,6 +2,9 @@
 // event sources, which may outlive the backend object itself.
 #pragma once
 
+#include <array>
+#include <map>
+
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -21,7 +24,13 @@ namespace sim {
 struct DriveRuntime {
     std::mutex mutex;
     SimDrive drive;
+    bool recording = true;                    // keep what the drive received in `log`
     std::vector<RecordedCommand> log;
+    // Commands seen since the last clear, for the "Nth command" faults; kept apart from the
+    // log so that they still count when nothing is recorded.
+    std::uint32_t commandsSeen = 0;
+    std::map<std::string, std::uint32_t> seenByName;  // by commandName(), upper case
+    std::array<std::uint32_t, 256> seenByOpcode{};
 };
 
 class SimFolder : public std::enable_shared_from_this<SimFolder> {
@@ -40,12 +49,14 @@ public:
     std::vector<platform::DiskDescription> presentDisks() const;
 
     std::shared_ptr<DriveRuntime> runtime(const std::string& key);
+    void setRecording(bool recording);
 
 private:
     const std::filesystem::path path_;
     mutable std::mutex mutex_;  // taken before any DriveRuntime::mutex, never after
     NodeMap nodes_;
     std::map<std::string, std::shared_ptr<DriveRuntime>> runtimes_;
+    bool recording_ = true;
 };
 
 // The disc of one drive as the disk session describes it.
