@@ -39,15 +39,22 @@ CommandOutcome runCommand(platform::SCSITaskDeviceInterface* interface, const Co
         }
     }
 
+    // A task whose CDB or data description did not take is never executed: the drive would
+    // get a command without the data it announces (a firmware download among them).
+    bool described = true;
     platform::IOReturn result = task->SetCommandDescriptorBlock(request.cdb.data(), request.cdbLength);
-    if (result != platform::kIOReturnSuccess)
+    if (result != platform::kIOReturnSuccess) {
         KDU_LOG_ERR(request.function, "Error setting CDB. (0x%08x)\n", static_cast<unsigned>(result));
+        described = false;
+    }
 
     result = range ? task->SetScatterGatherEntries(range.get(), 1, request.dataLength, request.direction)
                    : task->SetScatterGatherEntries(nullptr, 0, 0, platform::kSCSIDataTransfer_NoDataTransfer);
-    if (result != platform::kIOReturnSuccess)
+    if (result != platform::kIOReturnSuccess) {
         KDU_LOG_ERR(request.function, "Error setting scatter-gather entries. (0x%08x)\n",
                     static_cast<unsigned>(result));
+        described = false;
+    }
 
     result = task->SetTimeoutDuration(kCommandTimeoutMs);
     if (result != platform::kIOReturnSuccess)
@@ -55,8 +62,9 @@ CommandOutcome runCommand(platform::SCSITaskDeviceInterface* interface, const Co
 
     std::fputs(request.requestLine, stderr);
 
-    result = task->ExecuteTaskSync(&outcome.sense, &outcome.status, &outcome.realizedCount);
     outcome.ran = true;
+    if (!described) return outcome;  // status stays kSCSITaskStatus_DeliveryFailure
+    result = task->ExecuteTaskSync(&outcome.sense, &outcome.status, &outcome.realizedCount);
     outcome.executed = result == platform::kIOReturnSuccess;
     if (!outcome.executed) {
         KDU_LOG_ERR(request.function, "Error executing task. (0x%08x)\n", static_cast<unsigned>(result));

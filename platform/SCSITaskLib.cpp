@@ -34,11 +34,31 @@ void note(const char* event) {
     t.events.emplace_back(event);
 }
 
+struct StepFaults {
+    std::mutex mutex;
+    std::string step;
+    IOReturn result = kIOReturnSuccess;
+};
+StepFaults& stepFaults() {
+    static StepFaults instance;
+    return instance;
+}
+// A pending injected failure of this step, consumed by the check.
+IOReturn injectedFailure(const char* step) {
+    auto& f = stepFaults();
+    std::lock_guard lock(f.mutex);
+    if (f.result == kIOReturnSuccess || f.step != step) return kIOReturnSuccess;
+    IOReturn result = f.result;
+    f.result = kIOReturnSuccess;
+    return result;
+}
+
 }  // namespace
 
 // Task -------------------------------------------------------------------------
 
 IOReturn SCSITaskInterface::SetCommandDescriptorBlock(const std::uint8_t* cdb, std::uint8_t size) {
+    if (IOReturn injected = injectedFailure("cdb")) return injected;
     if (!cdb || (size != 6 && size != 10 && size != 12 && size != 16)) return kIOReturnBadArgument;
     cdb_.fill(0);
     std::memcpy(cdb_.data(), cdb, size);
@@ -48,6 +68,7 @@ IOReturn SCSITaskInterface::SetCommandDescriptorBlock(const std::uint8_t* cdb, s
 
 IOReturn SCSITaskInterface::SetScatterGatherEntries(const IOVirtualRange* ranges, std::uint8_t count,
                                                     std::uint64_t transferCount, std::uint8_t direction) {
+    if (IOReturn injected = injectedFailure("ranges")) return injected;
     if (count > 1 || (count == 1 && !ranges) || direction > kSCSIDataTransfer_FromTargetToInitiator)
         return kIOReturnBadArgument;
     // The one range bounds the transfer: a count beyond it would run past the buffer.
@@ -61,6 +82,7 @@ IOReturn SCSITaskInterface::SetScatterGatherEntries(const IOVirtualRange* ranges
 }
 
 IOReturn SCSITaskInterface::SetTimeoutDuration(std::uint32_t timeoutMs) {
+    if (IOReturn injected = injectedFailure("timeout")) return injected;
     timeoutMs_ = timeoutMs;
     return kIOReturnSuccess;
 }
@@ -201,6 +223,12 @@ kern_return_t IODestroyPlugInInterface(IOCFPlugInInterface* plugIn) {
 }
 
 namespace testing {
+void failNextTaskStep(const std::string& step, IOReturn result) {
+    auto& f = stepFaults();
+    std::lock_guard lock(f.mutex);
+    f.step = step;
+    f.result = result;
+}
 LiveInterfaces liveInterfaces() {
     auto& l = live();
     return {l.plugIns.load(), l.mmc.load(), l.taskDevices.load(), l.tasks.load()};

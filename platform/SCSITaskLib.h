@@ -124,6 +124,9 @@ LiveInterfaces liveInterfaces();
 // "plugin.create", "mmc.create", "taskdevice.create", "exclusive.obtain", "task.create",
 // "task.execute", "task.release", "exclusive.release", "taskdevice.release", "mmc.release",
 // "plugin.destroy".
+// The next task's step fails with `result` (kIOReturnSuccess clears it): "cdb", "ranges"
+// or "timeout".
+void failNextTaskStep(const std::string& step, IOReturn result);
 // Recording starts with the first clearInterfaceTrace() (tests), so a long-running program
 // keeps nothing.
 std::vector<std::string> interfaceTrace();

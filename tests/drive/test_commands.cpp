@@ -67,6 +67,18 @@ TEST_P(EachCommand, AFailedExecutionIsLoggedAndNeverJudgedAsGood) {
     EXPECT_THAT(err, HasSubstr("0xffffffff"));
 }
 
+// A command whose CDB or data description did not take must not reach the drive at all.
+TEST_P(EachCommand, ATaskThatCouldNotBeDescribedIsNeverExecuted) {
+    for (const char* step : {"cdb", "ranges"}) {
+        platform::testing::failNextTaskStep(step, platform::kIOReturnBadArgument);
+        stderrOf([&] { GetParam().run(taskDevice); });
+        EXPECT_TRUE(drive->commands().empty()) << step;
+    }
+    EXPECT_EQ(log.count("[ERR] Error setting CDB."), 1);
+    EXPECT_EQ(log.count("[ERR] Error setting scatter-gather entries."), 1);
+    EXPECT_EQ(log.lines().size(), 2u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Commands, EachCommand, ::testing::ValuesIn(kCommands),
                          [](const auto& p) { return std::string(p.param.name); });
 
