@@ -40,7 +40,7 @@ int runBenchInquiry(const platform::BackendChoice& backend, const BenchInquiryOp
     for (int i = 0; i < options.count; ++i) CommandInquiry(interfaces.taskDevice(), &scratch);
     const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
 
-    std::cout << Json{{"count", options.count}, {"microsecondsPerInquiry", elapsed.count() / options.count}}.dump()
+    std::cout << jsonLine(Json{{"count", options.count}, {"microsecondsPerInquiry", elapsed.count() / options.count}})
               << std::endl;
     return kExitOk;
 }

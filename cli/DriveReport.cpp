@@ -15,6 +15,8 @@ const char* verdict(const DeviceData& drive) {
 
 }  // namespace
 
+std::string jsonLine(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
 Json driveJson(const DeviceData& drive, int index) {
     return Json{{"index", index},
                 {"title", DriveEntryTitle(drive)},

@@ -13,6 +13,9 @@ namespace cli {
 
 using Json = nlohmann::ordered_json;
 
+// One line of JSON. Text that is not UTF-8 is replaced rather than ending the program.
+std::string jsonLine(const Json& value);
+
 // {"index":1,"title":...,"vendor":...,...,"sameNo":1}; absent texts are null.
 Json driveJson(const DeviceData& drive, int index);
 Json drivesJson(const std::vector<DeviceData>& drives);

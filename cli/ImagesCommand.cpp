@@ -28,7 +28,7 @@ int runImages(const ImagesOptions& options) {
     Images images;
     readImages(images);
     if (options.json) {
-        std::cout << Json{{"kernel", imageJson(images.kernel)}, {"normal", imageJson(images.normal)}}.dump()
+        std::cout << jsonLine(Json{{"kernel", imageJson(images.kernel)}, {"normal", imageJson(images.normal)}})
                   << std::endl;
     } else {
         printImageText(std::cout, "Kernel", images.kernel);

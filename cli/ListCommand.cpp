@@ -17,7 +17,7 @@ int runList(const platform::BackendChoice& backend, const ListOptions& options) 
     const std::vector<DeviceData> drives = listDrives(images.normal);
 
     if (options.json) {
-        std::cout << Json{{"drives", drivesJson(drives)}}.dump() << std::endl;
+        std::cout << jsonLine(Json{{"drives", drivesJson(drives)}}) << std::endl;
     } else {
         std::cout << "Shipped firmware: " << shippedVersionText(images.normal) << "\n";
         if (drives.empty()) std::cout << "No drive found.\n";

@@ -76,7 +76,7 @@ private:
         std::cout.flush();
     }
 
-    void emitLocked(const Json& line) { std::cout << line.dump() << std::endl; }
+    void emitLocked(const Json& line) { std::cout << jsonLine(line) << std::endl; }
 
     std::mutex mutex_;  // one relisting at a time, and whole lines
     const bool json_;

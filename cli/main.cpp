@@ -81,14 +81,20 @@ int main(int argc, char** argv) {
     backend.simulate = simulate->count() > 0;
     if (backend.simulate && !simulateFolder.empty()) backend.folder = simulateFolder;
 
-    if (*listCommand) return cli::runList(backend, list);
-    if (*imagesCommand) return cli::runImages(images);
-    if (*updateCommand) return cli::runUpdate(backend, update);
-    if (*watchCommand) return cli::runWatch(backend, watch);
-    if (*benchCommand) return cli::runBenchInquiry(backend, bench);
-    using Action = cli::SimOptions::Action;
-    sim.action = *attach ? Action::Attach : *detach ? Action::Detach : *insert ? Action::Insert
-               : *eject  ? Action::Eject  : Action::Demo;
-    (void)demo;
-    return cli::runSim(backend, sim);
+    try {
+        if (*listCommand) return cli::runList(backend, list);
+        if (*imagesCommand) return cli::runImages(images);
+        if (*updateCommand) return cli::runUpdate(backend, update);
+        if (*watchCommand) return cli::runWatch(backend, watch);
+        if (*benchCommand) return cli::runBenchInquiry(backend, bench);
+        using Action = cli::SimOptions::Action;
+        sim.action = *attach ? Action::Attach : *detach ? Action::Detach : *insert ? Action::Insert
+                   : *eject  ? Action::Eject  : Action::Demo;
+        (void)demo;
+        return cli::runSim(backend, sim);
+    } catch (const std::exception& error) {
+        // A fault the commands did not foresee: a message, not an abort.
+        std::cerr << "kdu: " << error.what() << "\n";
+        return cli::kExitFailure;
+    }
 }
