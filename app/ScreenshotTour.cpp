@@ -99,7 +99,8 @@ void ScreenshotTour::poll() {
         break;
     }
     case Step::WaitResult:
-        if (QMessageBox* sheet = visibleSheet(window_)) {
+        // With the relisting after the update on screen, not the emptied pop-up before it.
+        if (QMessageBox* sheet = visibleSheet(window_); sheet != nullptr && window_.cmbDriveList()->count() > 0) {
             save(QStringLiteral("window-result.png"), true);
             if (QAbstractButton* ok = buttonTitled(*sheet, QStringLiteral("OK"))) {
                 ok->click();

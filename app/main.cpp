@@ -38,8 +38,8 @@ int main(int argc, char* argv[]) {
     KestoryDriveUpdaterAppDelegate delegate(&window);
     QObject::connect(&delegate, &KestoryDriveUpdaterAppDelegate::quitApplication, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    delegate.awakeFromNib();  // restores the saved frame before the window first shows
     window.show();
-    delegate.awakeFromNib();
 
     std::unique_ptr<ScreenshotTour> tour;
     if (parsed.options->screenshotDir) {

@@ -3,7 +3,9 @@
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QLocale>
 #include <QTest>
+#include <QTranslator>
 #include <QWidget>
 
 #include "app/AlertSheet.h"
@@ -19,6 +21,8 @@ private slots:
     void sheetReturnCodes();
     void commandLine_data();
     void commandLine();
+    void translationsCarryBothMessages_data();
+    void translationsCarryBothMessages();
 };
 
 void WidgetsTest::labelColourFollowsEnabledState_data() {
@@ -113,6 +117,24 @@ void WidgetsTest::commandLine() {
     }
     QCOMPARE(parsed.options->backend.simulate, simulate);
     QCOMPARE(QString::fromStdString(parsed.options->backend.folder.value_or("")), folder);
+}
+
+void WidgetsTest::translationsCarryBothMessages_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("word");  // a word of the no-drive message in that language
+    QTest::newRow("en") << "en" << "quit";
+    QTest::newRow("de") << "de" << "Laufwerk";
+    QTest::newRow("ja") << "ja" << QString::fromUtf8("ドライブ");
+}
+
+void WidgetsTest::translationsCarryBothMessages() {
+    QFETCH(QString, language);
+    QFETCH(QString, word);
+    QTranslator translator;
+    QVERIFY(translator.load(QLocale(language), "kestory-drive-updater", "_", ":/i18n"));
+    // Built ID-based: looked up by the message ID, in no context.
+    QVERIFY(translator.translate(nullptr, "MESSAGE_NO_DRIVE_UPDATED").contains(word));
+    QVERIFY(!translator.translate(nullptr, "MESSAGE_DONT_DISCONNECTUSB").isEmpty());
 }
 
 QTEST_MAIN(WidgetsTest)
