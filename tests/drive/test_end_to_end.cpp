@@ -166,6 +166,18 @@ TEST_F(EndToEndTest, AnUpdateCutOffByTheDriveVanishingCanBeCompletedAfterReattac
     EXPECT_EQ(stateOf("drive1")->revision, "1.21");
 }
 
+TEST_F(EndToEndTest, AnUnavailableClassNameIsLoggedAndChangesNothing) {
+    sim::DriveSpec spec;
+    spec.faults.className = platform::kIOReturnError;
+    attach("drive1", spec);
+    relist();
+    EXPECT_EQ(log_.count("[ERR] ExecListDeviceMain() Failed to get class name. (0xe00002bc)"), 1);
+    ASSERT_EQ(list_.size(), 1u);
+    EXPECT_TRUE(list_[0].isEnableUpdate());
+    EXPECT_TRUE(update(0));
+    EXPECT_EQ(log_.count("[ERR] ExecWriteMain() Failed to get class name. (0xe00002bc)"), 1);
+}
+
 TEST_F(EndToEndTest, ADriveHeldByAnotherClientIsSkippedAndTheOthersAreListed) {
     attach("drive1", {});
     attach("drive2", {});

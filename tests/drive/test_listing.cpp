@@ -243,15 +243,6 @@ INSTANTIATE_TEST_SUITE_P(
                    false, kAllThree, "[ERR] ReleaseExclusiveAccess failed."}),
     [](const ::testing::TestParamInfo<FailureRow>& rowInfo) { return rowInfo.param.name; });
 
-TEST_F(ListingTest, ReadBufferFailureLeavesTheDriveListedButNotEligible) {
-    std::shared_ptr<FakeDrive> a = addTarget("a");
-    a->setResponder(kReadBuffer, [](const RecordedCommand&) { return Answer::withStatus(platform::kSCSITaskStatus_BUSY); });
-    runListing();
-    ASSERT_EQ(list_.size(), 1u);
-    EXPECT_FALSE(list_[0].isEnableUpdate());
-    EXPECT_FALSE(list_[0].hard_version().has_value());
-}
-
 TEST_F(ListingTest, NoDiscIsRecordedWithoutChangingEligibility) {
     std::shared_ptr<FakeDrive> a = addTarget("a");
     a->setResponder(kTestUnitReady, [](const RecordedCommand&) { return Answer::checkCondition(0x02, 0x3A, 0x00); });
