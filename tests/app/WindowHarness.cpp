@@ -5,10 +5,13 @@
 #include <QComboBox>
 #include <QStandardPaths>
 #include <QTest>
+#include <QThread>
 #include <memory>
 
 #include "app/QtRunLoop.h"
 #include "app/Translations.h"
+#include "model/NotificationNames.h"
+#include "platform/NotificationCenter.h"
 #include "platform/Backend.h"
 #include "platform/Log.h"
 #include "platform/RunLoop.h"
@@ -60,15 +63,31 @@ AppDelegateTiming WindowHarness::fastTiming() {
 }
 
 void WindowHarness::start(AppDelegateTiming timing) {
+    // The watcher posts "appeared" then "disappeared" from its own thread. An observer of
+    // "disappeared" registered while "appeared" is handled comes after the delegate's, so
+    // when it runs the delegate is done with both.
+    auto& centre = platform::NotificationCenter::defaultCenter();
+    QThread* gui = QThread::currentThread();
+    centre.addObserver(this, kAppearedDeviceNotify, [this, gui, &centre](const platform::Notification&) {
+        if (QThread::currentThread() == gui) return;
+        centre.addObserver(this, kDisappearedDeviceNotify, [this, gui](const platform::Notification&) {
+            if (QThread::currentThread() != gui) watcherNoticesHandled_ = true;
+        });
+    });
     window_ = std::make_unique<MainWindow>();
     delegate_ = std::make_unique<KestoryDriveUpdaterAppDelegate>(window_.get(), timing);
     window_->show();
     delegate_->awakeFromNib();
 }
 
+void WindowHarness::waitForDriveWatcher() { KDU_WAIT_FOR(watcherNoticesHandled_); }
+
 void WindowHarness::startListed() {
-    start();
-    KDU_WAIT_FOR(!delegate_->starting());
+    AppDelegateTiming timing = fastTiming();
+    timing.firstListingDelay = std::chrono::hours(1);
+    start(timing);
+    waitForDriveWatcher();
+    delegate_->initDeviceList();
     settle();
 }
 
@@ -101,6 +120,7 @@ void WindowHarness::press(QMessageBox* box, const QString& button) {
 }
 
 void WindowHarness::stop() {
+    platform::NotificationCenter::defaultCenter().removeObserver(this);
     delegate_.reset();
     if (window_) {
         for (QMessageBox* box : window_->findChildren<QMessageBox*>()) {

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -37,7 +38,10 @@ public:
     // Makes the window and its delegate and starts them up; the first listing comes after
     // `firstListingDelay`.
     void start(AppDelegateTiming timing = fastTiming());
-    // start(), then waits for the first listing to be on screen.
+    // Waits until the delegate has handled the drive watcher's two initial notices, so no
+    // relisting of theirs can come later.
+    void waitForDriveWatcher();
+    // Starts, waits for the watcher, then makes the first listing and shows it.
     void startListed();
     static AppDelegateTiming fastTiming();
 
@@ -57,6 +61,7 @@ private:
     std::filesystem::path folder_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<KestoryDriveUpdaterAppDelegate> delegate_;
+    std::atomic<bool> watcherNoticesHandled_{false};
 };
 
 }  // namespace apptest

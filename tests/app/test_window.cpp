@@ -113,6 +113,7 @@ void WindowTest::startUpStateAndFirstListing() {
     QVERIFY(h.delegate().devices().empty());
     QCOMPARE(w.cmbDriveList()->count(), 0);
 
+    h.waitForDriveWatcher();
     h.delegate().initDeviceList();
     settle();
     QVERIFY(!h.delegate().starting());
@@ -381,10 +382,11 @@ void WindowTest::moveWritesUserDefaults() {
     settle();
     const QRect frame = h.window().frameGeometry();
     QSettings defaults;
-    QCOMPARE(defaults.value("kUserDefaultKeyMainWindowLeftKey").toFloat(), float(frame.x()));
-    QCOMPARE(defaults.value("kUserDefaultKeyMainWindowRightKey").toFloat(), float(frame.y()));
-    QCOMPARE(defaults.value("kUserDefaultKeyMainWindowWidthKey").toFloat(), float(frame.width()));
-    QCOMPARE(defaults.value("kUserDefaultKeyMainWindowHeightKey").toFloat(), float(frame.height()));
+    const QList<std::pair<const char*, int>> expected{{"Left", frame.x()}, {"Right", frame.y()},  // y under "Right"
+                                                      {"Width", frame.width()}, {"Height", frame.height()}};
+    for (const auto& [key, value] : expected) {
+        QCOMPARE(defaults.value(QStringLiteral("kUserDefaultKeyMainWindow%1Key").arg(key)).toFloat(), float(value));
+    }
     QVERIFY(!defaults.value("MainWindow").toByteArray().isEmpty());
 }
 
