@@ -60,11 +60,13 @@ void KestoryDriveUpdaterAppDelegate::initDeviceList() {
 }
 
 void KestoryDriveUpdaterAppDelegate::updateDeviceList(const platform::Notification* /*notification*/) {
-    if (gate_->isClosed() || !curFwNormalData) {
+    if (gate_->isClosed()) {
         return;
     }
     platform::SyncScope listing("SYNC_LISTING");
-    if (initFlag || isUpdatingNow) {
+    // initFlag goes false only after start-up made the image records, so past this test
+    // they are complete and no longer written.
+    if (initFlag || isUpdatingNow || !curFwNormalData) {
         return;
     }
     std::size_t oldCount = 0;
