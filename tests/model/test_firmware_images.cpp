@@ -114,7 +114,8 @@ TEST(MkImage, WritesSealedImagesWithTheSampleFields)
     };
     const auto kernelImage = read("R7360500.121"), normalImage = read("R7360501.121");
     ASSERT_GE(kernelImage.size(), image_format::kKernelImageSentLength);
-    EXPECT_NE(normalImage.size() % 256, 0u);
+    EXPECT_EQ(normalImage.size() % 256, 0u);
+    EXPECT_NE(normalImage.size() % 32768, 0u);
     // Only the first 70,144 bytes of the kernel image reach the drive; the seal covers them.
     EXPECT_TRUE(image_format::verifySeal(std::span(kernelImage).first(image_format::kKernelImageSentLength)));
     EXPECT_TRUE(image_format::verifySeal(normalImage));
