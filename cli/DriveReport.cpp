@@ -61,7 +61,9 @@ void printDriveText(std::ostream& out, const DeviceData& drive, int index) {
 }
 
 void printDriveShort(std::ostream& out, const DeviceData& drive, int index) {
-    out << "  " << index << ". " << DriveEntryTitle(drive) << "(" << (drive.isPresenceDisc() ? "disc" : "no disc")
+    std::string title = DriveEntryTitle(drive);
+    title.erase(title.find_last_not_of(' ') + 1);
+    out << "  " << index << ". " << title << " (" << (drive.isPresenceDisc() ? "disc" : "no disc")
         << ", " << modeName(drive) << ", " << verdict(drive) << ")\n";
 }
 
