@@ -1,6 +1,5 @@
-// Qt is not built with ThreadSanitizer: its event queue, pooled threads and test watchdog
-// lock with futexes TSan cannot see, so their inner accesses show as races. Only Qt Core,
-// Gui and Test are silenced; our own code and the widgets stay checked.
+// Qt is not built with TSan: its inner locking is invisible to it. Only Qt Core, Gui and
+// Test are silenced; our code and the widgets stay checked.
 #if defined(__SANITIZE_THREAD__)
 extern "C" const char* __tsan_default_suppressions() {
     return "race:libQt6Core.so\n"

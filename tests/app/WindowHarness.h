@@ -1,17 +1,26 @@
 // The real window and its delegate over a temporary folder of simulated drives.
 #pragma once
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
 #include <QMessageBox>
-#include <QStringList>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
 #include <atomic>
-#include <filesystem>
 #include <memory>
-#include <optional>
-#include <string>
 
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/MainWindow.h"
+#include "app/QtRunLoop.h"
+#include "app/Translations.h"
+#include "model/NotificationNames.h"
+#include "platform/Backend.h"
+#include "platform/Log.h"
 #include "platform/sim/SimControl.h"
 
 // Waits for a condition without asserting anything about how long it takes.
@@ -19,42 +28,121 @@
 
 namespace apptest {
 
-// Once per test program, on the GUI thread: Qt's loop as the main run loop, test-mode
-// settings, the English messages.
-void setUpProcess();
+inline void setUpProcess() {
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication::setQuitOnLastWindowClosed(false);  // closing the window is under test
+    QCoreApplication::setOrganizationName(QStringLiteral("Kestory"));
+    QCoreApplication::setApplicationName(QStringLiteral("KestoryDriveUpdaterTests"));
+    platform::installMainRunLoop(std::make_shared<QtRunLoop>());
+    platform::setSyslogEnabled(false);
+    installTranslations(*QCoreApplication::instance());
+}
 
-// Runs every widget change posted so far (and whatever they post in turn).
-void settle();
+// Runs the widget changes posted so far, and the few rounds they post in turn.
+inline void settle() {
+    for (int round = 0; round < 5; ++round) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::sendPostedEvents();
+    }
+}
+
+inline AppDelegateTiming fastTiming(std::chrono::milliseconds firstListingDelay = std::chrono::hours(1)) {
+    AppDelegateTiming timing;
+    timing.firstListingDelay = firstListingDelay;
+    timing.preUpdateRunLoop = std::chrono::milliseconds(10);
+    timing.preUpdateSleep = std::chrono::milliseconds(0);
+    timing.update.pollInterval = std::chrono::milliseconds(5);
+    return timing;
+}
 
 class WindowHarness {
 public:
-    WindowHarness();
-    ~WindowHarness();
+    WindowHarness() : folder_(dir_.path().toStdString()) { platform::installBackend(sim::makeSimBackend(folder_)); }
+    ~WindowHarness() {
+        platform::NotificationCenter::defaultCenter().removeObserver(this);
+        delegate_.reset();
+        if (window_) {
+            for (QMessageBox* box : window_->findChildren<QMessageBox*>()) box->done(0);
+        }
+        window_.reset();
+        settle();
+    }
 
     const std::filesystem::path& folder() const { return folder_; }
-    void attach(const std::string& name, const sim::DriveSpec& spec = sim::defaultTargetDrive());
-    void detach(const std::string& name);
+    void attach(const std::string& name, const sim::DriveSpec& spec = sim::defaultTargetDrive()) {
+        const sim::ControlError error = sim::attach(folder_, name, spec);
+        QVERIFY2(!error, error ? error->c_str() : "");
+    }
+    void detach(const std::string& name) {
+        const sim::ControlError error = sim::detach(folder_, name);
+        QVERIFY2(!error, error ? error->c_str() : "");
+    }
 
-    // Makes the window and its delegate and starts them up; the first listing comes after
-    // `firstListingDelay`.
-    void start(AppDelegateTiming timing = fastTiming());
-    // Waits until the delegate has handled the drive watcher's two initial notices, so no
-    // relisting of theirs can come later.
-    void waitForDriveWatcher();
-    // Starts, waits for the watcher, then makes the first listing and shows it.
-    void startListed();
-    static AppDelegateTiming fastTiming();
+    // Makes the window and its delegate and starts them up.
+    void start(AppDelegateTiming timing = fastTiming()) {
+        // The watcher posts "appeared" then "disappeared" from its thread. An observer of
+        // "disappeared" added while "appeared" is handled runs after the delegate's.
+        auto& centre = platform::NotificationCenter::defaultCenter();
+        QThread* gui = QThread::currentThread();
+        centre.addObserver(this, kAppearedDeviceNotify, [this, gui, &centre](const platform::Notification&) {
+            if (QThread::currentThread() == gui) return;
+            centre.addObserver(this, kDisappearedDeviceNotify, [this, gui](const platform::Notification&) {
+                if (QThread::currentThread() != gui) watcherNoticesHandled_ = true;
+            });
+        });
+        window_ = std::make_unique<MainWindow>();
+        delegate_ = std::make_unique<KestoryDriveUpdaterAppDelegate>(window_.get(), timing);
+        window_->show();
+        delegate_->awakeFromNib();
+    }
+    // Once the watcher's initial notices are handled no relisting of theirs can come later.
+    void waitForDriveWatcher() { KDU_WAIT_FOR(watcherNoticesHandled_); }
+    void startListed() {
+        start();
+        waitForDriveWatcher();
+        delegate_->initDeviceList();
+        settle();
+    }
 
     MainWindow& window() { return *window_; }
     KestoryDriveUpdaterAppDelegate& delegate() { return *delegate_; }
-    QStringList titles();
+    QStringList titles() {
+        QStringList result;
+        for (int i = 0; i < window_->cmbDriveList()->count(); ++i) result.append(window_->cmbDriveList()->itemText(i));
+        return result;
+    }
+    void choose(int index) {
+        window_->cmbDriveList()->setCurrentIndex(index);
+        emit window_->cmbDriveList()->activated(index);
+        settle();
+    }
 
-    // The visible sheet, or null.
-    QMessageBox* sheet();
-    // Clicks the sheet's button with that title.
-    void press(QMessageBox* box, const QString& button);
-    // Stops the delegate (teardown) and closes what it showed.
-    void stop();
+    QMessageBox* sheet() {
+        for (QMessageBox* box : window_->findChildren<QMessageBox*>()) {
+            if (box->isVisible()) return box;
+        }
+        return nullptr;
+    }
+    void press(QMessageBox* box, const QString& button) {
+        QVERIFY(box != nullptr);
+        for (QAbstractButton* candidate : box->buttons()) {
+            if (candidate->text() == button) return candidate->click();
+        }
+        QFAIL(qPrintable(QStringLiteral("no button %1").arg(button)));
+    }
+    void startUpdate() {
+        window_->btnUpdate()->click();
+        press(sheet(), QStringLiteral("OK"));
+    }
+    // Waits for the result sheet (the bar is gone by then), dismisses it, waits for the worker.
+    void finishUpdate(QString& result) {
+        KDU_WAIT_FOR(sheet() != nullptr);
+        result = sheet()->text();
+        QVERIFY(window_->idctProgressUpdate()->isHidden());
+        press(sheet(), QStringLiteral("OK"));
+        KDU_WAIT_FOR(!delegate_->updating());
+        settle();
+    }
 
 private:
     QTemporaryDir dir_;
