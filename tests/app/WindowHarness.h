@@ -1,16 +1,8 @@
 // The real window and its delegate over a temporary folder of simulated drives.
 #pragma once
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
-#include <QMessageBox>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QThread>
+#include <QtTest>
+#include <QtWidgets>
 #include <atomic>
 #include <memory>
 

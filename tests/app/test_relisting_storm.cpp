@@ -32,57 +32,51 @@ class RelistingStormTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { apptest::setUpProcess(); }
-    void storm_data();
-    void storm();
-};
 
-void RelistingStormTest::storm_data() {
-    QTest::addColumn<bool>("duringUpdate");
-    QTest::newRow("while listing") << false;
-    QTest::newRow("during an update") << true;
-}
-
-void RelistingStormTest::storm() {
-    QFETCH(bool, duringUpdate);
-    WindowHarness h;
-    sim::DriveSpec slow = sim::defaultTargetDrive();
-    slow.timing.installMs = 1500;
-    h.attach("a", slow);
-    if (!duringUpdate) h.attach("b");
-    h.startListed();
-    if (duringUpdate) {
-        h.startUpdate();
-        QVERIFY(h.delegate().updating());
+    void storm_data() {
+        QTest::addColumn<bool>("duringUpdate");
+        QTest::newRow("while listing") << false;
+        QTest::newRow("during an update") << true;
     }
+    void storm() {
+        QFETCH(bool, duringUpdate);
+        WindowHarness h;
+        sim::DriveSpec slow = sim::defaultTargetDrive();
+        slow.timing.installMs = 1500;
+        h.attach("a", slow);
+        h.attach("b");
+        h.startListed();
+        if (duringUpdate) h.startUpdate();
 
-    std::atomic<bool> done{false};
-    std::thread events(raiseEvents, h.folder(), std::ref(done));
-    // The GUI thread keeps working, and the user keeps choosing, until the storm is over.
-    for (int round = 1; !done; ++round) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QComboBox* list = h.window().cmbDriveList();
-        if (round % 7 == 0 && list->count() > 1 && list->isEnabled()) {
-            list->setCurrentIndex(round % list->count());
-            emit list->activated(list->currentIndex());
+        std::atomic<bool> done{false};
+        std::thread events(raiseEvents, h.folder(), std::ref(done));
+        // The GUI thread keeps working, and the user keeps choosing, until the storm is over.
+        for (int round = 1; !done; ++round) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QComboBox* list = h.window().cmbDriveList();
+            if (round % 7 == 0 && list->count() > 1 && list->isEnabled()) {
+                list->setCurrentIndex(round % list->count());
+                emit list->activated(list->currentIndex());
+            }
+            if (round % 11 == 0) h.delegate().updateDeviceList(nullptr);
         }
-        if (round % 11 == 0) h.delegate().updateDeviceList(nullptr);
-    }
-    events.join();
+        events.join();
 
-    if (duringUpdate) {  // the update ends either way (a disc change may refuse it)
-        QString result;
-        h.finishUpdate(result);
-        QVERIFY(result == "Complete!" || result == "Error!");
+        if (duringUpdate) {  // the update ends either way (a disc change may refuse it)
+            QString result;
+            h.finishUpdate(result);
+            QVERIFY(result == "Complete!" || result == "Error!");
+        }
+        int attached = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(h.folder())) {
+            attached += sim::driveNameOf(entry.path()).has_value() ? 1 : 0;
+        }
+        h.delegate().updateDeviceList(nullptr);
+        KDU_WAIT_FOR(h.titles().size() == attached && int(h.delegate().devices().size()) == attached);
+        apptest::settle();
+        QCOMPARE(h.window().cmbDriveList()->currentIndex(), h.delegate().currentIndex());
     }
-    int attached = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(h.folder())) {
-        attached += sim::driveNameOf(entry.path()).has_value() ? 1 : 0;
-    }
-    h.delegate().updateDeviceList(nullptr);
-    KDU_WAIT_FOR(h.titles().size() == attached && int(h.delegate().devices().size()) == attached);
-    apptest::settle();
-    QCOMPARE(h.window().cmbDriveList()->currentIndex(), h.delegate().currentIndex());
-}
+};
 
 QTEST_MAIN(RelistingStormTest)
 #include "test_relisting_storm.moc"

@@ -1,10 +1,5 @@
 // The real window over simulated drives: start-up, listing, control states, the update
 // from confirmation to result, the refusals during an update and the launch messages.
-#include <QAction>
-#include <QLabel>
-#include <QSettings>
-#include <QSignalSpy>
-
 #include "model/FirmwareImages.h"
 #include "platform/sim/SimBackend.h"
 #include "tests/app/WindowHarness.h"
@@ -33,8 +28,7 @@ QString imageVersionText() {
 }
 
 std::size_t commandsSentTo(const std::string& key) {
-    auto backend = std::dynamic_pointer_cast<sim::SimBackend>(platform::currentBackend());
-    return backend ? backend->sentCommands(key).size() : 0;
+    return std::dynamic_pointer_cast<sim::SimBackend>(platform::currentBackend())->sentCommands(key).size();
 }
 
 void post(const char* name, std::int64_t value = 0) { platform::NotificationCenter::defaultCenter().post(name, value); }
