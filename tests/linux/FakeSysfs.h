@@ -15,43 +15,38 @@ public:
     FakeSysfs() {
         char pattern[] = "/tmp/kdu-sysfs-XXXXXX";
         root_ = ::mkdtemp(pattern);
-        std::filesystem::create_directories(root_ / "sys/class/scsi_generic");
-        std::filesystem::create_directories(root_ / "sys/block");
-        std::filesystem::create_directories(root_ / "sys/bus/scsi/drivers/sr");
-        std::filesystem::create_directories(root_ / "dev");
+        for (const char* dir : {"sys/class/scsi_generic", "sys/block", "sys/bus/scsi/drivers/sr", "dev"})
+            std::filesystem::create_directories(root_ / dir);
     }
     ~FakeSysfs() { std::filesystem::remove_all(root_); }
-    FakeSysfs(const FakeSysfs&) = delete;
-    FakeSysfs& operator=(const FakeSysfs&) = delete;
 
     platform::sysfs::Layout layout() const { return {(root_ / "sys").string(), (root_ / "dev").string()}; }
 
-    // A SCSI device at host:0:0:lun with generic node sgN and, for type 5, block node srN.
+    // A SCSI device at host:0:0:0 with generic node sgN and, when block >= 0, block node srN
+    // bound to the sr driver.
     std::filesystem::path addDevice(int host, int generic, int type, int block = -1,
                                     const std::string& model = "BD-RW KVL-MT38  ") {
         const auto device = root_ / "sys/devices/pci0000:00/virtio0" / ("host" + std::to_string(host)) /
                             (std::to_string(host) + ":0:0:0");
-        const auto genericDir = device / "scsi_generic" / sg(generic);
+        const std::string sg = "sg" + std::to_string(generic), sr = "sr" + std::to_string(block);
+        const auto genericDir = device / "scsi_generic" / sg;
         std::filesystem::create_directories(genericDir);
         write(device / "type", std::to_string(type));
         write(device / "model", model);
         std::filesystem::create_directory_symlink(device, genericDir / "device");
-        std::filesystem::create_directory_symlink(genericDir, root_ / "sys/class/scsi_generic" / sg(generic));
-        touch(root_ / "dev" / sg(generic));
+        std::filesystem::create_directory_symlink(genericDir, root_ / "sys/class/scsi_generic" / sg);
+        std::ofstream{dev(sg)};
         if (block >= 0) {
-            const auto disk = device / "block" / sr(block);
+            const auto disk = device / "block" / sr;
             std::filesystem::create_directories(disk);
             std::filesystem::create_directory_symlink(device, disk / "device");
-            std::filesystem::create_directory_symlink(disk, root_ / "sys/block" / sr(block));
+            std::filesystem::create_directory_symlink(disk, root_ / "sys/block" / sr);
             std::filesystem::create_directory_symlink(root_ / "sys/bus/scsi/drivers/sr", device / "driver");
             write(disk / "events_poll_msecs", "-1");
             write(disk / "size", "0");
-            touch(root_ / "dev" / sr(block));
+            std::ofstream{dev(sr)};
         }
         return device;
-    }
-    void removeGeneric(int generic) {
-        std::filesystem::remove(root_ / "sys/class/scsi_generic" / sg(generic));
     }
 
     std::filesystem::path sys(const std::string& relative) const { return root_ / "sys" / relative; }
@@ -59,14 +54,10 @@ public:
     static void write(const std::filesystem::path& file, const std::string& text) { std::ofstream(file) << text << '\n'; }
     static std::string read(const std::filesystem::path& file) {
         std::string line;
-        std::ifstream in(file);
-        std::getline(in, line);
+        std::getline(std::ifstream(file), line);
         return line;
     }
 
 private:
-    static std::string sg(int n) { return "sg" + std::to_string(n); }
-    static std::string sr(int n) { return "sr" + std::to_string(n); }
-    static void touch(const std::filesystem::path& file) { std::ofstream{file}; }
     std::filesystem::path root_;
 };

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <tuple>
 
 #include "platform/linux/SgIo.h"
 
@@ -10,15 +9,8 @@ using namespace platform;
 namespace {
 
 ScsiCommand commandWith(std::uint8_t direction, std::uint8_t* data, std::uint32_t length, std::uint64_t count) {
-    ScsiCommand command;
-    command.cdb = {0x12, 0, 0, 0, 56, 0};
-    command.cdbLength = 6;
-    command.direction = direction;
-    command.data = data;
-    command.dataLength = length;
-    command.transferCount = count;
-    command.timeoutMs = 500000;
-    return command;
+    return {.cdb = {0x12, 0, 0, 0, 56, 0}, .cdbLength = 6, .direction = direction, .data = data, .dataLength = length,
+            .transferCount = count, .timeoutMs = 500000};
 }
 
 sg_io_hdr_t completed(unsigned length, int resid, unsigned char status, unsigned short host = 0,
@@ -32,73 +24,84 @@ sg_io_hdr_t completed(unsigned length, int resid, unsigned char status, unsigned
     return header;
 }
 
-}  // namespace
+struct HeaderCase {
+    const char* name;
+    std::uint8_t direction;
+    bool buffer;
+    std::uint64_t count;
+    int expectedDirection;
+    unsigned expectedLength;
+};
 
-class SgIoDirection : public ::testing::TestWithParam<std::tuple<std::uint8_t, int>> {};
+class SgIoHeader : public ::testing::TestWithParam<HeaderCase> {};
 
-TEST_P(SgIoDirection, MapsTheTaskDirectionAndKeepsTheBuffer) {
-    const auto [direction, expected] = GetParam();
+TEST_P(SgIoHeader, MapsTheTaskAndNeverHandsTheKernelMoreThanTheRange) {
+    const auto& c = GetParam();
     std::uint8_t buffer[64];
     std::uint8_t sense[sgio::kSenseLength];
     sg_io_hdr_t header;
-    const auto command = commandWith(direction, buffer, sizeof buffer, 56);
-    ASSERT_EQ(sgio::buildHeader(command, sense, header), kIOReturnSuccess);
-    EXPECT_EQ(header.dxfer_direction, expected);
+    ASSERT_EQ(sgio::buildHeader(commandWith(c.direction, c.buffer ? buffer : nullptr, 64, c.count), sense, header),
+              kIOReturnSuccess);
     EXPECT_EQ(header.interface_id, 'S');
     EXPECT_EQ(header.cmd_len, 6);
     EXPECT_EQ(header.cmdp[0], 0x12);
+    EXPECT_EQ(header.cmdp[4], 56);
     EXPECT_EQ(header.timeout, 500000u);
     EXPECT_EQ(header.mx_sb_len, 18);
     EXPECT_EQ(header.sbp, sense);
-    if (expected == SG_DXFER_NONE) {
-        EXPECT_EQ(header.dxferp, nullptr);
-        EXPECT_EQ(header.dxfer_len, 0u);
-    } else {
-        EXPECT_EQ(header.dxferp, buffer);
-        EXPECT_EQ(header.dxfer_len, 56u);  // the task's count, not the whole range
-    }
+    EXPECT_EQ(header.dxfer_direction, c.expectedDirection);
+    EXPECT_EQ(header.dxfer_len, c.expectedLength);
+    EXPECT_EQ(header.dxferp, c.expectedLength ? buffer : nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllDirections, SgIoDirection,
-                         ::testing::Values(std::make_tuple(kSCSIDataTransfer_NoDataTransfer, SG_DXFER_NONE),
-                                           std::make_tuple(kSCSIDataTransfer_FromInitiatorToTarget, SG_DXFER_TO_DEV),
-                                           std::make_tuple(kSCSIDataTransfer_FromTargetToInitiator,
-                                                           SG_DXFER_FROM_DEV)));
+INSTANTIATE_TEST_SUITE_P(
+    Tasks, SgIoHeader,
+    ::testing::Values(HeaderCase{"NoData", kSCSIDataTransfer_NoDataTransfer, true, 56, SG_DXFER_NONE, 0},
+                      HeaderCase{"ToDevice", kSCSIDataTransfer_FromInitiatorToTarget, true, 56, SG_DXFER_TO_DEV, 56},
+                      HeaderCase{"FromDevice", kSCSIDataTransfer_FromTargetToInitiator, true, 56, SG_DXFER_FROM_DEV, 56},
+                      HeaderCase{"CountBeyondRange", kSCSIDataTransfer_FromTargetToInitiator, true, 4096,
+                                 SG_DXFER_FROM_DEV, 64},
+                      HeaderCase{"NullBuffer", kSCSIDataTransfer_FromTargetToInitiator, false, 16, SG_DXFER_NONE, 0}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
-TEST(SgIoHeader, NeverHandsTheKernelMoreThanTheRangeOrANullBuffer) {
-    std::uint8_t buffer[16];
-    std::uint8_t sense[sgio::kSenseLength];
-    sg_io_hdr_t header;
-    sgio::buildHeader(commandWith(kSCSIDataTransfer_FromTargetToInitiator, buffer, 16, 4096), sense, header);
-    EXPECT_EQ(header.dxfer_len, 16u);
-
-    sgio::buildHeader(commandWith(kSCSIDataTransfer_FromTargetToInitiator, nullptr, 16, 16), sense, header);
-    EXPECT_EQ(header.dxfer_direction, SG_DXFER_NONE);
-    EXPECT_EQ(header.dxfer_len, 0u);
-}
-
-TEST(SgIoHeader, RefusesCdbLengthsTheKernelCannotTake) {
+TEST(SgIoHeaderCdb, RefusesLengthsTheKernelCannotTake) {
     std::uint8_t sense[sgio::kSenseLength];
     sg_io_hdr_t header;
     auto command = commandWith(kSCSIDataTransfer_NoDataTransfer, nullptr, 0, 0);
-    command.cdbLength = 0;
-    EXPECT_EQ(sgio::buildHeader(command, sense, header), kIOReturnBadArgument);
-    command.cdbLength = 17;
-    EXPECT_EQ(sgio::buildHeader(command, sense, header), kIOReturnBadArgument);
+    for (std::uint8_t length : {0, 17}) {
+        command.cdbLength = length;
+        EXPECT_EQ(sgio::buildHeader(command, sense, header), kIOReturnBadArgument) << int(length);
+    }
 }
 
-TEST(SgIoResult, GoodStatusReportsLengthMinusResidual) {
+struct StatusCase {
+    const char* name;
+    unsigned length;
+    int resid;
+    unsigned char status;
+    unsigned short driver;
+    SCSITaskStatus expected;
+    std::uint64_t realized;
+};
+
+class SgIoStatus : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(SgIoStatus, IsTheTaskStatusWithLengthMinusResidual) {
+    const auto& c = GetParam();
     ScsiOutcome out;
-    EXPECT_EQ(sgio::mapResult(0, 0, completed(56, 20, 0x00), out), kIOReturnSuccess);
-    EXPECT_EQ(out.status, kSCSITaskStatus_GOOD);
-    EXPECT_EQ(out.realizedCount, 36u);
-
-    // A residual beyond the length or below zero is clamped, never wrapped.
-    sgio::mapResult(0, 0, completed(56, 80, 0x00), out);
-    EXPECT_EQ(out.realizedCount, 0u);
-    sgio::mapResult(0, 0, completed(56, -8, 0x00), out);
-    EXPECT_EQ(out.realizedCount, 56u);
+    EXPECT_EQ(sgio::mapResult(0, 0, completed(c.length, c.resid, c.status, 0, c.driver), out), kIOReturnSuccess);
+    EXPECT_EQ(out.status, c.expected);
+    EXPECT_EQ(out.realizedCount, c.realized);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, SgIoStatus,
+    ::testing::Values(StatusCase{"Good", 56, 20, 0x00, 0, kSCSITaskStatus_GOOD, 36},
+                      StatusCase{"ResidualBeyondLengthClamped", 56, 80, 0x00, 0, kSCSITaskStatus_GOOD, 0},
+                      StatusCase{"NegativeResidualClamped", 56, -8, 0x00, 0, kSCSITaskStatus_GOOD, 56},
+                      StatusCase{"BusyPassesThrough", 0, 0, 0x08, 0, kSCSITaskStatus_BUSY, 0},
+                      StatusCase{"SenseReturnedWithAdvice", 56, 0, 0x02, 0x18, kSCSITaskStatus_CHECK_CONDITION, 0}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(SgIoResult, CheckConditionCarriesSenseAndNoCount) {
     std::uint8_t sense[sgio::kSenseLength] = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x00};
@@ -109,22 +112,14 @@ TEST(SgIoResult, CheckConditionCarriesSenseAndNoCount) {
     EXPECT_EQ(sgio::mapResult(0, 0, header, out), kIOReturnSuccess);
     EXPECT_EQ(out.status, kSCSITaskStatus_CHECK_CONDITION);
     EXPECT_EQ(out.realizedCount, 0u);
-    EXPECT_EQ(out.sense[2], 0x02);
-    EXPECT_EQ(out.sense[12], 0x3A);
-}
-
-TEST(SgIoResult, OtherScsiStatusesPassThroughForTheCaller) {
-    ScsiOutcome out;
-    EXPECT_EQ(sgio::mapResult(0, 0, completed(0, 0, 0x08), out), kIOReturnSuccess);
-    EXPECT_EQ(out.status, kSCSITaskStatus_BUSY);
+    EXPECT_EQ(std::vector<std::uint8_t>(out.sense.begin(), out.sense.begin() + 14),
+              std::vector<std::uint8_t>(sense, sense + 14));
 }
 
 struct FailureCase {
     const char* name;
-    int ioctlResult;
-    int error;
-    unsigned short host;
-    unsigned short driver;
+    int ioctlResult, error;
+    unsigned short host, driver;
     IOReturn expected;
 };
 
@@ -151,8 +146,4 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"DriverTimeout", 0, 0, 0, 0x06, kIOReturnTimeout}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
-TEST(SgIoResult, SenseReturnedWithAdviceBitsIsNotAFailure) {
-    ScsiOutcome out;
-    EXPECT_EQ(sgio::mapResult(0, 0, completed(0, 0, 0x02, 0, 0x18), out), kIOReturnSuccess);
-    EXPECT_EQ(out.status, kSCSITaskStatus_CHECK_CONDITION);
-}
+}  // namespace
