@@ -19,14 +19,12 @@ TEST(NotificationCenterTest, DeliversSynchronouslyOnThePostingThreadWithItsObjec
         deliveredOn = std::this_thread::get_id();
     });
     std::thread poster([&] { center.post("appearedDeviceNotify", 1); });
-    std::thread::id posterId = poster.get_id();
+    const std::thread::id posterId = poster.get_id();
     poster.join();
     EXPECT_EQ(deliveredOn, posterId);
     center.post("appearedDeviceNotify");
     center.post("otherNotify", 5);
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0], 1);
-    EXPECT_EQ(seen[1], std::nullopt);
+    EXPECT_EQ(seen, (std::vector<std::optional<std::int64_t>>{1, std::nullopt}));
     center.removeObserver(&token);
     center.post("appearedDeviceNotify", 3);
     EXPECT_EQ(seen.size(), 2u);
@@ -34,8 +32,7 @@ TEST(NotificationCenterTest, DeliversSynchronouslyOnThePostingThreadWithItsObjec
 
 TEST(NotificationCenterTest, ObserverMayPostAndRegisterFromItsHandler) {
     NotificationCenter center;
-    int a = 0, b = 0;
-    int inner = 0;
+    int a = 0, b = 0, inner = 0;
     center.addObserver(&a, "first", [&](const Notification&) {
         center.addObserver(&b, "second", [&](const Notification&) { ++inner; });
         center.post("second");
@@ -50,8 +47,7 @@ TEST(NamedLockTest, SameNameSameLockAndRecursive) {
     SyncScope outer("SYNC_LISTING");
     SyncScope again("SYNC_LISTING");  // would deadlock if not recursive
     std::atomic<bool> got{true};
-    std::thread other([&] { got = namedLock("SYNC_LISTING").try_lock(); });
-    other.join();
+    std::thread([&] { got = namedLock("SYNC_LISTING").try_lock(); }).join();
     EXPECT_FALSE(got);
 }
 
@@ -62,7 +58,7 @@ TEST(LogTest, LinesCarryFunctionLineAndLevel) {
     ::testing::internal::CaptureStderr();
     logFormat(LogLevel::Error, "USBDeviceManager::start", 42, "set notify I/O First Match(%08x)", 0xe00002bcu);
     logLine(LogLevel::Warning, "GetDeviceInfo", 7, "ObtainExclusiveAccess failed.(1) (0x00000001)\n");
-    std::string err = ::testing::internal::GetCapturedStderr();
+    const std::string err = ::testing::internal::GetCapturedStderr();
     setLogSink(nullptr);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "USBDeviceManager::start(42) [ERR] set notify I/O First Match(e00002bc)");
