@@ -12,23 +12,23 @@
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kdu-model-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "kdu-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) != nullptr)
             path_ = pattern;
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     ~TempDir() {
-        std::error_code ec;
+        std::error_code ignored;
         if (!path_.empty())
-            std::filesystem::remove_all(path_, ec);
+            std::filesystem::remove_all(path_, ignored);
     }
 
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-        std::ofstream out(file(name), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(file(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                           static_cast<std::streamsize>(bytes.size()));
     }
 
 private:

@@ -1,24 +1,29 @@
-// Helper for the count of running copies. "count": prints Util::countLaunchedApp().
-// "wait": prints "ready", then stays until its standard input is closed.
+// Counts running copies of itself before, during and after a second copy (a forked child
+// with the same executable) runs, and prints the three counts.
 #include <cstdio>
-#include <cstring>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "model/Util.h"
 
-int main(int argc, char** argv)
+int main()
 {
-    if (argc == 2 && std::strcmp(argv[1], "count") == 0) {
-        std::printf("%d\n", Util::countLaunchedApp());
-        return 0;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "wait") == 0) {
-        std::printf("ready\n");
-        std::fflush(stdout);
+    const int before = Util::countLaunchedApp();
+    int gate[2];
+    if (::pipe(gate) != 0)
+        return 2;
+    const pid_t copy = ::fork();
+    if (copy == 0) {  // stays until the gate is closed
         char c;
-        while (::read(STDIN_FILENO, &c, 1) > 0) {
+        ::close(gate[1]);
+        while (::read(gate[0], &c, 1) > 0) {
         }
-        return 0;
+        ::_exit(0);
     }
-    return 2;
+    const int during = Util::countLaunchedApp();
+    ::close(gate[1]);
+    if (copy < 0 || ::waitpid(copy, nullptr, 0) != copy)
+        return 2;
+    std::printf("%d %d %d\n", before, during, Util::countLaunchedApp());
+    return 0;
 }

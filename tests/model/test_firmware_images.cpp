@@ -12,39 +12,21 @@
 #include "tools/ImageMaker.h"
 
 using namespace std::string_literals;
+namespace fmt = image_format;
 
 namespace {
-
-void expectFields(const FirmFileData& r, bool present)
-{
-    EXPECT_EQ(r.isFileExists(), present);
-    EXPECT_EQ(r.product(), present ? OptionalText("KESTORY BD-RW KVL-MT38 FW") : std::nullopt);
-    EXPECT_EQ(r.revision(), present ? OptionalText("1.21") : std::nullopt);
-    EXPECT_EQ(r.date(), present ? OptionalText("20261120") : std::nullopt);
-    EXPECT_EQ(r.hard_version(), present ? OptionalText("MT38HW01") : std::nullopt);
-    EXPECT_EQ(r.krnl_version(), present ? OptionalText("KRNL0101") : std::nullopt);
-    EXPECT_EQ(r.dest_version(), present ? OptionalText("DEST0001") : std::nullopt);
-    EXPECT_FALSE(r.vendor() || r.judgeKrnl());
-}
 
 // Resource lookup pointed at a temporary folder into which each test puts images.
 class FwFileInfo : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(dir_.path().empty());
-        Util::setResourceDirectoryOverride(dir_.path());
-    }
+    void SetUp() override { Util::setResourceDirectoryOverride(dir_.path()); }
     void TearDown() override { Util::setResourceDirectoryOverride(std::nullopt); }
 
-    void put(const char* baseName, const std::vector<std::uint8_t>& image) {
+    void put(const char* baseName, const image_maker::ImageSpec& spec, std::size_t cutAt = 0) {
+        auto image = image_maker::makeImage(spec);
+        if (cutAt)
+            image.resize(cutAt);
         dir_.write(firmwareFileName(baseName), image);
-    }
-    // The normal image with header bytes at `offset` replaced, read back into `normal`.
-    void readPatchedNormal(std::size_t offset, const std::string& patch) {
-        auto image = image_maker::makeImage(image_maker::normalImageSpec());
-        std::copy(patch.begin(), patch.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
-        put(kNormalImageBaseName, image);
-        getFwFileInfo(kernel, normal);
     }
 
     TempDir dir_;
@@ -57,55 +39,52 @@ TEST_P(FwFilePresence, MissingImageLeavesItsRecordEmpty)
 {
     const auto [hasKernel, hasNormal] = GetParam();
     if (hasKernel)
-        put(kKernelImageBaseName, image_maker::makeImage(image_maker::kernelImageSpec()));
+        put(kKernelImageBaseName, image_maker::kernelImageSpec());
     if (hasNormal)
-        put(kNormalImageBaseName, image_maker::makeImage(image_maker::normalImageSpec()));
+        put(kNormalImageBaseName, image_maker::normalImageSpec());
     getFwFileInfo(kernel, normal);
-    expectFields(kernel, hasKernel);
-    expectFields(normal, hasNormal);
+    for (const FirmFileData* r : {&kernel, &normal}) {
+        const bool present = r == &kernel ? hasKernel : hasNormal;
+        const std::vector<OptionalText> fields{r->product(),      r->revision(),     r->date(),      r->hard_version(),
+                                               r->krnl_version(), r->dest_version(), r->vendor(),    r->judgeKrnl()};
+        const std::vector<OptionalText> sample{"KESTORY BD-RW KVL-MT38 FW", "1.21", "20261120", "MT38HW01",
+                                               "KRNL0101", "DEST0001", std::nullopt, std::nullopt};
+        EXPECT_EQ(r->isFileExists(), present);
+        EXPECT_EQ(fields, present ? sample : std::vector<OptionalText>(8));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FwFilePresence,
                          ::testing::Values(std::pair{true, true}, std::pair{true, false}, std::pair{false, true},
                                            std::pair{false, false}));
 
-TEST_F(FwFileInfo, RevisionEndsAtZeroButKeepsABlank)
+TEST_F(FwFileInfo, FieldsEndAtZeroKeepBlanksAndRefuseBadBytes)
 {
-    readPatchedNormal(image_format::kRevisionOffset, "1.21\0"s);
-    EXPECT_EQ(normal.revision(), "1.21");
-    readPatchedNormal(image_format::kRevisionOffset, "1.21 ");
-    EXPECT_EQ(normal.revision(), "1.21 ");
-}
-
-TEST_F(FwFileInfo, FullProductFieldYieldsAll29Characters)
-{
-    const std::string product = "KESTORY BD-RW KVL-MT38 FW 121";
-    readPatchedNormal(image_format::kProductOffset, product);
-    EXPECT_EQ(normal.product(), product);
-}
-
-TEST_F(FwFileInfo, BadBytesAndShortFiles)
-{
-    readPatchedNormal(image_format::kHardVersionOffset, "\xFF\xFEMT38HW");
+    image_maker::ImageSpec spec = image_maker::normalImageSpec();
+    spec.product = "KESTORY BD-RW KVL-MT38 FW 121";  // the whole field
+    spec.revision = "1.2";
+    spec.hardVersion = "\xFF\xFEMT38HW";
+    put(kNormalImageBaseName, spec);
+    getFwFileInfo(kernel, normal);
+    EXPECT_EQ(normal.product(), spec.product);
+    EXPECT_EQ(normal.revision(), "1.2");
     EXPECT_EQ(normal.hard_version(), std::nullopt);
     EXPECT_EQ(normal.dest_version(), "DEST0001");
 
-    auto image = image_maker::makeImage(image_maker::normalImageSpec());
-    image.resize(image_format::kHardVersionOffset + 4);
-    put(kNormalImageBaseName, image);
+    spec.revision = "1.21 ";
+    spec.hardVersion = "MT38HW01";
+    put(kNormalImageBaseName, spec, fmt::kHardVersionOffset + 4);  // a short file
     getFwFileInfo(kernel, normal);
+    EXPECT_EQ(normal.revision(), "1.21 ");
     EXPECT_EQ(normal.hard_version(), "MT38");
     EXPECT_EQ(normal.date(), "");
 }
 
-TEST(Crc32, KnownVector)
+TEST(MkImage, WritesSealedImages)
 {
     const std::string check = "123456789";
-    EXPECT_EQ(image_format::crc32({reinterpret_cast<const std::uint8_t*>(check.data()), check.size()}), 0xCBF43926u);
-}
+    EXPECT_EQ(fmt::crc32({reinterpret_cast<const std::uint8_t*>(check.data()), check.size()}), 0xCBF43926u);
 
-TEST(MkImage, WritesSealedImagesWithTheSampleFields)
-{
     TempDir dir;
     ASSERT_EQ(std::system((KDU_MKIMAGE_PATH " "s + dir.path()).c_str()), 0);
     const auto read = [&](const char* name) {
@@ -113,23 +92,18 @@ TEST(MkImage, WritesSealedImagesWithTheSampleFields)
         return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
     };
     const auto kernelImage = read("R7360500.121"), normalImage = read("R7360501.121");
-    ASSERT_GE(kernelImage.size(), image_format::kKernelImageSentLength);
+    EXPECT_EQ(kernelImage, image_maker::makeImage(image_maker::kernelImageSpec()));
+    EXPECT_EQ(normalImage, image_maker::makeImage(image_maker::normalImageSpec()));
+    ASSERT_GE(kernelImage.size(), fmt::kKernelImageSentLength);
     EXPECT_EQ(normalImage.size() % 256, 0u);
     EXPECT_NE(normalImage.size() % 32768, 0u);
     // Only the first 70,144 bytes of the kernel image reach the drive; the seal covers them.
-    EXPECT_TRUE(image_format::verifySeal(std::span(kernelImage).first(image_format::kKernelImageSentLength)));
-    EXPECT_TRUE(image_format::verifySeal(normalImage));
-    EXPECT_FALSE(image_format::verifySeal(std::span(normalImage).first(normalImage.size() - 1)));
+    EXPECT_TRUE(fmt::verifySeal(std::span(kernelImage).first(fmt::kKernelImageSentLength)));
+    EXPECT_TRUE(fmt::verifySeal(normalImage));
+    EXPECT_FALSE(fmt::verifySeal(std::span(normalImage).first(normalImage.size() - 1)));
     auto changed = normalImage;
-    changed[image_format::kRevisionOffset] ^= 0x01;
-    EXPECT_FALSE(image_format::verifySeal(changed));
-
-    Util::setResourceDirectoryOverride(dir.path());
-    FirmFileData kernel, normal;
-    getFwFileInfo(kernel, normal);
-    Util::setResourceDirectoryOverride(std::nullopt);
-    expectFields(kernel, true);
-    expectFields(normal, true);
+    changed[fmt::kRevisionOffset] ^= 0x01;
+    EXPECT_FALSE(fmt::verifySeal(changed));
 }
 
 }  // namespace

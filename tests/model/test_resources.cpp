@@ -10,37 +10,30 @@ using namespace std::string_literals;
 
 namespace {
 
-std::vector<std::uint8_t> bytes(const std::string& s)
-{
-    return {s.begin(), s.end()};
-}
-
 // Resource lookup pointed at a temporary folder holding small files.
 class Resources : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(dir_.path().empty());
-        dir_.write("field.bin", bytes("ABCD\0EFGH0123456789"s));
+        const std::string field = "ABCD\0EFGH0123456789"s;
+        dir_.write("field.bin", {field.begin(), field.end()});
         std::filesystem::create_directory(dir_.file("sub"));
         dir_.write("sub/inner.bin", {1});
         Util::setResourceDirectoryOverride(dir_.path());
     }
     void TearDown() override { Util::setResourceDirectoryOverride(std::nullopt); }
 
-    std::unique_ptr<FileHandle> open() {
-        auto handle = Util::openFile("field.bin");
-        EXPECT_NE(handle, nullptr);
-        return handle;
-    }
-
     TempDir dir_;
 };
 
-TEST_F(Resources, FoundInTheOverrideOnly)
+TEST_F(Resources, FoundInTheOverrideOrBesideTheExecutable)
 {
     EXPECT_EQ(Util::fullPath("field.bin"), dir_.file("field.bin"));
     EXPECT_EQ(Util::fullPath("missing.bin"), std::nullopt);
     EXPECT_EQ(Util::openFile("missing.bin"), nullptr);
+    Util::setResourceDirectoryOverride(std::nullopt);
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe");
+    EXPECT_EQ(Util::resourceDirectory(),
+              (exe.parent_path().parent_path() / "share/kestory-drive-updater").lexically_normal().string());
 }
 
 class BadResourceName : public Resources, public ::testing::WithParamInterface<std::string> {};
@@ -55,13 +48,6 @@ INSTANTIATE_TEST_SUITE_P(Names, BadResourceName,
                          ::testing::Values("", ".", "..", "sub", "sub/inner.bin", "/etc/passwd", "sub/../field.bin",
                                            "field.bin\0x"s));
 
-TEST(ResourceDefault, BesideTheExecutable)
-{
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe");
-    const auto expected = (exe.parent_path().parent_path() / "share/kestory-drive-updater").lexically_normal();
-    EXPECT_EQ(Util::resourceDirectory(), expected.string());
-}
-
 struct ReadCase {
     std::uint64_t offset;
     std::int32_t length;
@@ -72,7 +58,8 @@ class ReadField : public Resources, public ::testing::WithParamInterface<ReadCas
 
 TEST_P(ReadField, TextOfTheBytesRead)
 {
-    const auto handle = open();
+    const auto handle = Util::openFile("field.bin");
+    ASSERT_NE(handle, nullptr);
     EXPECT_EQ(Util::readFileWithUTF8String(*handle, GetParam().offset, GetParam().length), GetParam().text);
 }
 
@@ -81,25 +68,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReadField,
                                            ReadCase{1000, 4, ""}, ReadCase{~std::uint64_t{0} - 2, 8, ""},
                                            ReadCase{0, -1, ""}));
 
-TEST_F(Resources, ReadsAreShortAtTheEndAndCutAt255)
+TEST_F(Resources, ReadsAreShortAtTheEndCutAt255AndAbsentWhenClosed)
 {
-    const auto handle = open();
-    EXPECT_EQ(Util::readFile(*handle, 15, 100), bytes("6789"));
+    auto handle = Util::openFile("field.bin");
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(Util::readFile(*handle, 15, 100), (std::vector<std::uint8_t>{'6', '7', '8', '9'}));
     EXPECT_TRUE(Util::readFile(*handle, 19, 100).empty());
-
-    dir_.write("long.bin", std::vector<std::uint8_t>(600, 'x'));
-    auto longFile = Util::openFile("long.bin");
-    EXPECT_EQ(Util::readFileWithUTF8String(*longFile, 0, 600)->size(), 255u);
-}
-
-TEST_F(Resources, ClosedHandleGivesAbsentText)
-{
-    auto handle = open();
     handle->close();
     EXPECT_EQ(Util::readFileWithUTF8String(*handle, 0, 4), std::nullopt);
     Util::closeFile(handle);
     Util::closeFile(handle);  // absent handle is ignored
     EXPECT_EQ(handle, nullptr);
+
+    dir_.write("long.bin", std::vector<std::uint8_t>(600, 'x'));
+    auto longFile = Util::openFile("long.bin");
+    ASSERT_NE(longFile, nullptr);
+    EXPECT_EQ(Util::readFileWithUTF8String(*longFile, 0, 600)->size(), 255u);
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
-// Commands as the drive command layer sends them, and small sealed firmware images.
+// Commands as the drive command layer sends them, and sealed sample images.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "model/FirmwareImageFormat.h"
 #include "platform/Backend.h"
 #include "platform/sim/SimDrive.h"
-#include "platform/sim/SimDefaults.h"
+#include "tools/ImageMaker.h"
 
 namespace simtest {
 
@@ -25,66 +24,50 @@ struct Command {
     }
 };
 
-inline Command makeCommand(std::vector<std::uint8_t> cdb, std::uint8_t direction, std::vector<std::uint8_t> buffer,
-                           std::uint64_t transferCount) {
-    Command c;
-    std::memcpy(c.scsi.cdb.data(), cdb.data(), cdb.size());
+inline Command makeCommand(std::vector<std::uint8_t> cdb, std::uint8_t direction, std::vector<std::uint8_t> buffer) {
+    Command c{{}, std::move(buffer)};
+    std::copy(cdb.begin(), cdb.end(), c.scsi.cdb.begin());
     c.scsi.cdbLength = static_cast<std::uint8_t>(cdb.size());
     c.scsi.direction = direction;
-    c.scsi.transferCount = transferCount;
+    c.scsi.transferCount = c.buffer.size();
     c.scsi.timeoutMs = 500000;
-    c.buffer = std::move(buffer);
     return c;
 }
 
 inline Command inquiry() {
     return makeCommand({0x12, 0, 0, 0, 0x38, 0}, platform::kSCSIDataTransfer_FromTargetToInitiator,
-                       std::vector<std::uint8_t>(256), 256);
+                       std::vector<std::uint8_t>(256));
 }
-inline Command testUnitReady() {
-    return makeCommand({0, 0, 0, 0, 0, 0}, platform::kSCSIDataTransfer_NoDataTransfer, {}, 0);
-}
+inline Command testUnitReady() { return makeCommand({0, 0, 0, 0, 0, 0}, platform::kSCSIDataTransfer_NoDataTransfer, {}); }
 inline Command readBuffer() {
     return makeCommand({0x3C, 0x02, 0xF1, 0, 0, 0, 0, 0, 0x30, 0, 0, 0},
-                       platform::kSCSIDataTransfer_FromTargetToInitiator, std::vector<std::uint8_t>(256), 256);
+                       platform::kSCSIDataTransfer_FromTargetToInitiator, std::vector<std::uint8_t>(256));
 }
 inline Command changeDriveMode(std::vector<std::uint8_t> data = sim::modeChangeParameterData()) {
     return makeCommand({0x3B, 0x05, 0xFF, 0, 0, 0, 0, 0x01, 0x00, 0, 0, 0},
-                       platform::kSCSIDataTransfer_FromInitiatorToTarget, std::move(data), 256);
+                       platform::kSCSIDataTransfer_FromInitiatorToTarget, std::move(data));
 }
 inline Command writeBuffer(bool kernel, std::uint32_t offset, std::vector<std::uint8_t> piece) {
-    const auto length = static_cast<std::uint32_t>(piece.size());
-    return makeCommand({0x3B, 0x05, static_cast<std::uint8_t>(kernel ? 0xFE : 0xF0),
-                        static_cast<std::uint8_t>(offset >> 16), static_cast<std::uint8_t>(offset >> 8),
-                        static_cast<std::uint8_t>(offset), static_cast<std::uint8_t>(length >> 16),
-                        static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length), 0, 0, 0},
-                       platform::kSCSIDataTransfer_FromInitiatorToTarget, std::move(piece), length);
+    const auto n = static_cast<std::uint32_t>(piece.size());
+    auto byte = [](std::uint32_t v, int shift) { return static_cast<std::uint8_t>(v >> shift); };
+    return makeCommand({0x3B, 0x05, static_cast<std::uint8_t>(kernel ? 0xFE : 0xF0), byte(offset, 16), byte(offset, 8),
+                        byte(offset, 0), byte(n, 16), byte(n, 8), byte(n, 0), 0, 0, 0},
+                       platform::kSCSIDataTransfer_FromInitiatorToTarget, std::move(piece));
 }
 
-struct ImageFields {
-    std::string product = "KESTORY BD-RW KVL-MT38 FW";
-    std::string revision = "1.21";
-    std::string hardVersion = sim::kDefaultHardVersion;
-};
-
-// A sealed image of `length` bytes (a multiple of 256 keeps the pieces simple).
-inline std::vector<std::uint8_t> sealedImage(std::size_t length, const ImageFields& fields = {}) {
-    std::vector<std::uint8_t> image(length);
-    for (std::size_t i = image_format::kHeaderLength; i < length; ++i) image[i] = static_cast<std::uint8_t>(i * 7);
-    std::memcpy(image.data() + image_format::kProductOffset, fields.product.data(), fields.product.size());
-    std::memcpy(image.data() + image_format::kRevisionOffset, fields.revision.data(), fields.revision.size());
-    std::memcpy(image.data() + image_format::kHardVersionOffset, fields.hardVersion.data(), fields.hardVersion.size());
-    image_format::sealImage(image, static_cast<std::uint32_t>(length));
-    return image;
+// A sealed image of `length` bytes with the sample header unless `spec` says otherwise.
+inline std::vector<std::uint8_t> sealedImage(std::size_t length, image_maker::ImageSpec spec = {}) {
+    spec.length = length;
+    return image_maker::makeImage(spec);
 }
 
 // The pieces of an image as the update sequence cuts them (32768 bytes at most).
 inline std::vector<Command> imagePieces(bool kernel, const std::vector<std::uint8_t>& image) {
     std::vector<Command> pieces;
     for (std::size_t offset = 0; offset < image.size(); offset += 0x8000) {
-        const std::size_t n = std::min<std::size_t>(0x8000, image.size() - offset);
-        pieces.push_back(writeBuffer(kernel, static_cast<std::uint32_t>(offset),
-                                     std::vector<std::uint8_t>(image.begin() + offset, image.begin() + offset + n)));
+        const auto first = image.begin() + static_cast<std::ptrdiff_t>(offset);
+        const auto n = static_cast<std::ptrdiff_t>(std::min<std::size_t>(0x8000, image.size() - offset));
+        pieces.push_back(writeBuffer(kernel, static_cast<std::uint32_t>(offset), {first, first + n}));
     }
     return pieces;
 }

@@ -1,5 +1,5 @@
-// Drive files: the round trip, the error texts for bad files, and write-back that keeps
-// what others wrote.
+// Drive files: the round trip, the error texts for bad files, write-back that keeps what
+// others wrote, and the control operations on a drive folder.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -13,8 +13,11 @@ using sim::DriveSpec;
 
 namespace {
 
-void writeText(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path) << text;
+std::optional<DriveSpec> load(const std::filesystem::path& path) {
+    std::string error;
+    std::optional<DriveSpec> spec = sim::loadDriveFile(path, error);
+    EXPECT_TRUE(spec) << error;
+    return spec;
 }
 
 TEST(DriveFile, RoundTripKeepsEveryField) {
@@ -28,19 +31,18 @@ TEST(DriveFile, RoundTripKeepsEveryField) {
     spec.faults.mmc = platform::E_NOINTERFACE;
     spec.faults.modeChangeToNormal = true;
     spec.faults.vanishAtCommand = 7;
-    sim::CommandFault fault;
-    fault.opcode = 0x12;
-    fault.occurrence = 2;
-    fault.kind = sim::CommandFault::Kind::Status;
-    fault.status = 0x08;
-    spec.faults.commands.push_back(fault);
+    spec.faults.commands.push_back({});
+    spec.faults.commands[0].opcode = 0x12;
+    spec.faults.commands[0].occurrence = 2;
+    spec.faults.commands[0].kind = sim::CommandFault::Kind::Status;
+    spec.faults.commands[0].status = 0x08;
     spec.install = sim::InstallState{123456789, 8000, "1.21"};
 
     const auto path = sim::driveFilePath(dir.path(), "bd");
     std::string error;
     ASSERT_TRUE(sim::writeDriveFile(path, spec, error)) << error;
-    std::optional<DriveSpec> back = sim::loadDriveFile(path, error);
-    ASSERT_TRUE(back) << error;
+    std::optional<DriveSpec> back = load(path);
+    ASSERT_TRUE(back);
     EXPECT_EQ(sim::toJson(*back), sim::toJson(spec));
     EXPECT_EQ(back->faults.plugIn, platform::kIOReturnNoResources);
     EXPECT_EQ(back->faults.commands.at(0).status, 0x08u);
@@ -57,7 +59,7 @@ class DriveFileErrorTest : public ::testing::TestWithParam<BadFile> {};
 TEST_P(DriveFileErrorTest, NamesTheFileAndTheField) {
     TempDir dir;
     const auto path = sim::driveFilePath(dir.path(), "broken");
-    writeText(path, GetParam().content);
+    std::ofstream(path) << GetParam().content;
     sim::ControlError error = sim::validateDriveFile(path);
     ASSERT_TRUE(error);
     EXPECT_NE(error->find("broken.json: "), std::string::npos) << *error;
@@ -67,7 +69,7 @@ TEST_P(DriveFileErrorTest, NamesTheFileAndTheField) {
 INSTANTIATE_TEST_SUITE_P(
     Files, DriveFileErrorTest,
     ::testing::Values(BadFile{"{\"mode\": \"normal\",", "malformed JSON"}, BadFile{"[1,2]", "expected an object"},
-                      BadFile{R"({"mode": "turbo"})", "mode: expected"},
+                      BadFile{R"({"mode": "turbo"})", "mode: expected"}, BadFile{R"({"fautls": {}})", "fautls: unknown field"},
                       BadFile{R"({"identity": {"product": 38}})", "identity.product: expected a text"},
                       BadFile{R"({"identity": {"revision": "1.200"}})", "identity.revision: longer than 4"},
                       BadFile{R"({"disc": {"volume": 5}})", "disc.volume: expected a text or null"},
@@ -76,60 +78,51 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{R"({"faults": {"commands": [{"occurrence": 2}]}})", "faults.commands[0].command"},
                       BadFile{R"({"faults": {"commands": [{"command": 18, "sense": {"key": 5}, "status": 8}]}})",
                               "only one of"},
-                      BadFile{R"({"faults": {"writeBufferPiece": 0}})", "faults.writeBufferPiece: expected a positive"},
-                      BadFile{R"({"fautls": {}})", "fautls: unknown field"}));
+                      BadFile{R"({"faults": {"writeBufferPiece": 0}})", "faults.writeBufferPiece: expected a positive"}));
 
-TEST(DriveFile, StateWriteBackKeepsADiscInsertedMeanwhile) {
+class DriveFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(sim::attach(dir.path(), "bd", sim::defaultTargetDrive())); }
     TempDir dir;
-    ASSERT_FALSE(sim::attach(dir.path(), "bd", sim::defaultTargetDrive()));
-    std::string error;
-    const auto path = sim::driveFilePath(dir.path(), "bd");
-    std::optional<DriveSpec> drive = sim::loadDriveFile(path, error);
-    ASSERT_TRUE(drive);
+    const std::filesystem::path path = sim::driveFilePath(dir.path(), "bd");
+};
 
+TEST_F(DriveFolderTest, StateWriteBackKeepsADiscInsertedMeanwhile) {
+    std::optional<DriveSpec> drive = load(path);
+    ASSERT_TRUE(drive);
     ASSERT_FALSE(sim::insertDisc(dir.path(), "bd", "MOVIE"));  // the user, after the drive loaded its state
     drive->mode = sim::DriveMode::Kernel;
+    std::string error;
     ASSERT_TRUE(sim::saveDriveState(path, *drive, error)) << error;
 
-    std::optional<DriveSpec> now = sim::loadDriveFile(path, error);
-    ASSERT_TRUE(now) << error;
+    std::optional<DriveSpec> now = load(path);
+    ASSERT_TRUE(now && now->disc);
     EXPECT_EQ(now->mode, sim::DriveMode::Kernel);
-    ASSERT_TRUE(now->disc);
     EXPECT_EQ(now->disc->volume, "MOVIE");
 }
 
-TEST(DriveFile, ConcurrentUpdatesLoseNothing) {
-    TempDir dir;
-    ASSERT_FALSE(sim::attach(dir.path(), "bd", sim::defaultTargetDrive()));
-    const auto path = sim::driveFilePath(dir.path(), "bd");
+TEST_F(DriveFolderTest, ConcurrentUpdatesLoseNothing) {
     auto bump = [&](const char* field) {
         for (int i = 0; i < 50; ++i) {
             std::string error;
             ASSERT_TRUE(sim::updateDriveFile(
-                path,
-                [&](nlohmann::json& doc) {
-                    doc["timing"][field] = doc["timing"][field].get<std::uint32_t>() + 1;
-                },
+                path, [&](nlohmann::json& doc) { doc["timing"][field] = doc["timing"][field].get<std::uint32_t>() + 1; },
                 error))
                 << error;
         }
     };
-    std::thread a(bump, "commandLatencyMs");
-    std::thread b(bump, "installMs");
+    std::thread a(bump, "commandLatencyMs"), b(bump, "installMs");
     a.join();
     b.join();
-    std::string error;
-    std::optional<DriveSpec> spec = sim::loadDriveFile(path, error);
-    ASSERT_TRUE(spec) << error;
+    std::optional<DriveSpec> spec = load(path);
+    ASSERT_TRUE(spec);
     EXPECT_EQ(spec->timing.commandLatencyMs, 50u);
     EXPECT_EQ(spec->timing.installMs, 50u);
 }
 
-TEST(DriveControl, RefusesUnusableNamesAndMissingDrives) {
-    TempDir dir;
+TEST_F(DriveFolderTest, RefusesUnusableNamesAndMissingDrives) {
     for (const char* name : {"", ".hidden", "../escape", "a/b", "sp ace"})
         EXPECT_TRUE(sim::attach(dir.path(), name, sim::defaultTargetDrive())) << name;
-    ASSERT_FALSE(sim::attach(dir.path(), "bd", sim::defaultTargetDrive()));
     EXPECT_TRUE(sim::attach(dir.path(), "bd", sim::defaultTargetDrive()));
     EXPECT_TRUE(sim::ejectDisc(dir.path(), "bd"));  // no disc to eject
     EXPECT_FALSE(sim::insertDisc(dir.path(), "bd", std::nullopt));
@@ -150,8 +143,7 @@ TEST(DriveControl, DemoFolderHoldsValidDrivesAndKeepsTheirState) {
     EXPECT_EQ(drives, 4);
     ASSERT_FALSE(sim::insertDisc(folder, "bd-1", "DEMO"));
     ASSERT_FALSE(sim::createDemoFolder(folder));
-    std::string error;
-    EXPECT_TRUE(sim::loadDriveFile(sim::driveFilePath(folder, "bd-1"), error)->disc);
+    EXPECT_TRUE(load(sim::driveFilePath(folder, "bd-1"))->disc);
 }
 
 }  // namespace

@@ -10,42 +10,45 @@
 
 using namespace simtest;
 using namespace platform;
-using sim::DriveSpec;
 using sim::RecordedCommand;
 
 namespace {
 
 class SimBackendTest : public ::testing::Test {
 protected:
-    void attach(const std::string& name, const DriveSpec& spec = sim::defaultTargetDrive()) {
-        ASSERT_FALSE(sim::attach(dir.path(), name, spec));
+    void attach(void (*faults)(sim::DriveFaults&) = [](sim::DriveFaults&) {}) {
+        sim::DriveSpec spec = sim::defaultTargetDrive();
+        spec.timing.installMs = 60'000;
+        faults(spec.faults);
+        ASSERT_FALSE(sim::attach(dir.path(), "bd", spec));
     }
-    std::shared_ptr<DeviceNode> node(const std::string& name) {
-        for (auto& n : backend->authoringDevices())
-            if (n->key() == name) return n;
-        return nullptr;
+    void attachJson(const nlohmann::json& faults) {
+        nlohmann::json doc = sim::toJson(sim::defaultTargetDrive());
+        doc["faults"] = faults;
+        std::ofstream(sim::driveFilePath(dir.path(), "bd")) << doc.dump();
     }
-    std::unique_ptr<TaskChannel> channel(const std::string& name = "bd") {
-        auto n = node(name);
-        return n ? n->openTaskChannel() : nullptr;
+    std::unique_ptr<TaskChannel> channel() { return backend->authoringDevices().at(0)->openTaskChannel(); }
+    IOReturn exec(TaskChannel& ch, Command command) { return ch.execute(command.get(), out); }
+    void expectSense(std::uint8_t key, std::uint8_t asc) {
+        EXPECT_EQ(out.status, kSCSITaskStatus_CHECK_CONDITION);
+        EXPECT_EQ(out.sense[2], key);
+        EXPECT_EQ(out.sense[12], asc);
     }
-    static IOReturn execute(TaskChannel& ch, Command command, ScsiOutcome& out) {
-        return ch.execute(command.get(), out);
-    }
-    DriveSpec reload(const std::string& name = "bd") {
+    sim::DriveSpec reload() {
         std::string error;
-        std::optional<DriveSpec> spec = sim::loadDriveFile(sim::driveFilePath(dir.path(), name), error);
+        std::optional<sim::DriveSpec> spec = sim::loadDriveFile(sim::driveFilePath(dir.path(), "bd"), error);
         EXPECT_TRUE(spec) << error;
-        return spec.value_or(DriveSpec{});
+        return spec.value_or(sim::DriveSpec{});
     }
 
     TempDir dir;
     std::shared_ptr<sim::SimBackend> backend = sim::makeSimBackend(dir.path());
+    ScsiOutcome out;
 };
 
 TEST_F(SimBackendTest, ListsDriveFilesOnlyInNameOrder) {
-    attach("b");
-    attach("a");
+    ASSERT_FALSE(sim::attach(dir.path(), "b", sim::defaultTargetDrive()));
+    ASSERT_FALSE(sim::attach(dir.path(), "a", sim::defaultTargetDrive()));
     std::ofstream(std::filesystem::path(dir.path()) / "notes.txt") << "x";
     std::ofstream(std::filesystem::path(dir.path()) / ".a.json.tmp.1") << "{}";
     auto drives = backend->authoringDevices();
@@ -59,9 +62,8 @@ TEST_F(SimBackendTest, ListsDriveFilesOnlyInNameOrder) {
 }
 
 TEST_F(SimBackendTest, ExclusiveAccessExcludesASecondChannelUntilReleased) {
-    attach("bd");
-    auto first = channel();
-    auto second = channel();
+    attach();
+    auto first = channel(), second = channel();
     ASSERT_TRUE(first && second);
     EXPECT_EQ(first->obtainExclusiveAccess(), kIOReturnSuccess);
     EXPECT_EQ(second->obtainExclusiveAccess(), kIOReturnBusy);
@@ -74,12 +76,11 @@ TEST_F(SimBackendTest, ExclusiveAccessExcludesASecondChannelUntilReleased) {
 }
 
 TEST_F(SimBackendTest, RecordsCommandsWithTheirDataBetweenAccessEvents) {
-    attach("bd");
+    attach();
     auto ch = channel();
-    ScsiOutcome out;
     ASSERT_EQ(ch->obtainExclusiveAccess(), kIOReturnSuccess);
-    ASSERT_EQ(execute(*ch, inquiry(), out), kIOReturnSuccess);
-    ASSERT_EQ(execute(*ch, changeDriveMode(), out), kIOReturnSuccess);
+    ASSERT_EQ(exec(*ch, inquiry()), kIOReturnSuccess);
+    ASSERT_EQ(exec(*ch, changeDriveMode()), kIOReturnSuccess);
     ASSERT_EQ(ch->releaseExclusiveAccess(), kIOReturnSuccess);
 
     const auto log = backend->commandLog("bd");
@@ -99,39 +100,32 @@ TEST_F(SimBackendTest, RecordsCommandsWithTheirDataBetweenAccessEvents) {
 }
 
 TEST_F(SimBackendTest, StateIsWrittenBackAndSeenByAnotherBackend) {
-    DriveSpec spec = sim::defaultTargetDrive();
-    spec.timing.installMs = 60'000;
-    attach("bd", spec);
+    attach();
     auto ch = channel();
-    ScsiOutcome out;
-    execute(*ch, changeDriveMode(), out);
+    exec(*ch, changeDriveMode());
     EXPECT_EQ(reload().mode, sim::DriveMode::Kernel);
-    for (Command& piece : imagePieces(false, sealedImage(0x8000 + 512))) ASSERT_EQ(execute(*ch, piece, out), 0);
-    execute(*ch, changeDriveMode(), out);
-    DriveSpec after = reload();
+    for (Command& piece : imagePieces(false, sealedImage(0x8000 + 512))) ASSERT_EQ(exec(*ch, piece), 0);
+    exec(*ch, changeDriveMode());
+    sim::DriveSpec after = reload();
     EXPECT_EQ(after.mode, sim::DriveMode::Normal);
     ASSERT_TRUE(after.install);
     EXPECT_EQ(after.install->resultRevision, "1.21");
 
     // Another process (here: another backend) sees the install going on.
-    auto other = sim::makeSimBackend(dir.path());
-    auto otherChannel = other->authoringDevices().at(0)->openTaskChannel();
-    ASSERT_EQ(execute(*otherChannel, testUnitReady(), out), kIOReturnSuccess);
-    EXPECT_EQ(out.status, kSCSITaskStatus_CHECK_CONDITION);
-    EXPECT_EQ(out.sense[12], 0x04);
+    auto other = sim::makeSimBackend(dir.path())->authoringDevices().at(0)->openTaskChannel();
+    ASSERT_EQ(exec(*other, testUnitReady()), kIOReturnSuccess);
+    expectSense(0x02, 0x04);
     EXPECT_EQ(out.sense[13], 0x12);
 }
 
-// Faults -------------------------------------------------------------------------
-
 TEST_F(SimBackendTest, InterfaceChainFaults) {
-    DriveSpec spec = sim::defaultTargetDrive();
-    spec.faults.plugIn = kIOReturnNoResources;
-    spec.faults.mmc = E_NOINTERFACE;
-    spec.faults.className = kIOReturnNotFound;
-    spec.faults.taskDevice = true;
-    attach("bd", spec);
-    auto n = node("bd");
+    attach([](sim::DriveFaults& f) {
+        f.plugIn = kIOReturnNoResources;
+        f.mmc = E_NOINTERFACE;
+        f.className = kIOReturnNotFound;
+        f.taskDevice = true;
+    });
+    auto n = backend->authoringDevices().at(0);
     std::string className = "unchanged";
     EXPECT_EQ(n->className(className), kIOReturnNotFound);
     EXPECT_EQ(className, "unchanged");
@@ -141,29 +135,22 @@ TEST_F(SimBackendTest, InterfaceChainFaults) {
 }
 
 TEST_F(SimBackendTest, AccessAndTaskFaults) {
-    DriveSpec spec = sim::defaultTargetDrive();
-    spec.faults.release = true;
-    spec.faults.task = true;
-    attach("bd", spec);
-    auto first = channel();
-    auto second = channel();
+    attach([](sim::DriveFaults& f) { f.release = f.task = true; });
+    auto first = channel(), second = channel();
     EXPECT_FALSE(first->canCreateTask());
     ASSERT_EQ(first->obtainExclusiveAccess(), kIOReturnSuccess);
     EXPECT_NE(first->releaseExclusiveAccess(), kIOReturnSuccess);
     EXPECT_EQ(second->obtainExclusiveAccess(), kIOReturnBusy) << "a refused release keeps the drive held";
 
-    spec.faults = {};
-    spec.faults.exclusiveAccess = true;
     ASSERT_FALSE(sim::detach(dir.path(), "bd"));
-    attach("bd", spec);
+    attach([](sim::DriveFaults& f) { f.exclusiveAccess = true; });
     first.reset();
     EXPECT_EQ(second->obtainExclusiveAccess(), kIOReturnBusy);
     EXPECT_TRUE(second->canCreateTask());
 }
 
 struct CommandFaultCase {
-    const char* name;
-    const char* faultJson;
+    const char* fault;
     std::uint32_t statusOfSecondInquiry;  // first and third answer GOOD
     IOReturn deliveryOfSecondInquiry;
 };
@@ -171,71 +158,51 @@ struct CommandFaultCase {
 class SimCommandFaultTest : public SimBackendTest, public ::testing::WithParamInterface<CommandFaultCase> {};
 
 TEST_P(SimCommandFaultTest, HitsOnlyTheNthMatchingCommand) {
-    nlohmann::json doc = sim::toJson(sim::defaultTargetDrive());
-    doc["faults"] = {{"commands", nlohmann::json::array({nlohmann::json::parse(GetParam().faultJson)})}};
-    std::ofstream(sim::driveFilePath(dir.path(), "bd")) << doc.dump();
+    attachJson({{"commands", nlohmann::json::array({nlohmann::json::parse(GetParam().fault)})}});
     auto ch = channel();
-    ScsiOutcome out;
-    execute(*ch, testUnitReady(), out);  // another command: does not count
+    exec(*ch, testUnitReady());  // another command: does not count
     for (int i = 1; i <= 3; ++i) {
-        const IOReturn result = execute(*ch, inquiry(), out);
         SCOPED_TRACE(i);
-        if (i == 2) {
-            EXPECT_EQ(result, GetParam().deliveryOfSecondInquiry);
-            if (result == kIOReturnSuccess) {
-                EXPECT_EQ(out.status, GetParam().statusOfSecondInquiry);
-            }
-            if (out.status == kSCSITaskStatus_CHECK_CONDITION) {
-                EXPECT_EQ(out.sense[2], 0x06);
-                EXPECT_EQ(out.sense[12], 0x29);
-            }
-        } else {
-            EXPECT_EQ(result, kIOReturnSuccess);
-            EXPECT_EQ(out.status, kSCSITaskStatus_GOOD);
-        }
+        const IOReturn result = exec(*ch, inquiry());
+        EXPECT_EQ(result, i == 2 ? GetParam().deliveryOfSecondInquiry : kIOReturnSuccess);
+        if (result != kIOReturnSuccess) continue;
+        EXPECT_EQ(out.status, i == 2 ? GetParam().statusOfSecondInquiry : kSCSITaskStatus_GOOD);
+        if (out.status == kSCSITaskStatus_CHECK_CONDITION) expectSense(0x06, 0x29);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, SimCommandFaultTest,
-    ::testing::Values(
-        CommandFaultCase{"sense", R"({"command": "inquiry", "occurrence": 2, "sense": {"key": 6, "asc": "0x29"}})",
-                         kSCSITaskStatus_CHECK_CONDITION, kIOReturnSuccess},
-        CommandFaultCase{"status", R"({"command": 18, "occurrence": 2, "status": 8})", kSCSITaskStatus_BUSY,
-                         kIOReturnSuccess},
-        CommandFaultCase{"delivery", R"({"command": "0x12", "occurrence": 2, "delivery": "0xE00002D6"})", 0,
-                         kIOReturnTimeout}),
-    [](const ::testing::TestParamInfo<CommandFaultCase>& param) { return std::string(param.param.name); });
+    ::testing::Values(CommandFaultCase{R"({"command": "inquiry", "occurrence": 2, "sense": {"key": 6, "asc": "0x29"}})",
+                                       kSCSITaskStatus_CHECK_CONDITION, kIOReturnSuccess},
+                      CommandFaultCase{R"({"command": 18, "occurrence": 2, "status": 8})", kSCSITaskStatus_BUSY,
+                                       kIOReturnSuccess},
+                      CommandFaultCase{R"({"command": "0x12", "occurrence": 2, "delivery": "0xE00002D6"})", 0,
+                                       kIOReturnTimeout}));
 
 TEST_F(SimBackendTest, RefusedWriteBufferPieceSpoilsTheInstall) {
-    nlohmann::json doc = sim::toJson(sim::defaultTargetDrive());
-    doc["faults"] = {{"writeBufferPiece", 2}};
-    std::ofstream(sim::driveFilePath(dir.path(), "bd")) << doc.dump();
+    attachJson({{"writeBufferPiece", 2}});
     auto ch = channel();
-    ScsiOutcome out;
-    execute(*ch, changeDriveMode(), out);
+    exec(*ch, changeDriveMode());
     std::vector<Command> pieces = imagePieces(false, sealedImage(2 * 0x8000));
-    EXPECT_EQ(execute(*ch, pieces[0], out), kIOReturnSuccess);
+    EXPECT_EQ(exec(*ch, pieces[0]), kIOReturnSuccess);
     EXPECT_EQ(out.status, kSCSITaskStatus_GOOD);
-    EXPECT_EQ(execute(*ch, pieces[1], out), kIOReturnSuccess);
+    EXPECT_EQ(exec(*ch, pieces[1]), kIOReturnSuccess);
     EXPECT_EQ(out.status, kSCSITaskStatus_CHECK_CONDITION);
     EXPECT_EQ(out.sense[2], 0x03);
-    execute(*ch, changeDriveMode(), out);
-    execute(*ch, testUnitReady(), out);
+    exec(*ch, changeDriveMode());
+    exec(*ch, testUnitReady());
     EXPECT_EQ(reload().revision, "1.20");
     EXPECT_EQ(reload().mode, sim::DriveMode::Normal);
 }
 
 TEST_F(SimBackendTest, VanishingDriveDeletesItsFileAndFailsFromThen) {
-    DriveSpec spec = sim::defaultTargetDrive();
-    spec.faults.vanishAtCommand = 2;
-    attach("bd", spec);
+    attach([](sim::DriveFaults& f) { f.vanishAtCommand = 2; });
     auto ch = channel();
-    ScsiOutcome out;
-    EXPECT_EQ(execute(*ch, inquiry(), out), kIOReturnSuccess);
-    EXPECT_EQ(execute(*ch, inquiry(), out), kIOReturnNoDevice);
+    EXPECT_EQ(exec(*ch, inquiry()), kIOReturnSuccess);
+    EXPECT_EQ(exec(*ch, inquiry()), kIOReturnNoDevice);
     EXPECT_FALSE(std::filesystem::exists(sim::driveFilePath(dir.path(), "bd")));
-    EXPECT_EQ(execute(*ch, testUnitReady(), out), kIOReturnNoDevice);
+    EXPECT_EQ(exec(*ch, testUnitReady()), kIOReturnNoDevice);
     EXPECT_EQ(backend->sentCommands("bd").back().status, kSCSITaskStatus_DeliveryFailure);
     EXPECT_TRUE(backend->authoringDevices().empty());
 }

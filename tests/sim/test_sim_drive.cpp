@@ -1,21 +1,17 @@
 // The drive model on its own: answers, sense data, mode changes, image assembly, install.
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <functional>
-
 #include "platform/sim/SimDrive.h"
 #include "sim/SimTestSupport.h"
 
 using namespace simtest;
 using platform::ScsiOutcome;
 using sim::DriveMode;
-using sim::DriveSpec;
-using sim::SimDrive;
 
 namespace {
 
 constexpr std::int64_t kNow = 1'000'000;
+using Image = std::vector<std::uint8_t>;
 
 struct SenseExpect {
     std::uint8_t key, asc, ascq;
@@ -38,29 +34,25 @@ protected:
         last = std::move(command);
         return out;
     }
-    void toKernel() { ASSERT_EQ(run(changeDriveMode()).status, platform::kSCSITaskStatus_GOOD); }
-    void send(bool kernel, const std::vector<std::uint8_t>& image) {
+    void toggleMode() { ASSERT_EQ(run(changeDriveMode()).status, platform::kSCSITaskStatus_GOOD); }
+    void send(bool kernel, const Image& image) {
         for (Command& piece : imagePieces(kernel, image)) ASSERT_EQ(run(std::move(piece)).status, 0u);
     }
 
-    DriveSpec spec;
-    SimDrive drive;
+    sim::DriveSpec spec;
+    sim::SimDrive drive;
     Command last;
     bool changed = false;
 };
 
 TEST_F(SimDriveTest, InquiryReportsIdentityWithinTheAllocationLength) {
-    spec.date = "20240612";
     ScsiOutcome out = run(inquiry());
     ASSERT_EQ(out.status, platform::kSCSITaskStatus_GOOD);
     EXPECT_EQ(out.realizedCount, 56u);  // the CDB's allocation length, not the 256-byte buffer
     const auto& data = last.buffer;
     EXPECT_EQ(data[0], 0x05);
     EXPECT_EQ(data[1] & 0x80, 0x80);
-    EXPECT_EQ(text(data, 8, 8), "KESTORY ");
-    EXPECT_EQ(text(data, 16, 16), "BD-RW KVL-MT38  ");
-    EXPECT_EQ(text(data, 32, 4), "1.20");
-    EXPECT_EQ(text(data, 36, 8), "20240612");
+    EXPECT_EQ(text(data, 8, 36), "KESTORY BD-RW KVL-MT38  1.2020240612");
     EXPECT_EQ(data[44], 0);
     EXPECT_EQ(data[56], 0) << "nothing beyond the allocation length";
     EXPECT_FALSE(changed);
@@ -68,31 +60,23 @@ TEST_F(SimDriveTest, InquiryReportsIdentityWithinTheAllocationLength) {
     Command shortAnswer = inquiry();
     shortAnswer.scsi.cdb[4] = 20;
     EXPECT_EQ(run(std::move(shortAnswer)).realizedCount, 20u);
-}
 
-TEST_F(SimDriveTest, KernelModeReportsRevision0000) {
-    toKernel();
+    toggleMode();
     EXPECT_TRUE(changed);
     EXPECT_EQ(spec.mode, DriveMode::Kernel);
     run(inquiry());
     EXPECT_EQ(text(last.buffer, 32, 4), "0000");
 }
 
-TEST_F(SimDriveTest, TestUnitReadyFollowsTheDisc) {
+TEST_F(SimDriveTest, TestUnitReadyFollowsTheDiscAndReadBufferCarriesTheVersions) {
     expectCheckCondition(run(testUnitReady()), {0x02, 0x3A, 0x00});
     spec.disc = sim::Disc{"DATA"};
-    ScsiOutcome out = run(testUnitReady());
-    EXPECT_EQ(out.status, platform::kSCSITaskStatus_GOOD);
-}
+    EXPECT_EQ(run(testUnitReady()).status, platform::kSCSITaskStatus_GOOD);
 
-TEST_F(SimDriveTest, ReadBufferF1CarriesTheVersionFields) {
     ScsiOutcome out = run(readBuffer());
     ASSERT_EQ(out.status, platform::kSCSITaskStatus_GOOD);
     EXPECT_EQ(out.realizedCount, 48u);
-    EXPECT_EQ(text(last.buffer, 16, 8), "MT38HW01");
-    EXPECT_EQ(text(last.buffer, 24, 8), "KRNL0101");
-    EXPECT_EQ(text(last.buffer, 32, 8), "DEST0001");
-    EXPECT_EQ(text(last.buffer, 40, 4), "KJ01");
+    EXPECT_EQ(text(last.buffer, 16, 28), "MT38HW01KRNL0101DEST0001KJ01");
 }
 
 struct RefusedCase {
@@ -101,28 +85,26 @@ struct RefusedCase {
     SenseExpect sense;
 };
 
-class SimDriveRefusalTest : public SimDriveTest, public ::testing::WithParamInterface<int> {};
-
 std::vector<RefusedCase> refusedCases() {
-    std::vector<std::uint8_t> badCode = sim::modeChangeParameterData();
-    badCode[19] ^= 1;
-    std::vector<std::uint8_t> trailing = sim::modeChangeParameterData();
-    trailing[255] = 1;
-    std::vector<std::uint8_t> vendor = sim::modeChangeParameterData();
-    vendor[0] = 'k';
-    Command shortData = changeDriveMode(std::vector<std::uint8_t>(100));
+    auto parameters = [](std::size_t at, std::uint8_t value) {
+        std::vector<std::uint8_t> data = sim::modeChangeParameterData();
+        data[at] = value;
+        return data;
+    };
     Command otherBuffer = readBuffer();
     otherBuffer.scsi.cdb[2] = 0xF2;
     return {
-        {"unknown opcode", makeCommand({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, {}, 0), {0x05, 0x20, 0x00}},
-        {"wrong access code", changeDriveMode(badCode), {0x05, 0x26, 0x00}},
-        {"non-zero padding", changeDriveMode(trailing), {0x05, 0x26, 0x00}},
-        {"lower-case vendor", changeDriveMode(vendor), {0x05, 0x26, 0x00}},
-        {"too little data", shortData, {0x05, 0x26, 0x00}},
+        {"unknown opcode", makeCommand({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, {}), {0x05, 0x20, 0x00}},
+        {"wrong access code", changeDriveMode(parameters(19, sim::modeChangeParameterData()[19] ^ 1)), {0x05, 0x26, 0}},
+        {"non-zero padding", changeDriveMode(parameters(255, 1)), {0x05, 0x26, 0x00}},
+        {"lower-case vendor", changeDriveMode(parameters(0, 'k')), {0x05, 0x26, 0x00}},
+        {"too little data", changeDriveMode(std::vector<std::uint8_t>(100)), {0x05, 0x26, 0x00}},
         {"write buffer in normal mode", writeBuffer(false, 0, std::vector<std::uint8_t>(256)), {0x05, 0x2C, 0x00}},
         {"read buffer of another buffer", otherBuffer, {0x05, 0x24, 0x00}},
     };
 }
+
+class SimDriveRefusalTest : public SimDriveTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(SimDriveRefusalTest, AnswersCheckConditionAndKeepsState) {
     RefusedCase c = refusedCases()[static_cast<std::size_t>(GetParam())];
@@ -135,40 +117,37 @@ TEST_P(SimDriveRefusalTest, AnswersCheckConditionAndKeepsState) {
 INSTANTIATE_TEST_SUITE_P(Commands, SimDriveRefusalTest, ::testing::Range(0, 7));
 
 TEST_F(SimDriveTest, WriteBufferLongerThanTheDataIsRefused) {
-    toKernel();
+    toggleMode();
     Command c = writeBuffer(false, 0, std::vector<std::uint8_t>(512));
     c.scsi.cdb[7] = 0x04;  // claims 1024 bytes
     expectCheckCondition(run(std::move(c)), {0x05, 0x1A, 0x00});
 }
 
-// Install verdicts -----------------------------------------------------------
-
 struct VerdictCase {
     const char* name;
-    std::function<void(std::vector<std::uint8_t>& kernel, std::vector<std::uint8_t>& normal)> tamper;
+    void (*tamper)(Image& kernel, Image& normal);
     bool sendKernel;
-    std::string revisionAfter;
+    const char* revisionAfter;
 };
 
 class SimDriveInstallTest : public SimDriveTest, public ::testing::WithParamInterface<VerdictCase> {};
 
 TEST_P(SimDriveInstallTest, InstallsOnlyImagesThatPassTheChecks) {
-    std::vector<std::uint8_t> kernel = sealedImage(70144);
-    std::vector<std::uint8_t> normal = sealedImage(40'192);
+    SCOPED_TRACE(GetParam().name);
+    Image kernel = sealedImage(70144), normal = sealedImage(40'192);
     GetParam().tamper(kernel, normal);
     spec.timing.installMs = 1000;
-    toKernel();
+    toggleMode();
     if (GetParam().sendKernel) send(true, kernel);
     send(false, normal);
-    toKernel();  // the same command switches back
+    toggleMode();
     EXPECT_TRUE(changed);
     EXPECT_EQ(spec.mode, DriveMode::Normal);
     ASSERT_TRUE(spec.install.has_value());
 
     ScsiOutcome out = run(testUnitReady(), kNow + 250);
     expectCheckCondition(out, {0x02, 0x04, 0x12});
-    const unsigned progress = out.sense[16] | (out.sense[17] << 8);  // low byte first
-    EXPECT_EQ(progress, 0xFFFFu * 750 / 1000);
+    EXPECT_EQ(out.sense[16] | (out.sense[17] << 8), 0xFFFF * 750 / 1000);  // low byte first
     run(inquiry(), kNow + 500);
     EXPECT_EQ(text(last.buffer, 32, 4), "1.20") << "the old firmware runs until the install ends";
 
@@ -182,43 +161,35 @@ TEST_P(SimDriveInstallTest, InstallsOnlyImagesThatPassTheChecks) {
 INSTANTIATE_TEST_SUITE_P(
     Verdicts, SimDriveInstallTest,
     ::testing::Values(
-        VerdictCase{"good", [](auto&, auto&) {}, true, "1.21"},
-        VerdictCase{"good without kernel image", [](auto&, auto&) {}, false, "1.21"},
-        VerdictCase{"corrupted byte", [](auto&, auto& n) { n[20'000] ^= 0x01; }, true, "1.20"},
-        VerdictCase{"corrupted kernel byte", [](auto& k, auto&) { k[70'000] ^= 0x80; }, true, "1.20"},
-        VerdictCase{"wrong product",
-                    [](auto&, auto& n) { n = sealedImage(n.size(), {.product = "KESTORY DVD-RW KVL-D20"}); }, true,
-                    "1.20"},
+        VerdictCase{"good", [](Image&, Image&) {}, true, "1.21"},
+        VerdictCase{"good without kernel image", [](Image&, Image&) {}, false, "1.21"},
+        VerdictCase{"corrupted byte", [](Image&, Image& n) { n[20'000] ^= 0x01; }, true, "1.20"},
+        VerdictCase{"corrupted kernel byte", [](Image& k, Image&) { k[70'000] ^= 0x80; }, true, "1.20"},
+        VerdictCase{"wrong product", [](Image&, Image& n) { n = sealedImage(n.size(), {.product = "KESTORY DVD-RW KVL-D20"}); },
+                    true, "1.20"},
         VerdictCase{"wrong hardware",
-                    [](auto&, auto& n) { n = sealedImage(n.size(), {.hardVersion = "MT38HW02"}); }, true, "1.20"},
+                    [](Image&, Image& n) { n = sealedImage(n.size(), {.hardVersion = "MT38HW02"}); }, true, "1.20"},
         VerdictCase{"revision padded with a blank",
-                    [](auto&, auto& n) { n = sealedImage(n.size(), {.revision = "1.22 "}); }, true, "1.22"}),
-    [](const ::testing::TestParamInfo<VerdictCase>& param) {
-        std::string name = param.param.name;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        return name;
-    });
+                    [](Image&, Image& n) { n = sealedImage(n.size(), {.revision = "1.22 "}); }, true, "1.22"}));
 
 TEST_F(SimDriveTest, ImagePiecesAssembleByOffsetInAnyOrder) {
-    std::vector<std::uint8_t> normal = sealedImage(3 * 0x8000);
-    toKernel();
-    std::vector<Command> pieces = imagePieces(false, normal);
+    toggleMode();
+    std::vector<Command> pieces = imagePieces(false, sealedImage(3 * 0x8000));
     for (int i : {2, 0, 1}) ASSERT_EQ(run(pieces[static_cast<std::size_t>(i)]).status, 0u);
-    toKernel();
+    toggleMode();
     run(testUnitReady(), kNow + 1);
     EXPECT_EQ(spec.revision, "1.21");
 
-    toKernel();  // switching back without images installs nothing
-    toKernel();
+    toggleMode();  // switching back without images installs nothing
+    toggleMode();
     EXPECT_FALSE(spec.install.has_value());
 }
 
 TEST_F(SimDriveTest, InstallFaultsKeepTheDriveBusyOrSetTheirRevision) {
     spec.timing.installMs = 10;
-    toKernel();
+    toggleMode();
     send(false, sealedImage(4096));
-    toKernel();
+    toggleMode();
     spec.faults.installNeverEnds = true;
     ScsiOutcome out = run(testUnitReady(), kNow + 1'000'000);
     expectCheckCondition(out, {0x02, 0x04, 0x12});
@@ -231,12 +202,12 @@ TEST_F(SimDriveTest, InstallFaultsKeepTheDriveBusyOrSetTheirRevision) {
 
 TEST_F(SimDriveTest, ModeChangeFaultsRefuseOneDirection) {
     spec.faults.modeChangeToNormal = true;
-    toKernel();
+    toggleMode();
     expectCheckCondition(run(changeDriveMode()), {0x04, 0x44, 0x00});
     EXPECT_EQ(spec.mode, DriveMode::Kernel);
     spec.faults = {};
     spec.faults.modeChangeToKernel = true;
-    toKernel();  // back to normal still works
+    toggleMode();  // back to normal still works
     expectCheckCondition(run(changeDriveMode()), {0x04, 0x44, 0x00});
     EXPECT_EQ(spec.mode, DriveMode::Normal);
 }

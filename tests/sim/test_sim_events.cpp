@@ -3,31 +3,24 @@
 
 #include <poll.h>
 
-#include <algorithm>
-#include <fstream>
-
 #include "model/TempDir.h"
 #include "platform/sim/SimControl.h"
 
 using namespace platform;
+using Names = std::vector<std::string>;
 
 namespace {
 
-std::vector<std::string> keys(const std::vector<std::shared_ptr<DeviceNode>>& nodes) {
-    std::vector<std::string> out;
+Names keys(const std::vector<std::shared_ptr<DeviceNode>>& nodes) {
+    Names out;
     for (const auto& n : nodes) out.push_back(n->key());
     return out;
 }
 
-std::vector<std::string> names(const std::vector<DiskDescription>& disks) {
-    std::vector<std::string> out;
+Names names(const std::vector<DiskDescription>& disks) {
+    Names out;
     for (const auto& d : disks) out.push_back(d.bsdName + "=" + d.volumeName.value_or("(none)"));
     return out;
-}
-
-bool readable(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, 0) == 1;
 }
 
 class SimEventsTest : public ::testing::Test {
@@ -38,10 +31,14 @@ protected:
         disks = backend->createDiskEventSource();
         ASSERT_TRUE(devices && disks);
     }
-    HotplugEvents drain(EventSource& source) {
+    static HotplugEvents drain(EventSource& source) {
         HotplugEvents events;
         source.drain(events);
         return events;
+    }
+    bool readable() {
+        pollfd p{devices->fd(), POLLIN, 0};
+        return ::poll(&p, 1, 0) == 1;
     }
 
     TempDir dir;
@@ -50,18 +47,18 @@ protected:
 };
 
 TEST_F(SimEventsTest, AttachAndDetachPublishAndTerminate) {
-    EXPECT_FALSE(readable(devices->fd()));
+    EXPECT_FALSE(readable());
     ASSERT_FALSE(sim::attach(dir.path(), "new", sim::defaultTargetDrive()));
-    ASSERT_TRUE(readable(devices->fd()));
+    ASSERT_TRUE(readable());
     HotplugEvents attached = drain(*devices);
-    EXPECT_EQ(keys(attached.published), std::vector<std::string>{"new"});
+    EXPECT_EQ(keys(attached.published), Names{"new"});
     EXPECT_TRUE(attached.terminated.empty());
-    EXPECT_FALSE(readable(devices->fd()));
+    EXPECT_FALSE(readable());
 
     ASSERT_FALSE(sim::detach(dir.path(), "old"));
     HotplugEvents detached = drain(*devices);
     EXPECT_TRUE(detached.published.empty());
-    EXPECT_EQ(keys(detached.terminated), std::vector<std::string>{"old"});
+    EXPECT_EQ(keys(detached.terminated), Names{"old"});
 }
 
 TEST_F(SimEventsTest, RewritingADriveFileIsNotADetach) {
@@ -70,12 +67,9 @@ TEST_F(SimEventsTest, RewritingADriveFileIsNotADetach) {
     std::string error;
     ASSERT_TRUE(sim::updateDriveFile(
         sim::driveFilePath(dir.path(), "old"), [](nlohmann::json& doc) { doc["mode"] = "kernel"; }, error));
-    HotplugEvents events = drain(*devices);
-    EXPECT_TRUE(events.published.empty());
-    EXPECT_TRUE(events.terminated.empty());
-    HotplugEvents discEvents = drain(*disks);
-    EXPECT_TRUE(discEvents.disksAppeared.empty()) << "the disc stayed";
-    EXPECT_TRUE(discEvents.disksDisappeared.empty());
+    HotplugEvents events = drain(*devices), discEvents = drain(*disks);
+    EXPECT_TRUE(events.published.empty() && events.terminated.empty());
+    EXPECT_TRUE(discEvents.disksAppeared.empty() && discEvents.disksDisappeared.empty()) << "the disc stayed";
 }
 
 TEST_F(SimEventsTest, DeletedAndMadeAgainInOneDrainIsANewDrive) {
@@ -83,8 +77,8 @@ TEST_F(SimEventsTest, DeletedAndMadeAgainInOneDrainIsANewDrive) {
     ASSERT_FALSE(sim::detach(dir.path(), "old"));
     ASSERT_FALSE(sim::attach(dir.path(), "old", sim::defaultTargetDrive()));
     HotplugEvents events = drain(*devices);
-    EXPECT_EQ(keys(events.terminated), std::vector<std::string>{"old"});
-    ASSERT_EQ(keys(events.published), std::vector<std::string>{"old"});
+    EXPECT_EQ(keys(events.terminated), Names{"old"});
+    ASSERT_EQ(keys(events.published), Names{"old"});
     EXPECT_NE(events.published[0], before.at(0));
     EXPECT_EQ(backend->authoringDevices().at(0), events.published[0]);
 }
@@ -96,20 +90,19 @@ TEST_F(SimEventsTest, DiscsAppearAndDisappear) {
     ASSERT_FALSE(sim::insertDisc(dir.path(), "old", "BACKUP"));
     ASSERT_FALSE(sim::insertDisc(dir.path(), "dvd", std::nullopt));
     HotplugEvents inserted = drain(*disks);
-    EXPECT_EQ(names(inserted.disksAppeared), (std::vector<std::string>{"dvd=(none)", "old=BACKUP"}));
+    EXPECT_EQ(names(inserted.disksAppeared), (Names{"dvd=(none)", "old=BACKUP"}));
     EXPECT_TRUE(inserted.disksDisappeared.empty());
     ASSERT_EQ(inserted.disksAppeared.size(), 2u);
     EXPECT_EQ(inserted.disksAppeared[1].deviceModel, "BD-RW KVL-MT38");
-    EXPECT_EQ(names(backend->presentDisks()), (std::vector<std::string>{"dvd=(none)", "old=BACKUP"}));
+    EXPECT_EQ(names(backend->presentDisks()), (Names{"dvd=(none)", "old=BACKUP"}));
 
     ASSERT_FALSE(sim::ejectDisc(dir.path(), "old"));
     HotplugEvents ejected = drain(*disks);
-    EXPECT_EQ(names(ejected.disksDisappeared), std::vector<std::string>{"old=BACKUP"});
+    EXPECT_EQ(names(ejected.disksDisappeared), Names{"old=BACKUP"});
     EXPECT_TRUE(ejected.disksAppeared.empty());
 
     ASSERT_FALSE(sim::detach(dir.path(), "dvd"));  // a detached drive takes its disc along
-    HotplugEvents detached = drain(*disks);
-    EXPECT_EQ(names(detached.disksDisappeared), std::vector<std::string>{"dvd=(none)"});
+    EXPECT_EQ(names(drain(*disks).disksDisappeared), Names{"dvd=(none)"});
     EXPECT_TRUE(backend->presentDisks().empty());
 }
 
