@@ -62,13 +62,10 @@ public:
 
     const std::filesystem::path& folder() const { return folder_; }
     void attach(const std::string& name, const sim::DriveSpec& spec = sim::defaultTargetDrive()) {
-        const sim::ControlError error = sim::attach(folder_, name, spec);
-        QVERIFY2(!error, error ? error->c_str() : "");
+        check(sim::attach(folder_, name, spec));
     }
-    void detach(const std::string& name) {
-        const sim::ControlError error = sim::detach(folder_, name);
-        QVERIFY2(!error, error ? error->c_str() : "");
-    }
+    void detach(const std::string& name) { check(sim::detach(folder_, name)); }
+    static void check(const sim::ControlError& error) { QVERIFY2(!error, error ? error->c_str() : ""); }
 
     // Makes the window and its delegate and starts them up.
     void start(AppDelegateTiming timing = fastTiming()) {
