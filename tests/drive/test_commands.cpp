@@ -1,19 +1,19 @@
-// The bytes each command puts on the wire, and the execution frame's common paths.
+// The bytes each command puts on the wire, what it makes of the answers, and the dumps.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-#include <vector>
+#include <algorithm>
+#include <optional>
 
-#include "test_commands_fixture.h"
+#include "DriveTestSupport.h"
 
 namespace kdu::test {
 namespace {
 
-using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
-using Bytes = std::vector<std::uint8_t>;
+using platform::kSCSITaskStatus_BUSY;
+
+const Bytes kPiece(100, 0xAB);
 
 struct CommandCase {
     const char* name;
@@ -24,27 +24,12 @@ struct CommandCase {
     const char* requestLine;
 };
 
-const std::vector<std::uint8_t> kPiece(100, 0xAB);
-
-const CommandCase kCommands[] = {
-    {"Inquiry", [](auto* i) { CommandInquiry(i, nullptr); }, {0x12, 0, 0, 0, 0x38, 0}, 2, 256,
-     "Requesting Inquiry data\n"},
-    {"TestUnitReady", [](auto* i) { CommandTestUnitReady(i, nullptr, nullptr, nullptr); }, {0, 0, 0, 0, 0, 0}, 0,
-     0, "Requesting TEST UNIT READY data\n"},
-    {"ReadBuffer", [](auto* i) { CommandReadBufferForDevice(i, nullptr); },
-     {0x3C, 0x02, 0xF1, 0, 0, 0, 0, 0, 0x30, 0, 0, 0}, 2, 256, "Requesting read buffer\n"},
-    {"ChangeDriveMode", [](auto* i) { CommandChangeDriveMode(i, nullptr); },
-     {0x3B, 0x05, 0xFF, 0, 0, 0, 0, 0x01, 0x00, 0, 0, 0}, 1, 256, "Requesting change drive mode\n"},
-    {"WriteBuffer", [](auto* i) { CommandWriteBuffer(i, 1, nullptr, kPiece, 0x10000, 0x1200); },
-     {0x3B, 0x05, 0xFE, 0x01, 0x00, 0x00, 0x00, 0x12, 0x00, 0, 0, 0}, 1, 0x1200, "Requesting write buffer\n"},
-};
-
 class EachCommand : public DriveCommandTest, public ::testing::WithParamInterface<CommandCase> {};
 
 TEST_P(EachCommand, SendsItsCdbOnceWithItsDataDescription) {
     const std::string err = stderrOf([&] { GetParam().run(taskDevice); });
     const RecordedCommand sent = onlyCommand();
-    EXPECT_THAT(sent.cdb, ElementsAreArray(GetParam().cdb));
+    EXPECT_EQ(sent.cdb, GetParam().cdb);
     EXPECT_EQ(sent.direction, GetParam().direction);
     EXPECT_EQ(sent.transferCount, GetParam().transferCount);
     EXPECT_EQ(sent.timeoutMs, 500000u);
@@ -53,21 +38,18 @@ TEST_P(EachCommand, SendsItsCdbOnceWithItsDataDescription) {
 }
 
 TEST_P(EachCommand, WithoutATaskSendsNothingAndSaysSo) {
-    drive->failTaskCreations(1);
-    const std::string err = stderrOf([&] { GetParam().run(taskDevice); });
-    EXPECT_EQ(err, "CreateSCSITask returned NULL.\n");
+    drive->setFaults({.failingTaskCreations = 1});
+    EXPECT_EQ(stderrOf([&] { GetParam().run(taskDevice); }), "CreateSCSITask returned NULL.\n");
     EXPECT_TRUE(drive->commands().empty());
 }
 
 TEST_P(EachCommand, AFailedExecutionIsLoggedAndNeverJudgedAsGood) {
-    drive->queue(Answer::deliveryFailure(platform::kIOReturnIOError));
-    const std::string err = stderrOf([&] { GetParam().run(taskDevice); });
+    drive->queue({.result = platform::kIOReturnIOError});
+    EXPECT_THAT(stderrOf([&] { GetParam().run(taskDevice); }), HasSubstr("0xffffffff"));
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_THAT(log.lines()[0], HasSubstr("[ERR] Error executing task. (0xe00002ca)"));
-    EXPECT_THAT(err, HasSubstr("0xffffffff"));
 }
 
-// A command whose CDB or data description did not take must not reach the drive at all.
 TEST_P(EachCommand, ATaskThatCouldNotBeDescribedIsNeverExecuted) {
     for (const char* step : {"cdb", "ranges"}) {
         platform::testing::failNextTaskStep(step, platform::kIOReturnBadArgument);
@@ -79,86 +61,257 @@ TEST_P(EachCommand, ATaskThatCouldNotBeDescribedIsNeverExecuted) {
     EXPECT_EQ(log.lines().size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, EachCommand, ::testing::ValuesIn(kCommands),
-                         [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Commands, EachCommand,
+    ::testing::Values(
+        CommandCase{"Inquiry", [](auto* i) { CommandInquiry(i, nullptr); }, {0x12, 0, 0, 0, 0x38, 0}, 2, 256,
+                    "Requesting Inquiry data\n"},
+        CommandCase{"TestUnitReady", [](auto* i) { CommandTestUnitReady(i, nullptr, nullptr, nullptr); },
+                    {0, 0, 0, 0, 0, 0}, 0, 0, "Requesting TEST UNIT READY data\n"},
+        CommandCase{"ReadBuffer", [](auto* i) { CommandReadBufferForDevice(i, nullptr); },
+                    {0x3C, 0x02, 0xF1, 0, 0, 0, 0, 0, 0x30, 0, 0, 0}, 2, 256, "Requesting read buffer\n"},
+        CommandCase{"ChangeDriveMode", [](auto* i) { CommandChangeDriveMode(i, nullptr); },
+                    {0x3B, 0x05, 0xFF, 0, 0, 0, 0, 0x01, 0x00, 0, 0, 0}, 1, 256, "Requesting change drive mode\n"},
+        CommandCase{"WriteBuffer", [](auto* i) { CommandWriteBuffer(i, 1, nullptr, kPiece, 0x10000, 0x1200); },
+                    {0x3B, 0x05, 0xFE, 0x01, 0x00, 0x00, 0x00, 0x12, 0x00, 0, 0, 0}, 1, 0x1200,
+                    "Requesting write buffer\n"}),
+    kRowName);
 
-// CHANGE DRIVE MODE ----------------------------------------------------------------
+// INQUIRY ------------------------------------------------------------------------------
+
+Bytes truncated(Bytes bytes, std::size_t size) {
+    bytes.resize(size);
+    return bytes;
+}
+
+struct InquiryCase {
+    const char* name;
+    Bytes answer;
+    const char *vendor, *product, *revision, *date;
+    std::int32_t driveMode;
+};
+
+class InquiryFields : public DriveCommandTest, public ::testing::WithParamInterface<InquiryCase> {};
+
+TEST_P(InquiryFields, AreCutAtTheirWidthOrTheFirstZero) {
+    const InquiryCase& c = GetParam();
+    drive->queue({.dataIn = c.answer});
+    DeviceData record;
+    record.setDriveMode(7);
+    stderrOf([&] { CommandInquiry(taskDevice, &record); });
+    EXPECT_EQ(record.vendor(), OptionalText(c.vendor));
+    EXPECT_EQ(record.product(), OptionalText(c.product));
+    EXPECT_EQ(record.revision(), OptionalText(c.revision));
+    EXPECT_EQ(record.date(), OptionalText(c.date));
+    EXPECT_EQ(record.driveMode(), c.driveMode);
+}
+
+const char kBlankDate[] = "         ";
+INSTANTIATE_TEST_SUITE_P(
+    Answers, InquiryFields,
+    ::testing::Values(
+        InquiryCase{"Normal", inquiryData("KESTORY", "BD-RW KVL-MT38", "1.20", "20240501A"), "KESTORY ",
+                    "BD-RW KVL-MT38  ", "1.20", "20240501A", 0},
+        InquiryCase{"KernelMode", inquiryData("K", "P", "0000"), "K       ", "P               ", "0000", kBlankDate, 1},
+        InquiryCase{"NearlyKernel", inquiryData("K", "P", "0001"), "K       ", "P               ", "0001", kBlankDate, 0},
+        InquiryCase{"ZeroesAndBlank", inquiryData("K", "P", "000 "), "K       ", "P               ", "000 ", kBlankDate,
+                    0},
+        // A short answer leaves the rest of the zeroed buffer: shorter or empty fields.
+        InquiryCase{"Short", truncated(inquiryData("KESTORY", "BD-RW KVL-MT38", "1.20"), 20), "KESTORY ", "BD-R", "",
+                    "", 0},
+        InquiryCase{"ZeroInsideVendor", truncated(inquiryData(std::string("AB\0CD", 5), "P", "1"), 40), "AB",
+                    "P               ", "1   ", "    ", 0}),
+    kRowName);
+
+struct FailedAnswer {
+    const char* name;
+    Answer answer;
+    const char* lines;  // what the command writes after its request line
+};
+
+class InquiryFailure : public DriveCommandTest, public ::testing::WithParamInterface<FailedAnswer> {};
+
+TEST_P(InquiryFailure, LeavesTheRecordAlone) {
+    Answer answer = GetParam().answer;
+    answer.dataIn = inquiryData("OTHER", "OTHER", "9.99");
+    drive->queue(answer);
+    DeviceData record;
+    record.setRevision("1.20");
+    record.setDriveMode(1);
+    EXPECT_EQ(stderrOf([&] { CommandInquiry(taskDevice, &record); }),
+              std::string("Requesting Inquiry data\n") + GetParam().lines);
+    EXPECT_EQ(record.revision(), OptionalText("1.20"));
+    EXPECT_EQ(record.vendor(), std::nullopt);
+    EXPECT_EQ(record.driveMode(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, InquiryFailure,
+                         ::testing::Values(FailedAnswer{"CheckCondition", checkCondition(2, 0x3A, 0),
+                                                        "Not Ready, Medium not present\n"},
+                                           FailedAnswer{"Busy", {.status = kSCSITaskStatus_BUSY},
+                                                        "taskStatus = 0x00000008\n"}),
+                         kRowName);
+
+TEST_F(DriveCommandTest, InquiryWithoutRecordStillAsks) {
+    drive->queue({.dataIn = inquiryData("KESTORY", "BD-RW KVL-MT38", "1.20")});
+    EXPECT_EQ(stderrOf([&] { CommandInquiry(taskDevice, nullptr); }), "Requesting Inquiry data\n");
+    EXPECT_EQ(drive->commands().size(), 1u);
+}
+
+// TEST UNIT READY ------------------------------------------------------------------------
+
+struct TurCase {
+    const char* name;
+    Answer answer;
+    bool withProgress;
+    std::uint16_t result;
+    std::optional<std::uint32_t> progress;  // none: left untouched
+    bool discPresent;
+};
+
+class TestUnitReadyResult : public DriveCommandTest, public ::testing::WithParamInterface<TurCase> {};
+
+TEST_P(TestUnitReadyResult, FollowsStatusAndSense) {
+    const TurCase& c = GetParam();
+    drive->queue(c.answer);
+    DeviceData record;
+    record.setIsPresenceDisc(!c.discPresent);
+    bool disc = !c.discPresent;
+    std::uint32_t progress = 0xDEADBEEF;
+    std::uint16_t result = 0;
+    const std::string err = stderrOf(
+        [&] { result = CommandTestUnitReady(taskDevice, &record, &disc, c.withProgress ? &progress : nullptr); });
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(progress, c.progress.value_or(0xDEADBEEF));
+    EXPECT_EQ(disc, c.discPresent);
+    EXPECT_EQ(record.isPresenceDisc(), c.discPresent);
+    if (c.answer.status == platform::kSCSITaskStatus_CHECK_CONDITION) {
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;  // request line and sense line
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, TestUnitReadyResult,
+    ::testing::Values(
+        TurCase{"GoodReportsZeroProgressAndADisc", {}, true, 0xFFFF, 0u, true},
+        TurCase{"InstallingWithProgress", checkCondition(2, 0x04, 0x12, 0x34, 0x12), true, 0, 0x1234u, true},
+        TurCase{"InstallingWithoutProgressOut", checkCondition(2, 0x04, 0x12), false, 0xFFFF, std::nullopt, true},
+        TurCase{"InstallingHighByteOnly", checkCondition(2, 0x04, 0x12, 0x00, 0xFF), true, 0, 0xFF00u, true},
+        TurCase{"UpperBitsOfKeyIgnored", checkCondition(0xE2, 0x04, 0x12), true, 0, 0u, true},
+        TurCase{"OtherQualifier", checkCondition(2, 0x04, 0x01), true, 1, 0u, true},
+        TurCase{"OtherKey", checkCondition(6, 0x04, 0x12), true, 1, 0u, true},
+        TurCase{"NoDisc", checkCondition(2, 0x3A, 0x01), true, 1, 0u, false},
+        TurCase{"NoDiscWithoutProgressOut", checkCondition(2, 0x3A, 0x00), false, 0xFFFF, std::nullopt, false},
+        TurCase{"Busy", {.status = kSCSITaskStatus_BUSY}, true, 0xFFFF, 0u, true},
+        // The call itself failed: no progress is written and nothing counts as installing.
+        TurCase{"NotDelivered", {.result = platform::kIOReturnIOError}, true, 0xFFFF, std::nullopt, true}),
+    kRowName);
+
+TEST_F(DriveCommandTest, TestUnitReadyWithoutTaskWritesNoPresence) {
+    drive->setFaults({.failingTaskCreations = 1});
+    DeviceData record;
+    bool disc = false;
+    std::uint32_t progress = 77;
+    stderrOf([&] { EXPECT_EQ(CommandTestUnitReady(taskDevice, &record, &disc, &progress), 0xFFFF); });
+    EXPECT_FALSE(disc);
+    EXPECT_FALSE(record.isPresenceDisc());
+    EXPECT_EQ(progress, 77u);
+}
+
+// READ BUFFER ------------------------------------------------------------------------------
+
+TEST_F(DriveCommandTest, ReadBufferStoresTheFourVersionFieldsWhateverTheCount) {
+    for (std::optional<std::uint64_t> count : {std::optional<std::uint64_t>{}, std::optional<std::uint64_t>{0}}) {
+        drive->queue({.dataIn = readBufferData("HW000001", "KV000001", "DEST0001", "KRNL"), .realizedCount = count});
+        DeviceData record;
+        std::int32_t result = -2;
+        const std::string err = stderrOf([&] { result = CommandReadBufferForDevice(taskDevice, &record); });
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(err, "Requesting read buffer\ntaskStatus[0x00000000]\ntransferCountLo[" +
+                           std::to_string(count.value_or(48)) + "]\n");
+        EXPECT_EQ(record.hard_version(), OptionalText("HW000001"));
+        EXPECT_EQ(record.krnl_version(), OptionalText("KV000001"));
+        EXPECT_EQ(record.dest_version(), OptionalText("DEST0001"));
+        EXPECT_EQ(record.judgeKrnl(), OptionalText("KRNL"));
+    }
+}
+
+class ReadBufferFailure : public DriveCommandTest, public ::testing::WithParamInterface<FailedAnswer> {};
+
+TEST_P(ReadBufferFailure, ReturnsMinusOneAndLeavesTheFieldsAsTheyWere) {
+    Answer answer = GetParam().answer;
+    answer.dataIn = readBufferData("NEWHW", "NEWKV", "NEWDEST", "NEWJ");
+    answer.realizedCount = 0;
+    drive->queue(answer);
+    DeviceData record;
+    record.setHard_version("OLDHW");
+    record.setJudgeKrnl("OLDJ");
+    std::int32_t result = 0;
+    const std::string err = stderrOf([&] { result = CommandReadBufferForDevice(taskDevice, &record); });
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(err, std::string("Requesting read buffer\n") + GetParam().lines);
+    EXPECT_EQ(record.hard_version(), OptionalText("OLDHW"));
+    EXPECT_EQ(record.krnl_version(), std::nullopt);
+    EXPECT_EQ(record.dest_version(), std::nullopt);
+    EXPECT_EQ(record.judgeKrnl(), OptionalText("OLDJ"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, ReadBufferFailure,
+    ::testing::Values(FailedAnswer{"CheckCondition", checkCondition(5, 0x24, 0),
+                                   "taskStatus[0x00000002]\ntransferCountLo[0]\nIllegal Request, Invalid field in CDB\n"},
+                      FailedAnswer{"Busy", {.status = kSCSITaskStatus_BUSY},
+                                   "taskStatus[0x00000008]\ntransferCountLo[0]\n"}),
+    kRowName);
+
+// CHANGE DRIVE MODE and WRITE BUFFER ----------------------------------------------------------
 
 TEST_F(DriveCommandTest, ChangeDriveModeSendsTheAccessRecord) {
     stderrOf([&] { CommandChangeDriveMode(taskDevice, nullptr); });
-    Bytes expected(256, 0);
-    const std::string names = "KESTORY KVL-MT38";
-    std::copy(names.begin(), names.end(), expected.begin());
-    const Bytes code = {0x5D, 0x27, 0xB4, 0xE6};
-    std::copy(code.begin(), code.end(), expected.begin() + 16);
+    Bytes expected{'K', 'E', 'S', 'T', 'O', 'R', 'Y', ' ', 'K', 'V', 'L', '-', 'M', 'T', '3', '8', 0x5D, 0x27, 0xB4, 0xE6};
+    expected.resize(256);
     EXPECT_EQ(onlyCommand().dataOut, expected);
 }
 
-struct ModeChangeCase {
-    const char* name;
-    Answer answer;
-    bool expected;
-    const char* senseLine;
-};
-
-class ChangeDriveModeResult : public DriveCommandTest, public ::testing::WithParamInterface<ModeChangeCase> {};
-
-TEST_P(ChangeDriveModeResult, IsTrueOnlyOnGoodAndAlwaysDecodesTheSense) {
-    drive->queue(GetParam().answer);
-    bool result = !GetParam().expected;
-    const std::string err = stderrOf([&] { result = CommandChangeDriveMode(taskDevice, nullptr); });
-    EXPECT_EQ(result, GetParam().expected);
-    EXPECT_THAT(err, HasSubstr("*********** CHANGE DRIVE MODE DATA ***********\n"));
-    EXPECT_THAT(err, HasSubstr(std::string("\n") + GetParam().senseLine + "\n"));
+TEST_F(DriveCommandTest, ChangeDriveModeIsTrueOnlyOnGoodAndAlwaysDecodesTheSense) {
+    const std::pair<Answer, const char*> rows[] = {{{}, "No Sense, No additional sense information"},
+                                                   {checkCondition(5, 0x24, 0), "Illegal Request, Invalid field in CDB"},
+                                                   {{.status = kSCSITaskStatus_BUSY}, "No Sense, No additional sense information"}};
+    for (const auto& [answer, senseLine] : rows) {
+        drive->queue(answer);
+        bool result = false;
+        const std::string err = stderrOf([&] { result = CommandChangeDriveMode(taskDevice, nullptr); });
+        EXPECT_EQ(result, answer.status == platform::kSCSITaskStatus_GOOD) << senseLine;
+        EXPECT_THAT(err, HasSubstr("*********** CHANGE DRIVE MODE DATA ***********\n"));
+        EXPECT_THAT(err, HasSubstr(std::string("\n") + senseLine + "\n"));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Outcomes, ChangeDriveModeResult,
-    ::testing::Values(
-        ModeChangeCase{"Good", Answer::good(), true, "No Sense, No additional sense information"},
-        ModeChangeCase{"CheckCondition", Answer::checkCondition(5, 0x24, 0), false, "Illegal Request, Invalid field in CDB"},
-        ModeChangeCase{"Busy", Answer::withStatus(platform::kSCSITaskStatus_BUSY), false,
-                       "No Sense, No additional sense information"}),
-    [](const auto& p) { return std::string(p.param.name); });
-
-// WRITE BUFFER ---------------------------------------------------------------------
-
-struct PieceCase {
-    std::uint32_t isKernel, offset, length;
-    Bytes cdbBytes2To8;
-};
-
-class WriteBufferEncoding : public DriveCommandTest, public ::testing::WithParamInterface<PieceCase> {};
-
-TEST_P(WriteBufferEncoding, PutsBufferOffsetAndLengthBigEndian) {
-    const Bytes piece(GetParam().length, 0x11);
-    const std::string err = stderrOf(
-        [&] { CommandWriteBuffer(taskDevice, GetParam().isKernel, nullptr, piece, GetParam().offset, GetParam().length); });
-    const RecordedCommand sent = onlyCommand();
-    EXPECT_EQ(Bytes(sent.cdb.begin() + 2, sent.cdb.begin() + 9), GetParam().cdbBytes2To8);
-    EXPECT_EQ(sent.dataOut, piece);
-    EXPECT_THAT(err, HasSubstr("taskStatus[0x00000000]\ntransferCountLo[" + std::to_string(GetParam().length) + "]\n"));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Pieces, WriteBufferEncoding,
-    ::testing::Values(PieceCase{1, 0x10000, 0x1200, {0xFE, 0x01, 0x00, 0x00, 0x00, 0x12, 0x00}},
-                      PieceCase{0, 0x8000, 0x8000, {0xF0, 0x00, 0x80, 0x00, 0x00, 0x80, 0x00}},
-                      PieceCase{2, 0, 16, {0xFE, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10}},
-                      // Only the low 24 bits of the offset go out.
-                      PieceCase{0, 0x12345678, 1, {0xF0, 0x34, 0x56, 0x78, 0x00, 0x00, 0x01}}));
-
-TEST_F(DriveCommandTest, WriteBufferPadsAShortPieceWithZeros) {
-    const Bytes piece(1000, 0x5A);
-    stderrOf([&] { CommandWriteBuffer(taskDevice, 0, nullptr, piece, 0, 1024); });
-    Bytes expected(piece);
-    expected.resize(1024, 0);
-    EXPECT_EQ(onlyCommand().dataOut, expected);
+TEST_F(DriveCommandTest, WriteBufferPutsBufferOffsetAndLengthBigEndianAndPadsWithZeros) {
+    struct Piece {
+        std::uint32_t isKernel, offset, length, dataLength;
+        Bytes cdbBytes2To8;
+    };
+    const Piece pieces[] = {{0, 0x8000, 0x8000, 0x8000, {0xF0, 0x00, 0x80, 0x00, 0x00, 0x80, 0x00}},
+                            {2, 0, 16, 16, {0xFE, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10}},
+                            {0, 0, 1024, 1000, {0xF0, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00}},
+                            // Only the low 24 bits of the offset go out.
+                            {0, 0x12345678, 1, 1, {0xF0, 0x34, 0x56, 0x78, 0x00, 0x00, 0x01}}};
+    for (const Piece& p : pieces) {
+        const Bytes data(p.dataLength, 0x5A);
+        const std::string err =
+            stderrOf([&] { CommandWriteBuffer(taskDevice, p.isKernel, nullptr, data, p.offset, p.length); });
+        const RecordedCommand sent = drive->commands().back();
+        EXPECT_EQ(Bytes(sent.cdb.begin() + 2, sent.cdb.begin() + 9), p.cdbBytes2To8);
+        Bytes padded(data);
+        padded.resize(p.length, 0);
+        EXPECT_EQ(sent.dataOut, padded);
+        EXPECT_THAT(err, HasSubstr("taskStatus[0x00000000]\ntransferCountLo[" + std::to_string(p.length) + "]\n"));
+    }
 }
 
 TEST_F(DriveCommandTest, WriteBufferRefusesAPieceLongerThanItsBuffer) {
-    const Bytes piece(0x8001, 0x5A);
-    stderrOf([&] { CommandWriteBuffer(taskDevice, 0, nullptr, piece, 0, 0x8001); });
+    stderrOf([&] { CommandWriteBuffer(taskDevice, 0, nullptr, Bytes(0x8001, 0x5A), 0, 0x8001); });
     EXPECT_TRUE(drive->commands().empty());
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_THAT(log.lines()[0], HasSubstr("CommandWriteBuffer("));
@@ -166,8 +319,8 @@ TEST_F(DriveCommandTest, WriteBufferRefusesAPieceLongerThanItsBuffer) {
 }
 
 TEST_F(DriveCommandTest, WriteBufferDecodesSenseOnlyOnCheckCondition) {
-    drive->queue(Answer::checkCondition(5, 0x26, 0x00));
-    drive->queue(Answer::withStatus(platform::kSCSITaskStatus_BUSY));
+    drive->queue(checkCondition(5, 0x26, 0x00));
+    drive->queue({.status = kSCSITaskStatus_BUSY});
     const std::string err = stderrOf([&] {
         CommandWriteBuffer(taskDevice, 0, nullptr, kPiece, 0, 100);
         CommandWriteBuffer(taskDevice, 0, nullptr, kPiece, 0, 100);
@@ -177,6 +330,44 @@ TEST_F(DriveCommandTest, WriteBufferDecodesSenseOnlyOnCheckCondition) {
               "taskStatus[0x00000002]\ntransferCountLo[100]\nIllegal Request, Invalid field in parameter list\n"
               "*********** WRITE BUFFER DATA ***********\nRequesting write buffer\n"
               "taskStatus[0x00000008]\ntransferCountLo[100]\n");
+}
+
+// Dumps ---------------------------------------------------------------------------------------
+
+// Dumps the first `size` bytes; the bytes after them are filler that must not show.
+std::string inquiryDump(Bytes data, std::uint32_t size) {
+    data.resize(64);
+    std::fill(data.begin() + size, data.end(), 'Z');
+    return stderrOf([&] { PrintSCSIInquiryDataUsing(data.data(), size); });
+}
+
+TEST(InquiryDump, ShowsEveryFieldAndStopsAtTheEndOfAShortAnswer) {
+    auto data = inquiryData("KESTORY", "BD-RW KVL-MT38", "1.20");
+    data[6] = 0x10;
+    data[7] = 0x02;
+    EXPECT_EQ(inquiryDump(data, 56),
+              "\n*********** INQUIRY DATA ***********\nGot inquiry results size = 56\n"
+              "  Peripheral device type = 0x05\n  Removable media bit = 128\n  Version = 0x5\n"
+              "  Response data format = 0x2\n  Additional length = 0x33\n  SCCS and Reserved = 0x0\n"
+              "  Byte 6 flags = 0x10\n  Byte 7 flags = 0x2\n  Vendor identification  = \"KESTORY \"\n"
+              "  Product identification = \"BD-RW KVL-MT38  \"\n  Product revision level = \"1.20\"\n\n");
+    const std::string out = inquiryDump(data, 20);
+    EXPECT_THAT(out, HasSubstr("  Vendor identification  = \"KESTORY \"\n  Product identification = \"BD-R\"\n"
+                               "  Product revision level = \"\"\n"));
+    const std::string tiny = inquiryDump(data, 3);
+    EXPECT_THAT(tiny, HasSubstr("  Response data format = 0x0\n"));
+    EXPECT_EQ(tiny.find('Z'), std::string::npos) << tiny;
+}
+
+TEST(ReadBufferDump, ListsEachByteAndEndsForSizesBeyondSixteenBits) {
+    const Bytes small = {'A', 'b', '1'};
+    EXPECT_EQ(stderrOf([&] { PrintReadBuffer(small.data(), 3); }),
+              "\n*********** READ_BUFFER DATA ***********\nGot readBuf results size = 3\n"
+              "  (00) = [A]\n  (01) = [b]\n  (02) = [1]\n\n");
+    const Bytes large(65537, 'x');
+    const std::string out = stderrOf([&] { PrintReadBuffer(large.data(), static_cast<std::uint32_t>(large.size())); });
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 65537 + 4);
+    EXPECT_THAT(out, HasSubstr("  (65536) = [x]\n\n"));
 }
 
 }  // namespace

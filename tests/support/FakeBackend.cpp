@@ -4,44 +4,22 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 namespace kdu::test {
 
 using namespace platform;
 
-// Answers ---------------------------------------------------------------------
-
-Answer Answer::good(std::vector<std::uint8_t> data) {
-    Answer a;
-    a.dataIn = std::move(data);
-    return a;
-}
-
-Answer Answer::checkCondition(std::uint8_t senseKey, std::uint8_t asc, std::uint8_t ascq, std::uint8_t byte16,
-                              std::uint8_t byte17) {
-    Answer a;
-    a.status = kSCSITaskStatus_CHECK_CONDITION;
+Answer checkCondition(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq, std::uint8_t byte16,
+                      std::uint8_t byte17) {
+    Answer a{.status = kSCSITaskStatus_CHECK_CONDITION};
     a.sense[0] = 0x70;  // current error, fixed format
-    a.sense[2] = senseKey;
+    a.sense[2] = key;
     a.sense[7] = 10;    // additional sense length
     a.sense[12] = asc;
     a.sense[13] = ascq;
     a.sense[16] = byte16;
     a.sense[17] = byte17;
-    return a;
-}
-
-Answer Answer::withStatus(SCSITaskStatus status) {
-    Answer a;
-    a.status = status;
-    return a;
-}
-
-Answer Answer::deliveryFailure(IOReturn result) {
-    Answer a;
-    a.result = result;
     return a;
 }
 
@@ -55,12 +33,9 @@ void putText(std::vector<std::uint8_t>& buffer, std::size_t offset, std::size_t 
 
 std::vector<std::uint8_t> inquiryData(const std::string& vendor, const std::string& product,
                                       const std::string& revision, const std::string& date) {
-    std::vector<std::uint8_t> data(56, 0);
-    data[0] = 0x05;  // MMC device
-    data[1] = 0x80;  // removable
-    data[2] = 0x05;
-    data[3] = 0x02;
-    data[4] = 56 - 5;
+    // MMC device, removable, version 5, response format 2, additional length 51.
+    std::vector<std::uint8_t> data{0x05, 0x80, 0x05, 0x02, 56 - 5};
+    data.resize(56);
     putText(data, 8, 8, vendor, ' ');
     putText(data, 16, 16, product, ' ');
     putText(data, 32, 4, revision, ' ');
@@ -78,115 +53,54 @@ std::vector<std::uint8_t> readBufferData(const std::string& hardVersion, const s
     return data;
 }
 
-// FakeDrive ---------------------------------------------------------------------
+// FakeDrive -----------------------------------------------------------------------
 
-void FakeDrive::queue(Answer answer) {
-    std::lock_guard lock(mutex_);
-    script_.push_back(std::move(answer));
-}
-
-std::size_t FakeDrive::queuedAnswers() const {
-    std::lock_guard lock(mutex_);
-    return script_.size();
-}
-
-void FakeDrive::setResponder(std::uint8_t opcode, Responder responder) {
-    std::lock_guard lock(mutex_);
-    responders_[opcode] = std::move(responder);
-}
-
-std::vector<RecordedCommand> FakeDrive::commands() const {
-    std::lock_guard lock(mutex_);
-    return commands_;
-}
-
-std::vector<RecordedCommand> FakeDrive::commandsWithOpcode(std::uint8_t opcode) const {
-    std::lock_guard lock(mutex_);
-    std::vector<RecordedCommand> out;
-    std::copy_if(commands_.begin(), commands_.end(), std::back_inserter(out),
-                 [opcode](const RecordedCommand& c) { return c.opcode() == opcode; });
-    return out;
-}
-
-void FakeDrive::clearCommands() {
-    std::lock_guard lock(mutex_);
-    commands_.clear();
-}
-
-void FakeDrive::setPlugInResult(IOReturn result) {
-    std::lock_guard lock(mutex_);
-    plugInResult_ = result;
-}
-
-void FakeDrive::setMMCResult(HRESULT result) {
-    std::lock_guard lock(mutex_);
-    mmcResult_ = result;
-}
-
-void FakeDrive::setTaskChannelAvailable(bool available) {
-    std::lock_guard lock(mutex_);
-    taskChannelAvailable_ = available;
-}
-
-void FakeDrive::failTaskCreations(int count) {
-    std::lock_guard lock(mutex_);
-    failingTaskCreations_ = count;
-}
-
-void FakeDrive::setClassName(std::string name) {
-    std::lock_guard lock(mutex_);
-    className_ = std::move(name);
-}
-
-void FakeDrive::setExclusiveAccessResult(IOReturn result) {
-    std::lock_guard lock(mutex_);
-    exclusiveResult_ = result;
-}
-
-bool FakeDrive::exclusivelyHeld() const {
-    std::lock_guard lock(mutex_);
-    return exclusiveHolder_ != nullptr;
-}
-
-int FakeDrive::openChannels() const {
-    std::lock_guard lock(mutex_);
-    return openChannels_;
-}
-
-bool FakeDrive::takeTaskCreation() {
-    std::lock_guard lock(mutex_);
-    if (failingTaskCreations_ > 0) {
-        --failingTaskCreations_;
-        return false;
+class FakeTaskChannel : public TaskChannel {
+public:
+    explicit FakeTaskChannel(std::shared_ptr<FakeDrive> drive) : drive_(std::move(drive)) {
+        std::lock_guard lock(drive_->mutex_);
+        ++drive_->openChannels_;
     }
-    return true;
-}
+    ~FakeTaskChannel() override {
+        std::lock_guard lock(drive_->mutex_);
+        if (drive_->exclusiveHolder_ == this) drive_->exclusiveHolder_ = nullptr;
+        --drive_->openChannels_;
+    }
+    IOReturn obtainExclusiveAccess() override {
+        std::lock_guard lock(drive_->mutex_);
+        if (drive_->faults_.obtain != kIOReturnSuccess) return drive_->faults_.obtain;
+        if (drive_->exclusiveHolder_ && drive_->exclusiveHolder_ != this) return kIOReturnExclusiveAccess;
+        drive_->exclusiveHolder_ = this;
+        return kIOReturnSuccess;
+    }
+    IOReturn releaseExclusiveAccess() override {
+        std::lock_guard lock(drive_->mutex_);
+        if (drive_->exclusiveHolder_ != this) return kIOReturnNotOpen;
+        drive_->exclusiveHolder_ = nullptr;
+        return drive_->faults_.refuseRelease ? kIOReturnNotPermitted : kIOReturnSuccess;
+    }
+    bool canCreateTask() override {
+        std::lock_guard lock(drive_->mutex_);
+        int& failing = drive_->faults_.failingTaskCreations;
+        return failing > 0 ? (--failing, false) : true;
+    }
+    IOReturn execute(const ScsiCommand& command, ScsiOutcome& out) override { return drive_->execute(command, out); }
 
-IOReturn FakeDrive::obtain(const void* channel) {
-    std::lock_guard lock(mutex_);
-    if (exclusiveResult_ != kIOReturnSuccess) return exclusiveResult_;
-    if (exclusiveHolder_ && exclusiveHolder_ != channel) return kIOReturnExclusiveAccess;
-    exclusiveHolder_ = channel;
-    return kIOReturnSuccess;
-}
+private:
+    std::shared_ptr<FakeDrive> drive_;
+};
 
-IOReturn FakeDrive::release(const void* channel) {
-    std::lock_guard lock(mutex_);
-    if (exclusiveHolder_ != channel) return kIOReturnNotOpen;
-    exclusiveHolder_ = nullptr;
-    return kIOReturnSuccess;
+std::unique_ptr<TaskChannel> FakeDrive::openTaskChannel() {
+    if (locked([&] { return faults_.noTaskChannel; })) return nullptr;
+    return std::make_unique<FakeTaskChannel>(shared_from_this());
 }
 
 IOReturn FakeDrive::execute(const ScsiCommand& command, ScsiOutcome& out) {
-    RecordedCommand recorded;
-    recorded.cdb.assign(command.cdb.begin(), command.cdb.begin() + command.cdbLength);
-    recorded.direction = command.direction;
-    recorded.dataLength = command.dataLength;
-    recorded.transferCount = command.transferCount;
-    recorded.timeoutMs = command.timeoutMs;
+    RecordedCommand recorded{{command.cdb.begin(), command.cdb.begin() + command.cdbLength},
+                             command.direction, command.transferCount, command.timeoutMs, {}};
     const std::size_t movable =
         command.data ? static_cast<std::size_t>(std::min<std::uint64_t>(command.transferCount, command.dataLength)) : 0;
-    if (command.direction == kSCSIDataTransfer_FromInitiatorToTarget && movable > 0)
+    if (command.direction == kSCSIDataTransfer_FromInitiatorToTarget)
         recorded.dataOut.assign(command.data, command.data + movable);
 
     Answer answer;
@@ -201,16 +115,13 @@ IOReturn FakeDrive::execute(const ScsiCommand& command, ScsiOutcome& out) {
             responder = it->second;
         }
     }
-    // Outside the lock: a responder may script the drive further.
-    if (responder) answer = responder(recorded);
+    if (responder) answer = responder(recorded);  // outside the lock: it may script the drive further
     if (answer.result != kIOReturnSuccess) return answer.result;
 
-    std::uint64_t moved = 0;
-    if (command.direction == kSCSIDataTransfer_FromTargetToInitiator && movable > 0) {
+    std::size_t moved = movable;
+    if (command.direction == kSCSIDataTransfer_FromTargetToInitiator) {
         moved = std::min(movable, answer.dataIn.size());
-        if (moved > 0) std::memcpy(command.data, answer.dataIn.data(), static_cast<std::size_t>(moved));
-    } else if (command.direction == kSCSIDataTransfer_FromInitiatorToTarget) {
-        moved = movable;
+        std::copy_n(answer.dataIn.begin(), moved, command.data);
     }
     out.status = answer.status;
     out.sense = answer.sense;
@@ -218,58 +129,7 @@ IOReturn FakeDrive::execute(const ScsiCommand& command, ScsiOutcome& out) {
     return kIOReturnSuccess;
 }
 
-// Channel and node ----------------------------------------------------------------
-
-class FakeTaskChannel : public TaskChannel {
-public:
-    explicit FakeTaskChannel(std::shared_ptr<FakeDrive> drive) : drive_(std::move(drive)) {
-        std::lock_guard lock(drive_->mutex_);
-        ++drive_->openChannels_;
-    }
-    ~FakeTaskChannel() override {
-        drive_->release(this);
-        std::lock_guard lock(drive_->mutex_);
-        --drive_->openChannels_;
-    }
-    IOReturn obtainExclusiveAccess() override { return drive_->obtain(this); }
-    IOReturn releaseExclusiveAccess() override { return drive_->release(this); }
-    bool canCreateTask() override { return drive_->takeTaskCreation(); }
-    IOReturn execute(const ScsiCommand& command, ScsiOutcome& out) override { return drive_->execute(command, out); }
-
-private:
-    std::shared_ptr<FakeDrive> drive_;
-};
-
-class FakeDeviceNode : public DeviceNode {
-public:
-    explicit FakeDeviceNode(std::shared_ptr<FakeDrive> drive) : drive_(std::move(drive)) {}
-    std::string key() const override { return drive_->key(); }
-    IOReturn className(std::string& out) const override {
-        std::lock_guard lock(drive_->mutex_);
-        out = drive_->className_;
-        return kIOReturnSuccess;
-    }
-    IOReturn createPlugIn() override {
-        std::lock_guard lock(drive_->mutex_);
-        return drive_->plugInResult_;
-    }
-    HRESULT queryMMCInterface() override {
-        std::lock_guard lock(drive_->mutex_);
-        return drive_->mmcResult_;
-    }
-    std::unique_ptr<TaskChannel> openTaskChannel() override {
-        {
-            std::lock_guard lock(drive_->mutex_);
-            if (!drive_->taskChannelAvailable_) return nullptr;
-        }
-        return std::make_unique<FakeTaskChannel>(drive_);
-    }
-
-private:
-    std::shared_ptr<FakeDrive> drive_;
-};
-
-// Event sources -------------------------------------------------------------------
+// Event sources ---------------------------------------------------------------------
 
 namespace {
 
@@ -279,32 +139,19 @@ public:
     struct State {
         std::mutex mutex;
         HotplugEvents pending;
-        int readFd = -1, writeFd = -1;
-
-        void signal() {
-            const char byte = 1;
-            [[maybe_unused]] ssize_t n = ::write(writeFd, &byte, 1);
+        int fds[2] = {-1, -1};
+        ~State() {
+            for (int fd : fds)
+                if (fd >= 0) ::close(fd);
         }
     };
 
-    PipeEventSource() : state_(std::make_shared<State>()) {
-        int fds[2];
-        if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
-            state_->readFd = fds[0];
-            state_->writeFd = fds[1];
-        }
-    }
-    ~PipeEventSource() override {
-        std::lock_guard lock(state_->mutex);
-        if (state_->readFd >= 0) ::close(state_->readFd);
-        if (state_->writeFd >= 0) ::close(state_->writeFd);
-        state_->readFd = state_->writeFd = -1;
-    }
-    int fd() const override { return state_->readFd; }
+    PipeEventSource() { [[maybe_unused]] int ok = ::pipe2(state_->fds, O_NONBLOCK | O_CLOEXEC); }
+    int fd() const override { return state_->fds[0]; }
     void drain(HotplugEvents& out) override {
         std::lock_guard lock(state_->mutex);
         char buffer[64];
-        while (state_->readFd >= 0 && ::read(state_->readFd, buffer, sizeof buffer) > 0) {
+        while (::read(state_->fds[0], buffer, sizeof buffer) > 0) {
         }
         auto append = [](auto& to, auto& from) {
             to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
@@ -315,36 +162,35 @@ public:
         append(out.disksAppeared, state_->pending.disksAppeared);
         append(out.disksDisappeared, state_->pending.disksDisappeared);
     }
-    std::weak_ptr<State> state() const { return state_; }
-
-private:
-    std::shared_ptr<State> state_;
+    std::shared_ptr<State> state_ = std::make_shared<State>();
 };
+
+using Sources = std::vector<std::weak_ptr<PipeEventSource::State>>;
 
 }  // namespace
 
 struct FakeBackend::Shared {
     std::mutex mutex;
-    std::vector<std::pair<std::shared_ptr<FakeDrive>, std::shared_ptr<FakeDeviceNode>>> drives;
+    std::vector<std::shared_ptr<FakeDrive>> drives;
     std::vector<DiskDescription> disks;
-    std::vector<std::weak_ptr<PipeEventSource::State>> deviceSources, diskSources;
+    Sources deviceSources, diskSources;
 
     // Delivers an event to every live source of one kind.
-    template <typename Fill>
-    void post(std::vector<std::weak_ptr<PipeEventSource::State>>& sources, Fill fill) {
-        for (auto it = sources.begin(); it != sources.end();) {
-            auto state = it->lock();
-            if (!state) {
-                it = sources.erase(it);
-                continue;
-            }
-            std::lock_guard lock(state->mutex);
-            if (state->writeFd >= 0) {
+    void post(Sources& sources, const std::function<void(HotplugEvents&)>& fill) {
+        std::erase_if(sources, [](const auto& s) { return s.expired(); });
+        for (const auto& weak : sources) {
+            if (auto state = weak.lock()) {
+                std::lock_guard lock(state->mutex);
                 fill(state->pending);
-                state->signal();
+                [[maybe_unused]] ssize_t n = ::write(state->fds[1], "", 1);
             }
-            ++it;
         }
+    }
+    std::unique_ptr<EventSource> source(Sources& sources) {
+        auto source = std::make_unique<PipeEventSource>();
+        std::lock_guard lock(mutex);
+        sources.push_back(source->state_);
+        return source;
     }
 };
 
@@ -353,37 +199,22 @@ FakeBackend::~FakeBackend() = default;
 
 std::shared_ptr<FakeDrive> FakeBackend::addDrive(const std::string& key) {
     std::lock_guard lock(shared_->mutex);
-    for (auto& [drive, node] : shared_->drives)
+    for (const auto& drive : shared_->drives)
         if (drive->key() == key) return drive;
     auto drive = std::make_shared<FakeDrive>(key);
-    auto node = std::make_shared<FakeDeviceNode>(drive);
-    shared_->drives.emplace_back(drive, node);
-    shared_->post(shared_->deviceSources, [&](HotplugEvents& e) { e.published.push_back(node); });
+    shared_->drives.push_back(drive);
+    shared_->post(shared_->deviceSources, [&](HotplugEvents& e) { e.published.push_back(drive); });
     return drive;
 }
 
 void FakeBackend::removeDrive(const std::string& key) {
     std::lock_guard lock(shared_->mutex);
     auto& drives = shared_->drives;
-    auto it = std::find_if(drives.begin(), drives.end(), [&](const auto& d) { return d.first->key() == key; });
+    auto it = std::find_if(drives.begin(), drives.end(), [&](const auto& d) { return d->key() == key; });
     if (it == drives.end()) return;
-    std::shared_ptr<DeviceNode> node = it->second;
+    std::shared_ptr<DeviceNode> node = *it;
     drives.erase(it);
     shared_->post(shared_->deviceSources, [&](HotplugEvents& e) { e.terminated.push_back(node); });
-}
-
-std::shared_ptr<FakeDrive> FakeBackend::drive(const std::string& key) const {
-    std::lock_guard lock(shared_->mutex);
-    for (auto& [drive, node] : shared_->drives)
-        if (drive->key() == key) return drive;
-    return nullptr;
-}
-
-std::shared_ptr<DeviceNode> FakeBackend::node(const std::string& key) const {
-    std::lock_guard lock(shared_->mutex);
-    for (auto& [drive, node] : shared_->drives)
-        if (drive->key() == key) return node;
-    return nullptr;
 }
 
 void FakeBackend::insertDisc(DiskDescription disk) {
@@ -404,24 +235,11 @@ void FakeBackend::ejectDisc(const std::string& bsdName) {
 
 std::vector<std::shared_ptr<DeviceNode>> FakeBackend::authoringDevices() {
     std::lock_guard lock(shared_->mutex);
-    std::vector<std::shared_ptr<DeviceNode>> nodes;
-    for (auto& [drive, node] : shared_->drives) nodes.push_back(node);
-    return nodes;
+    return {shared_->drives.begin(), shared_->drives.end()};
 }
 
-std::unique_ptr<EventSource> FakeBackend::createDeviceEventSource() {
-    auto source = std::make_unique<PipeEventSource>();
-    std::lock_guard lock(shared_->mutex);
-    shared_->deviceSources.push_back(source->state());
-    return source;
-}
-
-std::unique_ptr<EventSource> FakeBackend::createDiskEventSource() {
-    auto source = std::make_unique<PipeEventSource>();
-    std::lock_guard lock(shared_->mutex);
-    shared_->diskSources.push_back(source->state());
-    return source;
-}
+std::unique_ptr<EventSource> FakeBackend::createDeviceEventSource() { return shared_->source(shared_->deviceSources); }
+std::unique_ptr<EventSource> FakeBackend::createDiskEventSource() { return shared_->source(shared_->diskSources); }
 
 std::vector<DiskDescription> FakeBackend::presentDisks() {
     std::lock_guard lock(shared_->mutex);
