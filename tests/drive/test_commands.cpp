@@ -220,48 +220,45 @@ TEST_F(DriveCommandTest, TestUnitReadyWithoutTaskWritesNoPresence) {
 
 // READ BUFFER ------------------------------------------------------------------------------
 
-TEST_F(DriveCommandTest, ReadBufferStoresTheFourVersionFieldsWhateverTheCount) {
-    for (std::optional<std::uint64_t> count : {std::optional<std::uint64_t>{}, std::optional<std::uint64_t>{0}}) {
-        drive->queue({.dataIn = readBufferData("HW000001", "KV000001", "DEST0001", "KRNL"), .realizedCount = count});
-        DeviceData record;
-        std::int32_t result = -2;
-        const std::string err = stderrOf([&] { result = CommandReadBufferForDevice(taskDevice, &record); });
-        EXPECT_EQ(result, 0);
-        EXPECT_EQ(err, "Requesting read buffer\ntaskStatus[0x00000000]\ntransferCountLo[" +
-                           std::to_string(count.value_or(48)) + "]\n");
-        EXPECT_EQ(record.hard_version(), OptionalText("HW000001"));
-        EXPECT_EQ(record.krnl_version(), OptionalText("KV000001"));
-        EXPECT_EQ(record.dest_version(), OptionalText("DEST0001"));
-        EXPECT_EQ(record.judgeKrnl(), OptionalText("KRNL"));
-    }
-}
+struct ReadBufferCase {
+    const char* name;
+    Answer answer;
+    std::int32_t result;
+    const char* lines;                  // what the command writes after its request line
+    std::vector<OptionalText> fields;   // hard, kernel and destination versions, judgeKrnl
+};
 
-class ReadBufferFailure : public DriveCommandTest, public ::testing::WithParamInterface<FailedAnswer> {};
+class ReadBufferResult : public DriveCommandTest, public ::testing::WithParamInterface<ReadBufferCase> {};
 
-TEST_P(ReadBufferFailure, ReturnsMinusOneAndLeavesTheFieldsAsTheyWere) {
+// The whole buffer is parsed whatever the count; on failure the record keeps what it had.
+TEST_P(ReadBufferResult, StoresTheFourVersionFieldsOnlyOnGood) {
     Answer answer = GetParam().answer;
-    answer.dataIn = readBufferData("NEWHW", "NEWKV", "NEWDEST", "NEWJ");
-    answer.realizedCount = 0;
+    answer.dataIn = readBufferData("HW000001", "KV000001", "DEST0001", "KRNL");
     drive->queue(answer);
     DeviceData record;
     record.setHard_version("OLDHW");
     record.setJudgeKrnl("OLDJ");
-    std::int32_t result = 0;
+    std::int32_t result = -2;
     const std::string err = stderrOf([&] { result = CommandReadBufferForDevice(taskDevice, &record); });
-    EXPECT_EQ(result, -1);
+    EXPECT_EQ(result, GetParam().result);
     EXPECT_EQ(err, std::string("Requesting read buffer\n") + GetParam().lines);
-    EXPECT_EQ(record.hard_version(), OptionalText("OLDHW"));
-    EXPECT_EQ(record.krnl_version(), std::nullopt);
-    EXPECT_EQ(record.dest_version(), std::nullopt);
-    EXPECT_EQ(record.judgeKrnl(), OptionalText("OLDJ"));
+    EXPECT_EQ((std::vector<OptionalText>{record.hard_version(), record.krnl_version(), record.dest_version(),
+                                         record.judgeKrnl()}),
+              GetParam().fields);
 }
 
+const std::vector<OptionalText> kNewFields{"HW000001", "KV000001", "DEST0001", "KRNL"};
+const std::vector<OptionalText> kOldFields{"OLDHW", std::nullopt, std::nullopt, "OLDJ"};
 INSTANTIATE_TEST_SUITE_P(
-    Statuses, ReadBufferFailure,
-    ::testing::Values(FailedAnswer{"CheckCondition", checkCondition(5, 0x24, 0),
-                                   "taskStatus[0x00000002]\ntransferCountLo[0]\nIllegal Request, Invalid field in CDB\n"},
-                      FailedAnswer{"Busy", {.status = kSCSITaskStatus_BUSY},
-                                   "taskStatus[0x00000008]\ntransferCountLo[0]\n"}),
+    Statuses, ReadBufferResult,
+    ::testing::Values(
+        ReadBufferCase{"Good", {}, 0, "taskStatus[0x00000000]\ntransferCountLo[48]\n", kNewFields},
+        ReadBufferCase{"GoodWithoutCount", {.realizedCount = 0}, 0, "taskStatus[0x00000000]\ntransferCountLo[0]\n",
+                       kNewFields},
+        ReadBufferCase{"CheckCondition", checkCondition(5, 0x24, 0), -1,
+                       "taskStatus[0x00000002]\ntransferCountLo[48]\nIllegal Request, Invalid field in CDB\n", kOldFields},
+        ReadBufferCase{"Busy", {.status = kSCSITaskStatus_BUSY, .realizedCount = 0}, -1,
+                       "taskStatus[0x00000008]\ntransferCountLo[0]\n", kOldFields}),
     kRowName);
 
 // CHANGE DRIVE MODE and WRITE BUFFER ----------------------------------------------------------

@@ -55,15 +55,7 @@ protected:
     bool update(std::size_t index) {
         backend_->clearCommandLog(keyOf(list_.at(index)));
         current_ = list_.at(index);
-        ::testing::internal::CaptureStdout();
-        const bool ok = ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms});
-        console_ = ::testing::internal::GetCapturedStdout();
-        return ok;
-    }
-    std::vector<std::string> sent(const std::string& name) const {
-        std::vector<std::string> out;
-        for (const sim::RecordedCommand& c : backend_->sentCommands(name)) out.push_back(sim::commandName(c.cdb.data()));
-        return out;
+        return ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms});
     }
 
     TempDir folder_;
@@ -73,7 +65,6 @@ protected:
     FirmFileData kernel_, normal_;
     std::vector<DeviceData> list_;
     DeviceData current_;
-    std::string console_;
     LogCapture log_;
     ProgressCapture progress_;
 };
@@ -107,7 +98,8 @@ TEST_F(EndToEndTest, AnUpdateCutOffByTheDriveVanishingIsCompletedAfterReattachin
 
     ASSERT_TRUE(update(0)) << ::testing::PrintToString(log_.lines());
     EXPECT_EQ(current_.revision(), OptionalText{"1.21"});
-    const std::vector<std::string> wire = sent("drive1");
+    std::vector<std::string> wire;
+    for (const sim::RecordedCommand& c : backend_->sentCommands("drive1")) wire.push_back(sim::commandName(c.cdb.data()));
     ASSERT_GE(wire.size(), 9u);
     std::vector<std::string> expected(7, "WRITE BUFFER");  // three kernel pieces, four normal ones
     expected.push_back("CHANGE DRIVE MODE");
@@ -115,8 +107,6 @@ TEST_F(EndToEndTest, AnUpdateCutOffByTheDriveVanishingIsCompletedAfterReattachin
     EXPECT_EQ(wire.back(), "INQUIRY");
     EXPECT_EQ(std::count(wire.begin(), wire.end(), "TEST UNIT READY"), static_cast<long>(wire.size()) - 9);
     EXPECT_EQ(progress_.values().back(), -1);
-    EXPECT_NE(console_.find("last one\n"), std::string::npos);
-    EXPECT_NE(console_.find("write completed.\n"), std::string::npos);
 
     EXPECT_EQ(stateOf("drive1")->revision, "1.21");
     EXPECT_EQ(stateOf("drive1")->mode, sim::DriveMode::Normal);
