@@ -19,11 +19,8 @@ struct SenseExpect {
 
 void expectCheckCondition(const ScsiOutcome& out, SenseExpect e) {
     ASSERT_EQ(out.status, platform::kSCSITaskStatus_CHECK_CONDITION);
-    EXPECT_EQ(out.sense[0], 0x70);
-    EXPECT_EQ(out.sense[2], e.key);
-    EXPECT_EQ(out.sense[7], 10);
-    EXPECT_EQ(out.sense[12], e.asc);
-    EXPECT_EQ(out.sense[13], e.ascq);
+    const auto& s = out.sense;
+    EXPECT_EQ((std::vector<int>{s[0], s[2], s[7], s[12], s[13]}), (std::vector<int>{0x70, e.key, 10, e.asc, e.ascq}));
 }
 
 class SimDriveTest : public ::testing::Test {
