@@ -40,8 +40,8 @@ TEST_P(SgIoHeader, MapsTheTaskAndNeverHandsTheKernelMoreThanTheRange) {
     std::uint8_t buffer[64];
     std::uint8_t sense[sgio::kSenseLength];
     sg_io_hdr_t header;
-    ASSERT_EQ(sgio::buildHeader(commandWith(c.direction, c.buffer ? buffer : nullptr, 64, c.count), sense, header),
-              kIOReturnSuccess);
+    const auto command = commandWith(c.direction, c.buffer ? buffer : nullptr, 64, c.count);  // cmdp points into it
+    ASSERT_EQ(sgio::buildHeader(command, sense, header), kIOReturnSuccess);
     EXPECT_EQ(header.interface_id, 'S');
     EXPECT_EQ(header.cmd_len, 6);
     EXPECT_EQ(header.cmdp[0], 0x12);
