@@ -26,6 +26,7 @@ SimulatedDrives::SimulatedDrives() {
     std::filesystem::create_directories(resources_);
     platform::setSyslogEnabled(false);
     backend_ = sim::makeSimBackend(folder_);
+    backend_->setRecording(false);  // as the front ends run it
     platform::installBackend(backend_);
 }
 
