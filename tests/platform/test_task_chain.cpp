@@ -27,7 +27,7 @@ protected:
     }
     kdu::test::FakeBackend backend_;
     std::shared_ptr<kdu::test::FakeDrive> drive_ = backend_.addDrive("drive");
-    io_service_t service_ = registry::retainService(backend_.node("drive"));
+    io_service_t service_ = registry::retainService(drive_);
     IOCFPlugInInterface* plugIn_ = nullptr;
     MMCDeviceInterface* mmc_ = nullptr;
     SCSITaskDeviceInterface* device_ = nullptr;
