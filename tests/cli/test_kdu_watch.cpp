@@ -1,54 +1,84 @@
 // `kdu watch --json` follows drives and discs as they come and go, and stops cleanly.
-#include <gtest/gtest.h>
-
 #include <csignal>
+#include <cstdio>
 
-#include <nlohmann/json.hpp>
-
-#include "KduProcess.h"
-#include "SimFolderFixture.h"
+#include "KduFixture.h"
 
 using nlohmann::json;
 
 namespace {
 
-// The next line that carries `event`; earlier lines are skipped.
-json nextEvent(kdu_test::KduChild& child, const std::string& event) {
-    std::string line;
-    while (child.readLine(line)) {
-        const json object = json::parse(line, nullptr, false);
-        if (!object.is_discarded() && object.value("event", "") == event) return object;
+// kdu in the background, its standard output on a pipe; killed if the test ends early.
+class Watch {
+public:
+    explicit Watch(const std::vector<std::string>& args)
+        : out_(::popen(("echo $$; exec " + kduLine(args) + " 2>/dev/null").c_str(), "r")) {
+        if (out_ != nullptr && std::fscanf(out_, "%d", &pid_) != 1) pid_ = -1;
     }
-    ADD_FAILURE() << "no \"" << event << "\" line before the end of output";
-    return json::object();
-}
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+    ~Watch() {
+        if (out_ == nullptr) return;
+        if (pid_ > 0) ::kill(pid_, SIGKILL);
+        ::pclose(out_);
+    }
+    bool running() const { return out_ != nullptr && pid_ > 0; }
 
-}  // namespace
+    // The next line that carries `event`; earlier lines are skipped.
+    json next(const std::string& event) {
+        for (std::string line; readLine(line);) {
+            const json object = json::parse(line, nullptr, false);
+            if (!object.is_discarded() && object.value("event", "") == event) return object;
+        }
+        ADD_FAILURE() << "no \"" << event << "\" line before the end of output";
+        return json::object();
+    }
+    int stop(int signo) {
+        ::kill(pid_, signo);
+        const int status = ::pclose(std::exchange(out_, nullptr));
+        return exitStatusOf(status);
+    }
+
+private:
+    bool readLine(std::string& line) {
+        line.clear();
+        for (int c = std::fgetc(out_); c != EOF; c = std::fgetc(out_)) {
+            if (c == '\n') return true;
+            line.push_back(static_cast<char>(c));
+        }
+        return !line.empty();
+    }
+
+    std::FILE* out_;
+    int pid_ = -1;
+};
 
 TEST_F(SimFolderTest, WatchReportsDrivesAndDiscsThenStopsOnSignal) {
     attach("first");
-    kdu_test::KduChild watch({simulate(), "watch", "--json"});
-    EXPECT_EQ(nextEvent(watch, "relisted")["drives"].size(), 1u);
+    Watch watch({simulate(), "watch", "--json"});
+    ASSERT_TRUE(watch.running());
+    EXPECT_EQ(watch.next("relisted")["drives"].size(), 1u);
 
     attach("second");
-    nextEvent(watch, "drive-arrived");
-    EXPECT_EQ(nextEvent(watch, "relisted")["drives"].size(), 2u);
+    watch.next("drive-arrived");
+    EXPECT_EQ(watch.next("relisted")["drives"].size(), 2u);
 
     ASSERT_EQ(sim::insertDisc(folder_, "second", std::string("Holiday")), std::nullopt);
-    const json disc = nextEvent(watch, "disc-appeared");
+    const json disc = watch.next("disc-appeared");
     EXPECT_EQ(disc["volume"], "Holiday");
     EXPECT_NE(disc["model"].get<std::string>().find("KVL-MT38"), std::string::npos);
-    const json relisted = nextEvent(watch, "relisted");
+    const json relisted = watch.next("relisted");
     ASSERT_EQ(relisted["drives"].size(), 2u);
     EXPECT_EQ(relisted["drives"][1]["disc"], true);
 
     ASSERT_EQ(sim::ejectDisc(folder_, "second"), std::nullopt);
-    EXPECT_EQ(nextEvent(watch, "disc-disappeared")["volume"], "Holiday");
+    EXPECT_EQ(watch.next("disc-disappeared")["volume"], "Holiday");
 
     ASSERT_EQ(sim::detach(folder_, "first"), std::nullopt);
-    nextEvent(watch, "drive-removed");
-    EXPECT_EQ(nextEvent(watch, "relisted")["drives"].size(), 1u);
+    watch.next("drive-removed");
+    EXPECT_EQ(watch.next("relisted")["drives"].size(), 1u);
 
-    watch.signal(SIGINT);
-    EXPECT_EQ(watch.wait(), 0);
+    EXPECT_EQ(watch.stop(SIGINT), 0);
 }
+
+}  // namespace

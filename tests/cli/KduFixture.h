@@ -1,0 +1,76 @@
+// kdu run as a user runs it, against a temporary folder of simulated drives; the state
+// directory is the fixture's too, so a demo folder kdu makes lands there.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/sim/SimControl.h"
+
+struct RunResult {
+    int exitStatus = -1;  // -1 when kdu did not exit normally
+    std::string out, err;
+};
+
+inline int exitStatusOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+// The shell line that runs kdu with these arguments (none of them holds a quote).
+inline std::string kduLine(const std::vector<std::string>& args) {
+    std::string line = "'" KDU_EXECUTABLE "'";
+    for (const std::string& a : args) line += " '" + a + "'";
+    return line;
+}
+
+class SimFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/kdu-cli-XXXXXX";
+        ASSERT_NE(::mkdtemp(name), nullptr);
+        root_ = name;
+        std::filesystem::create_directory(folder_ = root_ / "drives");
+        ::setenv("XDG_STATE_HOME", (root_ / "state").c_str(), 1);
+    }
+    void TearDown() override { std::filesystem::remove_all(root_); }
+
+    std::string simulate() const { return "--simulate=" + folder_.string(); }
+
+    // Runs kdu to its end, `input` on its standard input.
+    RunResult run(const std::vector<std::string>& args, const std::string& input = "") {
+        const auto in = root_ / "in", out = root_ / "out", err = root_ / "err";
+        std::ofstream(in) << input;
+        const int status =
+            std::system((kduLine(args) + " <" + in.string() + " >" + out.string() + " 2>" + err.string()).c_str());
+        return {exitStatusOf(status), slurp(out), slurp(err)};
+    }
+    static std::string slurp(const std::filesystem::path& path) {
+        std::stringstream text;
+        text << std::ifstream(path).rdbuf();
+        return text.str();
+    }
+
+    // A target drive whose file is the default one with `patch` merged in.
+    void attach(const std::string& name, const nlohmann::json& patch = nlohmann::json::object()) {
+        nlohmann::json doc = sim::toJson(sim::defaultTargetDrive());
+        doc.merge_patch(patch);
+        const auto path = sim::driveFilePath(folder_, name);
+        std::ofstream(root_ / "drive.tmp") << doc.dump();
+        std::filesystem::rename(root_ / "drive.tmp", path);  // a running kdu never sees half a file
+    }
+    sim::DriveSpec load(const std::string& name) const {
+        std::string error;
+        const std::optional<sim::DriveSpec> spec = sim::loadDriveFile(sim::driveFilePath(folder_, name), error);
+        EXPECT_TRUE(spec) << error;
+        return spec.value_or(sim::DriveSpec{});
+    }
+
+    std::filesystem::path root_, folder_;
+};
