@@ -16,14 +16,9 @@ namespace {
 
 class SimBackendTest : public ::testing::Test {
 protected:
-    void attach(void (*faults)(sim::DriveFaults&) = [](sim::DriveFaults&) {}) {
-        sim::DriveSpec spec = sim::defaultTargetDrive();
-        spec.timing.installMs = 60'000;
-        faults(spec.faults);
-        ASSERT_FALSE(sim::attach(dir.path(), "bd", spec));
-    }
-    void attachJson(const nlohmann::json& faults) {
+    void attach(const nlohmann::json& faults = nlohmann::json::object()) {
         nlohmann::json doc = sim::toJson(sim::defaultTargetDrive());
+        doc["timing"]["installMs"] = 60'000;
         doc["faults"] = faults;
         std::ofstream(sim::driveFilePath(dir.path(), "bd")) << doc.dump();
     }
@@ -119,12 +114,7 @@ TEST_F(SimBackendTest, StateIsWrittenBackAndSeenByAnotherBackend) {
 }
 
 TEST_F(SimBackendTest, InterfaceChainFaults) {
-    attach([](sim::DriveFaults& f) {
-        f.plugIn = kIOReturnNoResources;
-        f.mmc = E_NOINTERFACE;
-        f.className = kIOReturnNotFound;
-        f.taskDevice = true;
-    });
+    attach({{"plugin", "0xE00002BE"}, {"mmc", "0x80000004"}, {"className", "0xE00002F0"}, {"taskDevice", true}});
     auto n = backend->authoringDevices().at(0);
     std::string className = "unchanged";
     EXPECT_EQ(n->className(className), kIOReturnNotFound);
@@ -135,7 +125,7 @@ TEST_F(SimBackendTest, InterfaceChainFaults) {
 }
 
 TEST_F(SimBackendTest, AccessAndTaskFaults) {
-    attach([](sim::DriveFaults& f) { f.release = f.task = true; });
+    attach({{"release", true}, {"task", true}});
     auto first = channel(), second = channel();
     EXPECT_FALSE(first->canCreateTask());
     ASSERT_EQ(first->obtainExclusiveAccess(), kIOReturnSuccess);
@@ -143,7 +133,7 @@ TEST_F(SimBackendTest, AccessAndTaskFaults) {
     EXPECT_EQ(second->obtainExclusiveAccess(), kIOReturnBusy) << "a refused release keeps the drive held";
 
     ASSERT_FALSE(sim::detach(dir.path(), "bd"));
-    attach([](sim::DriveFaults& f) { f.exclusiveAccess = true; });
+    attach({{"exclusiveAccess", true}});
     first.reset();
     EXPECT_EQ(second->obtainExclusiveAccess(), kIOReturnBusy);
     EXPECT_TRUE(second->canCreateTask());
@@ -158,7 +148,7 @@ struct CommandFaultCase {
 class SimCommandFaultTest : public SimBackendTest, public ::testing::WithParamInterface<CommandFaultCase> {};
 
 TEST_P(SimCommandFaultTest, HitsOnlyTheNthMatchingCommand) {
-    attachJson({{"commands", nlohmann::json::array({nlohmann::json::parse(GetParam().fault)})}});
+    attach({{"commands", nlohmann::json::array({nlohmann::json::parse(GetParam().fault)})}});
     auto ch = channel();
     exec(*ch, testUnitReady());  // another command: does not count
     for (int i = 1; i <= 3; ++i) {
@@ -181,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                                        kIOReturnTimeout}));
 
 TEST_F(SimBackendTest, RefusedWriteBufferPieceSpoilsTheInstall) {
-    attachJson({{"writeBufferPiece", 2}});
+    attach({{"writeBufferPiece", 2}});
     auto ch = channel();
     exec(*ch, changeDriveMode());
     std::vector<Command> pieces = imagePieces(false, sealedImage(2 * 0x8000));
@@ -197,7 +187,7 @@ TEST_F(SimBackendTest, RefusedWriteBufferPieceSpoilsTheInstall) {
 }
 
 TEST_F(SimBackendTest, VanishingDriveDeletesItsFileAndFailsFromThen) {
-    attach([](sim::DriveFaults& f) { f.vanishAtCommand = 2; });
+    attach({{"vanishAtCommand", 2}});
     auto ch = channel();
     EXPECT_EQ(exec(*ch, inquiry()), kIOReturnSuccess);
     EXPECT_EQ(exec(*ch, inquiry()), kIOReturnNoDevice);
