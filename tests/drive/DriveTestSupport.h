@@ -1,7 +1,8 @@
-// Shared by the drive suites: a fake drive with its interface chain open, images in a
-// temporary resource folder, and capture of stderr, log lines and progress notices.
+// Shared by the drive suites: backend installation with leak checks, capture of stderr,
+// log lines and progress notices, and images in a temporary resource folder.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/DriveList.h"
 #include "drive/STUCMethod.h"
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
@@ -26,9 +28,9 @@
 namespace kdu::test {
 
 using Bytes = std::vector<std::uint8_t>;
+using ::testing::HasSubstr;
 
-// Parameter rows carry a name: it names the test and prints the row. (In the unnamed
-// namespace that the suites' rows live in, where argument-dependent lookup finds it.)
+// Rows carry a name that names the test (found by argument-dependent lookup from the suites).
 namespace {
 template <typename Row>
     requires requires(const Row& row) { row.name; }
@@ -44,7 +46,22 @@ inline std::string stderrOf(const std::function<void()>& action) {
     return ::testing::internal::GetCapturedStderr();
 }
 
-// Log lines written while it lives.
+// Installs a backend; when it goes, every interface and handle opened since must be gone too.
+struct InstalledBackend {
+    explicit InstalledBackend(std::shared_ptr<platform::Backend> backend) {
+        platform::installBackend(std::move(backend));
+        objects = platform::IORegistryLiveObjectCount();
+    }
+    ~InstalledBackend() {
+        EXPECT_EQ(platform::testing::liveInterfaces(), platform::testing::LiveInterfaces{});
+        EXPECT_EQ(platform::IORegistryLiveObjectCount(), objects);
+        platform::installBackend(nullptr);
+    }
+    std::size_t objects = 0;
+};
+
+inline std::string keyOf(const DeviceData& d) { return platform::registry::nodeOf(d.scsiDevice())->key(); }
+
 class LogCapture {
 public:
     LogCapture() {
@@ -70,7 +87,7 @@ private:
     std::vector<std::string> lines_;
 };
 
-// Values of "updateIndicatorNotify" posted while it lives.
+// Values of "updateIndicatorNotify".
 class ProgressCapture {
 public:
     ProgressCapture() {
@@ -91,7 +108,7 @@ private:
     std::vector<std::int64_t> values_;
 };
 
-// A temporary resource folder that the resource lookup points at while it lives.
+// A temporary folder that resource lookup points at while it lives.
 struct ResourceFolder : TempDir {
     ResourceFolder() { Util::setResourceDirectoryOverride(path()); }
     ~ResourceFolder() { Util::setResourceDirectoryOverride(std::nullopt); }
@@ -104,39 +121,6 @@ struct ResourceFolder : TempDir {
     void writeNormal(std::size_t size) const {
         write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage({.length = size, .seed = 2}));
     }
-};
-
-// A fake drive with its interface chain open. Every test ends with no task left alive:
-// each command must release its task on every path.
-class DriveCommandTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        platform::installBackend(backend);
-        service = platform::registry::retainService(drive);
-        CreateDeviceInterfaceForAuthoringDevice(service, &plugIn, &taskDevice, &mmc);
-        ASSERT_NE(taskDevice, nullptr);
-    }
-    void TearDown() override {
-        EXPECT_EQ(platform::testing::liveInterfaces().tasks, 0);
-        if (taskDevice) taskDevice->Release();
-        if (mmc) mmc->Release();
-        if (plugIn) platform::IODestroyPlugInInterface(plugIn);
-        platform::IOObjectRelease(service);
-        platform::installBackend(nullptr);
-    }
-    RecordedCommand onlyCommand() const {
-        auto commands = drive->commands();
-        EXPECT_EQ(commands.size(), 1u);
-        return commands.empty() ? RecordedCommand{} : commands.front();
-    }
-
-    LogCapture log;
-    std::shared_ptr<FakeBackend> backend = std::make_shared<FakeBackend>();
-    std::shared_ptr<FakeDrive> drive = backend->addDrive("drive0");
-    platform::io_service_t service = platform::IO_OBJECT_NULL;
-    platform::IOCFPlugInInterface* plugIn = nullptr;
-    platform::SCSITaskDeviceInterface* taskDevice = nullptr;
-    platform::MMCDeviceInterface* mmc = nullptr;
 };
 
 }  // namespace kdu::test

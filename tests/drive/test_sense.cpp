@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <map>
 #include <set>
@@ -10,10 +8,6 @@
 
 namespace kdu::test {
 namespace {
-
-platform::SCSI_Sense_Data sense(std::uint8_t byte2, std::uint8_t asc, std::uint8_t ascq) {
-    return checkCondition(byte2, asc, ascq).sense;
-}
 
 TEST(SenseMessageTable, HasEveryEntryExactlyAsWrittenAndFindsEachByItsTwoBytes) {
     const auto table = drive::additionalSenseMessages();
@@ -39,59 +33,51 @@ struct SenseCase {
     std::uint8_t byte2, asc, ascq;
     bool raw;
     const char* line;
+    std::uint8_t responseCode = 0x70;
 };
+
+platform::SCSI_Sense_Data senseOf(const SenseCase& c) {
+    auto s = checkCondition(c.byte2, c.asc, c.ascq).sense;
+    s[0] = c.responseCode;
+    return s;
+}
 
 class SenseLine : public ::testing::TestWithParam<SenseCase> {};
 
 TEST_P(SenseLine, IsWrittenInFull) {
-    const SenseCase& c = GetParam();
-    const auto s = sense(c.byte2, c.asc, c.ascq);
-    EXPECT_EQ(stderrOf([&] { PrintSenseString(&s, c.raw); }), std::string(c.line) + "\n");
+    const auto s = senseOf(GetParam());
+    EXPECT_EQ(stderrOf([&] { PrintSenseString(&s, GetParam().raw); }), std::string(GetParam().line) + "\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SenseLine,
-    ::testing::Values(
-        SenseCase{"MediumNotPresent", 0x02, 0x3A, 0x00, false, "Not Ready, Medium not present"},
-        SenseCase{"RawPrefix", 0x02, 0x3A, 0x00, true, "Key: $02, ASC: $3a, ASCQ: $00  Not Ready, Medium not present"},
-        SenseCase{"Installing", 0x02, 0x04, 0x12, false, "Not Ready, "},
-        SenseCase{"UnlistedCode", 0x03, 0x3C, 0x00, false, "Medium Error, "},
-        SenseCase{"RamFailureWinsOverFormat", 0x04, 0x40, 0x00, false, "Hardware Error, RAM failure"},
-        SenseCase{"DiagnosticFailure", 0x04, 0x40, 0x83, false, "Hardware Error, Diagnostic failure on component $83"},
-        SenseCase{"TaggedOverlapped", 0x0B, 0x4D, 0x0F, false,
-                  "Aborted Command, Tagged overlapped commands, queue tag = $0f"},
-        SenseCase{"UnknownKey", 0x0F, 0x00, 0x00, false, "Unknown Sense Code, No additional sense information"},
-        SenseCase{"RawKeyWithoutFlagBits", 0xE5, 0x24, 0x00, true,
-                  "Key: $05, ASC: $24, ASCQ: $00  Illegal Request, Invalid field in CDB"},
-        SenseCase{"EqualKey", 0x0C, 0x00, 0x00, false, "Equal (now obsolete), No additional sense information"},
-        SenseCase{"Miscompare", 0x0E, 0x1D, 0x00, false, "Miscompare, Miscompare during verify operation"},
-        SenseCase{"VendorRangeOnlyExact", 0x05, 0xBF, 0x01, false, "Illegal Request, "},
-        // The longest line the tables can make.
-        SenseCase{"Longest", 0x0C, 0x5D, 0x00, true,
-                  "Key: $0c, ASC: $5d, ASCQ: $00  Equal (now obsolete), Failure prediction threshold exceeded, "
-                  "predicted logical unit failure"}),
-    kRowName);
-
-TEST(SenseLineFormat, ResponseCodeIsNotChecked) {
-    auto s = sense(0x02, 0x3A, 0x02);
-    s[0] = 0x72;  // descriptor format: read at the same positions all the same
-    EXPECT_EQ(stderrOf([&] { PrintSenseString(&s, false); }), "Not Ready, Medium not present, tray open\n");
-}
+const SenseCase kSenseCases[] = {
+    {"MediumNotPresent", 0x02, 0x3A, 0x00, false, "Not Ready, Medium not present"},
+    {"DiagnosticFailure", 0x04, 0x40, 0x83, false, "Hardware Error, Diagnostic failure on component $83"},
+    {"TaggedOverlapped", 0x0B, 0x4D, 0x0F, false, "Aborted Command, Tagged overlapped commands, queue tag = $0f"},
+    {"UnlistedCode", 0x03, 0x3C, 0x00, false, "Medium Error, "},
+    {"RawPrefix", 0x02, 0x3A, 0x00, true, "Key: $02, ASC: $3a, ASCQ: $00  Not Ready, Medium not present"},
+    {"Installing", 0x02, 0x04, 0x12, false, "Not Ready, "},
+    {"RamFailureWinsOverFormat", 0x04, 0x40, 0x00, false, "Hardware Error, RAM failure"},
+    {"UnknownKey", 0x0F, 0x00, 0x00, false, "Unknown Sense Code, No additional sense information"},
+    {"RawKeyWithoutFlagBits", 0xE5, 0x24, 0x00, true, "Key: $05, ASC: $24, ASCQ: $00  Illegal Request, Invalid field in CDB"},
+    {"Miscompare", 0x0E, 0x1D, 0x00, false, "Miscompare, Miscompare during verify operation"},
+    {"VendorRangeOnlyExact", 0x05, 0xBF, 0x01, false, "Illegal Request, "},
+    {"LongestPossible", 0x0C, 0x5D, 0x00, true,
+     "Key: $0c, ASC: $5d, ASCQ: $00  Equal (now obsolete), Failure prediction threshold exceeded, "
+     "predicted logical unit failure"},
+    // Descriptor format is read at the same positions all the same.
+    {"ResponseCodeNotChecked", 0x02, 0x3A, 0x02, false, "Not Ready, Medium not present, tray open", 0x72}};
+INSTANTIATE_TEST_SUITE_P(Cases, SenseLine, ::testing::ValuesIn(kSenseCases), kRowName);
 
 // Lines from several threads come out whole: no shared buffer, one write per line.
 TEST(SenseLineFormat, IsWholeWhenWrittenFromSeveralThreads) {
-    const std::vector<std::pair<platform::SCSI_Sense_Data, std::string>> cases = {
-        {sense(0x02, 0x3A, 0x00), "Not Ready, Medium not present"},
-        {sense(0x04, 0x40, 0x83), "Hardware Error, Diagnostic failure on component $83"},
-        {sense(0x0B, 0x4D, 0x0F), "Aborted Command, Tagged overlapped commands, queue tag = $0f"},
-        {sense(0x03, 0x3C, 0x00), "Medium Error, "},
-    };
+    const std::vector<SenseCase> cases(kSenseCases, kSenseCases + 4);
     constexpr int kLinesPerThread = 200;
     const std::string out = stderrOf([&] {
         std::vector<std::jthread> threads;
-        for (const auto& c : cases)
+        for (const SenseCase& c : cases)
             threads.emplace_back([&c] {
-                for (int i = 0; i < kLinesPerThread; ++i) PrintSenseString(&c.first, false);
+                const auto s = senseOf(c);
+                for (int i = 0; i < kLinesPerThread; ++i) PrintSenseString(&s, c.raw);
             });
     });
     std::map<std::string, int> counts;
@@ -99,7 +85,7 @@ TEST(SenseLineFormat, IsWholeWhenWrittenFromSeveralThreads) {
     for (std::size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
         ++counts[out.substr(start, end - start)];
     ASSERT_EQ(counts.size(), cases.size());
-    for (const auto& c : cases) EXPECT_EQ(counts[c.second], kLinesPerThread) << c.second;
+    for (const SenseCase& c : cases) EXPECT_EQ(counts[c.line], kLinesPerThread) << c.line;
 }
 
 }  // namespace
