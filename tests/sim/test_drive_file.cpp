@@ -127,16 +127,11 @@ TEST_F(DriveFolderTest, RefusesUnusableNamesAndMissingDrives) {
     EXPECT_TRUE(sim::detach(dir.path(), "bd"));
 }
 
-TEST(DriveControl, DemoFolderHoldsValidDrivesAndKeepsTheirState) {
+TEST(DriveControl, DemoFolderKeepsTheStateOfItsDrives) {  // their validity: the kdu demo listing test
     TempDir dir;
     const std::filesystem::path folder = std::filesystem::path(dir.path()) / "demo";
     ASSERT_FALSE(sim::createDemoFolder(folder));
-    int drives = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        EXPECT_FALSE(sim::validateDriveFile(entry.path())) << entry.path();
-        ++drives;
-    }
-    EXPECT_EQ(drives, 4);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 4);
     ASSERT_FALSE(sim::insertDisc(folder, "bd-1", "DEMO"));
     ASSERT_FALSE(sim::createDemoFolder(folder));
     EXPECT_TRUE(load(sim::driveFilePath(folder, "bd-1"))->disc);

@@ -92,8 +92,6 @@ TEST_F(SimEventsTest, DiscsAppearAndDisappear) {
     HotplugEvents inserted = drain(*disks);
     EXPECT_EQ(names(inserted.disksAppeared), (Names{"dvd=(none)", "old=BACKUP"}));
     EXPECT_TRUE(inserted.disksDisappeared.empty());
-    ASSERT_EQ(inserted.disksAppeared.size(), 2u);
-    EXPECT_EQ(inserted.disksAppeared[1].deviceModel, "BD-RW KVL-MT38");
     EXPECT_EQ(names(backend->presentDisks()), (Names{"dvd=(none)", "old=BACKUP"}));
 
     ASSERT_FALSE(sim::ejectDisc(dir.path(), "old"));
