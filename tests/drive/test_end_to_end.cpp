@@ -1,7 +1,5 @@
 // Listing and update against the simulated drive, which checks what it receives and
 // installs it: the whole path from discovery to the revision after the update.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <future>
 #include <utility>
@@ -20,21 +18,11 @@ using namespace std::chrono_literals;
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::installBackend(backend_);
-        startObjects_ = platform::IORegistryLiveObjectCount();
         resources_.writeKernel();
         resources_.writeNormal(100000);  // four pieces, the last one padded
         getFwFileInfo(kernel_, normal_);
         ASSERT_TRUE(kernel_.isFileExists() && normal_.isFileExists());
     }
-    void TearDown() override {
-        list_.clear();
-        current_ = DeviceData{};
-        EXPECT_EQ(platform::testing::liveInterfaces(), platform::testing::LiveInterfaces{});
-        EXPECT_EQ(platform::IORegistryLiveObjectCount(), startObjects_);
-        platform::installBackend(nullptr);
-    }
-
     void attach(const std::string& name, const sim::DriveSpec& spec) {
         std::string error;
         ASSERT_TRUE(sim::writeDriveFile(sim::driveFilePath(folder_.path(), name), spec, error)) << error;
@@ -45,12 +33,8 @@ protected:
     }
     void relist() {
         list_.clear();
-        platform::io_iterator_t iterator = platform::IO_OBJECT_NULL;
-        if (FindDevicesUsing(kFindMethodAuthoringDevices, platform::kIOMasterPortDefault, &iterator))
-            ExecListDeviceMain(iterator, list_, normal_);
-        if (iterator != platform::IO_OBJECT_NULL) platform::IOObjectRelease(iterator);
+        ListTargetDrives(list_, normal_);
     }
-    std::string keyOf(const DeviceData& d) const { return platform::registry::nodeOf(d.scsiDevice())->key(); }
     // Updates a copy of the listed record, as the window does, and keeps the copy.
     bool update(std::size_t index) {
         backend_->clearCommandLog(keyOf(list_.at(index)));
@@ -60,7 +44,7 @@ protected:
 
     TempDir folder_;
     std::shared_ptr<sim::SimBackend> backend_ = std::make_shared<sim::SimBackend>(folder_.path());
-    std::size_t startObjects_ = 0;
+    InstalledBackend installed_{backend_};
     ResourceFolder resources_;
     FirmFileData kernel_, normal_;
     std::vector<DeviceData> list_;
