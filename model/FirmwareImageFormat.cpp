@@ -28,10 +28,10 @@ std::uint32_t getLittleEndian(std::span<const std::uint8_t> in, std::size_t at)
 
 }  // namespace
 
-std::uint32_t crc32(std::span<const std::uint8_t> bytes)
+std::uint32_t crc32(std::span<const std::uint8_t> bytes, std::uint32_t previous)
 {
     // zlib's CRC-32 is the IEEE one, and several times faster than a byte-wise table.
-    uLong crc = ::crc32(0L, Z_NULL, 0);
+    uLong crc = previous;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const auto chunk = static_cast<uInt>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
@@ -52,15 +52,22 @@ void sealImage(std::span<std::uint8_t> image, std::uint32_t coveredLength)
                     crc32(image.subspan(kSealedRegionStart, coveredLength - kSealedRegionStart)));
 }
 
-bool verifySeal(std::span<const std::uint8_t> image)
+std::optional<Seal> readSeal(std::span<const std::uint8_t> image)
 {
     if (image.size() < kSealedRegionStart || std::memcmp(image.data(), kSealMagic, sizeof kSealMagic) != 0)
-        return false;
+        return std::nullopt;
     const std::uint32_t covered = getLittleEndian(image, kCoveredLengthOffset);
-    if (covered < kSealedRegionStart || covered > image.size())
+    if (covered < kSealedRegionStart)
+        return std::nullopt;
+    return Seal{covered, getLittleEndian(image, kCrcOffset)};
+}
+
+bool verifySeal(std::span<const std::uint8_t> image)
+{
+    const std::optional<Seal> seal = readSeal(image);
+    if (!seal || seal->coveredLength > image.size())
         return false;
-    return getLittleEndian(image, kCrcOffset) ==
-           crc32(image.subspan(kSealedRegionStart, covered - kSealedRegionStart));
+    return seal->crc == crc32(image.subspan(kSealedRegionStart, seal->coveredLength - kSealedRegionStart));
 }
 
 }  // namespace image_format

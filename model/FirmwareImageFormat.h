@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace image_format {
@@ -24,7 +25,15 @@ inline constexpr std::size_t kKernelImageSentLength = 65536 + 4608;
 inline constexpr char kSealMagic[8] = {'K', 'D', 'U', 'F', 'W', 'I', 'M', 'G'};
 inline constexpr std::size_t kSealedRegionStart = 96;
 
-std::uint32_t crc32(std::span<const std::uint8_t> bytes);
+// CRC-32 of `bytes`; pass the CRC of the bytes before them to continue it.
+std::uint32_t crc32(std::span<const std::uint8_t> bytes, std::uint32_t previous = 0);
+
+struct Seal {
+    std::uint32_t coveredLength = 0;
+    std::uint32_t crc = 0;
+};
+// The seal at the start of `image`, when it has one whose covered length is sensible.
+std::optional<Seal> readSeal(std::span<const std::uint8_t> image);
 // Writes the seal into image[0..15] covering [96, coveredLength). image.size() >= coveredLength.
 void sealImage(std::span<std::uint8_t> image, std::uint32_t coveredLength);
 // True when image starts with a seal whose covered length fits and whose CRC matches.

@@ -270,14 +270,41 @@ void SimDrive::writeBuffer(const DriveSpec& spec, const ScsiCommand& command, Sc
     Image& image = cdb[2] == kBufferKernelImage ? kernel_ : normal_;
     if (image.bytes.size() < std::size_t{offset} + length) image.bytes.resize(std::size_t{offset} + length, 0);
     if (length > 0) std::memcpy(image.bytes.data() + offset, command.data, length);
+    image.receivedPiece(offset, length);
     image.received = true;
     out.status = platform::kSCSITaskStatus_GOOD;
     out.realizedCount = length;
 }
 
+void SimDrive::Image::receivedPiece(std::size_t offset, std::size_t length) {
+    if (!summing) return;
+    const std::size_t end = offset + length;
+    if (std::max(offset, image_format::kSealedRegionStart) < std::min(end, summedEnd)) {
+        summing = false;  // bytes already summed were written again
+        return;
+    }
+    const std::optional<image_format::Seal> seal = image_format::readSeal(bytes);
+    if (!seal) {
+        summing = false;
+        return;
+    }
+    if (offset > summedEnd) return;  // a gap: the end check reads the whole image
+    const std::size_t to = std::min<std::size_t>(end, seal->coveredLength);
+    if (to <= summedEnd) return;
+    crc = image_format::crc32(std::span(bytes).subspan(summedEnd, to - summedEnd), crc);
+    summedEnd = to;
+}
+
+bool SimDrive::Image::sealHolds() const {
+    const std::optional<image_format::Seal> seal = image_format::readSeal(bytes);
+    if (summing && seal && summedEnd == seal->coveredLength && seal->coveredLength <= bytes.size())
+        return crc == seal->crc;
+    return image_format::verifySeal(bytes);
+}
+
 std::optional<std::string> SimDrive::judgeImages(const DriveSpec& spec) const {
-    if (!normal_.received || !image_format::verifySeal(normal_.bytes)) return std::nullopt;
-    if (kernel_.received && !image_format::verifySeal(kernel_.bytes)) return std::nullopt;
+    if (!normal_.received || !normal_.sealHolds()) return std::nullopt;
+    if (kernel_.received && !kernel_.sealHolds()) return std::nullopt;
     const std::string product =
         headerField(normal_.bytes, image_format::kProductOffset, image_format::kProductLength);
     if (product.find(kTargetProduct) == std::string::npos) return std::nullopt;

@@ -43,9 +43,17 @@ public:
     void reset();
 
 private:
+    // A drive checks an image while it arrives: pieces received in order extend a running
+    // CRC over the sealed region, so the check at the mode change costs nothing more. Pieces
+    // out of order, or rewriting summed bytes, leave the whole check to the end.
     struct Image {
         std::vector<std::uint8_t> bytes;
         bool received = false;
+        bool summing = true;
+        std::size_t summedEnd = 96;   // the running CRC covers [96, summedEnd)
+        std::uint32_t crc = 0;
+        void receivedPiece(std::size_t offset, std::size_t length);
+        bool sealHolds() const;
     };
 
     void inquiry(const DriveSpec& spec, const platform::ScsiCommand& command, platform::ScsiOutcome& out) const;
