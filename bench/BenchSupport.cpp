@@ -37,8 +37,8 @@ SimulatedDrives::~SimulatedDrives() {
     std::filesystem::remove_all(root_, ignored);
 }
 
-void SimulatedDrives::attach(const std::string& name, const sim::DriveSpec& spec) {
-    if (auto error = sim::attach(folder_, name, spec)) throw std::runtime_error(*error);
+void SimulatedDrives::attach(const std::string& name, const sim::DriveSpec& profile) {
+    if (auto error = sim::attach(folder_, name, profile)) throw std::runtime_error(*error);
 }
 
 void SimulatedDrives::provideImages(std::size_t normalLength) {

@@ -20,7 +20,7 @@ public:
     SimulatedDrives(const SimulatedDrives&) = delete;
     SimulatedDrives& operator=(const SimulatedDrives&) = delete;
 
-    void attach(const std::string& name, const sim::DriveSpec& spec);
+    void attach(const std::string& name, const sim::DriveSpec& profile);
     // Both images into a resource folder of their own; the normal one `normalLength` bytes.
     void provideImages(std::size_t normalLength);
     sim::SimBackend& backend() { return *backend_; }

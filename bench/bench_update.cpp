@@ -27,9 +27,9 @@ DeviceData recordOfFirstDrive() {
 
 void BM_WholeUpdateAgainstModelledWire(benchmark::State& state) {
     bench::SimulatedDrives drives;
-    sim::DriveSpec spec;
-    spec.timing.bytesPerSecond = static_cast<std::uint64_t>(kWireBytesPerSecond);
-    drives.attach("drive", spec);
+    sim::DriveSpec profile;
+    profile.timing.bytesPerSecond = static_cast<std::uint64_t>(kWireBytesPerSecond);
+    drives.attach("drive", profile);
     drives.provideImages(kNormalImage);
     FirmFileData kernel, normal;
     getFwFileInfo(kernel, normal);
@@ -54,9 +54,9 @@ BENCHMARK(BM_WholeUpdateAgainstModelledWire)->Unit(benchmark::kMillisecond)->Ite
 
 void BM_WriteBufferPieceZeroLatency(benchmark::State& state) {
     bench::SimulatedDrives drives;
-    sim::DriveSpec spec;
-    spec.mode = sim::DriveMode::Kernel;
-    drives.attach("drive", spec);
+    sim::DriveSpec profile;
+    profile.mode = sim::DriveMode::Kernel;
+    drives.attach("drive", profile);
     bench::OpenDrive drive;
     std::vector<std::uint8_t> piece(kWriteBufferMaxLength, 0x5A);
     DeviceData record;
@@ -83,9 +83,9 @@ double processCpuSeconds() {
 
 void BM_CpuDuringInstallWait(benchmark::State& state) {
     bench::SimulatedDrives drives;
-    sim::DriveSpec spec;
-    spec.timing.installMs = 5000;
-    drives.attach("drive", spec);
+    sim::DriveSpec profile;
+    profile.timing.installMs = 5000;
+    drives.attach("drive", profile);
     drives.provideImages(64 * 1024);
     FirmFileData kernel, normal;
     getFwFileInfo(kernel, normal);

@@ -13,15 +13,15 @@ namespace cli {
 namespace {
 
 sim::DriveSpec specFor(const SimOptions& options) {
-    sim::DriveSpec spec = sim::defaultTargetDrive();
+    sim::DriveSpec profile = sim::defaultTargetDrive();
     if (options.model == "other") {
-        spec.product = "DVD-RAM KVL-D20";
-        spec.revision = "2.05";
+        profile.product = "DVD-RAM KVL-D20";
+        profile.revision = "2.05";
     }
-    if (options.revision) spec.revision = *options.revision;
-    if (options.kernel) spec.mode = sim::DriveMode::Kernel;
-    if (options.volume) spec.disc = sim::Disc{options.volume};
-    return spec;
+    if (options.revision) profile.revision = *options.revision;
+    if (options.kernel) profile.mode = sim::DriveMode::Kernel;
+    if (options.volume) profile.disc = sim::Disc{options.volume};
+    return profile;
 }
 
 // Every drive goes, so the demo drives come back in their first state.

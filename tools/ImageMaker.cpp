@@ -38,35 +38,35 @@ void fillBody(std::vector<std::uint8_t>& image, std::uint32_t seed)
 
 ImageSpec kernelImageSpec()
 {
-    ImageSpec spec;
-    spec.length = kKernelImageLength;
-    spec.sealedLength = image_format::kKernelImageSentLength;
-    spec.seed = 0x52373630U;
-    return spec;
+    ImageSpec profile;
+    profile.length = kKernelImageLength;
+    profile.sealedLength = image_format::kKernelImageSentLength;
+    profile.seed = 0x52373630U;
+    return profile;
 }
 
 ImageSpec normalImageSpec()
 {
-    ImageSpec spec;
-    spec.length = kNormalImageLength;
-    spec.seed = 0x52373631U;
-    return spec;
+    ImageSpec profile;
+    profile.length = kNormalImageLength;
+    profile.seed = 0x52373631U;
+    return profile;
 }
 
-std::vector<std::uint8_t> makeImage(const ImageSpec& spec)
+std::vector<std::uint8_t> makeImage(const ImageSpec& profile)
 {
     using namespace image_format;
-    const std::size_t sealed = spec.sealedLength != 0 ? spec.sealedLength : spec.length;
-    if (spec.length < kHeaderLength || sealed > spec.length || sealed > UINT32_MAX)
+    const std::size_t sealed = profile.sealedLength != 0 ? profile.sealedLength : profile.length;
+    if (profile.length < kHeaderLength || sealed > profile.length || sealed > UINT32_MAX)
         return {};
-    std::vector<std::uint8_t> image(spec.length, 0);
-    fillBody(image, spec.seed);
-    const bool fits = putField(image, kProductOffset, kProductLength, spec.product) &&
-                      putField(image, kRevisionOffset, kRevisionLength, spec.revision) &&
-                      putField(image, kHardVersionOffset, kHardVersionLength, spec.hardVersion) &&
-                      putField(image, kKernelVersionOffset, kKernelVersionLength, spec.kernelVersion) &&
-                      putField(image, kDestVersionOffset, kDestVersionLength, spec.destVersion) &&
-                      putField(image, kDateOffset, kDateLength, spec.date);
+    std::vector<std::uint8_t> image(profile.length, 0);
+    fillBody(image, profile.seed);
+    const bool fits = putField(image, kProductOffset, kProductLength, profile.product) &&
+                      putField(image, kRevisionOffset, kRevisionLength, profile.revision) &&
+                      putField(image, kHardVersionOffset, kHardVersionLength, profile.hardVersion) &&
+                      putField(image, kKernelVersionOffset, kKernelVersionLength, profile.kernelVersion) &&
+                      putField(image, kDestVersionOffset, kDestVersionLength, profile.destVersion) &&
+                      putField(image, kDateOffset, kDateLength, profile.date);
     if (!fits)
         return {};
     sealImage(image, static_cast<std::uint32_t>(sealed));

@@ -30,7 +30,7 @@ ImageSpec kernelImageSpec();
 ImageSpec normalImageSpec();
 
 // Empty when a field does not fit its width or the length cannot hold the header.
-std::vector<std::uint8_t> makeImage(const ImageSpec& spec);
+std::vector<std::uint8_t> makeImage(const ImageSpec& profile);
 
 // Writes `bytes` to `path` through a temporary file and a rename, so no reader ever
 // sees half an image. False (with errno set) on failure.

@@ -9,10 +9,10 @@
 
 namespace {
 
-bool writeImage(const std::string& folder, const char* baseName, const image_maker::ImageSpec& spec)
+bool writeImage(const std::string& folder, const char* baseName, const image_maker::ImageSpec& profile)
 {
     const std::string path = folder + "/" + firmwareFileName(baseName);
-    const auto image = image_maker::makeImage(spec);
+    const auto image = image_maker::makeImage(profile);
     if (image.empty()) {
         std::fprintf(stderr, "kdu-mkimage: bad image description for %s\n", path.c_str());
         return false;

@@ -26,31 +26,31 @@ class SpecReader {
 public:
     SpecReader(const std::string& label, std::string& error) : label_(label), error_(error) {}
 
-    bool read(const json& doc, DriveSpec& spec) {
+    bool read(const json& doc, DriveSpec& profile) {
         if (!doc.is_object()) return fail("(document)", "expected an object");
         if (!onlyKeys(doc, "", {"identity", "readBuffer", "mode", "disc", "className", "timing", "faults", "install"}))
             return false;
         if (const json* identity = member(doc, "identity")) {
             if (!object(*identity, "identity") ||
                 !onlyKeys(*identity, "identity.", {"vendor", "product", "revision", "date"}) ||
-                !text(*identity, "identity.", "vendor", 8, spec.vendor) ||
-                !text(*identity, "identity.", "product", 16, spec.product) ||
-                !text(*identity, "identity.", "revision", 4, spec.revision) ||
-                !text(*identity, "identity.", "date", 9, spec.date))
+                !text(*identity, "identity.", "vendor", 8, profile.vendor) ||
+                !text(*identity, "identity.", "product", 16, profile.product) ||
+                !text(*identity, "identity.", "revision", 4, profile.revision) ||
+                !text(*identity, "identity.", "date", 9, profile.date))
                 return false;
         }
         if (const json* versions = member(doc, "readBuffer")) {
             if (!object(*versions, "readBuffer") ||
                 !onlyKeys(*versions, "readBuffer.", {"hard_version", "krnl_version", "dest_version", "judgeKrnl"}) ||
-                !text(*versions, "readBuffer.", "hard_version", 8, spec.hard_version) ||
-                !text(*versions, "readBuffer.", "krnl_version", 8, spec.krnl_version) ||
-                !text(*versions, "readBuffer.", "dest_version", 8, spec.dest_version) ||
-                !text(*versions, "readBuffer.", "judgeKrnl", 4, spec.judgeKrnl))
+                !text(*versions, "readBuffer.", "hard_version", 8, profile.hard_version) ||
+                !text(*versions, "readBuffer.", "krnl_version", 8, profile.krnl_version) ||
+                !text(*versions, "readBuffer.", "dest_version", 8, profile.dest_version) ||
+                !text(*versions, "readBuffer.", "judgeKrnl", 4, profile.judgeKrnl))
                 return false;
         }
         if (const json* mode = member(doc, "mode")) {
-            if (*mode == "normal") spec.mode = DriveMode::Normal;
-            else if (*mode == "kernel") spec.mode = DriveMode::Kernel;
+            if (*mode == "normal") profile.mode = DriveMode::Normal;
+            else if (*mode == "kernel") profile.mode = DriveMode::Kernel;
             else return fail("mode", "expected \"normal\" or \"kernel\"");
         }
         if (const json* disc = member(doc, "disc"); disc && !disc->is_null()) {
@@ -58,18 +58,18 @@ public:
             if (!object(*disc, "disc") || !onlyKeys(*disc, "disc.", {"volume"}) ||
                 !optionalText(*disc, "disc.", "volume", d.volume))
                 return false;
-            spec.disc = d;
+            profile.disc = d;
         }
-        if (!text(doc, "", "className", 127, spec.className)) return false;
+        if (!text(doc, "", "className", 127, profile.className)) return false;
         if (const json* timing = member(doc, "timing")) {
             if (!object(*timing, "timing") ||
                 !onlyKeys(*timing, "timing.", {"commandLatencyMs", "bytesPerSecond", "installMs"}) ||
-                !unsignedNumber(*timing, "timing.", "commandLatencyMs", spec.timing.commandLatencyMs) ||
-                !unsignedNumber(*timing, "timing.", "bytesPerSecond", spec.timing.bytesPerSecond) ||
-                !unsignedNumber(*timing, "timing.", "installMs", spec.timing.installMs))
+                !unsignedNumber(*timing, "timing.", "commandLatencyMs", profile.timing.commandLatencyMs) ||
+                !unsignedNumber(*timing, "timing.", "bytesPerSecond", profile.timing.bytesPerSecond) ||
+                !unsignedNumber(*timing, "timing.", "installMs", profile.timing.installMs))
                 return false;
         }
-        if (const json* faults = member(doc, "faults"); faults && !readFaults(*faults, spec.faults)) return false;
+        if (const json* faults = member(doc, "faults"); faults && !readFaults(*faults, profile.faults)) return false;
         if (const json* install = member(doc, "install"); install && !install->is_null()) {
             InstallState state;
             if (!object(*install, "install") ||
@@ -78,7 +78,7 @@ public:
                 !unsignedNumber(*install, "install.", "durationMs", state.durationMs) ||
                 !optionalText(*install, "install.", "resultRevision", state.resultRevision))
                 return false;
-            spec.install = state;
+            profile.install = state;
         }
         return true;
     }
@@ -406,33 +406,33 @@ bool replaceFile(const std::filesystem::path& path, const json& doc, std::string
 
 }  // namespace
 
-json toJson(const DriveSpec& spec) {
+json toJson(const DriveSpec& profile) {
     json doc;
-    doc["identity"] = {{"vendor", spec.vendor}, {"product", spec.product}, {"revision", spec.revision}, {"date", spec.date}};
-    doc["readBuffer"] = {{"hard_version", spec.hard_version},
-                         {"krnl_version", spec.krnl_version},
-                         {"dest_version", spec.dest_version},
-                         {"judgeKrnl", spec.judgeKrnl}};
-    doc["mode"] = modeText(spec.mode);
-    if (spec.disc) {
-        doc["disc"] = {{"volume", spec.disc->volume ? json(*spec.disc->volume) : json(nullptr)}};
+    doc["identity"] = {{"vendor", profile.vendor}, {"product", profile.product}, {"revision", profile.revision}, {"date", profile.date}};
+    doc["readBuffer"] = {{"hard_version", profile.hard_version},
+                         {"krnl_version", profile.krnl_version},
+                         {"dest_version", profile.dest_version},
+                         {"judgeKrnl", profile.judgeKrnl}};
+    doc["mode"] = modeText(profile.mode);
+    if (profile.disc) {
+        doc["disc"] = {{"volume", profile.disc->volume ? json(*profile.disc->volume) : json(nullptr)}};
     } else {
         doc["disc"] = nullptr;
     }
-    doc["className"] = spec.className;
-    doc["timing"] = {{"commandLatencyMs", spec.timing.commandLatencyMs},
-                     {"bytesPerSecond", spec.timing.bytesPerSecond},
-                     {"installMs", spec.timing.installMs}};
-    doc["faults"] = faultsToJson(spec.faults);
-    doc["install"] = installToJson(spec.install);
+    doc["className"] = profile.className;
+    doc["timing"] = {{"commandLatencyMs", profile.timing.commandLatencyMs},
+                     {"bytesPerSecond", profile.timing.bytesPerSecond},
+                     {"installMs", profile.timing.installMs}};
+    doc["faults"] = faultsToJson(profile.faults);
+    doc["install"] = installToJson(profile.install);
     return doc;
 }
 
 std::optional<DriveSpec> fromJson(const json& document, const std::string& label, std::string& error) {
-    DriveSpec spec;
+    DriveSpec profile;
     SpecReader reader(label, error);
-    if (!reader.read(document, spec)) return std::nullopt;
-    return spec;
+    if (!reader.read(document, profile)) return std::nullopt;
+    return profile;
 }
 
 std::filesystem::path driveFilePath(const std::filesystem::path& folder, const std::string& name) {
@@ -473,8 +473,8 @@ std::optional<DriveSpec> loadDriveFile(const std::filesystem::path& path, std::s
     return fromJson(doc, path.filename().string(), error);
 }
 
-bool writeDriveFile(const std::filesystem::path& path, const DriveSpec& spec, std::string& error) {
-    return replaceFile(path, toJson(spec), error);
+bool writeDriveFile(const std::filesystem::path& path, const DriveSpec& profile, std::string& error) {
+    return replaceFile(path, toJson(profile), error);
 }
 
 bool updateDriveFile(const std::filesystem::path& path, const std::function<void(json&)>& change, std::string& error) {
@@ -499,14 +499,14 @@ bool updateDriveFile(const std::filesystem::path& path, const std::function<void
     return replaceFile(path, doc, error);
 }
 
-bool saveDriveState(const std::filesystem::path& path, const DriveSpec& spec, std::string& error) {
+bool saveDriveState(const std::filesystem::path& path, const DriveSpec& profile, std::string& error) {
     return updateDriveFile(
         path,
         [&](json& doc) {
-            doc["mode"] = modeText(spec.mode);
+            doc["mode"] = modeText(profile.mode);
             if (!doc.contains("identity") || !doc["identity"].is_object()) doc["identity"] = json::object();
-            doc["identity"]["revision"] = spec.revision;
-            doc["install"] = installToJson(spec.install);
+            doc["identity"]["revision"] = profile.revision;
+            doc["install"] = installToJson(profile.install);
         },
         error);
 }

@@ -102,7 +102,7 @@ struct DriveSpec {
     std::optional<InstallState> install;
 };
 
-nlohmann::json toJson(const DriveSpec& spec);
+nlohmann::json toJson(const DriveSpec& profile);
 // `label` names the file in error texts ("drive1.json: faults.mmc: expected ...").
 std::optional<DriveSpec> fromJson(const nlohmann::json& document, const std::string& label, std::string& error);
 
@@ -117,13 +117,13 @@ bool isValidDriveName(const std::string& name);
 // Reads and validates a drive file. A missing file sets `missing` (when given).
 std::optional<DriveSpec> loadDriveFile(const std::filesystem::path& path, std::string& error, bool* missing = nullptr);
 // Replaces the file atomically (temporary file + rename).
-bool writeDriveFile(const std::filesystem::path& path, const DriveSpec& spec, std::string& error);
+bool writeDriveFile(const std::filesystem::path& path, const DriveSpec& profile, std::string& error);
 // Read-modify-write of the raw document under the folder's state lock, so a drive writing
 // back its state and a user inserting a disc do not lose each other's change. Fails when
 // the file does not exist.
 bool updateDriveFile(const std::filesystem::path& path, const std::function<void(nlohmann::json&)>& change,
                      std::string& error);
 // Writes back the state the drive owns: mode, revision and install.
-bool saveDriveState(const std::filesystem::path& path, const DriveSpec& spec, std::string& error);
+bool saveDriveState(const std::filesystem::path& path, const DriveSpec& profile, std::string& error);
 
 }  // namespace sim

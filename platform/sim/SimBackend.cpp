@@ -92,15 +92,15 @@ public:
         if (::stat(path.c_str(), &before) == 0) {
             std::lock_guard lock(mutex_);
             auto it = files_.find(path.string());
-            if (it != files_.end() && same(it->second.identity, before)) return it->second.spec;
+            if (it != files_.end() && same(it->second.identity, before)) return it->second.profile;
         }
-        std::optional<DriveSpec> spec = loadDriveFile(path, error, missing);
+        std::optional<DriveSpec> profile = loadDriveFile(path, error, missing);
         struct stat after{};
-        if (spec && ::stat(path.c_str(), &after) == 0 && same(before, after)) {
+        if (profile && ::stat(path.c_str(), &after) == 0 && same(before, after)) {
             std::lock_guard lock(mutex_);
-            files_[path.string()] = {after, *spec};
+            files_[path.string()] = {after, *profile};
         }
-        return spec;
+        return profile;
     }
 
 private:
@@ -110,7 +110,7 @@ private:
     }
     struct Entry {
         struct stat identity;
-        DriveSpec spec;
+        DriveSpec profile;
     };
     std::mutex mutex_;
     std::map<std::string, Entry> files_;
@@ -120,12 +120,12 @@ std::optional<DriveSpec> loadFor(const char* function, const std::filesystem::pa
     static ParsedDriveFiles* parsed = new ParsedDriveFiles;  // shared by every thread, never torn down
     std::string error;
     bool missing = false;
-    std::optional<DriveSpec> spec = parsed->load(path, error, &missing);
-    if (!spec) {
+    std::optional<DriveSpec> profile = parsed->load(path, error, &missing);
+    if (!profile) {
         failure = missing ? kIOReturnNoDevice : kIOReturnIOError;
         if (!missing) KDU_LOG_WAR(function, "%s", error.c_str());
     }
-    return spec;
+    return profile;
 }
 
 class SimTaskChannel : public TaskChannel {
@@ -138,10 +138,10 @@ public:
 
     IOReturn obtainExclusiveAccess() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> spec = loadFor("sim::SimTaskChannel::obtainExclusiveAccess", driveFile_, result);
-        if (spec && spec->faults.exclusiveAccess) {
+        std::optional<DriveSpec> profile = loadFor("sim::SimTaskChannel::obtainExclusiveAccess", driveFile_, result);
+        if (profile && profile->faults.exclusiveAccess) {
             result = kIOReturnBusy;
-        } else if (spec && !held_) {
+        } else if (profile && !held_) {
             if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) held_ = true;
             else result = errno == EWOULDBLOCK ? kIOReturnBusy : kIOReturnError;
         }
@@ -151,11 +151,11 @@ public:
 
     IOReturn releaseExclusiveAccess() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> spec = loadFor("sim::SimTaskChannel::releaseExclusiveAccess", driveFile_, result);
-        if (spec && spec->faults.release) {
+        std::optional<DriveSpec> profile = loadFor("sim::SimTaskChannel::releaseExclusiveAccess", driveFile_, result);
+        if (profile && profile->faults.release) {
             result = kIOReturnNotPermitted;  // still held until the channel closes
         } else if (!held_) {
-            if (spec) result = kIOReturnNotOpen;
+            if (profile) result = kIOReturnNotOpen;
         } else {
             ::flock(lockFd_, LOCK_UN);
             held_ = false;
@@ -166,9 +166,9 @@ public:
 
     bool canCreateTask() override {
         IOReturn ignored = kIOReturnSuccess;
-        std::optional<DriveSpec> spec = loadFor("sim::SimTaskChannel::canCreateTask", driveFile_, ignored);
+        std::optional<DriveSpec> profile = loadFor("sim::SimTaskChannel::canCreateTask", driveFile_, ignored);
         // A detached drive still gets a task: its execution reports the loss.
-        return !spec || !spec->faults.task;
+        return !profile || !profile->faults.task;
     }
 
     IOReturn execute(const ScsiCommand& command, ScsiOutcome& out) override {
@@ -196,20 +196,20 @@ private:
     IOReturn run(const ScsiCommand& command, ScsiOutcome& out, const RecordedCommand& record,
                  std::chrono::microseconds& delay) {
         IOReturn failure = kIOReturnSuccess;
-        std::optional<DriveSpec> spec = loadFor("sim::SimTaskChannel::execute", driveFile_, failure);
-        if (!spec) {
+        std::optional<DriveSpec> profile = loadFor("sim::SimTaskChannel::execute", driveFile_, failure);
+        if (!profile) {
             runtime_->drive.reset();
             return failure;
         }
-        delay = commandDelay(spec->timing, command);
+        delay = commandDelay(profile->timing, command);
         const std::uint32_t index = runtime_->commandsSeen + 1;
-        if (spec->faults.vanishAtCommand && index == *spec->faults.vanishAtCommand) {
+        if (profile->faults.vanishAtCommand && index == *profile->faults.vanishAtCommand) {
             std::error_code ignored;
             std::filesystem::remove(driveFile_, ignored);
             runtime_->drive.reset();
             return kIOReturnNoDevice;
         }
-        for (const CommandFault& fault : spec->faults.commands) {
+        for (const CommandFault& fault : profile->faults.commands) {
             if (!matches(fault, record.cdb.data())) continue;
             if (fault.occurrence && earlierMatches(fault, *runtime_) + 1 != *fault.occurrence) continue;
             switch (fault.kind) {
@@ -224,9 +224,9 @@ private:
                 return fault.deliveryError != kIOReturnSuccess ? fault.deliveryError : kIOReturnIOError;
             }
         }
-        if (runtime_->drive.answer(*spec, command, out, nowMs())) {
+        if (runtime_->drive.answer(*profile, command, out, nowMs())) {
             std::string error;
-            if (!saveDriveState(driveFile_, *spec, error))
+            if (!saveDriveState(driveFile_, *profile, error))
                 KDU_LOG_WAR("sim::SimTaskChannel::execute", "%s", error.c_str());
         }
         return kIOReturnSuccess;
@@ -256,32 +256,32 @@ public:
 
     IOReturn className(std::string& out) const override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> spec = loadFor("sim::SimDeviceNode::className", file_, result);
-        if (!spec) return result;
-        if (spec->faults.className) return *spec->faults.className;
-        out = spec->className;
+        std::optional<DriveSpec> profile = loadFor("sim::SimDeviceNode::className", file_, result);
+        if (!profile) return result;
+        if (profile->faults.className) return *profile->faults.className;
+        out = profile->className;
         return kIOReturnSuccess;
     }
 
     IOReturn createPlugIn() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> spec = loadFor("sim::SimDeviceNode::createPlugIn", file_, result);
-        if (!spec) return result;
-        return spec->faults.plugIn.value_or(kIOReturnSuccess);
+        std::optional<DriveSpec> profile = loadFor("sim::SimDeviceNode::createPlugIn", file_, result);
+        if (!profile) return result;
+        return profile->faults.plugIn.value_or(kIOReturnSuccess);
     }
 
     HRESULT queryMMCInterface() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> spec = loadFor("sim::SimDeviceNode::queryMMCInterface", file_, result);
-        if (!spec) return E_FAIL;
-        return spec->faults.mmc.value_or(S_OK);
+        std::optional<DriveSpec> profile = loadFor("sim::SimDeviceNode::queryMMCInterface", file_, result);
+        if (!profile) return E_FAIL;
+        return profile->faults.mmc.value_or(S_OK);
     }
 
     std::unique_ptr<TaskChannel> openTaskChannel() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> spec = loadFor("sim::SimDeviceNode::openTaskChannel", file_, result);
+        std::optional<DriveSpec> profile = loadFor("sim::SimDeviceNode::openTaskChannel", file_, result);
         std::shared_ptr<SimFolder> folder = folder_.lock();
-        if (!spec || spec->faults.taskDevice || !folder) return nullptr;
+        if (!profile || profile->faults.taskDevice || !folder) return nullptr;
         const std::filesystem::path lockFile = folder->path() / ("." + key_ + ".lock");
         const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) {
@@ -342,8 +342,8 @@ std::vector<DiskDescription> SimFolder::presentDisks() const {
     std::vector<DiskDescription> disks;
     for (const std::string& name : driveNames()) {
         std::string error;
-        std::optional<DriveSpec> spec = loadDriveFile(driveFilePath(path_, name), error);
-        if (spec && spec->disc) disks.push_back(describeDisc(name, *spec));
+        std::optional<DriveSpec> profile = loadDriveFile(driveFilePath(path_, name), error);
+        if (profile && profile->disc) disks.push_back(describeDisc(name, *profile));
     }
     return disks;
 }
@@ -368,11 +368,11 @@ void SimFolder::setRecording(bool recording) {
     }
 }
 
-DiskDescription describeDisc(const std::string& key, const DriveSpec& spec) {
+DiskDescription describeDisc(const std::string& key, const DriveSpec& profile) {
     DiskDescription disk;
     disk.bsdName = key;
-    if (spec.disc) disk.volumeName = spec.disc->volume;
-    disk.deviceModel = spec.product;
+    if (profile.disc) disk.volumeName = profile.disc->volume;
+    disk.deviceModel = profile.product;
     return disk;
 }
 

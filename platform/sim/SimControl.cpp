@@ -19,13 +19,13 @@ ControlError checkAttached(const std::filesystem::path& folder, const std::strin
 }
 
 DriveSpec demoDrive(const std::string& product, const std::string& revision) {
-    DriveSpec spec = defaultTargetDrive();
-    spec.product = product;
-    spec.revision = revision;
-    spec.timing.commandLatencyMs = 2;
-    spec.timing.bytesPerSecond = 35'000'000;
-    spec.timing.installMs = 8'000;
-    return spec;
+    DriveSpec profile = defaultTargetDrive();
+    profile.product = product;
+    profile.revision = revision;
+    profile.timing.commandLatencyMs = 2;
+    profile.timing.bytesPerSecond = 35'000'000;
+    profile.timing.installMs = 8'000;
+    return profile;
 }
 
 }  // namespace
@@ -45,21 +45,21 @@ ControlError createDemoFolder(const std::filesystem::path& folder) {
         {"bd-updated", demoDrive(kDefaultProduct, "1.21")},
         {"dvd-other", other},
     };
-    for (const auto& [name, spec] : drives) {
+    for (const auto& [name, profile] : drives) {
         if (std::filesystem::exists(driveFilePath(folder, name), ec)) continue;
-        if (ControlError error = attach(folder, name, spec)) return error;
+        if (ControlError error = attach(folder, name, profile)) return error;
     }
     return std::nullopt;
 }
 
-ControlError attach(const std::filesystem::path& folder, const std::string& name, const DriveSpec& spec) {
+ControlError attach(const std::filesystem::path& folder, const std::string& name, const DriveSpec& profile) {
     if (ControlError error = checkName(name)) return error;
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec)) return "no drive folder " + folder.string();
     const std::filesystem::path file = driveFilePath(folder, name);
     if (std::filesystem::exists(file, ec)) return "drive \"" + name + "\" is attached already";
     std::string error;
-    if (!writeDriveFile(file, spec, error)) return error;
+    if (!writeDriveFile(file, profile, error)) return error;
     return std::nullopt;
 }
 

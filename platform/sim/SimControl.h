@@ -24,7 +24,7 @@ DriveSpec defaultTargetDrive();
 ControlError createDemoFolder(const std::filesystem::path& folder);
 
 // Attaches a drive: writes <name>.json. Refused when the name is taken or unusable.
-ControlError attach(const std::filesystem::path& folder, const std::string& name, const DriveSpec& spec);
+ControlError attach(const std::filesystem::path& folder, const std::string& name, const DriveSpec& profile);
 // Detaches a drive: deletes its file.
 ControlError detach(const std::filesystem::path& folder, const std::string& name);
 // Puts a disc into a drive; `volume` none for a disc without a named volume.

@@ -116,17 +116,17 @@ std::vector<std::uint8_t> modeChangeParameterData() {
     return data;
 }
 
-bool SimDrive::settle(DriveSpec& spec, std::int64_t nowMs) {
-    if (!spec.install || spec.faults.installNeverEnds) return false;
-    const InstallState& install = *spec.install;
+bool SimDrive::settle(DriveSpec& profile, std::int64_t nowMs) {
+    if (!profile.install || profile.faults.installNeverEnds) return false;
+    const InstallState& install = *profile.install;
     if (nowMs < install.startedAtMs + static_cast<std::int64_t>(install.durationMs)) return false;
-    if (spec.faults.installRevision) {
-        spec.revision = *spec.faults.installRevision;
+    if (profile.faults.installRevision) {
+        profile.revision = *profile.faults.installRevision;
     } else if (install.resultRevision) {
-        spec.revision = *install.resultRevision;
+        profile.revision = *install.resultRevision;
     }
-    spec.install.reset();
-    spec.mode = DriveMode::Normal;
+    profile.install.reset();
+    profile.mode = DriveMode::Normal;
     return true;
 }
 
@@ -142,27 +142,27 @@ void SimDrive::reset() {
     normal_ = {};
 }
 
-bool SimDrive::answer(DriveSpec& spec, const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs) {
+bool SimDrive::answer(DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs) {
     out = ScsiOutcome{};
-    bool changed = settle(spec, nowMs);
+    bool changed = settle(profile, nowMs);
     const std::uint8_t* cdb = command.cdb.data();
-    const bool installing = spec.install.has_value();
+    const bool installing = profile.install.has_value();
 
     if (cdb[0] == kOpInquiry) {
-        inquiry(spec, command, out);
+        inquiry(profile, command, out);
     } else if (cdb[0] == kOpTestUnitReady) {
-        testUnitReady(spec, out, nowMs);
+        testUnitReady(profile, out, nowMs);
     } else if (cdb[0] == kOpReadBuffer || cdb[0] == kOpWriteBuffer) {
         if (installing) {
             checkCondition(out, kInstalling);
         } else if (cdb[0] == kOpReadBuffer) {
-            readBuffer(spec, command, out);
+            readBuffer(profile, command, out);
         } else if ((cdb[1] & 0x1F) != kModeDownloadAndSave) {
             checkCondition(out, kInvalidFieldInCdb);
         } else if (cdb[2] == kBufferModeChange) {
-            changed = changeDriveMode(spec, command, out, nowMs) || changed;
+            changed = changeDriveMode(profile, command, out, nowMs) || changed;
         } else {
-            writeBuffer(spec, command, out);
+            writeBuffer(profile, command, out);
         }
     } else {
         checkCondition(out, kInvalidOpcode);
@@ -170,36 +170,36 @@ bool SimDrive::answer(DriveSpec& spec, const ScsiCommand& command, ScsiOutcome& 
     return changed;
 }
 
-void SimDrive::inquiry(const DriveSpec& spec, const ScsiCommand& command, ScsiOutcome& out) const {
+void SimDrive::inquiry(const DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out) const {
     std::uint8_t data[kInquiryLength] = {};
     data[0] = 0x05;  // peripheral device type: CD/DVD/BD
     data[1] = 0x80;  // removable medium
     data[2] = 0x05;  // version
     data[3] = 0x02;  // response data format
     data[4] = kInquiryLength - 5;
-    putText(data + 8, 8, spec.vendor, ' ');
-    putText(data + 16, 16, spec.product, ' ');
-    putText(data + 32, 4, spec.mode == DriveMode::Kernel ? std::string(kKernelModeRevision) : spec.revision, ' ');
-    putText(data + 36, 9, spec.date, '\0');
+    putText(data + 8, 8, profile.vendor, ' ');
+    putText(data + 16, 16, profile.product, ' ');
+    putText(data + 32, 4, profile.mode == DriveMode::Kernel ? std::string(kKernelModeRevision) : profile.revision, ' ');
+    putText(data + 36, 9, profile.date, '\0');
     const std::uint32_t allocationLength = (std::uint32_t{command.cdb[3]} << 8) | command.cdb[4];
     dataIn(command, allocationLength, data, out);
 }
 
-void SimDrive::testUnitReady(const DriveSpec& spec, ScsiOutcome& out, std::int64_t nowMs) const {
-    if (spec.install) {
+void SimDrive::testUnitReady(const DriveSpec& profile, ScsiOutcome& out, std::int64_t nowMs) const {
+    if (profile.install) {
         checkCondition(out, kInstalling);
-        const std::uint16_t progress = installProgress(*spec.install, nowMs);
+        const std::uint16_t progress = installProgress(*profile.install, nowMs);
         out.sense[15] = 0x80;  // sense-key specific bytes valid
         out.sense[16] = static_cast<std::uint8_t>(progress & 0xFF);  // low byte first, as this drive reports it
         out.sense[17] = static_cast<std::uint8_t>(progress >> 8);
-    } else if (!spec.disc) {
+    } else if (!profile.disc) {
         checkCondition(out, kNoMedium);
     } else {
         out.status = platform::kSCSITaskStatus_GOOD;
     }
 }
 
-void SimDrive::readBuffer(const DriveSpec& spec, const ScsiCommand& command, ScsiOutcome& out) const {
+void SimDrive::readBuffer(const DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out) const {
     const std::uint8_t* cdb = command.cdb.data();
     const std::uint32_t offset = be24(cdb + 3);
     if ((cdb[1] & 0x1F) != kModeData || cdb[2] != kBufferVersions || offset > kVersionsLength) {
@@ -208,14 +208,14 @@ void SimDrive::readBuffer(const DriveSpec& spec, const ScsiCommand& command, Scs
     }
     std::uint8_t data[kVersionsLength] = {};
     std::memcpy(data, "KVL-MT38", 8);
-    putText(data + 16, 8, spec.hard_version, '\0');
-    putText(data + 24, 8, spec.krnl_version, '\0');
-    putText(data + 32, 8, spec.dest_version, '\0');
-    putText(data + 40, 4, spec.judgeKrnl, '\0');
+    putText(data + 16, 8, profile.hard_version, '\0');
+    putText(data + 24, 8, profile.krnl_version, '\0');
+    putText(data + 32, 8, profile.dest_version, '\0');
+    putText(data + 40, 4, profile.judgeKrnl, '\0');
     dataIn(command, be24(cdb + 6), std::span<const std::uint8_t>(data).subspan(offset), out);
 }
 
-bool SimDrive::changeDriveMode(DriveSpec& spec, const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs) {
+bool SimDrive::changeDriveMode(DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs) {
     const std::uint8_t* cdb = command.cdb.data();
     if (be24(cdb + 3) != 0 || be24(cdb + 6) != kModeChangeLength) {
         checkCondition(out, kInvalidFieldInCdb);
@@ -227,8 +227,8 @@ bool SimDrive::changeDriveMode(DriveSpec& spec, const ScsiCommand& command, Scsi
         checkCondition(out, kInvalidFieldInParameters);
         return false;
     }
-    const bool toKernel = spec.mode == DriveMode::Normal;
-    if ((toKernel && spec.faults.modeChangeToKernel) || (!toKernel && spec.faults.modeChangeToNormal)) {
+    const bool toKernel = profile.mode == DriveMode::Normal;
+    if ((toKernel && profile.faults.modeChangeToKernel) || (!toKernel && profile.faults.modeChangeToNormal)) {
         checkCondition(out, kModeChangeRefused);
         return false;
     }
@@ -236,24 +236,24 @@ bool SimDrive::changeDriveMode(DriveSpec& spec, const ScsiCommand& command, Scsi
     out.realizedCount = kModeChangeLength;
     if (toKernel) {
         reset();
-        spec.mode = DriveMode::Kernel;
+        profile.mode = DriveMode::Kernel;
         return true;
     }
-    spec.mode = DriveMode::Normal;
+    profile.mode = DriveMode::Normal;
     if (kernel_.received || normal_.received) {
-        spec.install = InstallState{nowMs, spec.timing.installMs, judgeImages(spec)};
+        profile.install = InstallState{nowMs, profile.timing.installMs, judgeImages(profile)};
         reset();
     }
     return true;
 }
 
-void SimDrive::writeBuffer(const DriveSpec& spec, const ScsiCommand& command, ScsiOutcome& out) {
+void SimDrive::writeBuffer(const DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out) {
     const std::uint8_t* cdb = command.cdb.data();
     if (cdb[2] != kBufferKernelImage && cdb[2] != kBufferNormalImage) {
         checkCondition(out, kInvalidFieldInCdb);
         return;
     }
-    if (spec.mode != DriveMode::Kernel) {
+    if (profile.mode != DriveMode::Kernel) {
         checkCondition(out, kCommandSequenceError);
         return;
     }
@@ -302,7 +302,7 @@ bool SimDrive::Image::sealHolds() const {
     return image_format::verifySeal(bytes);
 }
 
-std::optional<std::string> SimDrive::judgeImages(const DriveSpec& spec) const {
+std::optional<std::string> SimDrive::judgeImages(const DriveSpec& profile) const {
     if (!normal_.received || !normal_.sealHolds()) return std::nullopt;
     if (kernel_.received && !kernel_.sealHolds()) return std::nullopt;
     const std::string product =
@@ -310,7 +310,7 @@ std::optional<std::string> SimDrive::judgeImages(const DriveSpec& spec) const {
     if (product.find(kTargetProduct) == std::string::npos) return std::nullopt;
     const std::string hardware =
         headerField(normal_.bytes, image_format::kHardVersionOffset, image_format::kHardVersionLength);
-    if (hardware != spec.hard_version) return std::nullopt;
+    if (hardware != profile.hard_version) return std::nullopt;
     std::string revision = headerField(normal_.bytes, image_format::kRevisionOffset, image_format::kRevisionLength);
     while (!revision.empty() && revision.back() == ' ') revision.pop_back();
     if (revision.empty()) return std::nullopt;

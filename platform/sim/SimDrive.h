@@ -29,14 +29,14 @@ inline constexpr std::size_t kMaxImageLength = 1u << 24;
 
 class SimDrive {
 public:
-    // Ends an install whose time is up. True when `spec` changed.
-    static bool settle(DriveSpec& spec, std::int64_t nowMs);
+    // Ends an install whose time is up. True when `profile` changed.
+    static bool settle(DriveSpec& profile, std::int64_t nowMs);
     // The progress value reported while installing: 0xFFFF at the start, down to 0.
     static std::uint16_t installProgress(const InstallState& install, std::int64_t nowMs);
 
-    // Answers one command. True when the drive's own state in `spec` (mode, revision,
+    // Answers one command. True when the drive's own state in `profile` (mode, revision,
     // install) changed and must be written back.
-    bool answer(DriveSpec& spec, const platform::ScsiCommand& command, platform::ScsiOutcome& out,
+    bool answer(DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out,
                 std::int64_t nowMs);
 
     // The drive lost power (detached): whatever it received is gone.
@@ -56,14 +56,14 @@ private:
         bool sealHolds() const;
     };
 
-    void inquiry(const DriveSpec& spec, const platform::ScsiCommand& command, platform::ScsiOutcome& out) const;
-    void testUnitReady(const DriveSpec& spec, platform::ScsiOutcome& out, std::int64_t nowMs) const;
-    void readBuffer(const DriveSpec& spec, const platform::ScsiCommand& command, platform::ScsiOutcome& out) const;
-    bool changeDriveMode(DriveSpec& spec, const platform::ScsiCommand& command, platform::ScsiOutcome& out,
+    void inquiry(const DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out) const;
+    void testUnitReady(const DriveSpec& profile, platform::ScsiOutcome& out, std::int64_t nowMs) const;
+    void readBuffer(const DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out) const;
+    bool changeDriveMode(DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out,
                          std::int64_t nowMs);
-    void writeBuffer(const DriveSpec& spec, const platform::ScsiCommand& command, platform::ScsiOutcome& out);
+    void writeBuffer(const DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out);
     // The revision the received images install, or none when the drive refuses them.
-    std::optional<std::string> judgeImages(const DriveSpec& spec) const;
+    std::optional<std::string> judgeImages(const DriveSpec& profile) const;
 
     Image kernel_;
     Image normal_;

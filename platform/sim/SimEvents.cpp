@@ -109,13 +109,13 @@ public:
         std::map<std::string, std::optional<DiskDescription>> now;
         for (const std::string& name : folder_->driveNames()) {
             std::string error;
-            std::optional<DriveSpec> spec = loadDriveFile(driveFilePath(folder_->path(), name), error);
-            if (!spec) {
+            std::optional<DriveSpec> profile = loadDriveFile(driveFilePath(folder_->path(), name), error);
+            if (!profile) {
                 // Unreadable for now (a hand edit in progress): keep what we knew.
                 if (auto it = known_.find(name); it != known_.end()) now[name] = it->second;
                 continue;
             }
-            if (spec->disc) now[name] = describeDisc(name, *spec);
+            if (profile->disc) now[name] = describeDisc(name, *profile);
         }
         for (const auto& [name, disk] : known_) {
             auto it = now.find(name);

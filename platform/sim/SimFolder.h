@@ -60,6 +60,6 @@ private:
 };
 
 // The disc of one drive as the disk session describes it.
-platform::DiskDescription describeDisc(const std::string& key, const DriveSpec& spec);
+platform::DiskDescription describeDisc(const std::string& key, const DriveSpec& profile);
 
 }  // namespace sim

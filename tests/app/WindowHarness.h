@@ -61,8 +61,8 @@ public:
     }
 
     const std::filesystem::path& folder() const { return folder_; }
-    void attach(const std::string& name, const sim::DriveSpec& spec = sim::defaultTargetDrive()) {
-        check(sim::attach(folder_, name, spec));
+    void attach(const std::string& name, const sim::DriveSpec& profile = sim::defaultTargetDrive()) {
+        check(sim::attach(folder_, name, profile));
     }
     void detach(const std::string& name) { check(sim::detach(folder_, name)); }
     static void check(const sim::ControlError& error) { QVERIFY2(!error, error ? error->c_str() : ""); }

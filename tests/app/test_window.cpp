@@ -15,9 +15,9 @@ const QString kTitle121 = QStringLiteral("KESTORY  BD-RW KVL-MT38   1.2120240612
 const QString kTwin = kTitle120 + QStringLiteral(" [%1]");
 
 sim::DriveSpec driveWith(const char* revision) {
-    sim::DriveSpec spec = sim::defaultTargetDrive();
-    spec.revision = revision;
-    return spec;
+    sim::DriveSpec profile = sim::defaultTargetDrive();
+    profile.revision = revision;
+    return profile;
 }
 
 QString imageVersionText() {
@@ -240,9 +240,9 @@ private slots:
         QFETCH(bool, withDrive);
         WindowHarness h;
         if (withDrive) {
-            sim::DriveSpec spec = sim::defaultTargetDrive();
-            spec.disc = sim::Disc{std::string("DATA")};
-            h.attach("a", spec);
+            sim::DriveSpec profile = sim::defaultTargetDrive();
+            profile.disc = sim::Disc{std::string("DATA")};
+            h.attach("a", profile);
         }
         h.start(apptest::fastTiming(std::chrono::milliseconds(300)));  // present discs are reported first
         QSignalSpy quit(&h.delegate(), &KestoryDriveUpdaterAppDelegate::quitApplication);

@@ -67,9 +67,9 @@ protected:
     }
     sim::DriveSpec load(const std::string& name) const {
         std::string error;
-        const std::optional<sim::DriveSpec> spec = sim::loadDriveFile(sim::driveFilePath(folder_, name), error);
-        EXPECT_TRUE(spec) << error;
-        return spec.value_or(sim::DriveSpec{});
+        const std::optional<sim::DriveSpec> profile = sim::loadDriveFile(sim::driveFilePath(folder_, name), error);
+        EXPECT_TRUE(profile) << error;
+        return profile.value_or(sim::DriveSpec{});
     }
 
     std::filesystem::path root_, folder_;

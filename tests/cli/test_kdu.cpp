@@ -167,9 +167,12 @@ TEST_P(KduErrorTest, ClearMessageAndStatus) {
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Complete!"), std::string::npos);
-    if (c.exitStatus > 1) EXPECT_EQ(r.out.find("write completed."), std::string::npos);
-    if (!patch.is_discarded() && c.folderSuffix[0] == '\0')
+    if (c.exitStatus > 1) {
+        EXPECT_EQ(r.out.find("write completed."), std::string::npos);
+    }
+    if (!patch.is_discarded() && c.folderSuffix[0] == '\0') {
         EXPECT_EQ(load("a").revision, patch.value(json::json_pointer("/identity/revision"), "1.20"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

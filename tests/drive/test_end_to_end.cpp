@@ -23,9 +23,9 @@ protected:
         getFwFileInfo(kernel_, normal_);
         ASSERT_TRUE(kernel_.isFileExists() && normal_.isFileExists());
     }
-    void attach(const std::string& name, const sim::DriveSpec& spec) {
+    void attach(const std::string& name, const sim::DriveSpec& profile) {
         std::string error;
-        ASSERT_TRUE(sim::writeDriveFile(sim::driveFilePath(folder_.path(), name), spec, error)) << error;
+        ASSERT_TRUE(sim::writeDriveFile(sim::driveFilePath(folder_.path(), name), profile, error)) << error;
     }
     std::optional<sim::DriveSpec> stateOf(const std::string& name) const {
         std::string error;
@@ -100,9 +100,9 @@ TEST_F(EndToEndTest, AnUpdateCutOffByTheDriveVanishingIsCompletedAfterReattachin
 }
 
 TEST_F(EndToEndTest, AnUnavailableClassNameIsLoggedAndChangesNothing) {
-    sim::DriveSpec spec;
-    spec.faults.className = platform::kIOReturnError;
-    attach("drive1", spec);
+    sim::DriveSpec profile;
+    profile.faults.className = platform::kIOReturnError;
+    attach("drive1", profile);
     relist();
     EXPECT_EQ(log_.count("[ERR] ExecListDeviceMain() Failed to get class name. (0xe00002bc)"), 1);
     ASSERT_EQ(list_.size(), 1u);
@@ -112,9 +112,9 @@ TEST_F(EndToEndTest, AnUnavailableClassNameIsLoggedAndChangesNothing) {
 }
 
 TEST_F(EndToEndTest, AListingDuringAnUpdateOnAnotherThreadSkipsTheDriveBeingUpdated) {
-    sim::DriveSpec spec;
-    spec.timing.installMs = 10;
-    attach("drive1", spec);
+    sim::DriveSpec profile;
+    profile.timing.installMs = 10;
+    attach("drive1", profile);
     attach("drive2", {});
     relist();
     ASSERT_EQ(list_.size(), 2u);

@@ -22,8 +22,8 @@ protected:
     void SetUp() override { Util::setResourceDirectoryOverride(dir_.path()); }
     void TearDown() override { Util::setResourceDirectoryOverride(std::nullopt); }
 
-    void put(const char* baseName, const image_maker::ImageSpec& spec, std::size_t cutAt = 0) {
-        auto image = image_maker::makeImage(spec);
+    void put(const char* baseName, const image_maker::ImageSpec& profile, std::size_t cutAt = 0) {
+        auto image = image_maker::makeImage(profile);
         if (cutAt)
             image.resize(cutAt);
         dir_.write(firmwareFileName(baseName), image);
@@ -60,20 +60,20 @@ INSTANTIATE_TEST_SUITE_P(Cases, FwFilePresence,
 
 TEST_F(FwFileInfo, FieldsEndAtZeroKeepBlanksAndRefuseBadBytes)
 {
-    image_maker::ImageSpec spec = image_maker::normalImageSpec();
-    spec.product = "KESTORY BD-RW KVL-MT38 FW 121";  // the whole field
-    spec.revision = "1.2";
-    spec.hardVersion = "\xFF\xFEMT38HW";
-    put(kNormalImageBaseName, spec);
+    image_maker::ImageSpec profile = image_maker::normalImageSpec();
+    profile.product = "KESTORY BD-RW KVL-MT38 FW 121";  // the whole field
+    profile.revision = "1.2";
+    profile.hardVersion = "\xFF\xFEMT38HW";
+    put(kNormalImageBaseName, profile);
     getFwFileInfo(kernel, normal);
-    EXPECT_EQ(normal.product(), spec.product);
+    EXPECT_EQ(normal.product(), profile.product);
     EXPECT_EQ(normal.revision(), "1.2");
     EXPECT_EQ(normal.hard_version(), std::nullopt);
     EXPECT_EQ(normal.dest_version(), "DEST0001");
 
-    spec.revision = "1.21 ";
-    spec.hardVersion = "MT38HW01";
-    put(kNormalImageBaseName, spec, fmt::kHardVersionOffset + 4);  // a short file
+    profile.revision = "1.21 ";
+    profile.hardVersion = "MT38HW01";
+    put(kNormalImageBaseName, profile, fmt::kHardVersionOffset + 4);  // a short file
     getFwFileInfo(kernel, normal);
     EXPECT_EQ(normal.revision(), "1.21 ");
     EXPECT_EQ(normal.hard_version(), "MT38");

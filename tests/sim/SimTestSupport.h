@@ -53,10 +53,10 @@ inline Command writeBuffer(bool kernel, std::uint32_t offset, Bytes piece) {
                        kOut, std::move(piece));
 }
 
-// A sealed image of `length` bytes with the sample header unless `spec` says otherwise.
-inline Bytes sealedImage(std::size_t length, image_maker::ImageSpec spec = {}) {
-    spec.length = length;
-    return image_maker::makeImage(spec);
+// A sealed image of `length` bytes with the sample header unless `profile` says otherwise.
+inline Bytes sealedImage(std::size_t length, image_maker::ImageSpec profile = {}) {
+    profile.length = length;
+    return image_maker::makeImage(profile);
 }
 
 // The pieces of an image as the update sequence cuts them (32768 bytes at most).

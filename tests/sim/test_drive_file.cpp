@@ -15,34 +15,34 @@ namespace {
 
 std::optional<DriveSpec> load(const std::filesystem::path& path) {
     std::string error;
-    std::optional<DriveSpec> spec = sim::loadDriveFile(path, error);
-    EXPECT_TRUE(spec) << error;
-    return spec;
+    std::optional<DriveSpec> profile = sim::loadDriveFile(path, error);
+    EXPECT_TRUE(profile) << error;
+    return profile;
 }
 
 TEST(DriveFile, RoundTripKeepsEveryField) {
     TempDir dir;
-    DriveSpec spec;
-    spec.revision = "1.19";
-    spec.mode = sim::DriveMode::Kernel;
-    spec.disc = sim::Disc{std::nullopt};
-    spec.timing = {3, 35'000'000, 8000};
-    spec.faults.plugIn = platform::kIOReturnNoResources;
-    spec.faults.mmc = platform::E_NOINTERFACE;
-    spec.faults.modeChangeToNormal = true;
-    spec.faults.vanishAtCommand = 7;
-    sim::CommandFault& fault = spec.faults.commands.emplace_back();
+    DriveSpec profile;
+    profile.revision = "1.19";
+    profile.mode = sim::DriveMode::Kernel;
+    profile.disc = sim::Disc{std::nullopt};
+    profile.timing = {3, 35'000'000, 8000};
+    profile.faults.plugIn = platform::kIOReturnNoResources;
+    profile.faults.mmc = platform::E_NOINTERFACE;
+    profile.faults.modeChangeToNormal = true;
+    profile.faults.vanishAtCommand = 7;
+    sim::CommandFault& fault = profile.faults.commands.emplace_back();
     fault.opcode = 0x12;
     fault.occurrence = 2;
     fault.kind = sim::CommandFault::Kind::Status;
     fault.status = 0x08;
-    spec.install = sim::InstallState{123456789, 8000, "1.21"};
+    profile.install = sim::InstallState{123456789, 8000, "1.21"};
 
     const auto path = sim::driveFilePath(dir.path(), "bd");
     std::string error;
-    ASSERT_TRUE(sim::writeDriveFile(path, spec, error)) << error;
+    ASSERT_TRUE(sim::writeDriveFile(path, profile, error)) << error;
     const DriveSpec back = load(path).value_or(DriveSpec{});
-    EXPECT_EQ(sim::toJson(back), sim::toJson(spec));
+    EXPECT_EQ(sim::toJson(back), sim::toJson(profile));
     // A field toJson dropped would compare equal above.
     EXPECT_EQ(back.faults.plugIn, platform::kIOReturnNoResources);
     EXPECT_EQ(back.faults.commands.at(0).status, 0x08u);
@@ -111,9 +111,9 @@ TEST_F(DriveFolderTest, ConcurrentUpdatesLoseNothing) {
     std::thread a(bump, "commandLatencyMs"), b(bump, "installMs");
     a.join();
     b.join();
-    const DriveSpec spec = load(path).value_or(DriveSpec{});
-    EXPECT_EQ(spec.timing.commandLatencyMs, 50u);
-    EXPECT_EQ(spec.timing.installMs, 50u);
+    const DriveSpec profile = load(path).value_or(DriveSpec{});
+    EXPECT_EQ(profile.timing.commandLatencyMs, 50u);
+    EXPECT_EQ(profile.timing.installMs, 50u);
 }
 
 TEST_F(DriveFolderTest, RefusesUnusableNamesAndMissingDrives) {

@@ -27,9 +27,9 @@ protected:
     std::vector<int> statusKeyAsc() const { return {static_cast<int>(out.status), out.sense[2], out.sense[12]}; }
     sim::DriveSpec reload() {
         std::string error;
-        std::optional<sim::DriveSpec> spec = sim::loadDriveFile(sim::driveFilePath(dir.path(), "bd"), error);
-        EXPECT_TRUE(spec) << error;
-        return spec.value_or(sim::DriveSpec{});
+        std::optional<sim::DriveSpec> profile = sim::loadDriveFile(sim::driveFilePath(dir.path(), "bd"), error);
+        EXPECT_TRUE(profile) << error;
+        return profile.value_or(sim::DriveSpec{});
     }
 
     TempDir dir;

@@ -26,7 +26,7 @@ class SimDriveTest : public ::testing::Test {
 protected:
     ScsiOutcome run(Command command, std::int64_t now = kNow) {
         ScsiOutcome out;
-        changed = drive.answer(spec, command.get(), out, now);
+        changed = drive.answer(profile, command.get(), out, now);
         last = std::move(command);
         return out;
     }
@@ -39,7 +39,7 @@ protected:
         return text(last.buffer, 32, 4);
     }
 
-    sim::DriveSpec spec;
+    sim::DriveSpec profile;
     sim::SimDrive drive;
     Command last;
     bool changed = false;
@@ -56,13 +56,13 @@ TEST_F(SimDriveTest, InquiryReportsIdentityWithinTheAllocationLength) {
 
     toggleMode();
     EXPECT_TRUE(changed);
-    EXPECT_EQ(spec.mode, DriveMode::Kernel);
+    EXPECT_EQ(profile.mode, DriveMode::Kernel);
     EXPECT_EQ(revision(), "0000");
 }
 
 TEST_F(SimDriveTest, TestUnitReadyFollowsTheDiscAndReadBufferCarriesTheVersions) {
     expectCheckCondition(run(testUnitReady()), {0x02, 0x3A, 0x00});
-    spec.disc = sim::Disc{"DATA"};
+    profile.disc = sim::Disc{"DATA"};
     EXPECT_EQ(run(testUnitReady()).status, platform::kSCSITaskStatus_GOOD);
     ScsiOutcome out = run(readBuffer());
     ASSERT_EQ(out.status, platform::kSCSITaskStatus_GOOD);
@@ -95,7 +95,7 @@ TEST_P(SimDriveRefusalTest, AnswersCheckConditionAndKeepsState) {
     if (c.inKernelMode) toggleMode();
     expectCheckCondition(run(c.command), c.sense);
     EXPECT_FALSE(changed);
-    EXPECT_EQ(spec.mode, c.inKernelMode ? DriveMode::Kernel : DriveMode::Normal);
+    EXPECT_EQ(profile.mode, c.inKernelMode ? DriveMode::Kernel : DriveMode::Normal);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -125,14 +125,14 @@ class SimDriveInstallTest : public SimDriveTest, public ::testing::WithParamInte
 TEST_P(SimDriveInstallTest, InstallsOnlyImagesThatPassTheChecks) {
     Bytes kernel = sealedImage(70144), normal = sealedImage(40'192);
     GetParam().tamper(kernel, normal);
-    spec.timing.installMs = 1000;
+    profile.timing.installMs = 1000;
     toggleMode();
     if (GetParam().sendKernel) send(true, kernel);
     send(false, normal);
     toggleMode();
     EXPECT_TRUE(changed);
-    EXPECT_EQ(spec.mode, DriveMode::Normal);
-    ASSERT_TRUE(spec.install.has_value());
+    EXPECT_EQ(profile.mode, DriveMode::Normal);
+    ASSERT_TRUE(profile.install.has_value());
 
     ScsiOutcome out = run(testUnitReady(), kNow + 250);
     expectCheckCondition(out, {0x02, 0x04, 0x12});
@@ -141,7 +141,7 @@ TEST_P(SimDriveInstallTest, InstallsOnlyImagesThatPassTheChecks) {
 
     run(testUnitReady(), kNow + 1000);
     EXPECT_TRUE(changed);
-    EXPECT_FALSE(spec.install.has_value());
+    EXPECT_FALSE(profile.install.has_value());
     EXPECT_EQ(revision(kNow + 1001), GetParam().revisionAfter);
 }
 
@@ -167,38 +167,38 @@ TEST_F(SimDriveTest, ImagePiecesAssembleByOffsetInAnyOrder) {
     for (std::size_t i : {2, 0, 1}) ASSERT_EQ(run(pieces[i]).status, 0u);
     toggleMode();
     run(testUnitReady(), kNow + 1);
-    EXPECT_EQ(spec.revision, "1.21");
+    EXPECT_EQ(profile.revision, "1.21");
 
     toggleMode();  // switching back without images installs nothing
     toggleMode();
-    EXPECT_FALSE(spec.install.has_value());
+    EXPECT_FALSE(profile.install.has_value());
 }
 
 TEST_F(SimDriveTest, InstallFaultsKeepTheDriveBusyOrSetTheirRevision) {
-    spec.timing.installMs = 10;
+    profile.timing.installMs = 10;
     toggleMode();
     send(false, sealedImage(4096));
     toggleMode();
-    spec.faults.installNeverEnds = true;
+    profile.faults.installNeverEnds = true;
     ScsiOutcome out = run(testUnitReady(), kNow + 1'000'000);
     expectCheckCondition(out, {0x02, 0x04, 0x12});
     EXPECT_EQ(out.sense[16] | out.sense[17], 0);
-    spec.faults.installNeverEnds = false;
-    spec.faults.installRevision = "1.19";
+    profile.faults.installNeverEnds = false;
+    profile.faults.installRevision = "1.19";
     run(testUnitReady(), kNow + 1'000'001);
-    EXPECT_EQ(spec.revision, "1.19");
+    EXPECT_EQ(profile.revision, "1.19");
 }
 
 TEST_F(SimDriveTest, ModeChangeFaultsRefuseOneDirection) {
-    spec.faults.modeChangeToNormal = true;
+    profile.faults.modeChangeToNormal = true;
     toggleMode();
     expectCheckCondition(run(changeDriveMode()), {0x04, 0x44, 0x00});
-    EXPECT_EQ(spec.mode, DriveMode::Kernel);
-    spec.faults = {};
-    spec.faults.modeChangeToKernel = true;
+    EXPECT_EQ(profile.mode, DriveMode::Kernel);
+    profile.faults = {};
+    profile.faults.modeChangeToKernel = true;
     toggleMode();  // back to normal still works
     expectCheckCondition(run(changeDriveMode()), {0x04, 0x44, 0x00});
-    EXPECT_EQ(spec.mode, DriveMode::Normal);
+    EXPECT_EQ(profile.mode, DriveMode::Normal);
 }
 
 }  // namespace
