@@ -71,8 +71,10 @@ ControlError detach(const std::filesystem::path& folder, const std::string& name
     return std::nullopt;
 }
 
-ControlError insertDisc(const std::filesystem::path& folder, const std::string& name,
-                        const std::optional<std::string>& volume) {
+namespace {
+// Puts a disc in (`disc` given) or takes it out (none); refused when the drive is already so.
+ControlError changeDisc(const std::filesystem::path& folder, const std::string& name,
+                        const std::optional<nlohmann::json>& disc) {
     if (ControlError error = checkAttached(folder, name)) return error;
     std::string error;
     bool hadDisc = false;
@@ -80,28 +82,24 @@ ControlError insertDisc(const std::filesystem::path& folder, const std::string& 
         driveFilePath(folder, name),
         [&](nlohmann::json& doc) {
             hadDisc = doc.contains("disc") && !doc["disc"].is_null();
-            if (!hadDisc) doc["disc"] = {{"volume", volume ? nlohmann::json(*volume) : nlohmann::json(nullptr)}};
+            if (hadDisc != disc.has_value()) doc["disc"] = disc.value_or(nullptr);
         },
         error);
     if (!ok) return error;
-    if (hadDisc) return "drive \"" + name + "\" has a disc already";
+    if (disc && hadDisc) return "drive \"" + name + "\" has a disc already";
+    if (!disc && !hadDisc) return "drive \"" + name + "\" has no disc";
     return std::nullopt;
+}
+}  // namespace
+
+ControlError insertDisc(const std::filesystem::path& folder, const std::string& name,
+                        const std::optional<std::string>& volume) {
+    return changeDisc(folder, name,
+                      nlohmann::json{{"volume", volume ? nlohmann::json(*volume) : nlohmann::json(nullptr)}});
 }
 
 ControlError ejectDisc(const std::filesystem::path& folder, const std::string& name) {
-    if (ControlError error = checkAttached(folder, name)) return error;
-    std::string error;
-    bool hadDisc = false;
-    const bool ok = updateDriveFile(
-        driveFilePath(folder, name),
-        [&](nlohmann::json& doc) {
-            hadDisc = doc.contains("disc") && !doc["disc"].is_null();
-            doc["disc"] = nullptr;
-        },
-        error);
-    if (!ok) return error;
-    if (!hadDisc) return "drive \"" + name + "\" has no disc";
-    return std::nullopt;
+    return changeDisc(folder, name, std::nullopt);
 }
 
 ControlError validateDriveFile(const std::filesystem::path& file) {
