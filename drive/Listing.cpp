@@ -78,6 +78,7 @@ void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData
         std::optional<DeviceData> record = GetDeviceInfo(interfaces.taskDevice(), normal);
         if (record) {
             record->setScsiDevice(service.get());
+            record->setIdentity(platform::IORegistryEntryGetIdentity(service.get()));
             list.push_back(std::move(*record));
         }
     }

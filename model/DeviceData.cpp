@@ -12,6 +12,7 @@ DeviceData& DeviceData::operator=(const DeviceData& other)
     // Field by field through the setters, the handle first, so the copy takes a reference
     // of its own and texts are private copies.
     setScsiDevice(other.scsiDevice_);
+    setIdentity(other.identity_);
     setDriveMode(other.driveMode_);
     setVendor(other.vendor_);
     setProduct(other.product_);
@@ -40,6 +41,7 @@ DeviceData& DeviceData::operator=(DeviceData&& other) noexcept
     setScsiDevice(platform::IO_OBJECT_NULL);
     scsiDevice_ = other.scsiDevice_;  // the reference moves with the handle
     other.scsiDevice_ = platform::IO_OBJECT_NULL;
+    identity_ = std::move(other.identity_);
     driveMode_ = other.driveMode_;
     vendor_ = std::move(other.vendor_);
     product_ = std::move(other.product_);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/DriveIdentity.h"
 #include "platform/IOTypes.h"
 
 using OptionalText = std::optional<std::string>;
@@ -22,6 +23,10 @@ public:
     platform::io_service_t scsiDevice() const { return scsiDevice_; }
     // Releases the held reference (if any), stores `device` and takes a reference on it.
     void setScsiDevice(platform::io_service_t device);
+
+    // Who the drive is, taken when it was listed; what a confirmation names.
+    const platform::DriveIdentity& identity() const { return identity_; }
+    void setIdentity(platform::DriveIdentity v) { identity_ = std::move(v); }
 
     std::int32_t driveMode() const { return driveMode_; }
     void setDriveMode(std::int32_t v) { driveMode_ = v; }
@@ -52,6 +57,7 @@ public:
 
 private:
     platform::io_service_t scsiDevice_ = platform::IO_OBJECT_NULL;
+    platform::DriveIdentity identity_;
     std::int32_t driveMode_ = 0;
     OptionalText vendor_, product_, revision_, date_;
     OptionalText hard_version_, krnl_version_, dest_version_, judgeKrnl_;

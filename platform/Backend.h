@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DriveIdentity.h"
 #include "platform/IOTypes.h"
 #include "platform/SCSITaskLib.h"
 
@@ -51,6 +52,8 @@ public:
     virtual ~DeviceNode() = default;
     // Stable identity while the drive is attached (a file name, a sysfs path).
     virtual std::string key() const = 0;
+    // Who the drive is, for people and for checks that it is still the same drive.
+    virtual DriveIdentity identity() const { return DriveIdentity{key(), {}, std::nullopt}; }
     virtual IOReturn className(std::string& out) const = 0;
     virtual IOReturn createPlugIn() = 0;
     virtual HRESULT queryMMCInterface() = 0;

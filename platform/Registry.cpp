@@ -88,6 +88,11 @@ kern_return_t IOObjectGetClass(io_object_t object, io_name_t className) {
     return kIOReturnSuccess;
 }
 
+DriveIdentity IORegistryEntryGetIdentity(io_service_t service) {
+    std::shared_ptr<DeviceNode> node = registry::nodeOf(service);
+    return node ? node->identity() : DriveIdentity{};
+}
+
 io_object_t IOIteratorNext(io_iterator_t iterator) {
     auto& r = reg();
     std::lock_guard lock(r.mutex);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/DriveIdentity.h"
 #include "platform/IOTypes.h"
 
 namespace platform {
@@ -21,6 +22,9 @@ kern_return_t IOObjectRelease(io_object_t object);
 kern_return_t IOObjectGetClass(io_object_t object, io_name_t className);
 // Next service of an iterator with one reference for the caller, or 0 at the end.
 io_object_t IOIteratorNext(io_iterator_t iterator);
+
+// Who the drive behind a live service handle is; empty when the handle is not live.
+DriveIdentity IORegistryEntryGetIdentity(io_service_t service);
 
 // Inspection, for tests and diagnostics.
 std::uint32_t IOObjectGetRetainCount(io_object_t object);  // 0 when not live
