@@ -18,6 +18,8 @@ add_custom_command(
   VERBATIM)
 add_custom_target(kdu_changelog ALL DEPENDS "${KDU_CHANGELOG}.gz")
 install(FILES packaging/copyright "${KDU_CHANGELOG}.gz" DESTINATION "${KDU_DEB_DOC_DIR}")
+install(FILES packaging/lintian-overrides DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides"
+        RENAME "${KDU_DEB_NAME}")
 
 if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
   # The programs carry paths under the prefix (resources, the udev rule in the manual page).
@@ -30,12 +32,16 @@ set(CPACK_PACKAGE_NAME "${KDU_DEB_NAME}")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "${KDU_DEB_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware updater for BD-RW KVL-MT38 optical drives")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Finds every attached optical drive, keeps the BD-RW KVL-MT38 drives, decides whether the firmware "
-    "shipped with it is newer and fits each drive's hardware, and on the user's word writes it into the "
-    "drive, showing the drive's progress while it installs.\n"
-    "Ships a window (Qt 6), the command line program kdu, simulated drives to try it without the drive, "
-    "and a udev rule that gives the user at the seat access to the drive.")
+# Debian wants the lines of the long description under 80 characters.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Finds every attached optical drive, keeps the BD-RW KVL-MT38 drives, decides\n"
+    "whether the firmware shipped with it is newer and fits each drive's hardware,\n"
+    "and on the user's word writes it into the drive, showing the drive's progress\n"
+    "while it installs.\n"
+    "\n"
+    "Ships a window (Qt 6), the command line program kdu, simulated drives to try\n"
+    "it without the drive, and a udev rule that gives the user at the seat access\n"
+    "to the drive.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -37,4 +37,10 @@ std::string joinWords(const std::vector<std::string>& words, const std::string& 
     return joined;
 }
 
+std::string concat(std::initializer_list<std::string_view> parts) {
+    std::string joined;
+    for (const std::string_view part : parts) joined.append(part);
+    return joined;
+}
+
 }  // namespace docgen

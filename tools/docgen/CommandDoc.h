@@ -2,7 +2,9 @@
 // parser that defined it.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -43,5 +45,9 @@ struct CommandPath {
 std::vector<CommandPath> commandPaths(const CommandDoc& program);
 
 std::string joinWords(const std::vector<std::string>& words, const std::string& separator);
+
+// The parts one after the other. GCC 12 warns (-Wrestrict, wrongly) about "literal" + a
+// temporary string at -O3, so the writers build their strings with this.
+std::string concat(std::initializer_list<std::string_view> parts);
 
 }  // namespace docgen

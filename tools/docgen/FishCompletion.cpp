@@ -27,9 +27,9 @@ std::string optionNames(const OptionDoc& option) {
     std::string names;
     for (const std::string& name : option.names) {
         if (name.rfind("--", 0) == 0) {
-            names += " -l " + name.substr(2);
+            names += concat({" -l ", name.substr(2)});
         } else {
-            names += " -s " + name.substr(1);
+            names += concat({" -s ", name.substr(1)});
         }
     }
     return names;
@@ -83,7 +83,7 @@ std::string fishCompletion(const CommandDoc& program) {
 
     out << "complete -c " << program.name << " -f\n";
     for (const CommandPath& path : paths) {
-        const std::string condition = " -n " + quoted(atFunction + " '" + joinWords(path.words, " ") + "'");
+        const std::string condition = concat({" -n ", quoted(concat({atFunction, " '", joinWords(path.words, " "), "'"}))});
         for (const OptionDoc& option : path.command->options) {
             out << "complete -c " << program.name << condition << optionNames(option);
             if (option.takesValue() && !option.valueOptional) {

@@ -22,8 +22,8 @@ std::string escapePlain(const std::string& text) {
     return out;
 }
 
-std::string bold(const std::string& text) { return "\\fB" + escapePlain(text) + "\\fR"; }
-std::string italic(const std::string& text) { return "\\fI" + escapePlain(text) + "\\fR"; }
+std::string bold(const std::string& text) { return concat({"\\fB", escapePlain(text), "\\fR"}); }
+std::string italic(const std::string& text) { return concat({"\\fI", escapePlain(text), "\\fR"}); }
 
 std::string upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
@@ -41,9 +41,9 @@ std::string optionTerm(const OptionDoc& option) {
         term += bold(name);
     }
     if (option.valueOptional) {
-        term += "[=" + italic(option.valueName) + "]";
+        term += concat({"[=", italic(option.valueName), "]"});
     } else if (option.takesValue()) {
-        term += " " + italic(option.valueName);
+        term += concat({" ", italic(option.valueName)});
     }
     return term;
 }
@@ -53,9 +53,9 @@ std::string usage(const std::vector<std::string>& words, const CommandDoc& comma
     std::string line = bold(joinWords(words, " "));
     const bool hasOptions = std::any_of(command.options.begin(), command.options.end(),
                                         [](const OptionDoc& option) { return !option.isHelp(); });
-    if (withGlobalOptions || hasOptions) line += " [" + italic("OPTIONS") + "]";
-    if (!command.subcommands.empty()) line += " " + italic("COMMAND") + " [" + italic("COMMAND OPTIONS") + "]";
-    for (const ArgumentDoc& argument : command.arguments) line += " " + italic(argument.name);
+    if (withGlobalOptions || hasOptions) line += concat({" [", italic("OPTIONS"), "]"});
+    if (!command.subcommands.empty()) line += concat({" ", italic("COMMAND"), " [", italic("COMMAND OPTIONS"), "]"});
+    for (const ArgumentDoc& argument : command.arguments) line += concat({" ", italic(argument.name)});
     return line;
 }
 
@@ -149,7 +149,7 @@ std::string manPage(const CommandDoc& program, const ManualDoc& manual) {
         for (const std::string& page : manual.seeAlso) {
             const std::size_t paren = page.find('(');
             if (!list.empty()) list += ",\n";
-            list += ".BR " + escapePlain(page.substr(0, paren)) + " " + page.substr(paren);
+            list += concat({".BR ", escapePlain(page.substr(0, paren)), " ", page.substr(paren)});
         }
         out << list << "\n";
     }

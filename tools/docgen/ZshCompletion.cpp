@@ -41,7 +41,7 @@ std::string quoted(const std::string& text) {
 }
 
 std::string valueAction(const OptionDoc& option) {
-    if (!option.choices.empty()) return "(" + joinWords(option.choices, " ") + ")";
+    if (!option.choices.empty()) return concat({"(", joinWords(option.choices, " "), ")"});
     if (option.valueIsFolder) return "_files -/";
     return " ";
 }
@@ -53,17 +53,17 @@ std::string optionSpec(const OptionDoc& option) {
     if (option.isHelp()) {
         excludes = "(- *)";
     } else if (option.names.size() > 1) {
-        excludes = "(" + joinWords(option.names, " ") + ")";
+        excludes = concat({"(", joinWords(option.names, " "), ")"});
     }
     std::string spec = "'" + excludes;
     if (option.names.size() > 1) {
-        spec += "'{" + joinWords(option.names, ",") + "}'";
+        spec += concat({"'{", joinWords(option.names, ","), "}'"});
     } else {
         spec += option.names.front();
     }
     if (option.valueOptional) spec += "=-";
     else if (option.takesValue()) spec += "=";
-    spec += "[" + specText(option.description) + "]";
+    spec += concat({"[", specText(option.description), "]"});
     if (option.takesValue()) {
         spec += option.valueOptional ? "::" : ":";
         spec += specText(option.valueName) + ":" + valueAction(option);

@@ -14,8 +14,8 @@ docgen::CommandDoc describeWindow() {
     doc.description = appSummary().toStdString();
     for (const AppOptionDoc& option : appOptionDocs()) {
         docgen::OptionDoc described;
-        described.names.push_back("--" + option.name.toStdString());
-        if (!option.shortName.isEmpty()) described.names.push_back("-" + option.shortName.toStdString());
+        described.names.push_back(docgen::concat({"--", option.name.toStdString()}));
+        if (!option.shortName.isEmpty()) described.names.push_back(docgen::concat({"-", option.shortName.toStdString()}));
         described.valueName = option.valueName.toStdString();
         described.valueOptional = option.valueOptional;
         described.description = option.description.toStdString();
