@@ -72,9 +72,13 @@ TEST_F(KduDefinitionDoc, FlagsKeepEveryNameAndTakeNoValue) {
 }
 
 struct RoffCase {
+    std::string name;
     std::string text;
     std::string roff;
 };
+
+// Readable test names in ctest's listing.
+void PrintTo(const RoffCase& roffCase, std::ostream* out) { *out << roffCase.name; }
 
 class RoffText : public ::testing::TestWithParam<RoffCase> {};
 
@@ -82,11 +86,15 @@ TEST_P(RoffText, IsSafeForRoff) { EXPECT_EQ(docgen::roffText(GetParam().text), G
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, RoffText,
-    ::testing::Values(RoffCase{"plain words", "plain words"}, RoffCase{"--drive 1", "\\-\\-drive 1"},
-                      RoffCase{"a\\b", "a\\eb"}, RoffCase{".hidden request", "\\&.hidden request"},
-                      RoffCase{"'quoted", "\\&'quoted"}, RoffCase{"see `kdu list`", "see \\fBkdu list\\fR"},
-                      RoffCase{"open `code", "open \\fBcode\\fR"},
-                      RoffCase{"one\n.two", "one\n.br\n\\&.two"}));
+    ::testing::Values(RoffCase{"Plain", "plain words", "plain words"},
+                      RoffCase{"Hyphens", "--drive 1", "\\-\\-drive 1"},
+                      RoffCase{"Backslash", "a\\b", "a\\eb"},
+                      RoffCase{"LeadingDot", ".hidden request", "\\&.hidden request"},
+                      RoffCase{"LeadingApostrophe", "'quoted", "\\&'quoted"},
+                      RoffCase{"Code", "see `kdu list`", "see \\fBkdu list\\fR"},
+                      RoffCase{"UnclosedCode", "open `code", "open \\fBcode\\fR"},
+                      RoffCase{"LineBreak", "one\n.two", "one\n.br\n\\&.two"}),
+    [](const ::testing::TestParamInfo<RoffCase>& param) { return param.param.name; });
 
 TEST(ManPage, ShowsUsageOptionalValuesAndExitStatuses) {
     CommandDoc program{"tool", "Does things.", {}, {}, {}};

@@ -34,10 +34,10 @@ docgen::ManualDoc manual(const docgen::CommandDoc& window) {
     doc.summary[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(doc.summary[0])));
     doc.source = KDU_SOURCE;
     doc.description = {
-        "kestory-drive-updater opens a window that lists every attached BD-RW KVL-MT38 drive, whether the "
-        "firmware shipped with it may be installed into the drive, and why not when it may not. Choose a "
-        "drive, press Update and confirm; the window shows the drive's progress while it installs, and the "
-        "list follows drives and discs as they come and go.",
+        "kestory-drive-updater opens a window that lists every attached BD-RW KVL-MT38 drive and whether the "
+        "firmware shipped with it may be installed into the drive. Choose a drive, press Update and confirm; "
+        "the window shows the drive's progress while it installs, and the list follows drives and discs as "
+        "they come and go.",
         "Only one copy runs at a time: starting it again leaves the first copy alone.",
         "It works on the real drives unless `--simulate` is given; see kdu(1) for the access it needs and "
         "for changing simulated drives.",
