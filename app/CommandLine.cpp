@@ -2,6 +2,16 @@
 
 #include <QCommandLineParser>
 
+QString appSummary() { return QStringLiteral("Installs firmware into BD-RW KVL-MT38 drives."); }
+
+QList<AppOptionDoc> appOptionDocs() {
+    return {
+        {QStringLiteral("simulate"), QString(), QStringLiteral("FOLDER"), true,
+         QStringLiteral("use simulated drives (default: the demo folder)")},
+        {QStringLiteral("help"), QStringLiteral("h"), QString(), false, QStringLiteral("show the options and exit")},
+    };
+}
+
 ParsedOptions parseAppOptions(const QStringList& arguments) {
     // The parser has no options with an optional value, so --simulate is taken out first.
     AppOptions options;
@@ -22,8 +32,15 @@ ParsedOptions parseAppOptions(const QStringList& arguments) {
     }
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Installs firmware into BD-RW KVL-MT38 drives.\n"
-                                                    "  --simulate[=FOLDER]  use simulated drives (default: the demo folder)"));
+    // The options with a value that may be left out are described by hand; the parser
+    // describes its own.
+    QString description = appSummary();
+    for (const AppOptionDoc& doc : appOptionDocs()) {
+        if (doc.valueOptional) {
+            description += QStringLiteral("\n  --%1[=%2]  %3").arg(doc.name, doc.valueName, doc.description);
+        }
+    }
+    parser.setApplicationDescription(description);
     parser.addHelpOption();
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("DIR"));
     screenshot.setFlags(QCommandLineOption::HiddenFromHelp);

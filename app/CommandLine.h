@@ -1,6 +1,7 @@
 // The program's options: --simulate[=FOLDER] and the hidden --screenshot=DIR.
 #pragma once
 
+#include <QList>
 #include <QStringList>
 #include <optional>
 #include <string>
@@ -17,6 +18,20 @@ struct ParsedOptions {
     int exitCode = 0;
     QString message;
 };
+
+// One option a person may give, as the help and the manual page show it.
+struct AppOptionDoc {
+    QString name;       // without the dashes
+    QString shortName;  // empty: none
+    QString valueName;  // empty: a flag
+    bool valueOptional = false;
+    QString description;
+};
+
+// What the program does, in one sentence.
+QString appSummary();
+// Every option but the hidden ones.
+QList<AppOptionDoc> appOptionDocs();
 
 // `arguments` as QCoreApplication::arguments() gives them (program name first).
 ParsedOptions parseAppOptions(const QStringList& arguments);

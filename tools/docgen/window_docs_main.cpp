@@ -1,0 +1,60 @@
+// kestory-drive-updater-docs MAN: writes the window program's manual page from its options.
+#include <cctype>
+#include <iostream>
+
+#include "app/CommandLine.h"
+#include "tools/docgen/ManPage.h"
+#include "tools/docgen/OutputFile.h"
+
+namespace {
+
+docgen::CommandDoc describeWindow() {
+    docgen::CommandDoc doc;
+    doc.name = "kestory-drive-updater";
+    doc.description = appSummary().toStdString();
+    for (const AppOptionDoc& option : appOptionDocs()) {
+        docgen::OptionDoc described;
+        described.names.push_back(docgen::concat({"--", option.name.toStdString()}));
+        if (!option.shortName.isEmpty()) described.names.push_back(docgen::concat({"-", option.shortName.toStdString()}));
+        described.valueName = option.valueName.toStdString();
+        described.valueOptional = option.valueOptional;
+        described.description = option.description.toStdString();
+        if (!described.description.empty()) {
+            described.description[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(described.description[0])));
+        }
+        doc.options.push_back(described);
+    }
+    return doc;
+}
+
+docgen::ManualDoc manual(const docgen::CommandDoc& window) {
+    docgen::ManualDoc doc;
+    doc.summary = window.description;
+    if (!doc.summary.empty() && doc.summary.back() == '.') doc.summary.pop_back();
+    doc.summary[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(doc.summary[0])));
+    doc.source = KDU_SOURCE;
+    doc.description = {
+        "kestory-drive-updater opens a window that lists every attached BD-RW KVL-MT38 drive and whether the "
+        "firmware shipped with it may be installed into the drive. Choose a drive, press Update and confirm; "
+        "the window shows the drive's progress while it installs, and the list follows drives and discs as "
+        "they come and go.",
+        "Only one copy runs at a time: starting it again leaves the first copy alone.",
+        "It works on the real drives unless `--simulate` is given; see kdu(1) for the access it needs and "
+        "for changing simulated drives.",
+    };
+    doc.exitStatuses = {{"0", "the window was closed"}, {"2", "bad arguments, or the chosen drives cannot be reached"}};
+    doc.files = {{KDU_DATA_DIR, "the firmware images and the translations"}};
+    doc.seeAlso = {"kdu(1)"};
+    return doc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: kestory-drive-updater-docs MAN\n";
+        return 2;
+    }
+    const docgen::CommandDoc window = describeWindow();
+    return docgen::writeOutputFile(argv[1], docgen::manPage(window, manual(window))) ? 0 : 1;
+}
