@@ -4,12 +4,13 @@
 #include <QPushButton>
 
 QMessageBox* beginAlertSheet(QWidget* window, const QString& message, const QString& defaultButton,
-                             const QString& alternateButton, std::function<void(int)> didEnd) {
+                             const QString& alternateButton, std::function<void(int)> didEnd,
+                             const QString& informativeText) {
     auto* box = new QMessageBox(window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     box->setText(message);
-    box->setInformativeText(QString());
+    box->setInformativeText(informativeText);
 
     // With two buttons the default one is the safe way out.
     const bool single = alternateButton.isEmpty();

@@ -15,4 +15,5 @@ inline constexpr int kAlertAlternateReturn = 0;
 // Return and by Escape; `alternateButton` may be empty (one button only). `didEnd`,
 // if given, receives kAlertDefaultReturn or kAlertAlternateReturn.
 QMessageBox* beginAlertSheet(QWidget* window, const QString& message, const QString& defaultButton,
-                             const QString& alternateButton, std::function<void(int)> didEnd);
+                             const QString& alternateButton, std::function<void(int)> didEnd,
+                             const QString& informativeText = QString());

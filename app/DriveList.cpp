@@ -70,9 +70,13 @@ void KestoryDriveUpdaterAppDelegate::updateDeviceList(const platform::Notificati
         return;
     }
     std::size_t oldCount = 0;
+    platform::DriveIdentity selected;  // the person's choice, kept across the relisting
     {
         platform::SyncScope current("SYNC_CURRENTDEVICE");
         oldCount = deviceArray.size();
+        if (curDeviceData) {
+            selected = curDeviceData->identity();
+        }
     }
     postClearPopUp();
     clearDeviceArray();
@@ -91,6 +95,7 @@ void KestoryDriveUpdaterAppDelegate::updateDeviceList(const platform::Notificati
         {
             platform::SyncScope current("SYNC_CURRENTDEVICE");
             deviceArray = std::move(found);
+            curIndex = selected.empty() ? -1 : indexOfDrive(selected);
         }
         updateDeviceCombobox();
     }

@@ -52,6 +52,9 @@ struct AppDelegateTiming {
     std::chrono::milliseconds preUpdateRunLoop{1000};   // main run loop turns before the worker
     std::chrono::milliseconds preUpdateSleep{100};      // then the GUI thread sleeps this long
     UpdateTiming update{};
+    // Tests: the worker waits here before it starts the update, so what the window shows
+    // before the drive is touched can be checked whatever the worker's pace.
+    std::function<void()> workerGate;
 };
 
 class KestoryDriveUpdaterAppDelegate : public QObject {
@@ -139,7 +142,9 @@ private:
     // Pop-up changes carry the generation of the list they show, so a user's choice made
     // on a pop-up that a posted rebuild is about to replace is recognised as stale.
     void postClearPopUp();
-    void showResultSheet(const QString& message);
+    void showResultSheet(const QString& message, const QString& details = QString());
+    // The listed record of the drive with this identity, under SYNC_CURRENTDEVICE; -1 when gone.
+    std::int32_t indexOfDrive(const platform::DriveIdentity& identity) const;
 
     // Fields in the order of the window's data model.
     MainWindow* window_;  // not owned
@@ -150,6 +155,10 @@ private:
     std::vector<DeviceData> deviceArray;               // SYNC_CURRENTDEVICE
     QComboBox* cmbDriveList = nullptr;
     std::optional<DeviceData> curDeviceData;           // SYNC_CURRENTDEVICE
+    // The drive the confirmation sheet asks about, fixed when Update was pressed, and the
+    // one the worker updates once it was confirmed. Relistings never change either.
+    std::optional<DeviceData> confirmTarget_;          // SYNC_CURRENTDEVICE
+    std::optional<DeviceData> updateTarget_;           // set before the worker starts, read by it
     std::unique_ptr<FirmFileData> curFwKernelData;
     std::unique_ptr<FirmFileData> curFwNormalData;
     QLabel* lblTitleTargetDrive = nullptr;

@@ -20,6 +20,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Kestory"));
     QCoreApplication::setApplicationName(QStringLiteral("KestoryDriveUpdater"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.kestory.DriveUpdater"));
     // Before anything can schedule on the main run loop: Qt's loop is that loop.
     platform::installMainRunLoop(std::make_shared<QtRunLoop>());
 

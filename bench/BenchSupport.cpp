@@ -8,6 +8,7 @@
 
 #include "drive/STUCMethod.h"
 #include "model/FirmwareImages.h"
+#include "model/ImageManifest.h"
 #include "model/Util.h"
 #include "platform/Log.h"
 #include "platform/Registry.h"
@@ -49,6 +50,8 @@ void SimulatedDrives::provideImages(std::size_t normalLength) {
                                      image_maker::makeImage(kernel));
     image_maker::writeFileAtomically((resources_ / firmwareFileName(kNormalImageBaseName)).string(),
                                      image_maker::makeImage(normal));
+    std::string error;
+    if (!writeImageManifest(resources_, error)) throw std::runtime_error(error);
     Util::setResourceDirectoryOverride(resources_.string());
 }
 

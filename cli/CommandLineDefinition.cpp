@@ -38,8 +38,9 @@ CommandLine::CommandLine() : app{kDescription, "kdu"} {
     imagesCommand->add_flag("--json", images.json, "Print JSON");
 
     updateCommand = app.add_subcommand("update", "Update one drive's firmware");
-    updateCommand->add_option("--drive", update.drive, "The drive's number in `kdu list` (default 1)");
-    updateCommand->add_flag("--yes,-y", update.yes, "Do not ask for confirmation");
+    updateCommand->add_option("--drive", update.drive,
+                              "The drive: its number in `kdu list`, its id or a device node (/dev/sgN, /dev/srN)");
+    updateCommand->add_flag("--yes,-y", update.yes, "Do not ask for confirmation (needs --drive)");
 
     watchCommand = app.add_subcommand("watch", "Report drives and discs coming and going until stopped");
     watchCommand->add_flag("--json", watch.json, "Print one JSON object per line");

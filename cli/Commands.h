@@ -19,8 +19,8 @@ struct ImagesOptions {
 int runImages(const ImagesOptions& options);
 
 struct UpdateOptions {
-    int drive = 1;       // 1-based, as `list` numbers them
-    bool yes = false;    // skip the confirmation
+    std::optional<std::string> drive;  // its number in `list`, its id or a device node
+    bool yes = false;                  // skip the confirmation (needs `drive`)
 };
 int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& options);
 

@@ -9,8 +9,10 @@ namespace {
 Json textOrNull(const OptionalText& text) { return text ? Json(*text) : Json(nullptr); }
 std::string textOrDash(const OptionalText& text) { return text ? *text : "-"; }
 const char* modeName(const DeviceData& drive) { return drive.driveMode() == 0 ? "normal" : "kernel"; }
-const char* verdict(const DeviceData& drive) {
-    return drive.isEnableUpdate() ? "may be updated" : "up to date or not eligible";
+Json nodesJson(const DeviceData& drive) {
+    Json nodes = Json::array();
+    for (const std::string& node : drive.identity().nodes) nodes.push_back(node);
+    return nodes;
 }
 
 }  // namespace
@@ -18,7 +20,11 @@ const char* verdict(const DeviceData& drive) {
 std::string jsonLine(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
 Json driveJson(const DeviceData& drive, int index) {
+    const platform::DriveIdentity& identity = drive.identity();
     return Json{{"index", index},
+                {"id", identity.id},
+                {"nodes", nodesJson(drive)},
+                {"serial", textOrNull(identity.serial)},
                 {"title", DriveEntryTitle(drive)},
                 {"vendor", textOrNull(drive.vendor())},
                 {"product", textOrNull(drive.product())},
@@ -31,6 +37,8 @@ Json driveJson(const DeviceData& drive, int index) {
                 {"driveMode", drive.driveMode()},
                 {"disc", drive.isPresenceDisc()},
                 {"eligible", drive.isEnableUpdate()},
+                {"reason", drive.isEnableUpdate() ? Json(nullptr) : Json(std::string(eligibilityKey(drive.eligibility())))},
+                {"reason_text", drive.isEnableUpdate() ? Json(nullptr) : Json(std::string(eligibilityText(drive.eligibility())))},
                 {"same", drive.same()},
                 {"sameNo", drive.sameNo()}};
 }
@@ -51,20 +59,38 @@ Json imageJson(const FirmFileData& image) {
                 {"dest_version", textOrNull(image.dest_version())}};
 }
 
+std::string driveWhereText(const DeviceData& drive) {
+    const platform::DriveIdentity& identity = drive.identity();
+    std::string text = identity.id.empty() ? "?" : identity.id;
+    if (identity.nodes.empty()) return text;
+    text += " (";
+    for (std::size_t i = 0; i < identity.nodes.size(); ++i) text += (i ? ", " : "") + identity.nodes[i];
+    return text + ")";
+}
+
+std::string driveVerdictText(const DeviceData& drive) {
+    // A drive left in its update mode runs no firmware worth keeping: updating it recovers it.
+    if (drive.driveMode() != 0 && drive.isEnableUpdate()) return "in update mode: update to recover";
+    if (drive.isEnableUpdate()) return "may be updated";
+    return "may not be updated: " + std::string(eligibilityText(drive.eligibility()));
+}
+
 void printDriveText(std::ostream& out, const DeviceData& drive, int index) {
     out << index << ". " << DriveEntryTitle(drive) << "\n"
+        << "   at " << driveWhereText(drive)
+        << (drive.identity().serial ? ", serial " + *drive.identity().serial : std::string()) << "\n"
         << "   revision " << textOrDash(drive.revision()) << ", hardware " << textOrDash(drive.hard_version())
         << ", kernel " << textOrDash(drive.krnl_version()) << ", destination " << textOrDash(drive.dest_version())
         << "\n"
         << "   " << (drive.isPresenceDisc() ? "disc present" : "no disc") << ", " << modeName(drive) << " mode, "
-        << verdict(drive) << "\n";
+        << driveVerdictText(drive) << "\n";
 }
 
 void printDriveShort(std::ostream& out, const DeviceData& drive, int index) {
     std::string title = DriveEntryTitle(drive);
     title.erase(title.find_last_not_of(' ') + 1);
     out << "  " << index << ". " << title << " (" << (drive.isPresenceDisc() ? "disc" : "no disc")
-        << ", " << modeName(drive) << ", " << verdict(drive) << ")\n";
+        << ", " << modeName(drive) << ", " << driveVerdictText(drive) << ")\n";
 }
 
 std::string shippedVersionText(const FirmFileData& normal) {

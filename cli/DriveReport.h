@@ -25,6 +25,10 @@ Json imageJson(const FirmFileData& image);
 void printDriveText(std::ostream& out, const DeviceData& drive, int index);
 // One line per drive, for event streams.
 void printDriveShort(std::ostream& out, const DeviceData& drive, int index);
+// Where a drive is, for people: "ID (NODE, NODE)", or just the id when it has no nodes.
+std::string driveWhereText(const DeviceData& drive);
+// "may be updated", "in update mode: update to recover", or "may not be updated: <why>".
+std::string driveVerdictText(const DeviceData& drive);
 // "product revisiondate", the version the drives are updated to, or a note that it is missing.
 std::string shippedVersionText(const FirmFileData& normal);
 

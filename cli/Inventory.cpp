@@ -4,6 +4,7 @@
 
 #include "drive/DriveList.h"
 #include "model/FirmwareImages.h"
+#include "platform/DriveUpdateLock.h"
 
 namespace cli {
 
@@ -17,9 +18,9 @@ bool installBackend(const platform::BackendChoice& choice) {
     return true;
 }
 
-std::vector<DeviceData> listDrives(const FirmFileData& normal) {
+std::vector<DeviceData> listDrives(const FirmFileData& normal, std::vector<platform::DriveIdentity>* unexamined) {
     std::vector<DeviceData> drives;
-    ListTargetDrives(drives, normal);
+    ListTargetDrives(drives, normal, unexamined);
     NumberIdenticalDrives(drives);
     return drives;
 }
@@ -32,6 +33,45 @@ const DeviceData* pickDrive(const std::vector<DeviceData>& drives, int number) {
         std::cerr << "kdu: no drive " << number << ": drives are numbered 1 to " << drives.size()
                   << " (see `kdu list`).\n";
     return nullptr;
+}
+
+namespace {
+
+std::optional<int> listNumber(const std::string& word) {
+    if (word.empty() || word.size() > 6 || word.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    return std::stoi(word);
+}
+
+}  // namespace
+
+const DeviceData* pickDrive(const std::vector<DeviceData>& drives,
+                            const std::vector<platform::DriveIdentity>& unexamined, const std::string& word,
+                            bool* busyOut) {
+    for (const DeviceData& drive : drives)
+        if (drive.identity().isNamedBy(word)) return &drive;
+    for (const platform::DriveIdentity& busy : unexamined) {
+        if (!busy.isNamedBy(word)) continue;
+        if (busyOut != nullptr) *busyOut = true;
+        std::string whyNot;
+        if (!platform::DriveUpdateLock::tryTake(busy.lockKey(), whyNot))
+            std::cerr << "kdu: drive " << word << ": " << whyNot << ".\n";
+        else
+            std::cerr << "kdu: drive " << word << " is in use by another program; try again when it is free.\n";
+        return nullptr;
+    }
+    const std::optional<int> number = listNumber(word);
+    if (!number) {
+        std::cerr << "kdu: no drive \"" << word << "\": give its number, id or device node (see `kdu list`).\n";
+        return nullptr;
+    }
+    if (!unexamined.empty()) {
+        // The drive meant may be the busy one: a number would then name its neighbour.
+        std::cerr << "kdu: drive numbers are not reliable now: " << unexamined.size()
+                  << " drive(s) could not be examined (busy or not accessible). Name the drive by its id or device "
+                     "node instead (see `kdu list`).\n";
+        return nullptr;
+    }
+    return pickDrive(drives, *number);
 }
 
 }  // namespace cli

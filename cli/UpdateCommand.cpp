@@ -1,9 +1,12 @@
-// `kdu update [--drive N] [--yes]`: the update of one listed drive, with the same
-// confirmation, progress and verdict the window gives.
+// `kdu update [--drive N|ID|NODE] [--yes]`: the update of one listed drive, with the same
+// confirmation, progress and verdict the window gives. What the person confirms names one
+// drive identity; the update itself checks that the drive it opens is still that drive.
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <variant>
 #include <iostream>
 #include <string>
 
@@ -31,9 +34,10 @@ std::optional<int> terminalRows(int fd) {
 }
 
 // Yes only on an explicit "y" or "yes"; an empty answer or end of input is No.
-bool confirm(int number, const DeviceData& drive) {
+bool confirm(const DeviceData& drive) {
     std::cerr << "Do not disconnect the drive or turn the computer off until the update has finished.\n"
-              << "Update drive " << number << " (" << DriveEntryTitle(drive) << ") now? [y/N] " << std::flush;
+              << "Update " << DriveEntryTitle(drive) << "at " << driveWhereText(drive) << " now? [y/N] "
+              << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;
     for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -57,12 +61,45 @@ public:
     ~ProgressObserver() { platform::NotificationCenter::defaultCenter().removeObserver(this); }
 };
 
-bool installFirmware(DeviceData& drive, const Images& images) {
+bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& report) {
     const InterruptDeferral deferral;
     ProgressDisplay display(std::cerr, terminalRows(STDERR_FILENO));
     const ProgressObserver observer(display);
     display.begin();
-    return ExecUpdateMain(drive, images.normal, images.kernel);
+    return ExecUpdateMain(drive, images.normal, images.kernel, {}, {}, &report);
+}
+
+void listChoices(std::ostream& out, const std::vector<DeviceData>& drives) {
+    for (std::size_t i = 0; i < drives.size(); ++i)
+        if (drives[i].isEnableUpdate())
+            out << "  " << i + 1 << ". " << DriveEntryTitle(drives[i]) << "at " << driveWhereText(drives[i]) << "\n";
+}
+
+// The drive the person meant, or an exit status.
+std::variant<const DeviceData*, int> chooseDrive(const std::vector<DeviceData>& drives,
+                                                 const std::vector<platform::DriveIdentity>& unexamined,
+                                                 const UpdateOptions& options) {
+    if (options.drive) {
+        bool busy = false;
+        if (const DeviceData* named = pickDrive(drives, unexamined, *options.drive, &busy)) return named;
+        return busy ? kExitFailure : kExitUsage;
+    }
+    // Without a name, a confirmation given in advance would name no drive in particular.
+    if (options.yes) {
+        std::cerr << "kdu: --yes needs --drive to name the drive to update (see `kdu list`).\n";
+        return kExitUsage;
+    }
+    const auto eligible = std::count_if(drives.begin(), drives.end(), [](const DeviceData& d) { return d.isEnableUpdate(); });
+    if (eligible > 1) {
+        std::cerr << "kdu: " << eligible << " drives may be updated; choose one with --drive:\n";
+        listChoices(std::cerr, drives);
+        return kExitUsage;
+    }
+    if (eligible == 1)
+        return &*std::find_if(drives.begin(), drives.end(), [](const DeviceData& d) { return d.isEnableUpdate(); });
+    if (drives.size() == 1) return &drives.front();  // says below why it may not be updated
+    std::cerr << (drives.empty() ? "kdu: no drive found.\n" : "kdu: no drive may be updated (see `kdu list`).\n");
+    return drives.empty() ? kExitUsage : kExitNotEligible;
 }
 
 }  // namespace
@@ -72,35 +109,36 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
     Images images;
     readImages(images);
     const PermissionWatch permissions;
-    const std::vector<DeviceData> drives = listDrives(images.normal);
-    const DeviceData* chosen = pickDrive(drives, options.drive);
-    if (chosen == nullptr) {
-        permissions.printHint(std::cerr);
-        return kExitUsage;
+    std::vector<platform::DriveIdentity> unexamined;
+    const std::vector<DeviceData> drives = listDrives(images.normal, &unexamined);
+    const std::variant<const DeviceData*, int> choice = chooseDrive(drives, unexamined, options);
+    if (const int* status = std::get_if<int>(&choice)) {
+        if (*status == kExitUsage) permissions.printHint(std::cerr);
+        return *status;
     }
+    const DeviceData& chosen = *std::get<const DeviceData*>(choice);
 
-    if (!chosen->isEnableUpdate()) {
-        std::cerr << "kdu: drive " << options.drive << " (" << DriveEntryTitle(*chosen) << ") may not be updated: ";
-        if (!images.normal.isFileExists())
-            std::cerr << "the firmware image is missing.\n";
-        else
-            std::cerr << "its firmware is up to date or does not fit this drive.\n";
+    if (!chosen.isEnableUpdate()) {
+        std::cerr << "kdu: drive " << chosen.identity().id << " (" << DriveEntryTitle(chosen)
+                  << ") may not be updated: " << eligibilityText(chosen.eligibility()) << ".\n";
         return kExitNotEligible;
     }
 
-    std::cout << "Drive " << options.drive << ": " << DriveEntryTitle(*chosen) << "\n"
+    std::cout << "Drive: " << DriveEntryTitle(chosen) << "at " << driveWhereText(chosen) << "\n"
               << "Update to: " << shippedVersionText(images.normal) << std::endl;
-    if (!options.yes && !confirm(options.drive, *chosen)) {
+    if (!options.yes && !confirm(chosen)) {
         std::cerr << "Update cancelled; nothing was sent to the drive.\n";
         return kExitCancelled;
     }
 
     // The sequence refreshes the record it is given; the listing stays as it was.
-    DeviceData drive = *chosen;
-    const bool ok = installFirmware(drive, images);
+    DeviceData drive = chosen;
+    UpdateReport report;
+    const bool ok = installFirmware(drive, images, report);
     std::fflush(stdout);
     if (!ok) {
         std::cout << "Error!" << std::endl;
+        std::cerr << "kdu: drive " << drive.identity().id << ": " << report.message() << ".\n";
         return kExitFailure;
     }
     std::cout << "Complete!" << std::endl;

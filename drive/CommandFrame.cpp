@@ -65,6 +65,7 @@ CommandOutcome runCommand(platform::SCSITaskDeviceInterface* interface, const Co
     outcome.ran = true;
     if (!described) return outcome;  // status stays kSCSITaskStatus_DeliveryFailure
     result = task->ExecuteTaskSync(&outcome.sense, &outcome.status, &outcome.realizedCount);
+    outcome.executeResult = result;
     outcome.executed = result == platform::kIOReturnSuccess;
     if (!outcome.executed) {
         KDU_LOG_ERR(request.function, "Error executing task. (0x%08x)\n", static_cast<unsigned>(result));

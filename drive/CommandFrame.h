@@ -24,6 +24,7 @@ struct CommandRequest {
 struct CommandOutcome {
     bool ran = false;       // false: no task (or no range list); the command returns its failure value
     bool executed = false;  // the execution call itself succeeded
+    platform::IOReturn executeResult = platform::kIOReturnSuccess;  // why it did not, when it did not
     platform::SCSITaskStatus status = platform::kSCSITaskStatus_DeliveryFailure;
     platform::SCSI_Sense_Data sense{};
     std::uint64_t realizedCount = 0;

@@ -3,10 +3,11 @@
 #include "drive/STUCMethod.h"
 #include "platform/Registry.h"
 
-void ListTargetDrives(std::vector<DeviceData>& list, const FirmFileData& normal) {
+void ListTargetDrives(std::vector<DeviceData>& list, const FirmFileData& normal,
+                      std::vector<platform::DriveIdentity>* unexamined) {
     platform::io_iterator_t iterator = platform::IO_OBJECT_NULL;
     if (FindDevicesUsing(kFindMethodAuthoringDevices, platform::kIOMasterPortDefault, &iterator))
-        ExecListDeviceMain(iterator, list, normal);
+        ExecListDeviceMain(iterator, list, normal, unexamined);
     if (iterator != platform::IO_OBJECT_NULL) platform::IOObjectRelease(iterator);
 }
 

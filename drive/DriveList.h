@@ -10,7 +10,8 @@
 
 // Finds the authoring drives and lists those of the target model (FindDevicesUsing +
 // ExecListDeviceMain), releasing the iterator in every case. Appends to `list`.
-void ListTargetDrives(std::vector<DeviceData>& list, const FirmFileData& normal);
+void ListTargetDrives(std::vector<DeviceData>& list, const FirmFileData& normal,
+                      std::vector<platform::DriveIdentity>* unexamined = nullptr);
 
 // Marks identical drives (same vendor, product and revision; the date is not compared):
 // `same` for every member of a group, `sameNo` 1, 2, 3... in list order.

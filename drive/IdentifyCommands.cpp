@@ -72,7 +72,8 @@ void CommandInquiry(platform::SCSITaskDeviceInterface* interface, DeviceData* re
 }
 
 std::uint16_t CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface, DeviceData* record,
-                                   bool* discPresentOut, std::uint32_t* progressOut) {
+                                   bool* discPresentOut, std::uint32_t* progressOut,
+                                   platform::SCSI_Sense_Data* senseOut) {
     assert(interface != NULL);
     drive::CommandRequest request;
     request.function = "CommandTestUnitReady";
@@ -81,6 +82,7 @@ std::uint16_t CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface,
     request.requestLine = "Requesting TEST UNIT READY data\n";
 
     const drive::CommandOutcome outcome = drive::runCommand(interface, request);
+    if (senseOut != nullptr) *senseOut = outcome.checkCondition() ? outcome.sense : platform::SCSI_Sense_Data{};
     if (!outcome.ran) return kTestUnitReadyNoVerdict;
 
     if (outcome.executed && progressOut != nullptr) *progressOut = progressOf(outcome.sense);

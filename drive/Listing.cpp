@@ -5,57 +5,59 @@
 
 #include "drive/DriveAccess.h"
 #include "drive/STUCMethod.h"
+#include "model/ImageProof.h"
 #include "model/Util.h"
 #include "platform/Log.h"
 #include "platform/Registry.h"
 
-namespace {
-
-// A drive that accepts any destination reports eight blanks.
-constexpr char kAnyDestination[] = "        ";
-
-}  // namespace
-
 bool IsEligibleForUpdate(const DeviceData& drive, const FirmFileData& normal) {
-    if (!textEquals(drive.hard_version(), normal.hard_version())) return false;
-    if (drive.dest_version() != OptionalText{kAnyDestination} &&
-        !textEquals(drive.dest_version(), normal.dest_version()))
-        return false;
-    // Without both revisions there is nothing to compare: never eligible.
-    if (!drive.revision() || !normal.revision()) return false;
-    return Util::cmpCurVersion(drive.revision(), normal.revision()) == -1;
+    return judgeEligibility(drive, normal, true) == UpdateEligibility::Eligible;
+}
+
+std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
+                                            bool imagesProven) {
+    assert(interface != NULL);
+    DeviceData record;
+    CommandInquiry(interface, &record);
+    if (!Util::isTargetModel(record.product())) return std::nullopt;
+    bool discPresent = false;
+    CommandTestUnitReady(interface, &record, &discPresent, nullptr);
+    if (CommandReadBufferForDevice(interface, &record) == 0)
+        record.setEligibility(judgeEligibility(record, normal, imagesProven));
+    else
+        record.setEligibility(UpdateEligibility::VersionsUnknown);
+    record.setIsEnableUpdate(record.eligibility() == UpdateEligibility::Eligible);
+    return record;
 }
 
 std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal) {
-    assert(interface != NULL);
+    return GetDeviceInfo(interface, normal, proveShippedImages(normal).proven());
+}
 
+std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
+                                        bool imagesProven, bool* examinedOut) {
+    assert(interface != NULL);
+    if (examinedOut != nullptr) *examinedOut = false;
     drive_access::ExclusiveAccess access(interface);
     if (!access.held()) {
         KDU_LOG_WAR("GetDeviceInfo", "ObtainExclusiveAccess failed.(1) (0x%08x)\n",
                     static_cast<unsigned>(access.obtainResult()));
         return std::nullopt;
     }
-
-    DeviceData record;
-    CommandInquiry(interface, &record);
-    const bool isTarget = Util::isTargetModel(record.product());
-    if (isTarget) {
-        bool discPresent = false;
-        CommandTestUnitReady(interface, &record, &discPresent, nullptr);
-        if (CommandReadBufferForDevice(interface, &record) == 0)
-            record.setIsEnableUpdate(IsEligibleForUpdate(record, normal));
-    }
-
+    std::optional<DeviceData> record = IdentifyHeldDrive(interface, normal, imagesProven);
     const platform::IOReturn released = access.release();
     if (released != platform::kIOReturnSuccess) {
         KDU_LOG_ERR("GetDeviceInfo", "ReleaseExclusiveAccess failed. (0x%08x)\n", static_cast<unsigned>(released));
         return std::nullopt;
     }
-    if (!isTarget) return std::nullopt;
+    if (examinedOut != nullptr) *examinedOut = true;
     return record;
 }
 
-void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData>& list, const FirmFileData& normal) {
+void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData>& list, const FirmFileData& normal,
+                        std::vector<platform::DriveIdentity>* unexamined) {
+    // Proven once per listing: every drive is judged against the same images.
+    const bool imagesProven = proveShippedImages(normal).proven();
     for (;;) {
         drive_access::ServiceReference service(platform::IOIteratorNext(iterator));
         if (service.get() == platform::IO_OBJECT_NULL) break;
@@ -73,9 +75,13 @@ void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData
         drive_access::DriveInterfaces interfaces(service.get());
         if (interfaces.taskDevice() == nullptr) {
             KDU_LOG_ERR("ExecListDeviceMain", "interface is NULL.");
+            if (unexamined != nullptr) unexamined->push_back(platform::IORegistryEntryGetIdentity(service.get()));
             continue;
         }
-        std::optional<DeviceData> record = GetDeviceInfo(interfaces.taskDevice(), normal);
+        bool examined = false;
+        std::optional<DeviceData> record = GetDeviceInfo(interfaces.taskDevice(), normal, imagesProven, &examined);
+        if (!examined && unexamined != nullptr)
+            unexamined->push_back(platform::IORegistryEntryGetIdentity(service.get()));
         if (record) {
             record->setScsiDevice(service.get());
             record->setIdentity(platform::IORegistryEntryGetIdentity(service.get()));

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "drive/UpdateReport.h"
 #include "model/DeviceData.h"
 #include "model/FirmFileData.h"
 #include "platform/IOTypes.h"
@@ -36,15 +37,23 @@ inline constexpr std::uint32_t kWriteBufferMaxLength = 0x8000;
 void CommandInquiry(platform::SCSITaskDeviceInterface* interface, DeviceData* record);
 // 0: still installing (NOT READY 0x04/0x12 with progressOut given); 1: other CHECK
 // CONDITION; 0xFFFF: GOOD, no task, or any other status.
+// senseOut, when given, receives the sense data of a CHECK CONDITION (zeros otherwise).
 std::uint16_t CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface, DeviceData* record,
-                                   bool* discPresentOut, std::uint32_t* progressOut);
+                                   bool* discPresentOut, std::uint32_t* progressOut,
+                                   platform::SCSI_Sense_Data* senseOut = nullptr);
 // 0 on GOOD, -1 otherwise.
 std::int32_t CommandReadBufferForDevice(platform::SCSITaskDeviceInterface* interface, DeviceData* record);
 // True when the drive accepted the mode change (GOOD).
 bool CommandChangeDriveMode(platform::SCSITaskDeviceInterface* interface, DeviceData* record);
+// How the drive took one piece of an image.
+enum class PieceOutcome {
+    Accepted,  // GOOD, every byte moved
+    Refused,   // CHECK CONDITION, another status, a transport error or bytes left over
+    Gone,      // the drive is no longer there
+};
 // Sends one piece of an image: buffer 0xFE when isKernel is non-zero, else 0xF0.
 // A length over 32768 bytes is refused (logged, nothing sent).
-void CommandWriteBuffer(platform::SCSITaskDeviceInterface* interface, std::uint32_t isKernel, DeviceData* record,
+PieceOutcome CommandWriteBuffer(platform::SCSITaskDeviceInterface* interface, std::uint32_t isKernel, DeviceData* record,
                         const std::vector<std::uint8_t>& data, std::uint32_t offset, std::uint32_t length);
 
 // Diagnostics (standard error) -------------------------------------------------
@@ -57,12 +66,24 @@ void PrintReadBuffer(const std::uint8_t* data, std::uint32_t size);
 
 // Listing and update -----------------------------------------------------------
 
-// Appends one record per attached drive of the target model, in discovery order.
-void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData>& list, const FirmFileData& normal);
+// Appends one record per attached drive of the target model, in discovery order. Drives
+// that could not be examined (held elsewhere, not openable) go to `unexamined` when given:
+// they may be of the target model, so list numbers are not to be trusted while there are any.
+void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData>& list, const FirmFileData& normal,
+                        std::vector<platform::DriveIdentity>* unexamined = nullptr);
 // The drive's record, or none when it is not listed (held elsewhere, another model...).
+// Without `imagesProven` the shipped images are proven first.
 std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal);
-// The eligibility rule: hardware matches, destination matches (or eight blanks), and the
-// drive's revision is lower than the image's.
+// `examinedOut` tells a drive that was looked at (whatever it is) from one that could not be.
+std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
+                                        bool imagesProven, bool* examinedOut = nullptr);
+// INQUIRY, TEST UNIT READY and READ BUFFER of a drive already held, judged by the one
+// eligibility rule; none for a drive of another model. The listing and the update's second
+// look at the drive both use it.
+std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
+                                            bool imagesProven);
+// The drive rule alone (images taken as proven): hardware matches, destination matches
+// (or eight blanks), and the drive's revision is lower than the image's.
 bool IsEligibleForUpdate(const DeviceData& drive, const FirmFileData& normal);
 
 struct UpdateTiming {
@@ -70,5 +91,7 @@ struct UpdateTiming {
     std::chrono::milliseconds waitLimit{10 * 60 * 1000};  // give up waiting for the install after this
 };
 // The whole update of one drive. True when the drive reports the target revision after it.
+// `drive` is the record that was confirmed: the update goes on only with that very drive,
+// still eligible. `report`, when given, says how it ended.
 bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFileData& kernel,
-                    const UpdateTiming& timing = {});
+                    const UpdateTiming& timing = {}, const UpdateHooks& hooks = {}, UpdateReport* report = nullptr);

@@ -68,14 +68,14 @@ bool CommandChangeDriveMode(platform::SCSITaskDeviceInterface* interface, Device
     return outcome.good();
 }
 
-void CommandWriteBuffer(platform::SCSITaskDeviceInterface* interface, std::uint32_t isKernel, DeviceData* /*record*/,
+PieceOutcome CommandWriteBuffer(platform::SCSITaskDeviceInterface* interface, std::uint32_t isKernel, DeviceData* /*record*/,
                         const std::vector<std::uint8_t>& data, std::uint32_t offset, std::uint32_t length) {
     assert(interface != NULL);
     // A longer piece would not fit the transfer buffer; sending part of it would corrupt the image.
     if (length > kWriteBufferMaxLength) {
         KDU_LOG_ERR("CommandWriteBuffer", "Piece too long for the transfer buffer. (%u > %u)\n", length,
                     kWriteBufferMaxLength);
-        return;
+        return PieceOutcome::Refused;
     }
     // Zeroed, so a piece shorter than `length` goes out padded with zeros.
     std::vector<std::uint8_t> buffer(kWriteBufferMaxLength, 0);
@@ -92,7 +92,11 @@ void CommandWriteBuffer(platform::SCSITaskDeviceInterface* interface, std::uint3
     request.requestLine = "Requesting write buffer\n";
 
     const drive::CommandOutcome outcome = drive::runCommand(interface, request);
-    if (!outcome.ran) return;
+    if (!outcome.ran) return PieceOutcome::Refused;
     drive::printStatusAndCount(outcome);
     if (outcome.checkCondition()) PrintSenseString(&outcome.sense, false);
+    if (!outcome.executed && outcome.executeResult == platform::kIOReturnNoDevice) return PieceOutcome::Gone;
+    // A piece the drive did not take whole leaves a hole in the image it would install.
+    if (!outcome.good() || outcome.realizedCount != length) return PieceOutcome::Refused;
+    return PieceOutcome::Accepted;
 }

@@ -1,12 +1,14 @@
 // The firmware update sequence of one drive: kernel mode, both images, normal mode, the
 // wait while the drive installs, and the check of the revision it reports afterwards.
-#include <sys/stat.h>
-
+// Nothing reaches the drive before the images are proven and the drive is known to be the
+// one that was chosen; a piece the drive refuses ends the transfer, so it is never told to
+// install an image known to be incomplete.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 
@@ -14,8 +16,10 @@
 #include "drive/STUCMethod.h"
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
+#include "model/ImageProof.h"
 #include "model/NotificationNames.h"
 #include "model/Util.h"
+#include "platform/DriveUpdateLock.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Registry.h"
@@ -25,8 +29,6 @@ namespace {
 constexpr char kFunction[] = "ExecUpdateMain";
 constexpr std::uint32_t kPieceLength = kWriteBufferMaxLength;
 constexpr std::uint32_t kTransferGranule = 256;
-// Buffer offsets travel in 24 bits.
-constexpr std::uint64_t kMaxNormalImageLength = 16u * 1024 * 1024;
 
 struct KernelPiece {
     std::uint32_t offset, length;
@@ -34,163 +36,240 @@ struct KernelPiece {
 constexpr KernelPiece kKernelPieces[] = {{0, 32768}, {32768, 32768}, {65536, 4608}};
 static_assert(32768 + 32768 + 4608 == image_format::kKernelImageSentLength);
 
+constexpr std::uint8_t kSenseKeyUnitAttention = 0x06;
+constexpr std::uint8_t kAscPowerOnOrReset = 0x29;
+constexpr std::uint8_t kAscParametersChanged = 0x2A;
+
 std::uint32_t roundUpToGranule(std::uint32_t n) {
     return (n + kTransferGranule - 1) / kTransferGranule * kTransferGranule;
 }
 
-std::optional<std::uint64_t> resourceFileLength(const std::string& name) {
-    const OptionalText path = Util::fullPath(name);
-    if (!path) return std::nullopt;
-    struct stat st{};
-    if (::stat(path->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    return static_cast<std::uint64_t>(st.st_size);
+// One run of the sequence: the drive, what the caller asked for, and the report it fills.
+class UpdateRun {
+public:
+    UpdateRun(DeviceData& drive, const FirmFileData& normal, const UpdateTiming& timing, const UpdateHooks& hooks,
+              UpdateReport& report)
+        : drive_(drive), normal_(normal), timing_(timing), hooks_(hooks), report_(report) {
+        report_ = UpdateReport{};
+        report_.state = drive_.driveMode() == 0 ? DriveState::OldFirmware : DriveState::UpdateMode;
+    }
+
+    bool succeed() {
+        report_.ok = true;
+        report_.step = UpdateStep::Done;
+        report_.cause.clear();
+        return true;
+    }
+    bool fail(UpdateStep step, std::string cause) { return fail(step, report_.state, std::move(cause)); }
+    bool fail(UpdateStep step, DriveState state, std::string cause) {
+        report_.ok = false;
+        report_.step = step;
+        report_.state = state;
+        report_.cause = std::move(cause);
+        return false;
+    }
+
+    void progress(UpdateStep step, std::uint64_t done = 0, std::uint64_t total = 0) const {
+        if (hooks_.progress) hooks_.progress(UpdateProgress{step, done, total});
+    }
+
+    // What differs between the drive that answers now and the one chosen; `modeNow` is the
+    // mode it reports now (unchanged when it did not say).
+    std::optional<std::string> whatChanged(platform::SCSITaskDeviceInterface* interface, std::int32_t& modeNow) const;
+    bool runCritical(platform::SCSITaskDeviceInterface* interface, const ProvenImages& images);
+
+private:
+    bool sendKernelImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image);
+    bool sendNormalImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image);
+    bool pieceFailed(PieceOutcome outcome, UpdateStep step, std::uint64_t number, std::uint64_t count);
+    bool waitForInstall(platform::SCSITaskDeviceInterface* interface);
+    bool identifiesAsTarget(platform::SCSITaskDeviceInterface* interface);
+
+    DeviceData& drive_;
+    const FirmFileData& normal_;
+    const UpdateTiming& timing_;
+    const UpdateHooks& hooks_;
+    UpdateReport& report_;
+};
+
+// Compares the drive as it answers now, held, with the drive that was chosen. Any
+// difference means someone swapped or changed it since: nothing is sent then.
+std::optional<std::string> UpdateRun::whatChanged(platform::SCSITaskDeviceInterface* interface,
+                                                  std::int32_t& modeNow) const {
+    modeNow = drive_.driveMode();
+    const platform::DriveIdentity& chosen = drive_.identity();
+    if (!chosen.empty() && !platform::IORegistryEntryGetIdentity(drive_.scsiDevice()).sameDriveAs(chosen))
+        return "another drive answers in its place";
+    const std::optional<DeviceData> now = IdentifyHeldDrive(interface, normal_, true);
+    if (!now) return "it no longer answers as a drive of the target model";
+    modeNow = now->driveMode();
+    const auto differs = [](const OptionalText& was, const OptionalText& is) { return was != is; };
+    if (now->driveMode() != drive_.driveMode())
+        return now->driveMode() == 0 ? "it has left its update mode" : "it has been put into its update mode";
+    if (differs(drive_.revision(), now->revision()))
+        return "its revision is now \"" + now->revision().value_or("?") + "\", not \"" +
+               drive_.revision().value_or("?") + "\"";
+    if (differs(drive_.vendor(), now->vendor()) || differs(drive_.product(), now->product()) ||
+        differs(drive_.date(), now->date()))
+        return "it identifies differently";
+    if (differs(drive_.hard_version(), now->hard_version()) || differs(drive_.dest_version(), now->dest_version()) ||
+        differs(drive_.krnl_version(), now->krnl_version()))
+        return "its hardware versions differ";
+    if (now->eligibility() != UpdateEligibility::Eligible)
+        return "it may not be updated: " + std::string(eligibilityText(now->eligibility()));
+    return std::nullopt;
 }
 
-// Refuses images the drive must never receive: a truncated kernel image, an empty or
-// oversized normal image, an image that vanished since start-up, or nothing to send.
-// Returns the normal image's length (0 when it is not to be sent), or none when refused.
-std::optional<std::uint32_t> checkImages(const FirmFileData& normal, const FirmFileData& kernel) {
-    if (!normal.isFileExists() && !kernel.isFileExists()) {
-        KDU_LOG_ERR(kFunction, "no firmware image to send.");
-        return std::nullopt;
+bool UpdateRun::pieceFailed(PieceOutcome outcome, UpdateStep step, std::uint64_t number, std::uint64_t count) {
+    if (outcome == PieceOutcome::Accepted) return false;
+    if (outcome == PieceOutcome::Gone) {
+        KDU_LOG_ERR(kFunction, "the drive has gone. (piece %llu of %llu)", static_cast<unsigned long long>(number),
+                    static_cast<unsigned long long>(count));
+        return !fail(step, DriveState::Unknown, "the drive has gone");
     }
-    if (kernel.isFileExists()) {
-        const std::string name = firmwareFileName(kKernelImageBaseName);
-        const std::optional<std::uint64_t> length = resourceFileLength(name);
-        if (!length) {
-            KDU_LOG_ERR(kFunction, "kernel image %s is missing.", name.c_str());
-            return std::nullopt;
-        }
-        if (*length < image_format::kKernelImageSentLength) {
-            KDU_LOG_ERR(kFunction, "kernel image too short. (%llu < %zu)", static_cast<unsigned long long>(*length),
-                        image_format::kKernelImageSentLength);
-            return std::nullopt;
-        }
-    }
-    if (!normal.isFileExists()) return 0u;
-    const std::string name = firmwareFileName(kNormalImageBaseName);
-    const std::optional<std::uint64_t> length = resourceFileLength(name);
-    if (!length) {
-        KDU_LOG_ERR(kFunction, "normal image %s is missing.", name.c_str());
-        return std::nullopt;
-    }
-    if (*length == 0 || *length > kMaxNormalImageLength) {
-        KDU_LOG_ERR(kFunction, "normal image size out of range. (%llu)", static_cast<unsigned long long>(*length));
-        return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(*length);
+    KDU_LOG_ERR(kFunction, "piece refused; transfer stopped. (%llu of %llu)", static_cast<unsigned long long>(number),
+                static_cast<unsigned long long>(count));
+    // The drive stays in its update mode rather than being told to install a broken image.
+    return !fail(step, DriveState::UpdateMode,
+                 "the drive refused piece " + std::to_string(number) + " of " + std::to_string(count) +
+                     "; the install was not started");
 }
 
-void sendKernelImage(platform::SCSITaskDeviceInterface* interface, DeviceData& drive) {
-    std::unique_ptr<FileHandle> file = Util::openFile(firmwareFileName(kKernelImageBaseName));
-    if (!file) return;
+bool UpdateRun::sendKernelImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image) {
+    constexpr std::uint64_t count = std::size(kKernelPieces);
+    std::uint64_t number = 0;
     for (const KernelPiece& piece : kKernelPieces) {
-        const std::vector<std::uint8_t> bytes =
-            Util::readFile(*file, piece.offset, static_cast<std::int32_t>(piece.length));
-        CommandWriteBuffer(interface, 1, &drive, bytes, piece.offset, piece.length);
+        const std::vector<std::uint8_t> bytes(image.begin() + piece.offset, image.begin() + piece.offset + piece.length);
+        if (pieceFailed(CommandWriteBuffer(interface, 1, &drive_, bytes, piece.offset, piece.length),
+                        UpdateStep::WriteKernelImage, ++number, count))
+            return false;
+        progress(UpdateStep::WriteKernelImage, number, count);
     }
-    Util::closeFile(file);
+    return true;
 }
 
-void sendNormalImage(platform::SCSITaskDeviceInterface* interface, DeviceData& drive, std::uint32_t fileLength) {
+bool UpdateRun::sendNormalImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image) {
+    // The proof bounds the image to 16 MiB, so its length and offsets fit 32 bits.
+    const auto fileLength = static_cast<std::uint32_t>(image.size());
+    const std::uint64_t count = (fileLength + kPieceLength - 1) / kPieceLength;
     std::uint32_t remaining = roundUpToGranule(fileLength);
-    std::unique_ptr<FileHandle> file = Util::openFile(firmwareFileName(kNormalImageBaseName));
-    if (!file) return;
     std::uint32_t offset = 0;
-    for (int chunk = 1;; ++chunk) {
-        const std::vector<std::uint8_t> bytes =
-            Util::readFile(*file, offset, static_cast<std::int32_t>(std::min(remaining, kPieceLength)));
-        const auto n = static_cast<std::uint32_t>(bytes.size());
-        if (n < 1) break;
+    progress(UpdateStep::WriteNormalImage, 0, fileLength);
+    for (int chunk = 1; offset < fileLength; ++chunk) {
+        const std::uint32_t n = std::min({remaining, kPieceLength, fileLength - offset});
+        const std::vector<std::uint8_t> bytes(image.begin() + offset, image.begin() + offset + n);
         const std::uint32_t transferLength = roundUpToGranule(n);
         if (n < kPieceLength) {
             std::printf("last one\n");
             if (n != transferLength) KDU_LOG_ERR(kFunction, "last data. (len != allocLen)");
         }
-        CommandWriteBuffer(interface, 0, &drive, bytes, offset, transferLength);
+        if (pieceFailed(CommandWriteBuffer(interface, 0, &drive_, bytes, offset, transferLength),
+                        UpdateStep::WriteNormalImage, static_cast<std::uint64_t>(chunk), count))
+            return false;
         remaining -= transferLength;
         offset += transferLength;
         std::printf("write..(%d) 0x%x \n", chunk, remaining);
+        progress(UpdateStep::WriteNormalImage, std::min(offset, fileLength), fileLength);
     }
-    Util::closeFile(file);
+    return true;
 }
 
-// Polls until the drive stops reporting that it is installing. False when it never stops
-// within the limit.
-bool waitForInstall(platform::SCSITaskDeviceInterface* interface, DeviceData& drive, const UpdateTiming& timing) {
+bool isRestartNotice(const platform::SCSI_Sense_Data& sense) {
+    return (sense[2] & 0x0F) == kSenseKeyUnitAttention && (sense[12] == kAscPowerOnOrReset || sense[12] == kAscParametersChanged);
+}
+
+// Polls until the drive stops reporting that it is installing. A drive restarting while it
+// installs says so with UNIT ATTENTION; that is part of the install, not its end.
+bool UpdateRun::waitForInstall(platform::SCSITaskDeviceInterface* interface) {
     auto& center = platform::NotificationCenter::defaultCenter();
-    const auto deadline = std::chrono::steady_clock::now() + timing.waitLimit;
+    const auto deadline = std::chrono::steady_clock::now() + timing_.waitLimit;
     bool discPresent = false;
-    std::uint32_t progress = 0;
-    bool finished = false;
+    std::uint32_t progressValue = 0;
+    enum class End { Ready, TimedOut, Stopped } end = End::Ready;
     for (;;) {
-        const std::uint16_t result = CommandTestUnitReady(interface, &drive, &discPresent, &progress);
-        center.post(kUpdateIndicatorNotify, static_cast<std::int64_t>(progress));
-        if (result != 0) {
-            finished = true;
+        platform::SCSI_Sense_Data sense{};
+        const std::uint16_t result = CommandTestUnitReady(interface, &drive_, &discPresent, &progressValue, &sense);
+        center.post(kUpdateIndicatorNotify, static_cast<std::int64_t>(progressValue));
+        if (result != 0 && !(result == 1 && isRestartNotice(sense))) break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            end = End::TimedOut;
             break;
         }
-        if (std::chrono::steady_clock::now() >= deadline) break;
-        std::this_thread::sleep_for(timing.pollInterval);
+        if (hooks_.stopWaiting && hooks_.stopWaiting()) {
+            end = End::Stopped;
+            break;
+        }
+        std::this_thread::sleep_for(timing_.pollInterval);
     }
     center.post(kUpdateIndicatorNotify, -1);
-    if (!finished)
-        KDU_LOG_ERR(kFunction, "drive still installing after %lld ms.",
-                    static_cast<long long>(timing.waitLimit.count()));
-    return finished;
+    if (end == End::TimedOut) {
+        KDU_LOG_ERR(kFunction, "drive still installing after %lld ms.", static_cast<long long>(timing_.waitLimit.count()));
+        return fail(UpdateStep::Install, DriveState::Installing,
+                    "the drive was still installing after " + std::to_string(timing_.waitLimit.count() / 1000) + " s");
+    }
+    if (end == End::Stopped) return fail(UpdateStep::Install, DriveState::Installing, "stopped waiting on request");
+    return true;
 }
 
 // Only a revision the drive reports now counts: a failed INQUIRY must not let the
 // revision kept from before the update pass for the new one.
-bool identifiesAsTarget(platform::SCSITaskDeviceInterface* interface, DeviceData& drive) {
-    OptionalText previous = drive.revision();
-    drive.setRevision(std::nullopt);
-    CommandInquiry(interface, &drive);
-    if (!drive.revision()) {
-        drive.setRevision(std::move(previous));
-        return false;
+bool UpdateRun::identifiesAsTarget(platform::SCSITaskDeviceInterface* interface) {
+    OptionalText previous = drive_.revision();
+    drive_.setRevision(std::nullopt);
+    CommandInquiry(interface, &drive_);
+    if (!drive_.revision()) {
+        drive_.setRevision(std::move(previous));
+        return fail(UpdateStep::CheckRevision, DriveState::Unknown, "the drive did not identify itself");
     }
-    return Util::cmpCurVersion(drive.revision(), OptionalText{kTargetRevision}) == 0;
+    report_.revisionFound = drive_.revision();
+    if (Util::cmpCurVersion(drive_.revision(), OptionalText{kTargetRevision}) == 0) {
+        report_.state = DriveState::Updated;
+        return true;
+    }
+    const std::string cause = "the drive reports revision \"" + *drive_.revision() + "\", not \"" + kTargetRevision + "\"";
+    if (drive_.driveMode() != 0) return fail(UpdateStep::CheckRevision, DriveState::UpdateMode, cause);
+    return fail(UpdateStep::CheckRevision, previous == drive_.revision() ? DriveState::OldFirmware : DriveState::Unknown,
+                cause);
 }
 
-// Steps from the first mode change to the final identification, with access held.
-bool runUpdate(platform::SCSITaskDeviceInterface* interface, DeviceData& drive, const FirmFileData& normal,
-               const FirmFileData& kernel, std::uint32_t normalLength, const UpdateTiming& timing) {
-    bool modeChanged = false;
-    if (kernel.isFileExists()) {
-        if (drive.driveMode() == 0) {
-            modeChanged = true;
-            if (!CommandChangeDriveMode(interface, &drive)) {
-                KDU_LOG_ERR(kFunction, "change drive mode.( -> Kernel)");
-                return false;
-            }
-        }
-        sendKernelImage(interface, drive);
-    }
-    if (normal.isFileExists()) {
-        if (drive.driveMode() == 0 && !modeChanged && !CommandChangeDriveMode(interface, &drive)) {
+// From the first mode change to the final identification, with access held.
+bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const ProvenImages& images) {
+    if (hooks_.beginCritical && !hooks_.beginCritical())
+        return fail(UpdateStep::ToKernelMode, "cancelled before anything was sent");
+    if (drive_.driveMode() == 0) {
+        progress(UpdateStep::ToKernelMode);
+        if (!CommandChangeDriveMode(interface, &drive_)) {
             KDU_LOG_ERR(kFunction, "change drive mode.( -> Kernel)");
-            return false;
+            return fail(UpdateStep::ToKernelMode, "the drive refused to switch to its update mode");
         }
-        sendNormalImage(interface, drive, normalLength);
     }
+    report_.state = DriveState::UpdateMode;
+    progress(UpdateStep::WriteKernelImage, 0, std::size(kKernelPieces));
+    if (!sendKernelImage(interface, images.kernel)) return false;
+    if (!sendNormalImage(interface, images.normal)) return false;
     std::printf("write completed.\n");
 
-    if (!CommandChangeDriveMode(interface, &drive)) {
+    progress(UpdateStep::ToNormalMode);
+    if (!CommandChangeDriveMode(interface, &drive_)) {
         KDU_LOG_ERR(kFunction, "change drive mode.( -> Normal)");
-        return false;
+        return fail(UpdateStep::ToNormalMode, "the drive refused to switch back");
     }
-    if (!waitForInstall(interface, drive, timing)) return false;
+    report_.state = DriveState::Installing;
+    progress(UpdateStep::Install);
+    if (!waitForInstall(interface)) return false;
 
-    return identifiesAsTarget(interface, drive);
+    progress(UpdateStep::CheckRevision);
+    return identifiesAsTarget(interface);
 }
 
 }  // namespace
 
 bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFileData& kernel,
-                    const UpdateTiming& timing) {
+                    const UpdateTiming& timing, const UpdateHooks& hooks, UpdateReport* report) {
+    UpdateReport localReport;
+    UpdateRun run(drive, normal, timing, hooks, report != nullptr ? *report : localReport);
     const platform::io_service_t service = drive.scsiDevice();
-    if (service == platform::IO_OBJECT_NULL) return false;
+    if (service == platform::IO_OBJECT_NULL) return run.fail(UpdateStep::TakeDrive, "no drive was chosen");
 
     platform::io_name_t className{};
     const platform::kern_return_t kr = platform::IOObjectGetClass(service, className);
@@ -199,27 +278,51 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
     else
         std::fprintf(stderr, "ExecWriteMain() Found device class \"%s\" using .\n", className);
 
+    // Proven before the drive is opened: a bad image never costs the drive a single command.
+    run.progress(UpdateStep::CheckImages);
+    const ImageProof proof = proveShippedImages(normal);
+    if (!proof.proven() || !kernel.isFileExists()) {
+        const std::string problem =
+            proof.proven() ? firmwareFileName(kKernelImageBaseName) + ": missing at start-up" : proof.message();
+        KDU_LOG_ERR(kFunction, "firmware image refused: %s", problem.c_str());
+        return run.fail(UpdateStep::CheckImages, problem);
+    }
+
+    run.progress(UpdateStep::TakeDrive);
+    const std::string lockId = drive.identity().empty() ? platform::IORegistryEntryGetIdentity(service).lockKey()
+                                                        : drive.identity().lockKey();
+    std::string whyNotLocked;
+    const std::optional<platform::DriveUpdateLock> updateLock = platform::DriveUpdateLock::tryTake(lockId, whyNotLocked);
+    if (!updateLock) return run.fail(UpdateStep::TakeDrive, whyNotLocked);
+
     drive_access::DriveInterfaces interfaces(service);
     platform::SCSITaskDeviceInterface* interface = interfaces.taskDevice();
-    if (interface == nullptr) return false;
-
-    const std::optional<std::uint32_t> normalLength = checkImages(normal, kernel);
-    if (!normalLength) return false;
+    if (interface == nullptr) return run.fail(UpdateStep::TakeDrive, "the drive cannot be opened; is it still attached?");
 
     drive_access::ExclusiveAccess access(interface);
     if (!access.held()) {
         KDU_LOG_WAR(kFunction, "ObtainExclusiveAccess failed.(1) (0x%08x)\n",
                     static_cast<unsigned>(access.obtainResult()));
-        return false;
+        return run.fail(UpdateStep::TakeDrive, "the drive is in use by another program");
     }
 
-    bool result = runUpdate(interface, drive, normal, kernel, *normalLength, timing);
+    run.progress(UpdateStep::IdentifyAgain);
+    bool result = false;
+    std::int32_t modeNow = drive.driveMode();
+    if (const std::optional<std::string> changed = run.whatChanged(interface, modeNow)) {
+        KDU_LOG_ERR(kFunction, "the drive changed since it was chosen: %s", changed->c_str());
+        run.fail(UpdateStep::IdentifyAgain, modeNow == 0 ? DriveState::OldFirmware : DriveState::UpdateMode,
+                 "the drive changed since it was chosen: " + *changed);
+    } else {
+        result = run.runCritical(interface, *proof.images);
+    }
     std::fflush(stdout);
 
     const platform::IOReturn released = access.release();
     if (released != platform::kIOReturnSuccess) {
         KDU_LOG_ERR(kFunction, "ReleaseExclusiveAccess failed. (0x%08x)\n", static_cast<unsigned>(released));
+        if (result) run.fail(UpdateStep::ReleaseDrive, DriveState::Updated, "the drive could not be given back");
         result = false;
     }
-    return result;
+    return result ? run.succeed() : false;
 }

@@ -25,6 +25,7 @@ DeviceData& DeviceData::operator=(const DeviceData& other)
     setSame(other.same_);
     setSameNo(other.sameNo_);
     setIsEnableUpdate(other.isEnableUpdate_);
+    setEligibility(other.eligibility_);
     setIsPresenceDisc(other.isPresenceDisc_);
     return *this;
 }
@@ -54,6 +55,7 @@ DeviceData& DeviceData::operator=(DeviceData&& other) noexcept
     same_ = other.same_;
     sameNo_ = other.sameNo_;
     isEnableUpdate_ = other.isEnableUpdate_;
+    eligibility_ = other.eligibility_;
     isPresenceDisc_ = other.isPresenceDisc_;
     return *this;
 }

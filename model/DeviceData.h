@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "model/Eligibility.h"
 #include "platform/DriveIdentity.h"
 #include "platform/IOTypes.h"
 
@@ -52,6 +53,10 @@ public:
     void setSameNo(std::int32_t v) { sameNo_ = v; }
     bool isEnableUpdate() const { return isEnableUpdate_; }
     void setIsEnableUpdate(bool v) { isEnableUpdate_ = v; }
+    // Why the drive may or may not be updated; isEnableUpdate is true exactly when Eligible.
+    UpdateEligibility eligibility() const { return eligibility_; }
+    void setEligibility(UpdateEligibility v) { eligibility_ = v; }
+
     bool isPresenceDisc() const { return isPresenceDisc_; }
     void setIsPresenceDisc(bool v) { isPresenceDisc_ = v; }
 
@@ -64,6 +69,7 @@ private:
     bool same_ = false;
     std::int32_t sameNo_ = 0;
     bool isEnableUpdate_ = false;
+    UpdateEligibility eligibility_ = UpdateEligibility::VersionsUnknown;
     bool isPresenceDisc_ = false;
 };
 

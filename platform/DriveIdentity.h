@@ -18,6 +18,9 @@ struct DriveIdentity {
     std::optional<std::string> serial;
 
     bool empty() const { return id.empty(); }
+    // What one update locks: the id where it is unique on the machine, with the first node
+    // so that drives of the same name in different places never share a lock.
+    std::string lockKey() const { return nodes.empty() ? id : id + "@" + nodes.front(); }
     // Same drive: same place and, when both sides know it, the same serial.
     bool sameDriveAs(const DriveIdentity& other) const {
         if (id.empty() || id != other.id) return false;

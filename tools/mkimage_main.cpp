@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/FirmwareImages.h"
+#include "model/ImageManifest.h"
 #include "tools/ImageMaker.h"
 
 namespace {
@@ -30,12 +31,19 @@ int main(int argc, char** argv)
 {
     if (argc != 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::fprintf(argc == 2 ? stdout : stderr, "usage: kdu-mkimage FOLDER\n"
-                     "Writes the sample firmware images %s.%s and %s.%s into FOLDER.\n",
-                     kKernelImageBaseName, kImageExtension, kNormalImageBaseName, kImageExtension);
+                     "Writes the sample firmware images %s.%s and %s.%s and their SHA-256 manifest %s into FOLDER.\n",
+                     kKernelImageBaseName, kImageExtension, kNormalImageBaseName, kImageExtension, kImageManifestName);
         return argc == 2 ? 0 : 2;
     }
     const std::string folder = argv[1];
-    const bool ok = writeImage(folder, kKernelImageBaseName, image_maker::kernelImageSpec()) &&
-                    writeImage(folder, kNormalImageBaseName, image_maker::normalImageSpec());
-    return ok ? 0 : 1;
+    if (!writeImage(folder, kKernelImageBaseName, image_maker::kernelImageSpec()) ||
+        !writeImage(folder, kNormalImageBaseName, image_maker::normalImageSpec()))
+        return 1;
+    // The manifest is what every update proves the images against before it sends a byte.
+    std::string error;
+    if (!writeImageManifest(folder, error)) {
+        std::fprintf(stderr, "kdu-mkimage: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
 }

@@ -259,6 +259,9 @@ public:
         : folder_(folder), key_(std::move(key)), file_(driveFilePath(folder->path(), key_)) {}
 
     std::string key() const override { return key_; }
+    // The file's name is what a person calls the drive; its path tells apart drives of the
+    // same name in different folders.
+    DriveIdentity identity() const override { return DriveIdentity{key_, {file_.string()}, std::nullopt}; }
 
     IOReturn className(std::string& out) const override {
         IOReturn result = kIOReturnSuccess;

@@ -4,7 +4,10 @@
 #include <QtTest>
 #include <QtWidgets>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/MainWindow.h"
@@ -13,6 +16,7 @@
 #include "model/NotificationNames.h"
 #include "platform/Backend.h"
 #include "platform/Log.h"
+#include "platform/sim/DriveFile.h"
 #include "platform/sim/SimControl.h"
 
 // Waits for a condition without asserting anything about how long it takes.
@@ -46,6 +50,30 @@ inline AppDelegateTiming fastTiming(std::chrono::milliseconds firstListingDelay 
     timing.update.pollInterval = std::chrono::milliseconds(5);
     return timing;
 }
+
+// Holds the update worker until opened; opened at the latest when it goes.
+class WorkerGate {
+public:
+    ~WorkerGate() { open(); }
+    std::function<void()> waiter() {
+        return [this] {
+            std::unique_lock lock(mutex_);
+            opened_.wait(lock, [this] { return isOpen_; });
+        };
+    }
+    void open() {
+        {
+            std::lock_guard lock(mutex_);
+            isOpen_ = true;
+        }
+        opened_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    bool isOpen_ = false;
+};
 
 class WindowHarness {
 public:
@@ -86,8 +114,8 @@ public:
     }
     // Once the watcher's initial notices are handled no relisting of theirs can come later.
     void waitForDriveWatcher() { KDU_WAIT_FOR(watcherNoticesHandled_); }
-    void startListed() {
-        start();
+    void startListed(AppDelegateTiming timing = fastTiming()) {
+        start(timing);
         waitForDriveWatcher();
         delegate_->initDeviceList();
         settle();
@@ -104,6 +132,11 @@ public:
         window_->cmbDriveList()->setCurrentIndex(index);
         emit window_->cmbDriveList()->activated(index);
         settle();
+    }
+
+    std::optional<sim::DriveSpec> stateOf(const std::string& name) const {
+        std::string error;
+        return sim::loadDriveFile(sim::driveFilePath(folder_, name), error);
     }
 
     QMessageBox* sheet() {

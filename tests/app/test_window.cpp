@@ -150,10 +150,12 @@ private slots:
         target.faults.modeChangeToKernel = fails;
         h.attach("a");
         h.attach("b", target);
-        h.startListed();
+        apptest::WorkerGate gate;  // the worker waits until the locked window has been checked
+        AppDelegateTiming timing = apptest::fastTiming();
+        timing.workerGate = gate.waiter();
+        h.startListed(timing);
         h.choose(1);
         h.startUpdate();
-        // Nothing ran the event loop since the pre-update wait, so no worker report is applied yet.
         QProgressBar* bar = h.window().idctProgressUpdate();
         QVERIFY(h.delegate().updating());
         QVERIFY(bar->isVisible());
@@ -164,6 +166,7 @@ private slots:
         QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int v) {
             if (bar->maximum() == 65536 && v > 0) determinate.append(v);
         });
+        gate.open();
 
         QString result;
         h.finishUpdate(result);  // the bar is hidden by the time the result shows
@@ -171,10 +174,59 @@ private slots:
         QCOMPARE(determinate.isEmpty(), fails);
         KDU_WAIT_FOR(h.delegate().devices().size() == 2 && (h.delegate().devices()[1].revision() == "1.21") == !fails);
         settle();
-        QCOMPARE(h.delegate().currentIndex(), 0);
+        QCOMPARE(h.delegate().currentIndex(), 1);  // the choice is kept across the relisting
         QTEST(h.titles(), "titles");
-        QVERIFY(h.window().btnUpdate()->isEnabled());
+        QCOMPARE(h.window().btnUpdate()->isEnabled(), fails);  // a drive just updated is up to date
         QVERIFY(h.window().cmbDriveList()->isEnabled());
+    }
+
+    // The sheet asks about the drive that was current when Update was pressed: a relisting
+    // while it is open changes neither the choice nor the drive updated.
+    void sheetKeepsItsDriveAcrossARelisting() {
+        WindowHarness h;
+        h.attach("b");
+        h.attach("c");
+        h.startListed();
+        h.choose(1);
+        h.window().btnUpdate()->click();
+        QMessageBox* confirm = h.sheet();
+        QVERIFY(confirm != nullptr);
+        h.attach("a");  // listed first from now on
+        h.delegate().updateDeviceList(nullptr);
+        settle();
+        KDU_WAIT_FOR(h.delegate().devices().size() == 3);
+        const int current = h.delegate().currentIndex();
+        QVERIFY(current >= 0);
+        QCOMPARE(h.delegate().devices()[std::size_t(current)].identity().id, std::string("c"));
+        QCOMPARE(h.delegate().currentDevice()->identity().id, std::string("c"));
+        h.press(confirm, QStringLiteral("OK"));
+        QString result;
+        h.finishUpdate(result);
+        QCOMPARE(result, QStringLiteral("Complete!"));
+        QCOMPARE(h.stateOf("c")->revision, std::string("1.21"));
+        QCOMPARE(h.stateOf("a")->revision, std::string("1.20"));
+        QCOMPARE(h.stateOf("b")->revision, std::string("1.20"));
+    }
+
+    void sheetRefusesADriveThatLeftWhileItWasOpen() {
+        WindowHarness h;
+        h.attach("a");
+        h.attach("b");
+        h.startListed();
+        h.choose(1);
+        h.window().btnUpdate()->click();
+        QMessageBox* confirm = h.sheet();
+        QVERIFY(confirm != nullptr);
+        h.detach("b");
+        h.delegate().updateDeviceList(nullptr);
+        settle();
+        h.press(confirm, QStringLiteral("OK"));
+        settle();
+        QVERIFY(!h.delegate().updating());
+        KDU_WAIT_FOR(h.sheet() != nullptr);
+        QVERIFY(h.sheet()->text().contains(QStringLiteral("no longer attached")));
+        QCOMPARE(h.stateOf("a")->revision, std::string("1.20"));
+        QVERIFY(!h.stateOf("a")->install.has_value());
     }
 
     void windowLockedDuringUpdate() {

@@ -1,4 +1,8 @@
 // kdu run as a user runs it, on simulated drives.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <set>
 
 #include "KduFixture.h"
@@ -34,9 +38,13 @@ TEST_F(KduListTest, JsonNumbersTwinsAndMarksEligibility) {
     ASSERT_EQ(drives.size(), 3u);  // the other model is not listed
     std::set<std::string> keys;
     for (const auto& [key, value] : drives[0].items()) keys.insert(key);
-    EXPECT_EQ(keys, (std::set<std::string>{"index", "title", "vendor", "product", "revision", "date", "hard_version",
-                                           "krnl_version", "dest_version", "judgeKrnl", "driveMode", "disc", "eligible",
-                                           "same", "sameNo"}));
+    EXPECT_EQ(keys, (std::set<std::string>{"index", "id", "nodes", "serial", "title", "vendor", "product", "revision",
+                                           "date", "hard_version", "krnl_version", "dest_version", "judgeKrnl",
+                                           "driveMode", "disc", "eligible", "reason", "reason_text", "same", "sameNo"}));
+    EXPECT_EQ(drives[0]["id"], "a");
+    EXPECT_EQ(drives[0]["nodes"], json::array({sim::driveFilePath(folder_, "a").string()}));
+    EXPECT_EQ(drives[2]["reason"], "up_to_date");
+    EXPECT_EQ(drives[0]["reason"], nullptr);
     std::vector<std::tuple<int, bool, bool, int, std::string>> seen;
     for (const json& d : drives) seen.emplace_back(d["index"], d["eligible"], d["same"], d["sameNo"], d["revision"]);
     EXPECT_EQ(seen, (decltype(seen){{1, true, true, 1, "1.20"}, {2, true, true, 2, "1.20"}, {3, false, false, 0, "1.21"}}));
@@ -51,7 +59,8 @@ TEST_F(KduListTest, TextShowsEachDriveWithItsVerdict) {
     EXPECT_NE(r.out.find("1. KESTORY"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  [2]\n"), std::string::npos);
     EXPECT_EQ(occurrences(r.out, "may be updated"), 2u);
-    EXPECT_EQ(occurrences(r.out, "up to date or not eligible"), 1u);
+    EXPECT_EQ(occurrences(r.out, "may not be updated: its firmware is up to date"), 1u);
+    EXPECT_EQ(occurrences(r.out, "   at current ("), 1u) << "each drive says where it is";
     EXPECT_EQ(r.out.find("4. "), std::string::npos);
 }
 
@@ -113,6 +122,7 @@ TEST_F(SimFolderTest, UpdateWithYesInstallsTheShippedRevision) {
     attach("b");
     const RunResult r = run({simulate(), "update", "--drive", "2", "--yes"});
     EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_NE(r.out.find("at b ("), std::string::npos) << "the drive is named by its identity: " << r.out;
     EXPECT_NE(r.out.find("Complete!"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("Writing firmware..."), std::string::npos);
     EXPECT_NE(r.err.find("Installing firmware: 100%"), std::string::npos);
@@ -182,16 +192,101 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"MalformedDriveFile", "{ \"vendor\": ", "", {"list"}, 1, "a.json", ""},
         ErrorCase{"UnknownDriveNumber", "{}", "", {"update", "--drive", "3", "--yes"}, 2, "no drive 3", ""},
         ErrorCase{"DriveZero", "{}", "", {"update", "--drive", "0", "--yes"}, 2, "no drive 0", ""},
-        ErrorCase{"DriveUpToDate", R"({"identity": {"revision": "1.21"}})", "", {"update", "--yes"}, 3,
-                  "may not be updated", ""},
-        ErrorCase{"OtherHardware", R"({"readBuffer": {"hard_version": "MT38HW09"}})", "", {"update", "--yes"}, 3,
-                  "may not be updated", ""},
-        ErrorCase{"WrongRevisionAfterInstall", R"({"faults": {"installRevision": "1.20"}})", "", {"update", "--yes"},
-                  1, "", "Error!"},
-        ErrorCase{"SwitchBackRefused", R"({"faults": {"modeChange": "toNormal"}})", "", {"update", "--yes"}, 1, "",
-                  "Error!"},
+        ErrorCase{"UnknownDriveId", "{}", "", {"update", "--drive", "b", "--yes"}, 2, "no drive \"b\"", ""},
+        ErrorCase{"YesWithoutNamingTheDrive", "{}", "", {"update", "--yes"}, 2, "--yes needs --drive", ""},
+        ErrorCase{"DriveUpToDate", R"({"identity": {"revision": "1.21"}})", "", {"update", "--drive", "a", "--yes"}, 3,
+                  "may not be updated: its firmware is up to date", ""},
+        ErrorCase{"OtherHardware", R"({"readBuffer": {"hard_version": "MT38HW09"}})", "",
+                  {"update", "--drive", "1", "--yes"}, 3, "may not be updated: the firmware is for other hardware", ""},
+        ErrorCase{"WrongRevisionAfterInstall", R"({"faults": {"installRevision": "1.20"}})", "",
+                  {"update", "--drive", "a", "--yes"}, 1, "checking the new firmware: the drive reports revision", "Error!"},
+        ErrorCase{"SwitchBackRefused", R"({"faults": {"modeChange": "toNormal"}})", "",
+                  {"update", "--drive", "a", "--yes"}, 1, "run the update again to finish; do not unplug it", "Error!"},
         ErrorCase{"WritesNotDelivered", R"({"faults": {"commands": [{"command": "WRITE BUFFER", "delivery": true}]}})",
-                  "", {"update", "--yes"}, 1, "", "Error!"}),
+                  "", {"update", "--drive", "a", "--yes"}, 1, "kdu: drive a: ", "Error!"}),
     [](const auto& test) { return std::string(test.param.name); });
+
+}  // namespace
+
+namespace {
+
+// Holds a simulated drive as another program would: its exclusive access, for the holder's life.
+class DriveHeldElsewhere {
+public:
+    DriveHeldElsewhere(const std::filesystem::path& folder, const std::string& name)
+        : fd_(::open((folder / ("." + name + ".lock")).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
+    }
+    ~DriveHeldElsewhere() { ::close(fd_); }
+
+private:
+    int fd_;
+};
+
+class KduChoiceTest : public SimFolderTest {};
+
+// What the person names is the drive updated, however the others come and go.
+TEST_F(KduChoiceTest, ANumberIsRefusedWhileADriveIsBusyAndAnIdOrNodeStillWorks) {
+    attach("a");
+    attach("b");
+    attach("c");
+    {
+        const DriveHeldElsewhere busy(folder_, "a");
+        const RunResult byNumber = run({simulate(), "update", "--drive", "1", "--yes"});
+        EXPECT_EQ(byNumber.exitStatus, 2) << byNumber.err;
+        EXPECT_NE(byNumber.err.find("Name the drive by its id or device node"), std::string::npos) << byNumber.err;
+        EXPECT_EQ(load("b").revision, "1.20") << "drive 1 is busy: its neighbour must not be taken for it";
+
+        const RunResult byId = run({simulate(), "update", "--drive", "b", "--yes"});
+        EXPECT_EQ(byId.exitStatus, 0) << byId.err;
+        const RunResult byNode =
+            run({simulate(), "update", "--drive", sim::driveFilePath(folder_, "c").string(), "--yes"});
+        EXPECT_EQ(byNode.exitStatus, 0) << byNode.err;
+        const RunResult busyById = run({simulate(), "update", "--drive", "a", "--yes"});
+        EXPECT_EQ(busyById.exitStatus, 1);
+        EXPECT_NE(busyById.err.find("in use by another program"), std::string::npos) << busyById.err;
+    }
+    EXPECT_EQ(load("a").revision, "1.20");
+    EXPECT_EQ(load("b").revision, "1.21");
+    EXPECT_EQ(load("c").revision, "1.21");
+}
+
+TEST_F(KduChoiceTest, WithoutDriveOnlyALoneEligibleDriveIsTaken) {
+    attach("a");
+    attach("b");
+    const RunResult two = run({simulate(), "update"}, "yes\n");
+    EXPECT_EQ(two.exitStatus, 2);
+    EXPECT_NE(two.err.find("2 drives may be updated; choose one with --drive"), std::string::npos) << two.err;
+    EXPECT_NE(two.err.find("at b ("), std::string::npos) << two.err;
+
+    attach("b", {{"identity", {{"revision", "1.21"}}}});
+    const RunResult one = run({simulate(), "update"}, "yes\n");
+    EXPECT_EQ(one.exitStatus, 0) << one.err;
+    EXPECT_NE(one.err.find("at a ("), std::string::npos) << "the question names the drive: " << one.err;
+    EXPECT_EQ(load("a").revision, "1.21");
+}
+
+// A second update of a drive being updated is refused at once, never queued behind the first.
+TEST_F(KduChoiceTest, ASecondUpdateOfTheSameDriveIsRefusedAtOnce) {
+    attach("a", {{"timing", {{"installMs", 3000}}}});
+    const auto out = root_ / "first.out";
+    const pid_t first = ::fork();
+    ASSERT_GE(first, 0);
+    if (first == 0) {
+        const int status = std::system((kduLine({simulate(), "update", "--drive", "a", "--yes"}) + " >" +
+                                        out.string() + " 2>&1 </dev/null").c_str());
+        ::_exit(exitStatusOf(status));
+    }
+    // Wait until the first one is installing: the drive file says so.
+    for (int i = 0; i < 500 && !load("a").install; ++i) ::usleep(10'000);
+    ASSERT_TRUE(load("a").install.has_value()) << slurp(out);
+    const RunResult second = run({simulate(), "update", "--drive", "a", "--yes"});
+    EXPECT_EQ(second.exitStatus, 1);
+    EXPECT_NE(second.err.find("the drive is being updated by another process"), std::string::npos) << second.err;
+    int status = 0;
+    ASSERT_EQ(::waitpid(first, &status, 0), first);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << slurp(out);
+    EXPECT_EQ(load("a").revision, "1.21");
+}
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -16,6 +18,7 @@
 #include "drive/STUCMethod.h"
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
+#include "model/ImageManifest.h"
 #include "model/NotificationNames.h"
 #include "model/TempDir.h"
 #include "model/Util.h"
@@ -46,9 +49,21 @@ inline std::string stderrOf(const std::function<void()>& action) {
     return ::testing::internal::GetCapturedStderr();
 }
 
+// Update locks of this test process in a folder of its own: suites run side by side and
+// name their drives alike.
+inline void isolateRuntimeDirectory() {
+    static const std::string folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kdu-runtime-XXXXXX").string();
+        const char* made = ::mkdtemp(pattern.data());
+        return std::string(made != nullptr ? made : "/tmp");
+    }();
+    ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+}
+
 // Installs a backend; when it goes, every interface and handle opened since must be gone too.
 struct InstalledBackend {
     explicit InstalledBackend(std::shared_ptr<platform::Backend> backend) {
+        isolateRuntimeDirectory();
         platform::installBackend(std::move(backend));
         objects = platform::IORegistryLiveObjectCount();
     }
@@ -75,6 +90,10 @@ public:
     std::vector<std::string> lines() const {
         std::lock_guard lock(mutex_);
         return lines_;
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        lines_.clear();
     }
     int count(const std::string& fragment) const {
         int n = 0;
@@ -117,9 +136,25 @@ struct ResourceFolder : TempDir {
     void writeKernel(std::size_t size = image_format::kKernelImageSentLength + 1000) const {
         write(firmwareFileName(kKernelImageBaseName),
               image_maker::makeImage({.length = size, .sealedLength = image_format::kKernelImageSentLength}));
+        writeManifest();
     }
     void writeNormal(std::size_t size) const {
         write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage({.length = size, .seed = 2}));
+        writeManifest();
+    }
+    // Kernel and normal image whose headers carry these fields (the rest as the samples),
+    // with the manifest: images shipped for exactly that record.
+    void writeImagesFor(const FirmFileData& normal, std::size_t normalSize = 40000) const {
+        image_maker::ImageSpec spec{.length = normalSize, .seed = 2};
+        if (normal.hard_version()) spec.hardVersion = *normal.hard_version();
+        if (normal.dest_version()) spec.destVersion = *normal.dest_version();
+        write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage(spec));
+        writeKernel();
+    }
+    // As the build does it: the images present now, as shipped.
+    void writeManifest() const {
+        std::string error;
+        if (!writeImageManifest(path(), error)) throw std::runtime_error(error);
     }
 };
 

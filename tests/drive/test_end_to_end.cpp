@@ -60,11 +60,13 @@ TEST_F(EndToEndTest, AnUpdateCutOffByTheDriveVanishingIsCompletedAfterReattachin
     ASSERT_TRUE(list_[0].isEnableUpdate());
     std::string error;
     ASSERT_TRUE(sim::updateDriveFile(sim::driveFilePath(folder_.path(), "drive1"),
-                                     [](nlohmann::json& j) { j["faults"]["vanishAtCommand"] = 4; }, error))
+                                     [](nlohmann::json& j) { j["faults"]["vanishAtCommand"] = 6; }, error))
         << error;
 
     EXPECT_FALSE(update(0));
-    EXPECT_EQ(log_.count("[ERR] change drive mode.( -> Normal)"), 1);
+    // Gone at the second kernel piece (after the second look and the mode change): nothing more is sent.
+    EXPECT_EQ(log_.count("[ERR] the drive has gone"), 1);
+    EXPECT_EQ(log_.count("change drive mode.( -> Normal)"), 0);
     EXPECT_TRUE(progress_.values().empty());
     EXPECT_FALSE(stateOf("drive1").has_value()) << "the drive is gone";
 
@@ -84,12 +86,13 @@ TEST_F(EndToEndTest, AnUpdateCutOffByTheDriveVanishingIsCompletedAfterReattachin
     EXPECT_EQ(current_.revision(), OptionalText{"1.21"});
     std::vector<std::string> wire;
     for (const sim::RecordedCommand& c : backend_->sentCommands("drive1")) wire.push_back(sim::commandName(c.cdb.data()));
-    ASSERT_GE(wire.size(), 9u);
-    std::vector<std::string> expected(7, "WRITE BUFFER");  // three kernel pieces, four normal ones
+    ASSERT_GE(wire.size(), 12u);
+    std::vector<std::string> expected{"INQUIRY", "TEST UNIT READY", "READ BUFFER"};  // the second look
+    expected.insert(expected.end(), 7, "WRITE BUFFER");  // three kernel pieces, four normal ones
     expected.push_back("CHANGE DRIVE MODE");
-    EXPECT_EQ(std::vector<std::string>(wire.begin(), wire.begin() + 8), expected);
+    EXPECT_EQ(std::vector<std::string>(wire.begin(), wire.begin() + 11), expected);
     EXPECT_EQ(wire.back(), "INQUIRY");
-    EXPECT_EQ(std::count(wire.begin(), wire.end(), "TEST UNIT READY"), static_cast<long>(wire.size()) - 9);
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), "TEST UNIT READY"), static_cast<long>(wire.size()) - 11);
     EXPECT_EQ(progress_.values().back(), -1);
 
     EXPECT_EQ(stateOf("drive1")->revision, "1.21");

@@ -2,6 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "DriveTestSupport.h"
 #include "platform/Matching.h"
 
@@ -114,6 +117,7 @@ protected:
         normal.setRevision("1.21");
         normal.setHard_version("HW000001");
         normal.setDest_version("DEST0001");
+        resources.writeImagesFor(normal);
     }
     void TearDown() override {
         list.clear();
@@ -126,6 +130,7 @@ protected:
         return drives.back();
     }
 
+    ResourceFolder resources;
     FirmFileData normal;
     std::vector<DeviceData> list;
     std::vector<std::shared_ptr<FakeDrive>> drives;
@@ -134,21 +139,28 @@ protected:
 struct EligibilityRow {
     const char* name;
     DriveAnswers drive;
-    std::function<void(FirmFileData&)> image;
-    bool eligible;
+    std::function<void(FirmFileData&)> image;  // the header record read at start-up
+    UpdateEligibility expected;
+    std::function<void(const ResourceFolder&)> files = nullptr;  // the image files since
 };
 
 class EligibilityTest : public ListingTest, public ::testing::WithParamInterface<EligibilityRow> {};
 
-TEST_P(EligibilityTest, DecidesFromVersionsAndListsTheDrive) {
+// The list says "may be updated" exactly when the update would go ahead, and why not otherwise.
+TEST_P(EligibilityTest, DecidesFromVersionsAndImagesAndListsTheDrive) {
     const EligibilityRow& row = GetParam();
-    if (row.image) row.image(normal);
+    if (row.image) {
+        row.image(normal);
+        resources.writeImagesFor(normal);
+    }
+    if (row.files) row.files(resources);
     addTarget("a", row.drive);
     ListTargetDrives(list, normal);
     ASSERT_EQ(list.size(), 1u);
     const DeviceData& d = list[0];
-    EXPECT_EQ(d.isEnableUpdate(), row.eligible);
-    EXPECT_EQ(d.isEnableUpdate(), IsEligibleForUpdate(d, normal));
+    EXPECT_EQ(d.eligibility(), row.expected) << eligibilityKey(d.eligibility());
+    EXPECT_EQ(d.isEnableUpdate(), row.expected == UpdateEligibility::Eligible);
+    EXPECT_EQ(d.identity().id, "a");
     EXPECT_EQ(d.driveMode(), row.drive.revision == "0000" ? 1 : 0);
     EXPECT_EQ(d.hard_version(), OptionalText{row.drive.hardVersion});
     EXPECT_EQ(d.isPresenceDisc(), row.drive.disc);
@@ -156,19 +168,28 @@ TEST_P(EligibilityTest, DecidesFromVersionsAndListsTheDrive) {
     EXPECT_TRUE(log.lines().empty());
 }
 
+void flipNormalImageByte(const ResourceFolder& r) {
+    std::fstream f(r.normalFile(), std::ios::in | std::ios::out | std::ios::binary);
+    f.seekg(20000);
+    const char c = static_cast<char>(f.get() ^ 0x01);
+    f.seekp(20000);
+    f.put(c);
+}
+
+using E = UpdateEligibility;
 INSTANTIATE_TEST_SUITE_P(
     Rows, EligibilityTest,
     ::testing::Values(
-        EligibilityRow{"LowerRevision", {}, nullptr, true},
-        EligibilityRow{"NoDiscChangesNothing", {.disc = false}, nullptr, true},
-        EligibilityRow{"SameRevision", {.revision = "1.21"}, nullptr, false},
-        EligibilityRow{"HigherRevision", {.revision = "1.30"}, nullptr, false},
-        EligibilityRow{"NumericRunsCompareByValue", {.revision = "1.9"}, nullptr, true},
-        EligibilityRow{"KernelModeDrive", {.revision = "0000"}, nullptr, true},
+        EligibilityRow{"LowerRevision", {}, nullptr, E::Eligible},
+        EligibilityRow{"NoDiscChangesNothing", {.disc = false}, nullptr, E::Eligible},
+        EligibilityRow{"SameRevision", {.revision = "1.21"}, nullptr, E::UpToDate},
+        EligibilityRow{"HigherRevision", {.revision = "1.30"}, nullptr, E::UpToDate},
+        EligibilityRow{"NumericRunsCompareByValue", {.revision = "1.9"}, nullptr, E::Eligible},
+        EligibilityRow{"KernelModeDrive", {.revision = "0000"}, nullptr, E::Eligible},
         EligibilityRow{"AnyDestination", {.destVersion = "        "},
-                       [](FirmFileData& f) { f.setDest_version("OTHER001"); }, true},
-        EligibilityRow{"SevenBlanksAndALetter", {.destVersion = "       X"}, nullptr, false},
-        EligibilityRow{"HardwareCaseDiffers", {.hardVersion = "hw000001"}, nullptr, false},
+                       [](FirmFileData& f) { f.setDest_version("OTHER001"); }, E::Eligible},
+        EligibilityRow{"SevenBlanksAndALetter", {.destVersion = "       X"}, nullptr, E::OtherDestination},
+        EligibilityRow{"HardwareCaseDiffers", {.hardVersion = "hw000001"}, nullptr, E::OtherHardware},
         EligibilityRow{"NormalImageMissing", {},
                        [](FirmFileData& f) {
                            f.setIsFileExists(false);
@@ -176,8 +197,15 @@ INSTANTIATE_TEST_SUITE_P(
                            f.setHard_version(std::nullopt);
                            f.setDest_version(std::nullopt);
                        },
-                       false},
-        EligibilityRow{"ImageRevisionAbsent", {}, [](FirmFileData& f) { f.setRevision(std::nullopt); }, false}),
+                       E::ImageDamaged},
+        EligibilityRow{"ImageRevisionAbsent", {}, [](FirmFileData& f) { f.setRevision(std::nullopt); }, E::ImageDamaged},
+        EligibilityRow{"ImageByteFlipped", {}, nullptr, E::ImageDamaged, flipNormalImageByte},
+        EligibilityRow{"KernelImageShort", {}, nullptr, E::ImageDamaged,
+                       [](const ResourceFolder& r) { r.writeKernel(image_format::kKernelImageSentLength - 1); }},
+        EligibilityRow{"ManifestMissing", {}, nullptr, E::ImageDamaged,
+                       [](const ResourceFolder& r) { std::filesystem::remove(r.file(kImageManifestName)); }},
+        // An up-to-date drive is up to date whatever the images: that is the more useful answer.
+        EligibilityRow{"UpToDateWithDamagedImage", {.revision = "1.21"}, nullptr, E::UpToDate, flipNormalImageByte}),
     kRowName);
 
 struct FailureRow {

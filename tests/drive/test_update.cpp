@@ -5,20 +5,24 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <utility>
 
 #include "DriveTestSupport.h"
+#include "platform/DriveUpdateLock.h"
 
 namespace kdu::test {
 namespace {
 
 using namespace std::chrono_literals;
-constexpr std::uint8_t kInquiry = 0x12, kTestUnitReady = 0x00, kWriteBuffer = 0x3B;
+constexpr std::uint8_t kInquiry = 0x12, kTestUnitReady = 0x00, kWriteBuffer = 0x3B, kReadBuffer = 0x3C;
 constexpr std::size_t kKernelSent = image_format::kKernelImageSentLength;
 
 // The scripted drive's side of the update.
 struct DriveBehaviour {
     bool kernelMode = false;
-    std::string revisionAfter = "1.21";
+    std::string revisionBefore = "1.20", revisionAfter = "1.21";
+    std::string product = "BD-RW KVL-MT38";
     std::vector<std::uint16_t> installProgress;  // one NOT READY poll per value, then GOOD
     int failingModeChange = 0;                   // 1: the first mode change fails, 2: the second
     bool failFinalInquiry = false, neverReady = false;
@@ -33,6 +37,7 @@ std::string describe(const RecordedCommand& c) {
     switch (c.opcode()) {
     case kInquiry: return "inquiry";
     case kTestUnitReady: return "tur";
+    case kReadBuffer: return "versions";
     case kWriteBuffer:
         if (c.cdb[2] == 0xFF) return "mode";
         return std::string(c.cdb[2] == 0xFE ? "kernel " : "normal ") + std::to_string(be24(3)) + "+" +
@@ -49,6 +54,8 @@ Wire concat(std::initializer_list<Wire> parts) {
 }
 const Wire kKernelPieces{"kernel 0+32768", "kernel 32768+32768", "kernel 65536+4608"};
 const Wire kNormal40000{"normal 0+32768", "normal 32768+7424"};
+// The second look at the drive, with access held, before anything changes it.
+const Wire kLook{"inquiry", "tur", "versions"};
 Wire evenPieces(int n) {
     Wire w;
     for (int i = 0; i < n; ++i) w.push_back("normal " + std::to_string(i * 32768) + "+32768");
@@ -66,12 +73,17 @@ public:
         behave();
         resources_.writeKernel();
         resources_.writeNormal(40000);
-        kernel_.setIsFileExists(true);
-        normal_.setIsFileExists(true);
-        const platform::io_service_t service = platform::registry::retainService(drive_);
-        record_.setScsiDevice(service);
-        platform::IOObjectRelease(service);
-        record_.setRevision("1.20");
+        getFwFileInfo(kernel_, normal_);
+        list();
+    }
+    // The record as the listing made it, which is what a person confirms.
+    void list() {
+        std::vector<DeviceData> listed;
+        ListTargetDrives(listed, normal_);
+        ASSERT_EQ(listed.size(), 1u);
+        record_ = listed.front();
+        drive_->clearCommands();
+        log_.clear();
         platform::testing::clearInterfaceTrace();
     }
     void TearDown() override {
@@ -81,7 +93,7 @@ public:
     }
 
     bool run() {
-        const bool result = ExecUpdateMain(record_, normal_, kernel_, timing_);
+        const bool result = ExecUpdateMain(record_, normal_, kernel_, timing_, hooks_, &report_);
         trace_ = platform::testing::interfaceTrace();
         return result;
     }
@@ -106,9 +118,12 @@ public:
     FirmFileData kernel_, normal_;
     DeviceData record_;
     UpdateTiming timing_{0ms, 60000ms};
+    UpdateHooks hooks_;
+    UpdateReport report_;
     LogCapture log_;
     ProgressCapture progress_;
     Wire trace_;
+    std::optional<platform::DriveUpdateLock> heldLock_;
 
 private:
     void behave() {
@@ -129,8 +144,12 @@ private:
         });
         drive_->setResponder(kInquiry, [&s](const RecordedCommand&) {
             if (s.installed && s.failFinalInquiry) return checkCondition(0x04, 0x44, 0x00);
-            const std::string revision = s.kernelMode ? "0000" : (s.installed ? s.revisionAfter : "1.20");
-            return Answer{.dataIn = inquiryData("KESTORY", "BD-RW KVL-MT38", revision, "20240501")};
+            const std::string revision = s.kernelMode ? "0000" : (s.installed ? s.revisionAfter : s.revisionBefore);
+            return Answer{.dataIn = inquiryData("KESTORY", s.product, revision, "20240501")};
+        });
+        // The versions the sample images are built for.
+        drive_->setResponder(kReadBuffer, [](const RecordedCommand&) {
+            return Answer{.dataIn = readBufferData("MT38HW01", "KRNL0101", "DEST0001", "KJ01")};
         });
     }
     // Exclusive access is given back before the interfaces, and those go task device, MMC, plug-in.
@@ -152,8 +171,8 @@ private:
 
 struct WireRow {
     const char* name;
-    bool kernelMode, kernelImage;
-    std::size_t normalSize;  // 0: no normal image
+    bool kernelMode;
+    std::size_t normalSize;
     Wire expected;
     const char* console;     // not checked when null
 };
@@ -164,31 +183,29 @@ class UpdateWireTest : public UpdateTest, public ::testing::WithParamInterface<W
 TEST_P(UpdateWireTest, SendsTheSequenceAndSucceedsOnTheTargetRevision) {
     const WireRow& row = GetParam();
     state_.kernelMode = row.kernelMode;
-    record_.setDriveMode(row.kernelMode ? 1 : 0);
-    kernel_.setIsFileExists(row.kernelImage);
-    normal_.setIsFileExists(row.normalSize > 0);
-    if (!row.kernelImage) std::filesystem::remove(resources_.kernelFile());
-    if (row.normalSize) resources_.writeNormal(row.normalSize);
-    else std::filesystem::remove(resources_.normalFile());
+    resources_.writeNormal(row.normalSize);
+    getFwFileInfo(kernel_, normal_);
+    list();
     state_.installProgress = {0x1000};
 
     ::testing::internal::CaptureStdout();
-    EXPECT_TRUE(run());
+    EXPECT_TRUE(run()) << report_.message();
     const std::string console = ::testing::internal::GetCapturedStdout();
     if (row.console) {
         EXPECT_EQ(console, row.console);
     }
-    EXPECT_EQ(wire(), row.expected);
+    EXPECT_EQ(wire(), concat({kLook, row.expected}));
     EXPECT_EQ(record_.revision(), OptionalText{"1.21"});
     EXPECT_EQ(record_.driveMode(), 0);
+    EXPECT_TRUE(report_.ok);
+    EXPECT_EQ(report_.state, DriveState::Updated);
+    EXPECT_EQ(report_.revisionFound, OptionalText{"1.21"});
     const int padding = row.normalSize % 256 ? 1 : 0;
     EXPECT_EQ(log_.count("[ERR] last data. (len != allocLen)"), padding);
     EXPECT_EQ(log_.count("[ERR]"), padding);
-    if (row.kernelImage) {
-        const Bytes file = fileBytes(resources_.kernelFile());
-        EXPECT_EQ(sentTo(0xFE), Bytes(file.begin(), file.begin() + kKernelSent));
-    }
-    Bytes normal = row.normalSize ? fileBytes(resources_.normalFile()) : Bytes{};
+    const Bytes kernelFile = fileBytes(resources_.kernelFile());
+    EXPECT_EQ(sentTo(0xFE), Bytes(kernelFile.begin(), kernelFile.begin() + kKernelSent));
+    Bytes normal = fileBytes(resources_.normalFile());
     normal.resize((row.normalSize + 255) / 256 * 256, 0);
     EXPECT_EQ(sentTo(0xF0), normal);
 }
@@ -197,16 +214,15 @@ const Wire kEnd{"mode", "tur", "tur", "inquiry"};
 INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateWireTest,
     ::testing::Values(
-        WireRow{"NormalModeBothImages", false, true, 40000, concat({{"mode"}, kKernelPieces, kNormal40000, kEnd}), nullptr},
-        WireRow{"KernelModeOneModeChange", true, true, 40000, concat({kKernelPieces, kNormal40000, kEnd}), nullptr},
-        WireRow{"NormalImageMissing", false, true, 0, concat({{"mode"}, kKernelPieces, kEnd}), nullptr},
-        WireRow{"KernelImageMissing40000", false, false, 40000, concat({{"mode"}, kNormal40000, kEnd}),
+        WireRow{"NormalModeBothImages", false, 40000, concat({{"mode"}, kKernelPieces, kNormal40000, kEnd}),
                 "write..(1) 0x1d00 \nlast one\nwrite..(2) 0x0 \nwrite completed.\n"},
-        WireRow{"Exact64KiB", false, false, 65536, concat({{"mode"}, evenPieces(2), kEnd}),
+        WireRow{"KernelModeOneModeChange", true, 40000, concat({kKernelPieces, kNormal40000, kEnd}), nullptr},
+        WireRow{"Exact64KiB", false, 65536, concat({{"mode"}, kKernelPieces, evenPieces(2), kEnd}),
                 "write..(1) 0x8000 \nwrite..(2) 0x0 \nwrite completed.\n"},
-        WireRow{"OnePiece7168", false, false, 7168, concat({{"mode"}, {"normal 0+7168"}, kEnd}),
+        WireRow{"OnePiece7168", false, 7168, concat({{"mode"}, kKernelPieces, {"normal 0+7168"}, kEnd}),
                 "last one\nwrite..(1) 0x0 \nwrite completed.\n"},
-        WireRow{"Largest16MiB", false, false, 16u * 1024 * 1024, concat({{"mode"}, evenPieces(512), kEnd}), nullptr}),
+        WireRow{"Largest16MiB", false, 16u * 1024 * 1024, concat({{"mode"}, kKernelPieces, evenPieces(512), kEnd}),
+                nullptr}),
     kRowName);
 
 struct FailureRow {
@@ -215,10 +231,14 @@ struct FailureRow {
     Wire expected;
     const char* logLine;  // expected once, or null for none from the sequence
     std::vector<std::int64_t> notifications;
+    UpdateStep step;
+    DriveState state;
 };
 
 class UpdateFailureTest : public UpdateTest, public ::testing::WithParamInterface<FailureRow> {};
 
+// Every failure names its step and the drive's state, sends nothing after the fault, and
+// never tells the drive to install an image it did not take whole.
 TEST_P(UpdateFailureTest, ReportsFalseAndGivesEverythingBack) {
     const FailureRow& row = GetParam();
     row.arrange(*this);
@@ -227,62 +247,173 @@ TEST_P(UpdateFailureTest, ReportsFalseAndGivesEverythingBack) {
     EXPECT_EQ(log_.count(row.logLine ? row.logLine : "ExecUpdateMain("), row.logLine ? 1 : 0)
         << ::testing::PrintToString(log_.lines());
     EXPECT_EQ(progress_.values(), row.notifications);
+    EXPECT_FALSE(report_.ok);
+    EXPECT_EQ(report_.step, row.step) << report_.message();
+    EXPECT_EQ(report_.state, row.state) << report_.message();
+    EXPECT_THAT(report_.message(), HasSubstr(std::string(driveStateText(row.state))));
 }
 
-const Wire kFullWire = concat({{"mode"}, kKernelPieces, kNormal40000, {"mode", "tur", "inquiry"}});
+const Wire kFullWire = concat({kLook, {"mode"}, kKernelPieces, kNormal40000, {"mode", "tur", "inquiry"}});
 constexpr char kPadding[] = "last data.";  // the 40,000-byte image's own line
+constexpr char kRefused[] = "[ERR] firmware image refused";
 using F = UpdateTest;
+using S = UpdateStep;
+using D = DriveState;
+
+void writeNormalImage(F& f, image_maker::ImageSpec spec, bool manifest) {
+    spec.length = 40000;
+    spec.seed = 2;
+    f.resources_.write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage(spec));
+    if (manifest) f.resources_.writeManifest();
+}
+Answer refusedPiece() { return checkCondition(0x05, 0x26, 0x00); }
+// WRITE BUFFER answers: mode changes as the drive does them, the chosen piece otherwise.
+void failPiece(F& f, std::uint8_t buffer, int number, Answer answer) {
+    auto count = std::make_shared<int>(0);
+    f.drive_->setResponder(kWriteBuffer, [&f, buffer, number, answer, count](const RecordedCommand& c) {
+        if (c.cdb[2] == 0xFF) {
+            f.state_.kernelMode = !f.state_.kernelMode;
+            f.state_.installed = !f.state_.kernelMode;
+            return Answer{};
+        }
+        return c.cdb[2] == buffer && ++*count == number ? answer : Answer{};
+    });
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateFailureTest,
     ::testing::Values(
-        FailureRow{"NoServiceHandle", [](F& f) { f.record_.setScsiDevice(platform::IO_OBJECT_NULL); }, {}, nullptr, {}},
-        FailureRow{"NoPlugIn", [](F& f) { f.drive_->setFaults({.plugIn = platform::kIOReturnNoDevice}); }, {}, nullptr, {}},
-        FailureRow{"NoTaskDevice", [](F& f) { f.drive_->setFaults({.noTaskChannel = true}); }, {}, nullptr, {}},
+        FailureRow{"NoServiceHandle", [](F& f) { f.record_.setScsiDevice(platform::IO_OBJECT_NULL); }, {}, nullptr, {},
+                   S::TakeDrive, D::OldFirmware},
+        FailureRow{"NoPlugIn", [](F& f) { f.drive_->setFaults({.plugIn = platform::kIOReturnNoDevice}); }, {}, nullptr,
+                   {}, S::TakeDrive, D::OldFirmware},
+        FailureRow{"NoTaskDevice", [](F& f) { f.drive_->setFaults({.noTaskChannel = true}); }, {}, nullptr, {},
+                   S::TakeDrive, D::OldFirmware},
         FailureRow{"HeldElsewhere", [](F& f) { f.drive_->setFaults({.obtain = platform::kIOReturnExclusiveAccess}); }, {},
-                   "[WAR] ObtainExclusiveAccess failed.(1)", {}},
-        FailureRow{"ModeChangeToKernelFails", [](F& f) { f.state_.failingModeChange = 1; }, {"mode"},
-                   "[ERR] change drive mode.( -> Kernel)", {}},
-        FailureRow{"ModeChangeToKernelFailsInNormalPhase",
-                   [](F& f) {
-                       f.state_.failingModeChange = 1;
-                       f.kernel_.setIsFileExists(false);
-                   },
-                   {"mode"}, "[ERR] change drive mode.( -> Kernel)", {}},
+                   "[WAR] ObtainExclusiveAccess failed.(1)", {}, S::TakeDrive, D::OldFirmware},
+        FailureRow{"ModeChangeToKernelFails", [](F& f) { f.state_.failingModeChange = 1; }, concat({kLook, {"mode"}}),
+                   "[ERR] change drive mode.( -> Kernel)", {}, S::ToKernelMode, D::OldFirmware},
         FailureRow{"SwitchBackFails", [](F& f) { f.state_.failingModeChange = 2; },
-                   concat({{"mode"}, kKernelPieces, kNormal40000, {"mode"}}), "[ERR] change drive mode.( -> Normal)", {}},
-        FailureRow{"OldRevisionAfterwards", [](F& f) { f.state_.revisionAfter = "1.20"; }, kFullWire, kPadding, {0, -1}},
-        FailureRow{"FinalInquiryFails",
-                   [](F& f) {
-                       f.state_.failFinalInquiry = true;
-                       f.record_.setRevision("1.21");  // what it said before must not count
-                   },
-                   kFullWire, kPadding, {0, -1}},
+                   concat({kLook, {"mode"}, kKernelPieces, kNormal40000, {"mode"}}),
+                   "[ERR] change drive mode.( -> Normal)", {}, S::ToNormalMode, D::UpdateMode},
+        FailureRow{"OldRevisionAfterwards", [](F& f) { f.state_.revisionAfter = "1.20"; }, kFullWire, kPadding,
+                   {0, -1}, S::CheckRevision, D::OldFirmware},
+        FailureRow{"FinalInquiryFails", [](F& f) { f.state_.failFinalInquiry = true; }, kFullWire, kPadding, {0, -1},
+                   S::CheckRevision, D::Unknown},
         FailureRow{"ReleaseRefused", [](F& f) { f.drive_->setFaults({.refuseRelease = true}); }, kFullWire,
-                   "[ERR] ReleaseExclusiveAccess failed.", {0, -1}},
+                   "[ERR] ReleaseExclusiveAccess failed.", {0, -1}, S::ReleaseDrive, D::Updated},
         FailureRow{"InstallNeverEnds",
                    [](F& f) {
                        f.state_.neverReady = true;
                        f.timing_.waitLimit = 0ms;
                    },
-                   concat({{"mode"}, kKernelPieces, kNormal40000, {"mode", "tur"}}), "[ERR] drive still installing",
-                   {0x10, -1}},
-        FailureRow{"KernelImageTooShort", [](F& f) { f.resources_.writeKernel(kKernelSent - 1); }, {},
-                   "[ERR] kernel image too short", {}},
+                   concat({kLook, {"mode"}, kKernelPieces, kNormal40000, {"mode", "tur"}}),
+                   "[ERR] drive still installing", {0x10, -1}, S::Install, D::Installing},
+        FailureRow{"WaitStoppedOnRequest",
+                   [](F& f) {
+                       f.state_.neverReady = true;
+                       f.hooks_.stopWaiting = [] { return true; };
+                   },
+                   concat({kLook, {"mode"}, kKernelPieces, kNormal40000, {"mode", "tur"}}), kPadding, {0x10, -1},
+                   S::Install, D::Installing},
+        FailureRow{"CancelledBeforeTheFirstChange", [](F& f) { f.hooks_.beginCritical = [] { return false; }; }, kLook,
+                   nullptr, {}, S::ToKernelMode, D::OldFirmware},
+        // Images: refused before the drive is opened, so not one command reaches it.
+        FailureRow{"KernelImageTooShort", [](F& f) { f.resources_.writeKernel(kKernelSent - 1); }, {}, kRefused, {},
+                   S::CheckImages, D::OldFirmware},
         FailureRow{"KernelImageVanished", [](F& f) { std::filesystem::remove(f.resources_.kernelFile()); }, {},
-                   "[ERR] kernel image R7360500.121 is missing", {}},
+                   kRefused, {}, S::CheckImages, D::OldFirmware},
         FailureRow{"NormalImageEmpty", [](F& f) { f.resources_.write(firmwareFileName(kNormalImageBaseName), {}); }, {},
-                   "[ERR] normal image size out of range. (0)", {}},
+                   kRefused, {}, S::CheckImages, D::OldFirmware},
         FailureRow{"NormalImageOver16MiB",
                    [](F& f) { std::filesystem::resize_file(f.resources_.normalFile(), 16u * 1024 * 1024 + 1); }, {},
-                   "[ERR] normal image size out of range. (16777217)", {}},
+                   kRefused, {}, S::CheckImages, D::OldFirmware},
+        FailureRow{"NormalImageByteFlipped",
+                   [](F& f) {
+                       Bytes bytes = fileBytes(f.resources_.normalFile());
+                       bytes[30000] ^= 0x40;
+                       f.resources_.write(firmwareFileName(kNormalImageBaseName), bytes);
+                   },
+                   {}, kRefused, {}, S::CheckImages, D::OldFirmware},
+        FailureRow{"ManifestMissing", [](F& f) { std::filesystem::remove(f.resources_.file(kImageManifestName)); }, {},
+                   kRefused, {}, S::CheckImages, D::OldFirmware},
+        FailureRow{"GenuineImageOfAnotherRevision",
+                   [](F& f) { writeNormalImage(f, {.revision = "1.22"}, true); }, {}, kRefused, {}, S::CheckImages,
+                   D::OldFirmware},
+        FailureRow{"ImageSwappedSinceStartUp",
+                   [](F& f) { writeNormalImage(f, {.hardVersion = "MT38HW02"}, true); }, {}, kRefused, {},
+                   S::CheckImages, D::OldFirmware},
         FailureRow{"NoImageAtAll",
                    [](F& f) {
                        f.kernel_.setIsFileExists(false);
                        f.normal_.setIsFileExists(false);
                    },
-                   {}, "[ERR] no firmware image to send.", {}}),
+                   {}, kRefused, {}, S::CheckImages, D::OldFirmware},
+        // The drive: looked at again once held, and left alone when it is not the one chosen.
+        FailureRow{"OtherRevisionSinceChosen", [](F& f) { f.state_.revisionBefore = "1.19"; }, kLook,
+                   "[ERR] the drive changed since it was chosen", {}, S::IdentifyAgain, D::OldFirmware},
+        FailureRow{"PutInKernelModeSinceChosen", [](F& f) { f.state_.kernelMode = true; }, kLook,
+                   "[ERR] the drive changed since it was chosen", {}, S::IdentifyAgain, D::UpdateMode},
+        FailureRow{"OtherModelSinceChosen", [](F& f) { f.state_.product = "BD-RW KVL-MT40"; }, {"inquiry"},
+                   "[ERR] the drive changed since it was chosen", {}, S::IdentifyAgain, D::OldFirmware},
+        FailureRow{"AnotherDriveInItsPlace",
+                   [](F& f) { f.record_.setIdentity({"elsewhere", {}, std::nullopt}); }, {},
+                   "[ERR] the drive changed since it was chosen", {}, S::IdentifyAgain, D::OldFirmware},
+        FailureRow{"BeingUpdatedByAnotherProcess",
+                   [](F& f) {
+                       std::string why;
+                       f.heldLock_ = platform::DriveUpdateLock::tryTake(f.record_.identity().lockKey(), why);
+                       ASSERT_TRUE(f.heldLock_.has_value()) << why;
+                   },
+                   {}, nullptr, {}, S::TakeDrive, D::OldFirmware},
+        // Pieces: the first one refused ends the transfer, and no closing mode change follows.
+        FailureRow{"KernelPieceRefused", [](F& f) { failPiece(f, 0xFE, 2, refusedPiece()); },
+                   concat({kLook, {"mode", "kernel 0+32768", "kernel 32768+32768"}}),
+                   "[ERR] piece refused; transfer stopped. (2 of 3)", {}, S::WriteKernelImage, D::UpdateMode},
+        FailureRow{"NormalPieceRefused", [](F& f) { failPiece(f, 0xF0, 1, refusedPiece()); },
+                   concat({kLook, {"mode"}, kKernelPieces, {"normal 0+32768"}}),
+                   "[ERR] piece refused; transfer stopped. (1 of 2)", {}, S::WriteNormalImage, D::UpdateMode},
+        FailureRow{"NormalPieceOtherStatus",
+                   [](F& f) { failPiece(f, 0xF0, 2, Answer{.status = platform::kSCSITaskStatus_BUSY}); },
+                   concat({kLook, {"mode"}, kKernelPieces, kNormal40000}), "[ERR] piece refused", {},
+                   S::WriteNormalImage, D::UpdateMode},
+        FailureRow{"NormalPieceNotWhollyTaken",
+                   [](F& f) { failPiece(f, 0xF0, 1, Answer{.realizedCount = 32767}); },
+                   concat({kLook, {"mode"}, kKernelPieces, {"normal 0+32768"}}), "[ERR] piece refused", {},
+                   S::WriteNormalImage, D::UpdateMode},
+        FailureRow{"NormalPieceTransportError",
+                   [](F& f) { failPiece(f, 0xF0, 1, Answer{.result = platform::kIOReturnIOError}); },
+                   concat({kLook, {"mode"}, kKernelPieces, {"normal 0+32768"}}), "[ERR] piece refused", {},
+                   S::WriteNormalImage, D::UpdateMode},
+        FailureRow{"DriveGoneMidTransfer",
+                   [](F& f) { failPiece(f, 0xFE, 1, Answer{.result = platform::kIOReturnNoDevice}); },
+                   concat({kLook, {"mode", "kernel 0+32768"}}), "[ERR] the drive has gone", {}, S::WriteKernelImage,
+                   D::Unknown}),
     kRowName);
+
+// A drive that restarts while it installs says so once with UNIT ATTENTION; the wait goes on
+// and only the final identification decides.
+TEST_F(UpdateTest, UnitAttentionWhileInstallingKeepsTheWaitGoing) {
+    for (const std::uint8_t asc : {0x29, 0x2A}) {
+        state_ = {};
+        SetUp();  // lists the drive afresh, as before any update
+        state_.installProgress = {0x4000};
+        auto attention = std::make_shared<bool>(true);
+        drive_->setResponder(kTestUnitReady, [this, attention, asc](const RecordedCommand&) {
+            if (!state_.installed) return Answer{};
+            if (state_.polls < state_.installProgress.size()) {
+                const std::uint16_t p = state_.installProgress[state_.polls++];
+                return checkCondition(0x02, 0x04, 0x12, p & 0xFF, p >> 8);
+            }
+            if (std::exchange(*attention, false)) return checkCondition(0x06, asc, 0x00);
+            return Answer{};
+        });
+        EXPECT_TRUE(run()) << report_.message() << ::testing::PrintToString(wire());
+        const Wire w = wire();
+        EXPECT_EQ(std::count(w.begin(), w.end(), "tur"), 1 + 3) << "the look, installing, attention, ready";
+        EXPECT_EQ(report_.state, DriveState::Updated);
+    }
+}
 
 TEST_F(UpdateTest, EveryPollIsReportedAndTheLastValueStaysWhenAPollIsNotDelivered) {
     state_.installProgress = {0x1234, 0x8000, 0xFFFF};

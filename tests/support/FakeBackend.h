@@ -72,6 +72,7 @@ public:
     void setResponder(std::uint8_t opcode, Responder r) { locked([&] { responders_[opcode] = std::move(r); }); }
     void setFaults(const Faults& faults) { locked([&] { faults_ = faults; }); }
     std::vector<RecordedCommand> commands() const { return locked([&] { return commands_; }); }
+    void clearCommands() { locked([&] { commands_.clear(); }); }
     bool exclusivelyHeld() const { return locked([&] { return exclusiveHolder_ != nullptr; }); }
     int openChannels() const { return locked([&] { return openChannels_; }); }
 

@@ -1,0 +1,67 @@
+// What an update did, in terms a person can act on: the step that ended it, the state it
+// left the drive in, and why. Both front ends print the same texts.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+enum class UpdateStep {
+    CheckImages,        // proving the shipped images
+    TakeDrive,          // the per-drive lock, the interfaces, exclusive access
+    IdentifyAgain,      // the second look at the drive before anything changes it
+    ToKernelMode,       // switching the drive to its update mode
+    WriteKernelImage,
+    WriteNormalImage,
+    ToNormalMode,       // switching it back, which starts the install
+    Install,            // waiting while the drive installs
+    CheckRevision,      // the final identification
+    ReleaseDrive,       // giving exclusive access back
+    Done,
+};
+
+enum class DriveState {
+    OldFirmware,  // nothing changed the drive
+    UpdateMode,   // in its update mode: another run finishes the job
+    Installing,   // installing on its own; must stay connected
+    Unknown,      // gone, or it answered nothing we can trust
+    Updated,      // reports the new revision
+};
+
+struct UpdateReport {
+    bool ok = false;
+    UpdateStep step = UpdateStep::CheckImages;  // the step that failed, Done on success
+    DriveState state = DriveState::OldFirmware;
+    std::string cause;                          // one line; empty on success
+    std::optional<std::string> revisionFound;   // what the drive reported at the end
+
+    // "<step>: <cause>; <state>", e.g. "writing the firmware: the drive refused piece 3 of 47;
+    // the drive is in its update mode: run the update again to finish; do not unplug it".
+    std::string message() const;
+};
+
+// "writing the firmware", "switching the drive to its update mode"...
+std::string_view updateStepText(UpdateStep step);
+// "the drive still runs its old firmware", "the drive is in its update mode: ..."...
+std::string_view driveStateText(DriveState state);
+// "old_firmware", "update_mode"...: stable words for scripts.
+std::string_view driveStateKey(DriveState state);
+
+// Where the update is, for front ends that show it: the phase and, while images go out,
+// how much of the current image has been sent.
+struct UpdateProgress {
+    UpdateStep step = UpdateStep::CheckImages;
+    std::uint64_t done = 0, total = 0;  // pieces of the kernel image, bytes of the normal image
+};
+
+struct UpdateHooks {
+    // Called on the update's thread before each phase and after each piece.
+    std::function<void(const UpdateProgress&)> progress;
+    // Called once, right before the first command that changes the drive. False cancels:
+    // nothing has been changed yet. Whoever answers true promises not to interrupt the
+    // sequence until the drive is back in its normal mode.
+    std::function<bool()> beginCritical;
+    // Read between install polls: true stops waiting (the drive goes on installing).
+    std::function<bool()> stopWaiting;
+};
