@@ -107,14 +107,21 @@ IOReturn LinuxTaskChannel::execute(const ScsiCommand& command, ScsiOutcome& out)
         out.status = kSCSITaskStatus_DeliveryFailure;
         return kIOReturnNotOpen;
     }
-    std::uint8_t sense[sgio::kSenseLength];
+    std::uint8_t sense[sgio::kSenseBufferLength];
     sg_io_hdr_t header;
     if (const IOReturn built = sgio::buildHeader(command, sense, header); built != kIOReturnSuccess) {
         out.status = kSCSITaskStatus_DeliveryFailure;
         return built;
     }
     const int result = ::ioctl(generic_.get(), SG_IO, &header);
-    return sgio::mapResult(result, result < 0 ? errno : 0, header, out);
+    const int error = result < 0 ? errno : 0;
+    const IOReturn mapped = sgio::mapResult(result, error, header, out);
+    if (mapped == kIOReturnNoDevice) {
+        KDU_LOG_ERR("LinuxTaskChannel::execute", "%s: the drive has gone (%s)",
+                    sysfs::devicePath(layout_, genericName_).c_str(),
+                    error != 0 ? std::strerror(error) : "no connection to the device");
+    }
+    return mapped;
 }
 
 }  // namespace platform
