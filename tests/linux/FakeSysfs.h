@@ -32,7 +32,8 @@ public:
     }
 
     // A SCSI device at host:0:0:0 with generic node sgN and, when block >= 0, block node srN
-    // bound to the sr driver.
+    // bound to the sr driver. The nodes are plain files, whose device number is 0:0, so
+    // sysfs lists 0:0 for them.
     std::filesystem::path addDevice(int host, int generic, int type, int block = -1,
                                     const std::string& model = "BD-RW KVL-MT38  ") {
         const auto device = root_ / "sys/devices/pci0000:00/virtio0" / ("host" + std::to_string(host)) /
@@ -42,6 +43,7 @@ public:
         std::filesystem::create_directories(genericDir);
         write(device / "type", std::to_string(type));
         write(device / "model", model);
+        write(genericDir / "dev", "0:0");
         std::filesystem::create_directory_symlink(device, genericDir / "device");
         std::filesystem::create_directory_symlink(genericDir, root_ / "sys/class/scsi_generic" / sg);
         std::ofstream{dev(sg)};
@@ -53,6 +55,7 @@ public:
             std::filesystem::create_directory_symlink(root_ / "sys/bus/scsi/drivers/sr", device / "driver");
             write(disk / "events_poll_msecs", "-1");
             write(disk / "size", "0");
+            write(disk / "dev", "0:0");
             std::ofstream{dev(sr)};
         }
         return device;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "FakeSysfs.h"
 #include "platform/linux/HotplugTrackers.h"
@@ -207,3 +208,53 @@ TEST_F(ExclusiveAccess, WithoutAPrivatePlaceForTheRecordPollingStaysOn) {
     EXPECT_EQ(FakeSysfs::read(poll), "2000");
     EXPECT_TRUE(logged("[WAR] no private runtime folder to record the media polling of sr0 in"));
 }
+
+// What may have happened to /dev/sg1 and sysfs between the listing and the open.
+struct Replacement {
+    const char* name;
+    std::function<void(FakeSysfs&)> change;
+    const char* logged;
+};
+
+class NodeReplaced : public ::testing::TestWithParam<Replacement> {};
+
+TEST_P(NodeReplaced, IsNeverOpenedAndTheDriveIsGone) {
+    FakeSysfs sys;
+    const std::string device = sys.addDevice(1, 1, 5, 0).string();
+    FakeSysfs::write(sys.sys("block/sr0/events_poll_msecs"), "2000");
+    std::vector<std::string> log;
+    setSyslogEnabled(false);
+    setLogSink([&](LogLevel, const std::string& line) { log.push_back(line); });
+    GetParam().change(sys);
+    LinuxTaskChannel channel(sys.layout(), device, "sg1");
+    EXPECT_EQ(channel.obtainExclusiveAccess(), kIOReturnNoDevice);
+    setLogSink(nullptr);
+    EXPECT_TRUE(openNodes(sys).empty());
+    EXPECT_EQ(FakeSysfs::read(sys.sys("block/sr0/events_poll_msecs")), "2000");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find(GetParam().logged), std::string::npos) << log[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, NodeReplaced,
+    ::testing::Values(
+        Replacement{"NumberHandedToAnotherDevice",
+                    [](FakeSysfs& sys) { FakeSysfs::write(sys.sys("class/scsi_generic/sg1/dev"), "21:7"); },
+                    "is no longer the drive that was listed (" },
+        Replacement{"GenericNameNowAnotherDrives",
+                    [](FakeSysfs& sys) {
+                        std::filesystem::remove(sys.sys("class/scsi_generic/sg1"));
+                        sys.addDevice(2, 1, 5);
+                    },
+                    "sg1 now belongs to "},
+        Replacement{"GenericDeviceGone",
+                    [](FakeSysfs& sys) { std::filesystem::remove(sys.sys("class/scsi_generic/sg1")); },
+                    "sg1 is no longer in sysfs"},
+        Replacement{"NodeGone", [](FakeSysfs& sys) { std::filesystem::remove(sys.dev("sg1")); }, "sg1 is gone"},
+        Replacement{"NoNumberListed",
+                    [](FakeSysfs& sys) { std::filesystem::remove(sys.sys("class/scsi_generic/sg1/dev")); },
+                    "sysfs lists no device number for "},
+        Replacement{"BlockNodeAnotherDevice",
+                    [](FakeSysfs& sys) { FakeSysfs::write(sys.sys("block/sr0/dev"), "11:3"); },
+                    "is not the drive's block device ("}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
