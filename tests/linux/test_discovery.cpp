@@ -8,7 +8,9 @@
 #include "FakeSysfs.h"
 #include "platform/linux/HotplugTrackers.h"
 #include "platform/linux/LinuxBackend.h"
+#include "drive/DriveList.h"
 #include "platform/Log.h"
+#include "platform/SCSITaskLib.h"
 #include "platform/linux/LinuxTaskChannel.h"
 
 using namespace platform;
@@ -258,3 +260,24 @@ INSTANTIATE_TEST_SUITE_P(
                     [](FakeSysfs& sys) { FakeSysfs::write(sys.sys("block/sr0/dev"), "11:3"); },
                     "is not the drive's block device ("}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+// A listing on real-drive nodes takes each drive and gives it back before the next.
+TEST(LinuxListing, HoldsOneDriveAtATime) {
+    FakeSysfs sys;
+    sys.addDevice(1, 1, 5, 0);
+    sys.addDevice(2, 2, 5, 1);
+    setSyslogEnabled(false);
+    setLogSink([](LogLevel, const std::string&) {});  // the fake nodes answer no command
+    installBackend(makeLinuxBackend(sys.options()));
+    platform::testing::clearInterfaceTrace();
+    std::vector<DeviceData> list;
+    ListTargetDrives(list, FirmFileData{});
+    std::vector<std::string> access;
+    for (const std::string& e : platform::testing::interfaceTrace())
+        if (e.rfind("exclusive.", 0) == 0) access.push_back(e);
+    EXPECT_EQ(access, (std::vector<std::string>{"exclusive.obtain", "exclusive.release", "exclusive.obtain",
+                                                "exclusive.release"}));
+    EXPECT_TRUE(openNodes(sys).empty());
+    installBackend(nullptr);
+    setLogSink(nullptr);
+}
