@@ -27,7 +27,8 @@ std::optional<std::string> numberMismatch(dev_t nodeNumber, const std::string& n
     return std::nullopt;
 }
 
-std::optional<std::string> nodeMismatch(const Layout& layout, const std::string& name, const std::string& devAttribute) {
+std::optional<std::string> nodeMismatch(const Layout& layout, const std::string& name,
+                                        const std::string& devAttribute) {
     const std::string node = devicePath(layout, name);
     struct stat st {};
     if (::stat(node.c_str(), &st) != 0) {
@@ -49,7 +50,8 @@ std::string blockDevAttribute(const Layout& layout, const std::string& blockName
 std::optional<std::string> genericNodeMismatch(const Layout& layout, const std::string& genericName,
                                                const std::string& deviceKey) {
     std::error_code ec;
-    const fs::path now = fs::canonical(fs::path(layout.sysRoot) / "class" / "scsi_generic" / genericName / "device", ec);
+    const fs::path link = fs::path(layout.sysRoot) / "class" / "scsi_generic" / genericName / "device";
+    const fs::path now = fs::canonical(link, ec);
     if (ec) {
         return genericName + " is no longer in sysfs";
     }

@@ -1,6 +1,7 @@
 #include "platform/linux/UdevEventSource.h"
 
 #include <libudev.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -60,7 +61,9 @@ DeviceProperties udevProperties(const std::string& subsystem, const std::string&
         if (!device) {
             return {};
         }
-        if (udev_device_get_is_initialized(device.get()) > 0 || attempt == kInitializationChecks) {
+        // Only devices with a node are sure to get a database entry once udev has seen them.
+        const bool hasNode = major(udev_device_get_devnum(device.get())) != 0;
+        if (!hasNode || udev_device_get_is_initialized(device.get()) > 0 || attempt == kInitializationChecks) {
             return propertiesOf(device.get());
         }
         std::this_thread::sleep_for(kInitializationPause);

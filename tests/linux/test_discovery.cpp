@@ -89,7 +89,8 @@ std::vector<std::string> openNodes(const FakeSysfs& sys) {
 
 std::vector<std::string> records(const FakeSysfs& sys) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(sys.run())) names.push_back(FakeSysfs::read(entry.path()));
+    for (const auto& entry : std::filesystem::directory_iterator(sys.run()))
+        names.push_back(FakeSysfs::read(entry.path()));
     return names;
 }
 
@@ -102,7 +103,8 @@ protected:
     }
     void TearDown() override { setLogSink(nullptr); }
     bool logged(const std::string& text) const {
-        return std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+        return std::any_of(log.begin(), log.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
     }
     // A run that took the drive and died without giving anything back.
     void crashWhileHolding() {
@@ -194,8 +196,8 @@ TEST_F(ExclusiveAccess, RecordsThatNoLongerApplyAreDroppedWithoutWriting) {
     const auto outside = sys.dev("events_poll_msecs");
     FakeSysfs::write(outside, "0");
     FakeSysfs::write(sys.run() / "media-polling-outside", outside.string() + "\n2000");
-    FakeSysfs::write(sys.run() / "media-polling-gone",
-                     sys.sys("devices/pci0000:00/virtio0/host9/9:0:0:0/block/sr9/events_poll_msecs").string() + "\n2000");
+    const auto gone = sys.sys("devices/pci0000:00/virtio0/host9/9:0:0:0/block/sr9/events_poll_msecs");
+    FakeSysfs::write(sys.run() / "media-polling-gone", gone.string() + "\n2000");
     FakeSysfs::write(sys.run() / "media-polling-garbled", "\x01\x02");
     makeLinuxBackend(sys.options());
     EXPECT_EQ(FakeSysfs::read(poll), "500");
