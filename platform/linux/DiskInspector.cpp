@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "platform/linux/IsoLabel.h"
+#include "platform/linux/DiscLabel.h"
 #include "platform/linux/UniqueFd.h"
 
 namespace platform {
@@ -48,7 +48,7 @@ DiskState SystemDiskInspector::inspect(const std::string& blockName, const Devic
     }
     state.description.volumeName = property(properties, "ID_FS_LABEL");
     if (!state.description.volumeName) {
-        state.description.volumeName = readIsoVolumeLabel(sysfs::devicePath(layout_, blockName));
+        state.description.volumeName = readDiscLabel(sysfs::devicePath(layout_, blockName));
     }
     // The kernel keeps the INQUIRY product with its blanks; udev's ID_MODEL turns them into
     // underscores, which would no longer compare equal to the product name.

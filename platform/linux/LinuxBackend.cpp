@@ -3,6 +3,7 @@
 #include "platform/linux/DiskInspector.h"
 #include "platform/linux/HotplugTrackers.h"
 #include "platform/linux/LinuxDeviceNode.h"
+#include "platform/linux/MediaPollingPause.h"
 #include "platform/linux/Sysfs.h"
 #include "platform/linux/UdevEventSource.h"
 
@@ -12,9 +13,12 @@ namespace {
 class LinuxBackend : public Backend {
 public:
     explicit LinuxBackend(const LinuxBackendOptions& options)
-        : layout_{options.sysRoot, options.devRoot},
-          nodes_(std::make_shared<DeviceNodeCache>(layout_)),
-          inspector_(std::make_shared<SystemDiskInspector>(layout_)) {}
+        : layout_{options.sysRoot, options.devRoot, options.stateDir},
+          udev_(options.udev ? options.udev : PropertyLookup(udevProperties)),
+          nodes_(std::make_shared<DeviceNodeCache>(layout_, udev_)),
+          inspector_(std::make_shared<SystemDiskInspector>(layout_)) {
+        restoreMediaPolling(layout_);
+    }
 
     std::string name() const override { return "linux"; }
 
@@ -50,7 +54,7 @@ public:
     std::vector<DiskDescription> presentDisks() override {
         std::vector<DiskDescription> disks;
         for (const auto& name : sysfs::opticalBlockNames(layout_)) {
-            DiskState state = inspector_->inspect(name, udevProperties("block", name));
+            DiskState state = inspector_->inspect(name, udev_("block", name));
             if (state.present) {
                 disks.push_back(std::move(state.description));
             }
@@ -60,6 +64,7 @@ public:
 
 private:
     sysfs::Layout layout_;
+    PropertyLookup udev_;
     std::shared_ptr<DeviceNodeCache> nodes_;
     std::shared_ptr<DiskInspector> inspector_;
 };

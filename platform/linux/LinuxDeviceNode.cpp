@@ -5,12 +5,15 @@
 #include <filesystem>
 #include <set>
 
+#include "platform/linux/DriveLocation.h"
 #include "platform/linux/LinuxTaskChannel.h"
 
 namespace platform {
 
-LinuxDeviceNode::LinuxDeviceNode(sysfs::Layout layout, sysfs::MmcDevice device)
-    : layout_(std::move(layout)), device_(std::move(device)) {}
+LinuxDeviceNode::LinuxDeviceNode(sysfs::Layout layout, sysfs::MmcDevice device, PropertyLookup udev)
+    : layout_(std::move(layout)), device_(std::move(device)), udev_(std::move(udev)) {}
+
+DriveIdentity LinuxDeviceNode::identity() const { return driveIdentity(layout_, device_, udev_); }
 
 IOReturn LinuxDeviceNode::className(std::string& out) const {
     if (auto driver = sysfs::driverOf(device_.key)) {
@@ -43,7 +46,7 @@ std::shared_ptr<DeviceNode> DeviceNodeCache::nodeFor(const sysfs::MmcDevice& dev
     const std::lock_guard lock(mutex_);
     auto& node = nodes_[device.key];
     if (!node || node->genericName() != device.genericName) {
-        node = std::make_shared<LinuxDeviceNode>(layout_, device);
+        node = std::make_shared<LinuxDeviceNode>(layout_, device, udev_);
     }
     return node;
 }

@@ -9,14 +9,17 @@
 
 #include "platform/Backend.h"
 #include "platform/linux/Sysfs.h"
+#include "platform/linux/UEvent.h"
 
 namespace platform {
 
 class LinuxDeviceNode : public DeviceNode {
 public:
-    LinuxDeviceNode(sysfs::Layout layout, sysfs::MmcDevice device);
+    LinuxDeviceNode(sysfs::Layout layout, sysfs::MmcDevice device, PropertyLookup udev = {});
 
     std::string key() const override { return device_.key; }
+    // Read anew each time: a block node may bind late, and a serial tells a swapped drive.
+    DriveIdentity identity() const override;
     const std::string& genericName() const { return device_.genericName; }
     // The bound kernel driver ("sr").
     IOReturn className(std::string& out) const override;
@@ -27,13 +30,15 @@ public:
 private:
     sysfs::Layout layout_;
     sysfs::MmcDevice device_;
+    PropertyLookup udev_;
 };
 
 // One node object per attached drive, shared by discovery and hot-plug, so a drive keeps
 // its identity (and its registry handle) from listing to removal.
 class DeviceNodeCache {
 public:
-    explicit DeviceNodeCache(sysfs::Layout layout) : layout_(std::move(layout)) {}
+    explicit DeviceNodeCache(sysfs::Layout layout, PropertyLookup udev = {})
+        : layout_(std::move(layout)), udev_(std::move(udev)) {}
 
     std::shared_ptr<DeviceNode> nodeFor(const sysfs::MmcDevice& device);
     // Drops every drive not in `present` (removed while nobody watched).
@@ -43,6 +48,7 @@ public:
 
 private:
     sysfs::Layout layout_;
+    PropertyLookup udev_;
     std::mutex mutex_;
     std::map<std::string, std::shared_ptr<LinuxDeviceNode>> nodes_;  // by key
 };

@@ -7,10 +7,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "platform/Log.h"
+#include "platform/linux/NodeCheck.h"
 #include "platform/linux/SgIo.h"
 
 namespace platform {
@@ -49,6 +51,12 @@ IOReturn LinuxTaskChannel::obtainExclusiveAccess() {
         return kIOReturnExclusiveAccess;
     }
     const std::string node = sysfs::devicePath(layout_, genericName_);
+    // The number may have passed to another drive since the listing: never open that one.
+    if (const auto mismatch = sysfs::genericNodeMismatch(layout_, genericName_, deviceKey_)) {
+        KDU_LOG_ERR("LinuxTaskChannel::obtainExclusiveAccess",
+                    "%s is no longer the drive that was listed (%s): not opened", node.c_str(), mismatch->c_str());
+        return kIOReturnNoDevice;
+    }
     UniqueFd generic(::open(node.c_str(), O_RDWR | O_EXCL | O_NONBLOCK | O_CLOEXEC));
     if (!generic) {
         const int error = errno;
@@ -60,6 +68,13 @@ IOReturn LinuxTaskChannel::obtainExclusiveAccess() {
                         node.c_str(), std::strerror(error));
         }
         return code;
+    }
+    // And the node opened is the node checked, should it have been replaced in between.
+    if (const auto mismatch = sysfs::openedNodeMismatch(generic.get(), layout_, genericName_,
+                                                        sysfs::genericDevAttribute(layout_, genericName_))) {
+        KDU_LOG_ERR("LinuxTaskChannel::obtainExclusiveAccess",
+                    "%s is no longer the drive that was listed (%s): closed unused", node.c_str(), mismatch->c_str());
+        return kIOReturnNoDevice;
     }
     generic_ = std::move(generic);
 
@@ -75,6 +90,14 @@ IOReturn LinuxTaskChannel::obtainExclusiveAccess() {
 
 IOReturn LinuxTaskChannel::holdBlockNode(const std::string& blockName) {
     const std::string node = sysfs::devicePath(layout_, blockName);
+    if (const auto mismatch = sysfs::blockNodeMismatch(layout_, blockName)) {
+        if (!std::filesystem::exists(node)) {
+            return kIOReturnSuccess;  // no block node (yet): the generic hold stands alone
+        }
+        KDU_LOG_ERR("LinuxTaskChannel::holdBlockNode", "%s is not the drive's block device (%s): not opened",
+                    node.c_str(), mismatch->c_str());
+        return kIOReturnNoDevice;
+    }
     block_.reset(::open(node.c_str(), O_RDONLY | O_EXCL | O_NONBLOCK | O_CLOEXEC));
     if (block_) {
         return kIOReturnSuccess;
@@ -107,14 +130,21 @@ IOReturn LinuxTaskChannel::execute(const ScsiCommand& command, ScsiOutcome& out)
         out.status = kSCSITaskStatus_DeliveryFailure;
         return kIOReturnNotOpen;
     }
-    std::uint8_t sense[sgio::kSenseLength];
+    std::uint8_t sense[sgio::kSenseBufferLength];
     sg_io_hdr_t header;
     if (const IOReturn built = sgio::buildHeader(command, sense, header); built != kIOReturnSuccess) {
         out.status = kSCSITaskStatus_DeliveryFailure;
         return built;
     }
     const int result = ::ioctl(generic_.get(), SG_IO, &header);
-    return sgio::mapResult(result, result < 0 ? errno : 0, header, out);
+    const int error = result < 0 ? errno : 0;
+    const IOReturn mapped = sgio::mapResult(result, error, header, out);
+    if (mapped == kIOReturnNoDevice) {
+        KDU_LOG_ERR("LinuxTaskChannel::execute", "%s: the drive has gone (%s)",
+                    sysfs::devicePath(layout_, genericName_).c_str(),
+                    error != 0 ? std::strerror(error) : "no connection to the device");
+    }
+    return mapped;
 }
 
 }  // namespace platform

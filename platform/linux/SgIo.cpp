@@ -1,7 +1,10 @@
 #include "platform/linux/SgIo.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/linux/FixedSense.h"
 
 namespace platform::sgio {
 namespace {
@@ -70,6 +73,7 @@ IOReturn fromErrno(int error) {
         case ENODEV:
         case ENXIO:
         case ENOENT:
+        case EIO:
             return kIOReturnNoDevice;
         case ENOMEM:
             return kIOReturnNoMemory;
@@ -83,7 +87,7 @@ IOReturn fromErrno(int error) {
     }
 }
 
-IOReturn buildHeader(const ScsiCommand& command, std::uint8_t (&sense)[kSenseLength], sg_io_hdr_t& header) {
+IOReturn buildHeader(const ScsiCommand& command, std::uint8_t (&sense)[kSenseBufferLength], sg_io_hdr_t& header) {
     std::memset(&header, 0, sizeof header);
     std::memset(sense, 0, sizeof sense);
     if (command.cdbLength == 0 || command.cdbLength > command.cdb.size()) {
@@ -92,7 +96,7 @@ IOReturn buildHeader(const ScsiCommand& command, std::uint8_t (&sense)[kSenseLen
     header.interface_id = 'S';
     header.cmd_len = command.cdbLength;
     header.cmdp = const_cast<unsigned char*>(command.cdb.data());
-    header.mx_sb_len = kSenseLength;
+    header.mx_sb_len = kSenseBufferLength;
     header.sbp = sense;
     header.timeout = command.timeoutMs;
 
@@ -127,10 +131,8 @@ IOReturn mapResult(int ioctlResult, int error, const sg_io_hdr_t& header, ScsiOu
     out.status = header.status;
     if (out.status == kSCSITaskStatus_CHECK_CONDITION) {
         // The residual is not reliable when the command failed: report nothing moved.
-        const std::size_t written = header.sb_len_wr < kSenseLength ? header.sb_len_wr : kSenseLength;
-        if (header.sbp != nullptr) {
-            std::memcpy(out.sense.data(), header.sbp, written);
-        }
+        const std::size_t written = std::min<std::size_t>(header.sb_len_wr, header.mx_sb_len);
+        out.sense = toFixedSense(header.sbp, written);
         return kIOReturnSuccess;
     }
     // Some adapters report a residual beyond the length or below zero: keep the count sane.

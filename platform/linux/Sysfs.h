@@ -11,6 +11,7 @@ namespace platform::sysfs {
 struct Layout {
     std::string sysRoot = "/sys";
     std::string devRoot = "/dev";
+    std::string stateDir;  // this program's runtime records; empty: the user's runtime folder
 };
 
 // One SCSI device of peripheral type 5.

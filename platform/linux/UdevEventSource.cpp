@@ -1,7 +1,11 @@
 #include "platform/linux/UdevEventSource.h"
 
 #include <libudev.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "platform/Log.h"
 
@@ -28,6 +32,10 @@ DeviceProperties propertiesOf(udev_device* device) {
 
 std::string text(const char* value) { return value != nullptr ? value : ""; }
 
+// udev handles a new device within milliseconds; two seconds covers a busy machine.
+constexpr int kInitializationChecks = 40;
+constexpr std::chrono::milliseconds kInitializationPause{50};
+
 }  // namespace
 
 struct UdevEventSource::Monitor {
@@ -45,9 +53,21 @@ DeviceProperties udevProperties(const std::string& subsystem, const std::string&
     if (!context) {
         return {};
     }
-    const UdevPtr<udev_device> device(
-        udev_device_new_from_subsystem_sysname(context.get(), subsystem.c_str(), sysname.c_str()));
-    return device ? propertiesOf(device.get()) : DeviceProperties{};
+    // A device that has just arrived may not have been through udev's rules yet; its
+    // properties (the location path above all) would be missing from this one listing.
+    for (int attempt = 0;; ++attempt) {
+        const UdevPtr<udev_device> device(
+            udev_device_new_from_subsystem_sysname(context.get(), subsystem.c_str(), sysname.c_str()));
+        if (!device) {
+            return {};
+        }
+        // Only devices with a node are sure to get a database entry once udev has seen them.
+        const bool hasNode = major(udev_device_get_devnum(device.get())) != 0;
+        if (!hasNode || udev_device_get_is_initialized(device.get()) > 0 || attempt == kInitializationChecks) {
+            return propertiesOf(device.get());
+        }
+        std::this_thread::sleep_for(kInitializationPause);
+    }
 }
 
 std::unique_ptr<UdevEventSource> UdevEventSource::create(const std::string& subsystem, Handler handler) {

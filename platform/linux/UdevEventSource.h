@@ -13,7 +13,8 @@ namespace platform {
 
 // True when udevd runs, judged by its control socket.
 bool udevRunning();
-// udev's database properties of a device, empty where udevd does not run.
+// udev's database properties of a device, empty where udevd does not run. A device udev
+// has not handled yet is waited for, briefly.
 DeviceProperties udevProperties(const std::string& subsystem, const std::string& sysname);
 
 class UdevEventSource : public EventSource {

@@ -1,15 +1,23 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
 
 #include "FakeSysfs.h"
 #include "platform/linux/HotplugTrackers.h"
 #include "platform/linux/LinuxBackend.h"
+#include "drive/DriveList.h"
+#include "platform/Log.h"
+#include "platform/SCSITaskLib.h"
 #include "platform/linux/LinuxTaskChannel.h"
 
 using namespace platform;
 
 class SysfsDiscovery : public ::testing::Test {
 protected:
-    std::shared_ptr<Backend> backend() { return makeLinuxBackend({sys.layout().sysRoot, sys.layout().devRoot}); }
+    std::shared_ptr<Backend> backend() { return makeLinuxBackend(sys.options()); }
     FakeSysfs sys;
 };
 
@@ -66,26 +74,76 @@ TEST_F(SysfsDiscovery, GenericNodeEventsPublishAndTerminateTheSameNode) {
     EXPECT_EQ(events.terminated[0], events.published[0]);
 }
 
+// Descriptors this process holds on nodes of the fake /dev.
+std::vector<std::string> openNodes(const FakeSysfs& sys) {
+    std::vector<std::string> nodes;
+    const auto devRoot = sys.dev("sg0").parent_path();
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const auto target = std::filesystem::read_symlink(entry.path(), ec);
+        if (!ec && target.parent_path() == devRoot) nodes.push_back(target.filename().string());
+    }
+    std::sort(nodes.begin(), nodes.end());
+    return nodes;
+}
+
+std::vector<std::string> records(const FakeSysfs& sys) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(sys.run()))
+        names.push_back(FakeSysfs::read(entry.path()));
+    return names;
+}
+
 class ExclusiveAccess : public ::testing::Test {
 protected:
+    void SetUp() override {
+        setSyslogEnabled(false);
+        setLogSink([this](LogLevel, const std::string& line) { log.push_back(line); });
+        FakeSysfs::write(poll, "2000");
+    }
+    void TearDown() override { setLogSink(nullptr); }
+    bool logged(const std::string& text) const {
+        return std::any_of(log.begin(), log.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    }
+    // A run that took the drive and died without giving anything back.
+    void crashWhileHolding() {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            auto* channel = new LinuxTaskChannel(sys.layout(), device, "sg1");
+            ::_exit(channel->obtainExclusiveAccess() == kIOReturnSuccess ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ASSERT_EQ(FakeSysfs::read(poll), "0");
+    }
+
     FakeSysfs sys;
     const std::string device = sys.addDevice(1, 1, 5, 0).string();
     const std::filesystem::path poll = sys.sys("block/sr0/events_poll_msecs");
+    const std::string pollResolved = std::filesystem::canonical(poll).string();
+    std::vector<std::string> log;
 };
 
-TEST_F(ExclusiveAccess, PausesMediaPollingWhileHeldAndRestoresItOnReleaseOrDestruction) {
-    FakeSysfs::write(poll, "2000");
+TEST_F(ExclusiveAccess, HoldsBothNodesAndPausesMediaPollingUntilReleaseOrDestruction) {
     {
         LinuxTaskChannel channel(sys.layout(), device, "sg1");
         ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);
         EXPECT_EQ(FakeSysfs::read(poll), "0");
+        EXPECT_EQ(openNodes(sys), (std::vector<std::string>{"sg1", "sr0"}));
+        EXPECT_EQ(records(sys), std::vector<std::string>{pollResolved});  // recorded before the change
         EXPECT_EQ(channel.obtainExclusiveAccess(), kIOReturnExclusiveAccess);
         EXPECT_EQ(channel.releaseExclusiveAccess(), kIOReturnSuccess);
         EXPECT_EQ(FakeSysfs::read(poll), "2000");
+        EXPECT_TRUE(openNodes(sys).empty());  // the next drive of a listing finds this one free
+        EXPECT_TRUE(records(sys).empty());
         EXPECT_EQ(channel.releaseExclusiveAccess(), kIOReturnNotOpen);
         ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);  // and held when destroyed
     }
     EXPECT_EQ(FakeSysfs::read(poll), "2000");
+    EXPECT_TRUE(openNodes(sys).empty());
+    EXPECT_TRUE(records(sys).empty());
 }
 
 TEST_F(ExclusiveAccess, CommandsNeedTheDriveHeldAndAnSgNode) {
@@ -101,4 +159,127 @@ TEST_F(ExclusiveAccess, CommandsNeedTheDriveHeldAndAnSgNode) {
 
     std::filesystem::remove(sys.dev("sg1"));
     EXPECT_EQ(channel.obtainExclusiveAccess(), kIOReturnNoDevice);
+}
+
+TEST_F(ExclusiveAccess, PollingACrashedRunPausedIsGivenBackAtTheNextStart) {
+    crashWhileHolding();
+    EXPECT_EQ(records(sys).size(), 1u);
+    makeLinuxBackend(sys.options());
+    EXPECT_EQ(FakeSysfs::read(poll), "2000");
+    EXPECT_TRUE(records(sys).empty());
+    EXPECT_TRUE(logged("[WAR] media polling of " + pollResolved + " given back (2000 ms)"));
+}
+
+TEST_F(ExclusiveAccess, TheNextHolderGivesBackWhatACrashedRunPaused) {
+    crashWhileHolding();
+    {
+        LinuxTaskChannel channel(sys.layout(), device, "sg1");
+        ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);
+    }
+    EXPECT_EQ(FakeSysfs::read(poll), "2000");
+    EXPECT_TRUE(records(sys).empty());
+}
+
+TEST_F(ExclusiveAccess, ALiveHoldersPauseIsLeftAloneAtStart) {
+    LinuxTaskChannel channel(sys.layout(), device, "sg1");
+    ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);
+    makeLinuxBackend(sys.options());
+    EXPECT_EQ(FakeSysfs::read(poll), "0");
+    EXPECT_EQ(records(sys).size(), 1u);
+    channel.releaseExclusiveAccess();
+    EXPECT_EQ(FakeSysfs::read(poll), "2000");
+}
+
+TEST_F(ExclusiveAccess, RecordsThatNoLongerApplyAreDroppedWithoutWriting) {
+    crashWhileHolding();
+    FakeSysfs::write(poll, "500");  // changed by someone else since
+    const auto outside = sys.dev("events_poll_msecs");
+    FakeSysfs::write(outside, "0");
+    FakeSysfs::write(sys.run() / "media-polling-outside", outside.string() + "\n2000");
+    const auto gone = sys.sys("devices/pci0000:00/virtio0/host9/9:0:0:0/block/sr9/events_poll_msecs");
+    FakeSysfs::write(sys.run() / "media-polling-gone", gone.string() + "\n2000");
+    FakeSysfs::write(sys.run() / "media-polling-garbled", "\x01\x02");
+    makeLinuxBackend(sys.options());
+    EXPECT_EQ(FakeSysfs::read(poll), "500");
+    EXPECT_EQ(FakeSysfs::read(outside), "0");  // only polling attributes inside the tree are written
+    EXPECT_TRUE(records(sys).empty());
+}
+
+TEST_F(ExclusiveAccess, WithoutAPrivatePlaceForTheRecordPollingStaysOn) {
+    std::filesystem::permissions(sys.run(), std::filesystem::perms::all);
+    LinuxTaskChannel channel(sys.layout(), device, "sg1");
+    ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);
+    EXPECT_EQ(FakeSysfs::read(poll), "2000");
+    EXPECT_TRUE(logged("[WAR] no private runtime folder to record the media polling of sr0 in"));
+}
+
+// What may have happened to /dev/sg1 and sysfs between the listing and the open.
+struct Replacement {
+    const char* name;
+    std::function<void(FakeSysfs&)> change;
+    const char* logged;
+};
+
+class NodeReplaced : public ::testing::TestWithParam<Replacement> {};
+
+TEST_P(NodeReplaced, IsNeverOpenedAndTheDriveIsGone) {
+    FakeSysfs sys;
+    const std::string device = sys.addDevice(1, 1, 5, 0).string();
+    FakeSysfs::write(sys.sys("block/sr0/events_poll_msecs"), "2000");
+    std::vector<std::string> log;
+    setSyslogEnabled(false);
+    setLogSink([&](LogLevel, const std::string& line) { log.push_back(line); });
+    GetParam().change(sys);
+    LinuxTaskChannel channel(sys.layout(), device, "sg1");
+    EXPECT_EQ(channel.obtainExclusiveAccess(), kIOReturnNoDevice);
+    setLogSink(nullptr);
+    EXPECT_TRUE(openNodes(sys).empty());
+    EXPECT_EQ(FakeSysfs::read(sys.sys("block/sr0/events_poll_msecs")), "2000");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find(GetParam().logged), std::string::npos) << log[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, NodeReplaced,
+    ::testing::Values(
+        Replacement{"NumberHandedToAnotherDevice",
+                    [](FakeSysfs& sys) { FakeSysfs::write(sys.sys("class/scsi_generic/sg1/dev"), "21:7"); },
+                    "is no longer the drive that was listed (" },
+        Replacement{"GenericNameNowAnotherDrives",
+                    [](FakeSysfs& sys) {
+                        std::filesystem::remove(sys.sys("class/scsi_generic/sg1"));
+                        sys.addDevice(2, 1, 5);
+                    },
+                    "sg1 now belongs to "},
+        Replacement{"GenericDeviceGone",
+                    [](FakeSysfs& sys) { std::filesystem::remove(sys.sys("class/scsi_generic/sg1")); },
+                    "sg1 is no longer in sysfs"},
+        Replacement{"NodeGone", [](FakeSysfs& sys) { std::filesystem::remove(sys.dev("sg1")); }, "sg1 is gone"},
+        Replacement{"NoNumberListed",
+                    [](FakeSysfs& sys) { std::filesystem::remove(sys.sys("class/scsi_generic/sg1/dev")); },
+                    "sysfs lists no device number for "},
+        Replacement{"BlockNodeAnotherDevice",
+                    [](FakeSysfs& sys) { FakeSysfs::write(sys.sys("block/sr0/dev"), "11:3"); },
+                    "is not the drive's block device ("}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+// A listing on real-drive nodes takes each drive and gives it back before the next.
+TEST(LinuxListing, HoldsOneDriveAtATime) {
+    FakeSysfs sys;
+    sys.addDevice(1, 1, 5, 0);
+    sys.addDevice(2, 2, 5, 1);
+    setSyslogEnabled(false);
+    setLogSink([](LogLevel, const std::string&) {});  // the fake nodes answer no command
+    installBackend(makeLinuxBackend(sys.options()));
+    platform::testing::clearInterfaceTrace();
+    std::vector<DeviceData> list;
+    ListTargetDrives(list, FirmFileData{});
+    std::vector<std::string> access;
+    for (const std::string& e : platform::testing::interfaceTrace())
+        if (e.rfind("exclusive.", 0) == 0) access.push_back(e);
+    EXPECT_EQ(access, (std::vector<std::string>{"exclusive.obtain", "exclusive.release", "exclusive.obtain",
+                                                "exclusive.release"}));
+    EXPECT_TRUE(openNodes(sys).empty());
+    installBackend(nullptr);
+    setLogSink(nullptr);
 }

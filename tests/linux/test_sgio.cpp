@@ -38,7 +38,7 @@ class SgIoHeader : public ::testing::TestWithParam<HeaderCase> {};
 TEST_P(SgIoHeader, MapsTheTaskAndNeverHandsTheKernelMoreThanTheRange) {
     const auto& c = GetParam();
     std::uint8_t buffer[64];
-    std::uint8_t sense[sgio::kSenseLength];
+    std::uint8_t sense[sgio::kSenseBufferLength];
     sg_io_hdr_t header;
     const auto command = commandWith(c.direction, c.buffer ? buffer : nullptr, 64, c.count);  // cmdp points into it
     ASSERT_EQ(sgio::buildHeader(command, sense, header), kIOReturnSuccess);
@@ -47,7 +47,7 @@ TEST_P(SgIoHeader, MapsTheTaskAndNeverHandsTheKernelMoreThanTheRange) {
     EXPECT_EQ(header.cmdp[0], 0x12);
     EXPECT_EQ(header.cmdp[4], 56);
     EXPECT_EQ(header.timeout, 500000u);
-    EXPECT_EQ(header.mx_sb_len, 18);
+    EXPECT_EQ(header.mx_sb_len, sgio::kSenseBufferLength);
     EXPECT_EQ(header.sbp, sense);
     EXPECT_EQ(header.dxfer_direction, c.expectedDirection);
     EXPECT_EQ(header.dxfer_len, c.expectedLength);
@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(SgIoHeaderCdb, RefusesLengthsTheKernelCannotTake) {
-    std::uint8_t sense[sgio::kSenseLength];
+    std::uint8_t sense[sgio::kSenseBufferLength];
     sg_io_hdr_t header;
     auto command = commandWith(kSCSIDataTransfer_NoDataTransfer, nullptr, 0, 0);
     for (std::uint8_t length : {0, 17}) {
@@ -104,10 +104,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(SgIoResult, CheckConditionCarriesSenseAndNoCount) {
-    std::uint8_t sense[sgio::kSenseLength] = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x00};
+    std::uint8_t sense[sgio::kSenseBufferLength] = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x00};
     auto header = completed(56, 0, 0x02, 0, 0x08);
     header.sbp = sense;
-    header.sb_len_wr = sgio::kSenseLength;
+    header.mx_sb_len = sgio::kSenseBufferLength;
+    header.sb_len_wr = 18;
     ScsiOutcome out;
     EXPECT_EQ(sgio::mapResult(0, 0, header, out), kIOReturnSuccess);
     EXPECT_EQ(out.status, kSCSITaskStatus_CHECK_CONDITION);
@@ -135,7 +136,9 @@ TEST_P(SgIoFailure, IsADeliveryFailureWithTheCodeOfItsLayer) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layers, SgIoFailure,
-    ::testing::Values(FailureCase{"IoctlError", -1, EIO, 0, 0, kIOReturnIOError},
+    ::testing::Values(FailureCase{"IoctlError", -1, ENOTTY, 0, 0, kIOReturnIOError},
+                      FailureCase{"IoctlDeviceDetached", -1, EIO, 0, 0, kIOReturnNoDevice},
+                      FailureCase{"IoctlNoSuchAddress", -1, ENXIO, 0, 0, kIOReturnNoDevice},
                       FailureCase{"IoctlNoPermission", -1, EACCES, 0, 0, kIOReturnNotPrivileged},
                       FailureCase{"IoctlDeviceGone", -1, ENODEV, 0, 0, kIOReturnNoDevice},
                       FailureCase{"HostError", 0, 0, 0x07, 0, kIOReturnError},

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "FakeSysfs.h"
+#include "platform/linux/DriveLocation.h"
+#include "platform/linux/LinuxBackend.h"
+
+using namespace platform;
+
+namespace {
+
+// udev's database as a table: (subsystem, sysname) -> ID_PATH.
+struct FakeUdev {
+    std::map<std::pair<std::string, std::string>, std::string> paths;
+    PropertyLookup lookup() const {
+        return [this](const std::string& subsystem, const std::string& sysname) {
+            const auto it = paths.find({subsystem, sysname});
+            return it == paths.end() ? DeviceProperties{} : DeviceProperties{{"ID_PATH", it->second}};
+        };
+    }
+};
+
+class DriveIdentityOnLinux : public ::testing::Test {
+protected:
+    DriveIdentity identityOf(std::size_t index) {
+        const auto nodes = makeLinuxBackend(sys.options(udev.lookup()))
+                               ->authoringDevices();
+        return nodes.at(index)->identity();
+    }
+    FakeSysfs sys;
+    FakeUdev udev;
+};
+
+TEST_F(DriveIdentityOnLinux, TakesUdevsLocationFromTheBlockNodeThenTheGenericNodeThenTheDevice) {
+    sys.addDevice(1, 1, 5, 0);
+    udev.paths[{"scsi", "1:0:0:0"}] = "pci-0000:00:1f.2-scsi-0:0:0:0";
+    EXPECT_EQ(identityOf(0).id, "pci-0000:00:1f.2-scsi-0:0:0:0");
+    udev.paths[{"scsi_generic", "sg1"}] = "pci-0000:00:1f.2-ata-2.0";
+    EXPECT_EQ(identityOf(0).id, "pci-0000:00:1f.2-ata-2.0");
+    udev.paths[{"block", "sr0"}] = "pci-0000:00:1f.2-ata-2";
+    EXPECT_EQ(identityOf(0).id, "pci-0000:00:1f.2-ata-2");
+}
+
+TEST_F(DriveIdentityOnLinux, WithoutUdevTheLocationIsTheAdapterPathAndLunWithoutTheHostNumber) {
+    const auto first = sys.addDevice(1, 1, 5, 0);
+    sys.addDevice(7, 2, 5, 1);
+    EXPECT_EQ(identityOf(0).id, "sysfs-pci0000:00/virtio0-0:0:0");
+    // The kernel's own layout, with a target folder between host and device.
+    const std::string key = (sys.sys("devices/pci0000:00/0000:00:1f.2/ata2/host4/target4:0:1/4:0:1:0")).string();
+    EXPECT_EQ(sysfsLocation(sys.layout(), key), "sysfs-pci0000:00/0000:00:1f.2/ata2-0:1:0");
+    // The same port after a replug under another host number names the same place.
+    const std::string replugged = (sys.sys("devices/pci0000:00/0000:00:1f.2/ata2/host9/target9:0:1/9:0:1:0")).string();
+    EXPECT_EQ(sysfsLocation(sys.layout(), replugged), sysfsLocation(sys.layout(), key));
+}
+
+TEST_F(DriveIdentityOnLinux, NodesAreTheGenericNodeThenTheBlockNodeWhenBound) {
+    sys.addDevice(1, 3, 5);
+    sys.addDevice(2, 4, 5, 1);
+    EXPECT_EQ(identityOf(0).nodes, (std::vector<std::string>{sys.dev("sg3").string()}));
+    EXPECT_EQ(identityOf(1).nodes, (std::vector<std::string>{sys.dev("sg4").string(), sys.dev("sr1").string()}));
+}
+
+struct SerialCase {
+    const char* name;
+    std::optional<std::string> page;  // the vpd_pg80 file's bytes; none: no file
+    std::optional<std::string> serial;
+};
+
+class UnitSerial : public ::testing::TestWithParam<SerialCase> {};
+
+std::string vpd80(const std::string& serial, std::size_t stated) {
+    return std::string{0x05, static_cast<char>(0x80), 0, static_cast<char>(stated)} + serial;
+}
+
+TEST_P(UnitSerial, IsTheKernelsCopyOfPage80Trimmed) {
+    const auto& c = GetParam();
+    FakeSysfs sys;
+    const auto device = sys.addDevice(1, 1, 5, 0);
+    if (c.page) FakeSysfs::writeBytes(device / "vpd_pg80", *c.page);
+    const auto nodes = makeLinuxBackend(sys.options())
+                           ->authoringDevices();
+    EXPECT_EQ(nodes.at(0)->identity().serial, c.serial);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, UnitSerial,
+    ::testing::Values(SerialCase{"Present", vpd80("  KS0012345678  ", 16), "KS0012345678"},
+                      SerialCase{"NulPadded", vpd80(std::string("KS42\0\0\0\0", 8), 8), "KS42"},
+                      SerialCase{"LongerThanStated", vpd80("KS42XXXX", 4), "KS42"},
+                      SerialCase{"StatedBeyondTheFile", vpd80("KS42", 40), "KS42"},
+                      SerialCase{"Blank", vpd80(std::string(20, ' '), 20), std::nullopt},
+                      SerialCase{"HeaderOnly", vpd80("", 0), std::nullopt},
+                      SerialCase{"EmptyFile", std::string{}, std::nullopt},
+                      SerialCase{"NotText", vpd80("KS\x01\x02", 4), std::nullopt},
+                      SerialCase{"Missing", std::nullopt, std::nullopt}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+}  // namespace
