@@ -85,7 +85,10 @@ int takeLock(const std::string& why) {
     }
     // The descriptor belongs to the reply; ours must outlive it.
     const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-    if (own < 0) KDU_LOG_WAR(kFunction, "cannot keep the sleep inhibitor: %s", std::strerror(errno));
+    if (own < 0)
+        KDU_LOG_WAR(kFunction, "cannot keep the sleep inhibitor: %s", std::strerror(errno));
+    else
+        KDU_LOG_DBG(kFunction, "sleep and shutdown blocked: %s", why.c_str());
     return own;
 }
 
