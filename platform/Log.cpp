@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -18,17 +20,36 @@ LogSink& sink() {
 }
 std::atomic<bool> syslogEnabled{true};
 
+bool debugFromEnvironment() {
+    const char* value = std::getenv("KDU_DEBUG");
+    return value != nullptr && std::strcmp(value, "1") == 0;
+}
+std::atomic<bool>& debugEnabled() {
+    static std::atomic<bool> instance{debugFromEnvironment()};
+    return instance;
+}
+
+const char* levelTag(LogLevel level) {
+    switch (level) {
+        case LogLevel::Error: return "[ERR]";
+        case LogLevel::Warning: return "[WAR]";
+        case LogLevel::Debug: return "[DBG]";
+    }
+    return "[???]";
+}
+
 }  // namespace
 
 void logLine(LogLevel level, const char* function, int line, const std::string& message) {
+    if (level == LogLevel::Debug && !debugLogEnabled()) return;
     std::string text = message;
     while (!text.empty() && text.back() == '\n') text.pop_back();
     char prefix[256];
     std::snprintf(prefix, sizeof prefix, "%s(%d) %s ", function ? function : "?", line,
-                  level == LogLevel::Error ? "[ERR]" : "[WAR]");
+                  levelTag(level));
     std::string full = prefix + text;
     std::fprintf(stderr, "%s\n", full.c_str());
-    if (syslogEnabled.load()) syslog(level == LogLevel::Error ? LOG_ERR : LOG_WARNING, "%s", full.c_str());
+    if (syslogEnabled.load() && level != LogLevel::Debug) syslog(level == LogLevel::Error ? LOG_ERR : LOG_WARNING, "%s", full.c_str());
     std::lock_guard lock(sinkMutex);
     if (sink()) sink()(level, full);
 }
@@ -52,5 +73,9 @@ void setLogSink(LogSink newSink) {
 }
 
 void setSyslogEnabled(bool enabled) { syslogEnabled = enabled; }
+
+void setDebugLogEnabled(bool enabled) { debugEnabled() = enabled; }
+
+bool debugLogEnabled() { return debugEnabled().load(); }
 
 }  // namespace platform

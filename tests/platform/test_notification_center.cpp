@@ -65,3 +65,20 @@ TEST(LogTest, LinesCarryFunctionLineAndLevel) {
     EXPECT_EQ(lines[1], "GetDeviceInfo(7) [WAR] ObtainExclusiveAccess failed.(1) (0x00000001)");
     EXPECT_EQ(err, lines[0] + "\n" + lines[1] + "\n");
 }
+
+TEST(LogTest, DebugLinesOnlyWhenTurnedOn) {
+    setSyslogEnabled(false);
+    std::vector<std::string> lines;
+    setLogSink([&](LogLevel, const std::string& line) { lines.push_back(line); });
+    ::testing::internal::CaptureStderr();
+    setDebugLogEnabled(false);
+    KDU_LOG_DBG("SystemSleepInhibitor::SystemSleepInhibitor", "no system bus (%d)", 2);
+    setDebugLogEnabled(true);
+    logFormat(LogLevel::Debug, "SystemSleepInhibitor::SystemSleepInhibitor", 9, "no system bus (%d)", 2);
+    setDebugLogEnabled(false);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    setLogSink(nullptr);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "SystemSleepInhibitor::SystemSleepInhibitor(9) [DBG] no system bus (2)");
+    EXPECT_EQ(err, lines[0] + "\n");
+}

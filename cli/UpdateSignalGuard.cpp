@@ -1,0 +1,137 @@
+#include "cli/UpdateSignalGuard.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+#include <utility>
+
+namespace cli {
+namespace {
+
+constexpr int kHeldSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+sigset_t heldSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signo : kHeldSignals) sigaddset(&set, signo);
+    return set;
+}
+
+// One write(2) per line, so a line never lands in the middle of another writer's line.
+void writeLine(const std::string& line) {
+    std::size_t done = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;  // a closed or failing stderr must not stop anything
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+[[noreturn]] void endProcess(int signo, const char* line) {
+    writeLine(line);
+    // _exit, not exit: other threads are running and must not see static objects destroyed.
+    ::_exit(128 + signo);
+}
+
+std::system_error lastError(const char* what) { return std::system_error(errno, std::generic_category(), what); }
+
+}  // namespace
+
+UpdateSignalGuard::UpdateSignalGuard() {
+    const sigset_t held = heldSignals();
+    if (const int r = ::pthread_sigmask(SIG_BLOCK, &held, &previousMask_); r != 0)
+        throw std::system_error(r, std::generic_category(), "pthread_sigmask");
+    struct sigaction ignore{};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, &previousPipeAction_);
+
+    const auto undo = [this] {
+        for (int* fd : {&signalFd_, &wakeRead_, &wakeWrite_})
+            if (*fd >= 0) ::close(std::exchange(*fd, -1));
+        ::sigaction(SIGPIPE, &previousPipeAction_, nullptr);
+        ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
+    };
+    try {
+        signalFd_ = ::signalfd(-1, &held, SFD_NONBLOCK | SFD_CLOEXEC);
+        if (signalFd_ < 0) throw lastError("signalfd");
+        int wake[2];
+        if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) throw lastError("pipe2");
+        wakeRead_ = wake[0];
+        wakeWrite_ = wake[1];
+        watcher_ = std::thread([this] { watch(); });
+    } catch (...) {
+        undo();
+        throw;
+    }
+}
+
+UpdateSignalGuard::~UpdateSignalGuard() {
+    while (::write(wakeWrite_, "x", 1) < 0 && errno == EINTR) {
+    }
+    watcher_.join();
+    // A signal that came after the watcher's last look would otherwise meet its default
+    // action as soon as the mask is restored.
+    drainSignals();
+    ::sigaction(SIGPIPE, &previousPipeAction_, nullptr);
+    ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
+    ::close(signalFd_);
+    ::close(wakeRead_);
+    ::close(wakeWrite_);
+}
+
+void UpdateSignalGuard::setPhase(Phase phase) {
+    const std::lock_guard lock(phaseMutex_);
+    phase_ = phase;
+}
+
+UpdateSignalGuard::Phase UpdateSignalGuard::phase() const {
+    const std::lock_guard lock(phaseMutex_);
+    return phase_;
+}
+
+void UpdateSignalGuard::watch() {
+    for (;;) {
+        pollfd fds[2] = {{signalFd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[1].revents != 0) return;
+        if (fds[0].revents != 0) drainSignals();
+    }
+}
+
+void UpdateSignalGuard::drainSignals() {
+    signalfd_siginfo info{};
+    while (::read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+        onSignal(static_cast<int>(info.ssi_signo));
+}
+
+void UpdateSignalGuard::onSignal(int signo) {
+    std::unique_lock lock(phaseMutex_);
+    switch (phase_) {
+        case Phase::Before:
+            // Ending under the lock keeps setPhase(Critical), and so the first mode change,
+            // from slipping in between the decision and the exit.
+            endProcess(signo, "kdu: interrupted; nothing was sent to the drive.\n");
+        case Phase::After:
+            endProcess(signo, "kdu: interrupted; the update had already ended.\n");
+        case Phase::Critical:
+            lock.unlock();  // a stalled stderr must not hold up the phase changes
+            writeLine("finishing: stopping now would leave the drive unusable\n");
+            return;
+        case Phase::InstallWait:
+            stopSignal_.store(signo);
+            stopRequested_.store(true);
+            return;
+    }
+}
+
+}  // namespace cli
