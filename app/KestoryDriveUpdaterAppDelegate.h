@@ -78,6 +78,8 @@ public:
     void windowDidMove();
     bool windowShouldClose(QObject* sender);
     TerminateReply applicationShouldTerminate(QObject* application);
+    // False while an update runs: the session may not end then, as the window may not close.
+    bool mayEndSession() const { return !isUpdatingNow; }
     // Asks to quit: emits quitApplication() unless an update runs.
     void terminate(QObject* sender);
     void getFwFileInfo();

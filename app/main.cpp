@@ -1,5 +1,6 @@
 // kestory-drive-updater: one copy at a time, then the window on Qt's event loop.
 #include <QApplication>
+#include <QSessionManager>
 #include <cstdio>
 #include <memory>
 
@@ -39,6 +40,12 @@ int main(int argc, char* argv[]) {
     KestoryDriveUpdaterAppDelegate delegate(&window);
     QObject::connect(&delegate, &KestoryDriveUpdaterAppDelegate::quitApplication, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    // Logging out or shutting down mid-update would leave the drive in its update mode.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate, [&delegate](QSessionManager& manager) {
+        if (!delegate.mayEndSession()) {
+            manager.cancel();
+        }
+    });
     delegate.awakeFromNib();  // restores the saved frame before the window first shows
     window.show();
 

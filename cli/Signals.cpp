@@ -10,7 +10,6 @@ namespace cli {
 
 namespace {
 
-constexpr int kDeferredSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr int kStopSignals[] = {SIGINT, SIGTERM};
 
 // One stop pipe at a time; the handler may only touch this.
@@ -24,14 +23,6 @@ void writeAll(int fd, const char* text, std::size_t length) {
         text += n;
         length -= static_cast<std::size_t>(n);
     }
-}
-
-extern "C" void onDeferredSignal(int) {
-    const int savedErrno = errno;
-    static constexpr char kMessage[] =
-        "\nkdu: the firmware update cannot be interrupted; please wait until it has finished.\n";
-    writeAll(STDERR_FILENO, kMessage, sizeof kMessage - 1);
-    errno = savedErrno;
 }
 
 extern "C" void onStopSignal(int) {
@@ -56,10 +47,6 @@ void restoreHandlers(const int (&signals)[N], const struct sigaction (&previous)
 }
 
 }  // namespace
-
-InterruptDeferral::InterruptDeferral() { installHandler(kDeferredSignals, onDeferredSignal, previous_); }
-
-InterruptDeferral::~InterruptDeferral() { restoreHandlers(kDeferredSignals, previous_); }
 
 StopSignalPipe::StopSignalPipe() {
     int fds[2];

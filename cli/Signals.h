@@ -1,23 +1,10 @@
-// Signal handling of kdu's long-running commands. Both install handlers for their own
-// lifetime and put the previous ones back.
+// Stopping `kdu watch` on SIGINT and SIGTERM (the update holds signals otherwise: see
+// UpdateSignalGuard). Handlers are installed for the object's lifetime and put back after.
 #pragma once
 
 #include <csignal>
 
 namespace cli {
-
-// While a firmware update runs, SIGINT, SIGTERM and SIGHUP do not end the process: a drive
-// cut off halfway is left in its kernel mode. Each such signal only tells the user to wait.
-class InterruptDeferral {
-public:
-    InterruptDeferral();
-    InterruptDeferral(const InterruptDeferral&) = delete;
-    InterruptDeferral& operator=(const InterruptDeferral&) = delete;
-    ~InterruptDeferral();
-
-private:
-    struct sigaction previous_[3];
-};
 
 // SIGINT and SIGTERM make a pipe readable, so a run loop can stop on them.
 class StopSignalPipe {

@@ -16,7 +16,7 @@
 #include "cli/Inventory.h"
 #include "cli/PermissionHint.h"
 #include "cli/ProgressDisplay.h"
-#include "cli/Signals.h"
+#include "cli/UpdateSignalGuard.h"
 #include "drive/DriveList.h"
 #include "drive/STUCMethod.h"
 #include "model/NotificationNames.h"
@@ -61,12 +61,25 @@ public:
     ~ProgressObserver() { platform::NotificationCenter::defaultCenter().removeObserver(this); }
 };
 
-bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& report) {
-    const InterruptDeferral deferral;
+// From the first mode change until the drive is back in its normal mode nothing from
+// outside stops the sequence; while the drive installs on its own, a signal only stops
+// the waiting.
+bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& report, UpdateSignalGuard& signals) {
     ProgressDisplay display(std::cerr, terminalRows(STDERR_FILENO));
     const ProgressObserver observer(display);
     display.begin();
-    return ExecUpdateMain(drive, images.normal, images.kernel, {}, {}, &report);
+    UpdateHooks hooks;
+    hooks.beginCritical = [&signals] {
+        signals.setPhase(UpdateSignalGuard::Phase::Critical);
+        return true;
+    };
+    hooks.progress = [&signals](const UpdateProgress& progress) {
+        if (progress.step == UpdateStep::Install) signals.setPhase(UpdateSignalGuard::Phase::InstallWait);
+    };
+    hooks.stopWaiting = [&signals] { return signals.stopRequested().load(); };
+    const bool ok = ExecUpdateMain(drive, images.normal, images.kernel, {}, hooks, &report);
+    signals.setPhase(UpdateSignalGuard::Phase::After);
+    return ok;
 }
 
 void listChoices(std::ostream& out, const std::vector<DeviceData>& drives) {
@@ -105,6 +118,8 @@ std::variant<const DeviceData*, int> chooseDrive(const std::vector<DeviceData>& 
 }  // namespace
 
 int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& options) {
+    // First, before any thread exists: every thread inherits the blocked signals.
+    UpdateSignalGuard signals;
     if (!installBackend(backend)) return kExitFailure;
     Images images;
     readImages(images);
@@ -134,7 +149,7 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
     // The sequence refreshes the record it is given; the listing stays as it was.
     DeviceData drive = chosen;
     UpdateReport report;
-    const bool ok = installFirmware(drive, images, report);
+    const bool ok = installFirmware(drive, images, report, signals);
     std::fflush(stdout);
     if (!ok) {
         std::cout << "Error!" << std::endl;

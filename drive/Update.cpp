@@ -22,6 +22,7 @@
 #include "platform/DriveUpdateLock.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PowerInhibitor.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -288,6 +289,8 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
         return run.fail(UpdateStep::CheckImages, problem);
     }
 
+    // Sleep or shutdown in the middle would leave the drive in its update mode.
+    const platform::SystemSleepInhibitor noSleep("Updating the firmware of an optical drive");
     run.progress(UpdateStep::TakeDrive);
     const std::string lockId = drive.identity().empty() ? platform::IORegistryEntryGetIdentity(service).lockKey()
                                                         : drive.identity().lockKey();

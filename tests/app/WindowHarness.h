@@ -31,6 +31,8 @@ inline void setUpProcess() {
     QCoreApplication::setApplicationName(QStringLiteral("KestoryDriveUpdaterTests"));
     platform::installMainRunLoop(std::make_shared<QtRunLoop>());
     platform::setSyslogEnabled(false);
+    // Updates take a sleep inhibitor: never from the machine's own logind in a test.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/kdu-test-system-bus");
     installTranslations(*QCoreApplication::instance());
 }
 

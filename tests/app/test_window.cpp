@@ -245,6 +245,7 @@ private slots:
         QVERIFY(h.window().isVisible());
         h.window().actionQuit()->trigger();
         QCOMPARE(h.delegate().applicationShouldTerminate(nullptr), KestoryDriveUpdaterAppDelegate::TerminateCancel);
+        QVERIFY(!h.delegate().mayEndSession());
         settle();
         QCOMPARE(quit.count(), 0);
         QVERIFY(h.sheet() == nullptr);

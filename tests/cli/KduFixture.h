@@ -38,6 +38,8 @@ protected:
         root_ = name;
         std::filesystem::create_directory(folder_ = root_ / "drives");
         ::setenv("XDG_STATE_HOME", (root_ / "state").c_str(), 1);
+        // kdu's update takes a sleep inhibitor: never from the machine's own logind here.
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (root_ / "no-system-bus").string()).c_str(), 1);
     }
     void TearDown() override { std::filesystem::remove_all(root_); }
 
