@@ -7,8 +7,10 @@
 #include <chrono>
 
 #include "bench/BenchSupport.h"
+#include "drive/DriveList.h"
 #include "drive/STUCMethod.h"
 #include "model/FirmwareImages.h"
+#include "platform/sim/DriveFile.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -16,13 +18,11 @@ namespace {
 constexpr std::size_t kNormalImage = 2 * 1024 * 1024;
 constexpr double kWireBytesPerSecond = 35'000'000.0;
 
-DeviceData recordOfFirstDrive() {
-    DeviceData record;
-    auto nodes = platform::backend().authoringDevices();
-    platform::io_service_t service = platform::registry::retainService(nodes.front());
-    record.setScsiDevice(service);
-    platform::IOObjectRelease(service);
-    return record;
+// As listed, which is what a person confirms and the update checks the drive against.
+DeviceData recordOfFirstDrive(const FirmFileData& normal) {
+    std::vector<DeviceData> listed;
+    ListTargetDrives(listed, normal);
+    return listed.empty() ? DeviceData{} : listed.front();
 }
 
 void BM_WholeUpdateAgainstModelledWire(benchmark::State& state) {
@@ -39,12 +39,15 @@ void BM_WholeUpdateAgainstModelledWire(benchmark::State& state) {
     double elapsed = 0;
     bench::QuietStreams quiet;
     for (auto _ : state) {
-        DeviceData record = recordOfFirstDrive();
+        DeviceData record = recordOfFirstDrive(normal);
         auto start = std::chrono::steady_clock::now();
         bool ok = ExecUpdateMain(record, normal, kernel);
         elapsed += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!ok) state.SkipWithError("update failed");
         state.PauseTiming();
+        std::string error;  // back to the old revision for the next round
+        if (!sim::writeDriveFile(sim::driveFilePath(drives.folder(), "drive"), profile, error))
+            state.SkipWithError(error.c_str());
         drives.backend().clearCommandLog("drive");
         state.ResumeTiming();
     }
@@ -92,7 +95,7 @@ void BM_CpuDuringInstallWait(benchmark::State& state) {
     bench::QuietStreams quiet;
     double cpu = 0, wall = 0;
     for (auto _ : state) {
-        DeviceData record = recordOfFirstDrive();
+        DeviceData record = recordOfFirstDrive(normal);
         double cpuStart = processCpuSeconds();
         auto start = std::chrono::steady_clock::now();
         ExecUpdateMain(record, normal, kernel);

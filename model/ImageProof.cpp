@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <map>
 
 #include "model/DeviceData.h"
@@ -41,9 +40,11 @@ std::optional<std::vector<std::uint8_t>> readResource(const std::string& name, s
         problem = "too large (" + std::to_string(st.st_size) + " bytes, at most " + std::to_string(limit) + ")";
         return std::nullopt;
     }
+    // One read of the size the file had when checked: a file that changes meanwhile is
+    // caught by its digest.
     std::ifstream in(*path, std::ios::binary);
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!in.eof() && in.fail()) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
         problem = "cannot be read";
         return std::nullopt;
     }
