@@ -102,6 +102,26 @@ TEST_F(EndToEndTest, AnUpdateCutOffByTheDriveVanishingIsCompletedAfterReattachin
     EXPECT_FALSE(list_[0].isEnableUpdate());
 }
 
+// The drive restarts while it installs and says so once (power on / reset); the update
+// waits on and the drive's answer at the end decides.
+TEST_F(EndToEndTest, AUnitAttentionWhileInstallingEndsInSuccess) {
+    sim::DriveSpec profile;
+    profile.timing.installMs = 1000;  // long enough that the third poll falls inside it
+    // The first poll is the second look at the drive; the third is in the middle of the install.
+    sim::CommandFault attention;
+    attention.name = "TEST UNIT READY";
+    attention.occurrence = 3;
+    attention.sense = {0x06, 0x29, 0x00};
+    profile.faults.commands.push_back(attention);
+    attach("drive1", profile);
+    relist();
+    ASSERT_EQ(list_.size(), 1u);
+    ASSERT_TRUE(update(0)) << ::testing::PrintToString(log_.lines());
+    EXPECT_EQ(current_.revision(), OptionalText{"1.21"});
+    EXPECT_EQ(stateOf("drive1")->revision, "1.21");
+    EXPECT_EQ(progress_.values().back(), -1);
+}
+
 TEST_F(EndToEndTest, AnUnavailableClassNameIsLoggedAndChangesNothing) {
     sim::DriveSpec profile;
     profile.faults.className = platform::kIOReturnError;
