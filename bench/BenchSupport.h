@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/SCSITaskLib.h"
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 #include "platform/sim/SimBackend.h"
 
 namespace bench {

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "model/TempDir.h"
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 #include "platform/sim/SimControl.h"
 
 using sim::DriveSpec;

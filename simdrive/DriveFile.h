@@ -28,7 +28,7 @@
 
 #include "platform/IOTypes.h"
 #include "platform/SCSITaskLib.h"
-#include "platform/sim/SimDefaults.h"
+#include "simdrive/SimDefaults.h"
 
 namespace sim {
 

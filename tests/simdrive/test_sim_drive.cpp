@@ -1,8 +1,8 @@
 // The drive model on its own: answers, sense data, mode changes, image assembly, install.
 #include <gtest/gtest.h>
 
-#include "platform/sim/SimDrive.h"
-#include "sim/SimTestSupport.h"
+#include "simdrive/SimDrive.h"
+#include "simdrive/SimTestSupport.h"
 
 using namespace simtest;
 using platform::ScsiOutcome;

@@ -1,4 +1,4 @@
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

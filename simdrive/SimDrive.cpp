@@ -1,4 +1,4 @@
-#include "platform/sim/SimDrive.h"
+#include "simdrive/SimDrive.h"
 
 #include <algorithm>
 #include <cstdio>
