@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/Log.h"
+#include "simdrive/CommandTrace.h"
 
 namespace sim {
 
@@ -79,17 +80,16 @@ std::int64_t wallClockMs() {
 }
 
 IOReturn DriveUnit::execute(const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs,
-                            std::chrono::microseconds& wire) {
+                            std::chrono::microseconds& wire, Origin origin) {
     out = ScsiOutcome{};
     wire = std::chrono::microseconds{0};
-    const IOReturn result = run(command, out, nowMs, wire);
-    const std::uint8_t none = 0;
-    count(command.cdbLength > 0 ? command.cdb.data() : &none);
+    const IOReturn result = run(command, out, nowMs, wire, origin);
+    if (origin == Origin::Program) count(command.cdb.data());
     return result;
 }
 
 IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs,
-                        std::chrono::microseconds& wire) {
+                        std::chrono::microseconds& wire, Origin origin) {
     std::string error;
     bool missing = false;
     std::optional<DriveSpec> profile = loadDriveFileCached(file_, error, &missing);
@@ -100,12 +100,18 @@ IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64
     }
     wire = wireTime(profile->timing, command);
     const std::uint8_t* cdb = command.cdb.data();
+    if (origin == Origin::Housekeeping) {
+        if (drive_.answer(*profile, command, out, nowMs) && !saveDriveState(file_, *profile, error))
+            KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
+        return kIOReturnSuccess;
+    }
     if (profile->faults.vanishAtCommand && commandsSeen_ + 1 == *profile->faults.vanishAtCommand) {
         std::error_code ignored;
         std::filesystem::remove(file_, ignored);
         drive_.reset();
         return kIOReturnNoDevice;
     }
+    writeTrace(traceLine(name_, command));
     for (const CommandFault& fault : profile->faults.commands) {
         if (!matches(fault, cdb)) continue;
         if (fault.occurrence && earlierMatches(fault) + 1 != *fault.occurrence) continue;
@@ -119,7 +125,12 @@ IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64
             return kIOReturnSuccess;
         case CommandFault::Kind::DeliveryFailure:
             return fault.deliveryError != kIOReturnSuccess ? fault.deliveryError : kIOReturnIOError;
+        case CommandFault::Kind::Hold:
+            writeTrace(name_ + " # holding " + commandName(cdb));
+            wire += std::chrono::milliseconds(fault.holdMs);
+            break;
         }
+        if (fault.kind == CommandFault::Kind::Hold) break;  // answered as the drive would, later
     }
     if (drive_.answer(*profile, command, out, nowMs) && !saveDriveState(file_, *profile, error))
         KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <array>
 #include <map>
 #include <optional>
 #include <string>
@@ -28,16 +29,23 @@ std::chrono::microseconds wireTime(const DriveTiming& timing, const platform::Sc
 
 class DriveUnit {
 public:
-    explicit DriveUnit(std::filesystem::path driveFile) : file_(std::move(driveFile)) {}
+    explicit DriveUnit(std::filesystem::path driveFile)
+        : file_(std::move(driveFile)), name_(file_.stem().string()) {}
 
     const std::filesystem::path& file() const { return file_; }
+
+    // Who sent a command. The kernel's own housekeeping (attach-time probes, media events)
+    // is answered by the model alone: no faults, no counting, no trace, as the commands a
+    // program sends must be the same over both transports.
+    enum class Origin { Program, Housekeeping };
 
     // Answers one command as the drive in the file would, faults included, and writes back
     // the state the answer changed. kIOReturnNoDevice when the drive is gone (no file, or
     // it vanished at this command), another error when the command was not delivered.
-    // `wire` is set to the command's modelled wire time. The caller serialises calls.
+    // `wire` is set to how long the answer takes: the modelled wire time plus any hold.
+    // The caller serialises calls.
     platform::IOReturn execute(const platform::ScsiCommand& command, platform::ScsiOutcome& out, std::int64_t nowMs,
-                               std::chrono::microseconds& wire);
+                               std::chrono::microseconds& wire, Origin origin = Origin::Program);
 
     // The drive lost power: whatever it received is gone.
     void powerLoss() { drive_.reset(); }
@@ -46,11 +54,12 @@ public:
 
 private:
     platform::IOReturn run(const platform::ScsiCommand& command, platform::ScsiOutcome& out, std::int64_t nowMs,
-                           std::chrono::microseconds& wire);
+                           std::chrono::microseconds& wire, Origin origin);
     void count(const std::uint8_t* cdb);
     std::uint32_t earlierMatches(const CommandFault& fault) const;
 
     const std::filesystem::path file_;
+    const std::string name_;                          // the file's stem, as traces name it
     SimDrive drive_;
     std::uint32_t commandsSeen_ = 0;
     std::map<std::string, std::uint32_t> seenByName_;  // by commandName(), upper case

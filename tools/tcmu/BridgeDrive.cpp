@@ -1,0 +1,156 @@
+#include "tools/tcmu/BridgeDrive.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+namespace bridge {
+namespace {
+
+using platform::ScsiCommand;
+using platform::ScsiOutcome;
+
+constexpr std::uint8_t kOpTestUnitReady = 0x00;
+constexpr std::uint8_t kOpInquiry = 0x12;
+constexpr std::uint8_t kOpWriteBuffer = 0x3B;
+constexpr std::uint8_t kOpReadBuffer = 0x3C;
+constexpr std::uint8_t kOpGetEventStatus = 0x4A;
+
+// The ring does not say which way data moves: the operation code does.
+bool sendsData(std::uint8_t opcode) {
+    switch (opcode) {
+    case 0x0A: case 0x15: case 0x1D: case 0x2A: case 0x2E: case 0x3B: case 0x3F: case 0x4C:
+    case 0x54: case 0x55: case 0x5D: case 0x8A: case 0xA3: case 0xAA: case 0xB6: case 0xBF:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void writeAttribute(const std::string& path, const std::string& value) {
+    std::ofstream out(path);
+    out << value;
+}
+
+void signal(int fd) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
+}
+
+}  // namespace
+
+BridgeDrive::BridgeDrive(std::filesystem::path driveFile, std::unique_ptr<tcmu::Ring> ring)
+    : unit_(std::move(driveFile)),
+      ring_(std::move(ring)),
+      stop_(::eventfd(0, EFD_CLOEXEC)),
+      vanished_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      thread_([this] { serve(); }) {}
+
+BridgeDrive::~BridgeDrive() {
+    signal(stop_.get());
+    thread_.join();
+}
+
+void BridgeDrive::attached(const tcmu::AttachedNodes& nodes) {
+    deviceState_ = "/sys/bus/scsi/devices/" + nodes.address + "/state";
+    if (!nodes.block.empty())
+        writeAttribute("/sys/block/" + nodes.block.substr(nodes.block.rfind('/') + 1) + "/events_poll_msecs", "0");
+    attached_ = true;
+}
+
+void BridgeDrive::serve() {
+    for (;;) {
+        pollfd fds[2] = {{ring_->fd(), POLLIN, 0}, {stop_.get(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) continue;
+        if (fds[1].revents) return;
+        if (fds[0].revents & POLLIN) ring_->acknowledge();
+        while (std::optional<tcmu::RingCommand> command = ring_->next()) handle(*command);
+    }
+}
+
+sim::DriveUnit::Origin BridgeDrive::originOf(const std::uint8_t* cdb) {
+    using Origin = sim::DriveUnit::Origin;
+    const std::uint8_t previous = std::exchange(previousOpcode_, cdb[0]);
+    if (!attached_) return Origin::Housekeeping;  // the kernel's scan
+    switch (cdb[0]) {
+    case kOpInquiry: return (cdb[1] & 0x01) ? Origin::Housekeeping : Origin::Program;  // VPD: the kernel's
+    // Opening the block node checks for media: an event status request, then TEST UNIT READY.
+    case kOpTestUnitReady: return previous == kOpGetEventStatus ? Origin::Housekeeping : Origin::Program;
+    case kOpReadBuffer:
+    case kOpWriteBuffer: return Origin::Program;
+    default: return Origin::Housekeeping;
+    }
+}
+
+void BridgeDrive::handle(const tcmu::RingCommand& command) {
+    const auto arrived = std::chrono::steady_clock::now();
+    std::vector<std::uint8_t> data;
+    ScsiCommand scsi;
+    scsi.cdb = command.cdb;
+    scsi.cdbLength = command.cdbLength;
+    if (command.dataLength > 0) {
+        const bool out = sendsData(command.cdb[0]);
+        data = out ? ring_->dataOut(command) : std::vector<std::uint8_t>(command.dataLength, 0);
+        scsi.direction = out ? platform::kSCSIDataTransfer_FromInitiatorToTarget
+                             : platform::kSCSIDataTransfer_FromTargetToInitiator;
+        scsi.data = data.data();
+        scsi.dataLength = static_cast<std::uint32_t>(data.size());
+        scsi.transferCount = data.size();
+    }
+    ScsiOutcome outcome;
+    std::chrono::microseconds wire{0};
+    const platform::IOReturn result =
+        unit_.execute(scsi, outcome, sim::wallClockMs(), wire, originOf(command.cdb.data()));
+    tcmu::RingReply reply;
+    if (result == platform::kIOReturnNoDevice) {
+        // The drive is gone: the device goes offline first, so the busy answer is not
+        // retried into the drive, and the program sees the drive gone.
+        if (!deviceState_.empty()) writeAttribute(deviceState_, "offline");
+        reply.status = platform::kSCSITaskStatus_BUSY;
+        ring_->complete(command, reply);
+        vanish();
+        return;
+    }
+    if (result != platform::kIOReturnSuccess) {
+        // Not delivered: what a transport error looks like from the target's side.
+        reply.status = platform::kSCSITaskStatus_CHECK_CONDITION;
+        reply.sense = sim::makeSense({0x0B, 0x47, 0x00});
+    } else {
+        reply.status = outcome.status;
+        reply.sense = outcome.sense;
+        if (scsi.direction == platform::kSCSIDataTransfer_FromTargetToInitiator && outcome.status == 0)
+            reply.dataIn = std::span<const std::uint8_t>(data.data(), static_cast<std::size_t>(outcome.realizedCount));
+    }
+    if (wire.count() > 0) std::this_thread::sleep_until(arrived + wire);
+    ring_->complete(command, reply);
+    noteTransfer(command.cdb.data(), arrived);
+}
+
+void BridgeDrive::noteTransfer(const std::uint8_t* cdb, std::chrono::steady_clock::time_point arrived) {
+    if (cdb[0] != kOpWriteBuffer || cdb[2] == 0xFF) return;  // image pieces only
+    ImageTransfer& transfer = transfers_[cdb[2]];
+    if (transfer.pieces++ == 0) transfer.first = arrived;
+    transfer.last = std::chrono::steady_clock::now();
+}
+
+std::string BridgeDrive::transferReport() const {
+    std::string report;
+    for (const auto& [id, transfer] : transfers_) {
+        char line[96];
+        std::snprintf(line, sizeof line, "%simage 0x%02X: %u pieces in %lld us", report.empty() ? "" : ", ", id,
+                      transfer.pieces,
+                      static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                 transfer.last - transfer.first)
+                                                 .count()));
+        report += line;
+    }
+    return report;
+}
+
+void BridgeDrive::vanish() { signal(vanished_.get()); }
+
+}  // namespace bridge
