@@ -4,6 +4,7 @@
 // kernel bridge received can be compared line by line:
 //   <drive> <CDB in hex> [out=<bytes> crc=<crc32 of the data-out>]
 //   <drive> # holding <command name>        (a held answer starts)
+//   <drive> # kernel <CDB in hex>           (the kernel's own housekeeping, bridge only)
 #pragma once
 
 #include <string>

@@ -101,6 +101,7 @@ IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64
     wire = wireTime(profile->timing, command);
     const std::uint8_t* cdb = command.cdb.data();
     if (origin == Origin::Housekeeping) {
+        writeTrace(name_ + " # kernel " + traceLine(name_, command).substr(name_.size() + 1));
         if (drive_.answer(*profile, command, out, nowMs) && !saveDriveState(file_, *profile, error))
             KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
         return kIOReturnSuccess;

@@ -18,7 +18,6 @@ constexpr std::uint8_t kOpTestUnitReady = 0x00;
 constexpr std::uint8_t kOpInquiry = 0x12;
 constexpr std::uint8_t kOpWriteBuffer = 0x3B;
 constexpr std::uint8_t kOpReadBuffer = 0x3C;
-constexpr std::uint8_t kOpGetEventStatus = 0x4A;
 
 // The ring does not say which way data moves: the operation code does.
 bool sendsData(std::uint8_t opcode) {
@@ -62,6 +61,16 @@ void BridgeDrive::attached(const tcmu::AttachedNodes& nodes) {
     attached_ = true;
 }
 
+void BridgeDrive::settle(std::chrono::milliseconds quiet, std::chrono::milliseconds limit) const {
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + limit;
+    while (Clock::now() < end) {
+        const Clock::time_point last{Clock::duration{lastCommand_.load()}};
+        if (Clock::now() - last >= quiet) return;
+        std::this_thread::sleep_for(quiet / 4);
+    }
+}
+
 void BridgeDrive::serve() {
     for (;;) {
         pollfd fds[2] = {{ring_->fd(), POLLIN, 0}, {stop_.get(), POLLIN, 0}};
@@ -74,16 +83,24 @@ void BridgeDrive::serve() {
 
 sim::DriveUnit::Origin BridgeDrive::originOf(const std::uint8_t* cdb) {
     using Origin = sim::DriveUnit::Origin;
-    const std::uint8_t previous = std::exchange(previousOpcode_, cdb[0]);
+    const bool afterHousekeeping = std::exchange(previousWasHousekeeping_, true);
     if (!attached_) return Origin::Housekeeping;  // the kernel's scan
     switch (cdb[0]) {
-    case kOpInquiry: return (cdb[1] & 0x01) ? Origin::Housekeeping : Origin::Program;  // VPD: the kernel's
-    // Opening the block node checks for media: an event status request, then TEST UNIT READY.
-    case kOpTestUnitReady: return previous == kOpGetEventStatus ? Origin::Housekeeping : Origin::Program;
+    case kOpInquiry:
+        if (cdb[1] & 0x01) return Origin::Housekeeping;  // vital product data: the kernel's
+        break;
+    // Opening the block node checks for media: an event status request, TEST UNIT READY,
+    // and another when the medium seems to have changed. A program's own TEST UNIT READY
+    // never comes first after an open.
+    case kOpTestUnitReady:
+        if (afterHousekeeping) return Origin::Housekeeping;
+        break;
     case kOpReadBuffer:
-    case kOpWriteBuffer: return Origin::Program;
+    case kOpWriteBuffer: break;
     default: return Origin::Housekeeping;
     }
+    previousWasHousekeeping_ = false;
+    return Origin::Program;
 }
 
 void BridgeDrive::handle(const tcmu::RingCommand& command) {
@@ -112,6 +129,7 @@ void BridgeDrive::handle(const tcmu::RingCommand& command) {
         if (!deviceState_.empty()) writeAttribute(deviceState_, "offline");
         reply.status = platform::kSCSITaskStatus_BUSY;
         ring_->complete(command, reply);
+        lastCommand_ = std::chrono::steady_clock::now().time_since_epoch().count();
         vanish();
         return;
     }
@@ -127,6 +145,7 @@ void BridgeDrive::handle(const tcmu::RingCommand& command) {
     }
     if (wire.count() > 0) std::this_thread::sleep_until(arrived + wire);
     ring_->complete(command, reply);
+    lastCommand_ = std::chrono::steady_clock::now().time_since_epoch().count();
     noteTransfer(command.cdb.data(), arrived);
 }
 

@@ -32,6 +32,10 @@ public:
     // polling is turned off, so that no kernel command falls between a program's.
     void attached(const tcmu::AttachedNodes& nodes);
 
+    // Waits until the kernel has sent nothing for `quiet` (its probing after the nodes
+    // appear), at most `limit`.
+    void settle(std::chrono::milliseconds quiet, std::chrono::milliseconds limit) const;
+
     // Readable once the drive has vanished (its file says so): its LUN is to be removed.
     int vanishedFd() const { return vanished_.get(); }
 
@@ -56,8 +60,9 @@ private:
     platform::UniqueFd stop_;
     platform::UniqueFd vanished_;
     std::atomic<bool> attached_{false};
+    std::atomic<std::chrono::steady_clock::rep> lastCommand_{0};  // steady clock ticks
     std::string deviceState_;              // sysfs "state" of the attached SCSI device
-    std::uint8_t previousOpcode_ = 0xFF;
+    bool previousWasHousekeeping_ = true;
     std::map<std::uint8_t, ImageTransfer> transfers_;   // by buffer id; the serving thread's own
     std::thread thread_;
 };

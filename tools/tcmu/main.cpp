@@ -24,6 +24,9 @@ namespace {
 
 constexpr char kUsage[] = "usage: kdu_tcmu_drive DRIVE_FILE...\n";
 constexpr int kAttachTimeoutMs = 20000;
+// The kernel goes on probing a drive for a moment after its nodes appear.
+constexpr std::chrono::milliseconds kSettleQuiet{300};
+constexpr std::chrono::milliseconds kSettleLimit{5000};
 
 // The kernel target and the drives behind it, torn down in the one safe order: LUNs first
 // (the kernel may still send commands while a LUN goes), then the serving threads, then
@@ -75,6 +78,7 @@ int serve(const std::vector<std::filesystem::path>& files, int signals) {
         if (!bridge.config.linkLun(lun, names[i], error)) return fail(error);
         std::optional<tcmu::AttachedNodes> nodes = bridge.config.nodesOf(lun, kAttachTimeoutMs);
         if (!nodes) return fail("the kernel did not attach " + files[i].string());
+        bridge.drives[i]->settle(kSettleQuiet, kSettleLimit);
         bridge.drives[i]->attached(*nodes);
         std::printf("%s %s %s\n", files[i].c_str(), nodes->generic.c_str(),
                     nodes->block.empty() ? "-" : nodes->block.c_str());
