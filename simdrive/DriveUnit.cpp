@@ -1,10 +1,12 @@
 #include "simdrive/DriveUnit.h"
 
+#include <sys/prctl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
 #include <mutex>
+#include <thread>
 
 #include "platform/Log.h"
 #include "simdrive/CommandTrace.h"
@@ -72,6 +74,16 @@ std::chrono::microseconds wireTime(const DriveTiming& timing, const ScsiCommand&
     if (timing.bytesPerSecond > 0 && command.direction != kSCSIDataTransfer_NoDataTransfer)
         delay += std::chrono::microseconds(command.transferCount * 1'000'000 / timing.bytesPerSecond);
     return delay;
+}
+
+void waitUntil(std::chrono::steady_clock::time_point end) {
+    constexpr std::chrono::microseconds kSpin{100};
+    // The default 50 us timer slack would lengthen the sleep further.
+    static thread_local const bool tightTimers = ::prctl(PR_SET_TIMERSLACK, 1UL) == 0;
+    (void)tightTimers;
+    if (std::chrono::steady_clock::now() + kSpin < end) std::this_thread::sleep_until(end - kSpin);
+    while (std::chrono::steady_clock::now() < end) {
+    }
 }
 
 std::int64_t wallClockMs() {

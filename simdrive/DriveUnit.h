@@ -66,6 +66,11 @@ private:
     std::array<std::uint32_t, 256> seenByOpcode_{};
 };
 
+// Waits out a command's modelled wire time: sleeps, then spins the last stretch, since a
+// sleeping thread wakes tens of microseconds late, and each command would add that to the
+// modelled wire.
+void waitUntil(std::chrono::steady_clock::time_point end);
+
 // Milliseconds since the epoch: installs run on the wall clock, so other processes see them.
 std::int64_t wallClockMs();
 

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/file.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -98,22 +97,22 @@ public:
         // The modelled latency and wire time run from the moment the command arrives: the
         // simulator's own bookkeeping overlaps them, as a real drive's work overlaps the bus.
         const auto arrived = std::chrono::steady_clock::now();
-        RecordedCommand record = recordOf(command);
         std::chrono::microseconds delay{0};
         IOReturn result;
         {
             std::lock_guard lock(runtime_->mutex);
+            // Copied before the drive answers (it may change the data); only when recording,
+            // as the front ends run without.
+            std::optional<RecordedCommand> record;
+            if (runtime_->recording) record = recordOf(command);
             result = runtime_->unit.execute(command, out, wallClockMs(), delay);
-            record.result = result;
-            record.status = result == kIOReturnSuccess ? out.status : kSCSITaskStatus_DeliveryFailure;
-            if (runtime_->recording) runtime_->log.push_back(std::move(record));
+            if (record) {
+                record->result = result;
+                record->status = result == kIOReturnSuccess ? out.status : kSCSITaskStatus_DeliveryFailure;
+                runtime_->log.push_back(std::move(*record));
+            }
         }
-        if (delay.count() > 0) {
-            // The default 50 us timer slack, paid once a command, would lengthen the modelled wire.
-            static thread_local const bool tightTimers = ::prctl(PR_SET_TIMERSLACK, 1UL) == 0;
-            (void)tightTimers;
-            std::this_thread::sleep_until(arrived + delay);
-        }
+        if (delay.count() > 0) waitUntil(arrived + delay);
         return result;
     }
 

@@ -143,7 +143,7 @@ void BridgeDrive::handle(const tcmu::RingCommand& command) {
         if (scsi.direction == platform::kSCSIDataTransfer_FromTargetToInitiator && outcome.status == 0)
             reply.dataIn = std::span<const std::uint8_t>(data.data(), static_cast<std::size_t>(outcome.realizedCount));
     }
-    if (wire.count() > 0) std::this_thread::sleep_until(arrived + wire);
+    if (wire.count() > 0) sim::waitUntil(arrived + wire);
     ring_->complete(command, reply);
     lastCommand_ = std::chrono::steady_clock::now().time_since_epoch().count();
     noteTransfer(command.cdb.data(), arrived);
