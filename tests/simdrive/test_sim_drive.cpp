@@ -45,6 +45,11 @@ protected:
     bool changed = false;
 };
 
+TEST_F(SimDriveTest, InquiryForVitalProductDataIsRefused) {
+    // The kernel asks for pages 00h and 80h when it attaches a drive; this one has none.
+    expectCheckCondition(run(makeCommand({0x12, 0x01, 0x80, 0, 0xFF, 0}, kIn, Bytes(255))), {0x05, 0x24, 0x00});
+}
+
 TEST_F(SimDriveTest, InquiryReportsIdentityWithinTheAllocationLength) {
     ScsiOutcome out = run(inquiry());
     ASSERT_EQ(out.status, platform::kSCSITaskStatus_GOOD);

@@ -14,10 +14,7 @@ namespace {
 using platform::ScsiCommand;
 using platform::ScsiOutcome;
 
-constexpr std::uint8_t kOpTestUnitReady = 0x00;
-constexpr std::uint8_t kOpInquiry = 0x12;
 constexpr std::uint8_t kOpWriteBuffer = 0x3B;
-constexpr std::uint8_t kOpReadBuffer = 0x3C;
 
 // The ring does not say which way data moves: the operation code does.
 bool sendsData(std::uint8_t opcode) {
@@ -81,28 +78,6 @@ void BridgeDrive::serve() {
     }
 }
 
-sim::DriveUnit::Origin BridgeDrive::originOf(const std::uint8_t* cdb) {
-    using Origin = sim::DriveUnit::Origin;
-    const bool afterHousekeeping = std::exchange(previousWasHousekeeping_, true);
-    if (!attached_) return Origin::Housekeeping;  // the kernel's scan
-    switch (cdb[0]) {
-    case kOpInquiry:
-        if (cdb[1] & 0x01) return Origin::Housekeeping;  // vital product data: the kernel's
-        break;
-    // Opening the block node checks for media: an event status request, TEST UNIT READY,
-    // and another when the medium seems to have changed. A program's own TEST UNIT READY
-    // never comes first after an open.
-    case kOpTestUnitReady:
-        if (afterHousekeeping) return Origin::Housekeeping;
-        break;
-    case kOpReadBuffer:
-    case kOpWriteBuffer: break;
-    default: return Origin::Housekeeping;
-    }
-    previousWasHousekeeping_ = false;
-    return Origin::Program;
-}
-
 void BridgeDrive::handle(const tcmu::RingCommand& command) {
     const auto arrived = std::chrono::steady_clock::now();
     std::vector<std::uint8_t> data;
@@ -121,7 +96,7 @@ void BridgeDrive::handle(const tcmu::RingCommand& command) {
     ScsiOutcome outcome;
     std::chrono::microseconds wire{0};
     const platform::IOReturn result =
-        unit_.execute(scsi, outcome, sim::wallClockMs(), wire, originOf(command.cdb.data()));
+        unit_.execute(scsi, outcome, sim::wallClockMs(), wire, housekeeping_.originOf(command.cdb.data(), attached_));
     tcmu::RingReply reply;
     if (result == platform::kIOReturnNoDevice) {
         // The drive is gone: the device goes offline first, so the busy answer is not

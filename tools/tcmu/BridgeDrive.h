@@ -14,6 +14,7 @@
 #include "platform/linux/tcmu/TargetConfig.h"
 #include "platform/linux/tcmu/TcmuRing.h"
 #include "simdrive/DriveUnit.h"
+#include "tools/tcmu/KernelHousekeeping.h"
 
 namespace bridge {
 
@@ -52,7 +53,6 @@ private:
 
     void serve();
     void handle(const tcmu::RingCommand& command);
-    sim::DriveUnit::Origin originOf(const std::uint8_t* cdb);
     void vanish();
 
     sim::DriveUnit unit_;
@@ -62,7 +62,7 @@ private:
     std::atomic<bool> attached_{false};
     std::atomic<std::chrono::steady_clock::rep> lastCommand_{0};  // steady clock ticks
     std::string deviceState_;              // sysfs "state" of the attached SCSI device
-    bool previousWasHousekeeping_ = true;
+    KernelHousekeeping housekeeping_;
     std::map<std::uint8_t, ImageTransfer> transfers_;   // by buffer id; the serving thread's own
     std::thread thread_;
 };
