@@ -3,7 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 
 #include "drive/STUCMethod.h"
@@ -17,6 +21,75 @@
 
 namespace bench {
 
+// Forwards to the simulator backend and clocks every command its channels execute.
+class SimulatedDrives::TimedBackend : public platform::Backend {
+public:
+    explicit TimedBackend(std::shared_ptr<platform::Backend> inner) : inner_(std::move(inner)) {}
+
+    std::string name() const override { return inner_->name(); }
+    std::vector<std::shared_ptr<platform::DeviceNode>> authoringDevices() override {
+        std::vector<std::shared_ptr<platform::DeviceNode>> nodes;
+        std::lock_guard lock(mutex_);
+        for (const auto& node : inner_->authoringDevices()) {
+            std::shared_ptr<platform::DeviceNode>& wrapped = nodes_[node.get()];
+            if (!wrapped) wrapped = std::make_shared<Node>(node, nanoseconds_);
+            nodes.push_back(wrapped);
+        }
+        return nodes;
+    }
+    std::unique_ptr<platform::EventSource> createDeviceEventSource() override { return inner_->createDeviceEventSource(); }
+    std::unique_ptr<platform::EventSource> createDiskEventSource() override { return inner_->createDiskEventSource(); }
+    std::vector<platform::DiskDescription> presentDisks() override { return inner_->presentDisks(); }
+
+    std::atomic<std::int64_t> nanoseconds_{0};
+
+private:
+    class Channel : public platform::TaskChannel {
+    public:
+        Channel(std::unique_ptr<platform::TaskChannel> inner, std::atomic<std::int64_t>& clock)
+            : inner_(std::move(inner)), clock_(clock) {}
+        platform::IOReturn obtainExclusiveAccess() override { return inner_->obtainExclusiveAccess(); }
+        platform::IOReturn releaseExclusiveAccess() override { return inner_->releaseExclusiveAccess(); }
+        bool canCreateTask() override { return inner_->canCreateTask(); }
+        platform::IOReturn execute(const platform::ScsiCommand& command, platform::ScsiOutcome& out) override {
+            const auto start = std::chrono::steady_clock::now();
+            const platform::IOReturn result = inner_->execute(command, out);
+            clock_ += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+                          .count();
+            return result;
+        }
+
+    private:
+        std::unique_ptr<platform::TaskChannel> inner_;
+        std::atomic<std::int64_t>& clock_;
+    };
+    class Node : public platform::DeviceNode {
+    public:
+        Node(std::shared_ptr<platform::DeviceNode> inner, std::atomic<std::int64_t>& clock)
+            : inner_(std::move(inner)), clock_(clock) {}
+        std::string key() const override { return inner_->key(); }
+        platform::IOReturn className(std::string& out) const override { return inner_->className(out); }
+        platform::IOReturn createPlugIn() override { return inner_->createPlugIn(); }
+        platform::HRESULT queryMMCInterface() override { return inner_->queryMMCInterface(); }
+        std::unique_ptr<platform::TaskChannel> openTaskChannel() override {
+            auto channel = inner_->openTaskChannel();
+            return channel ? std::make_unique<Channel>(std::move(channel), clock_) : nullptr;
+        }
+
+    private:
+        std::shared_ptr<platform::DeviceNode> inner_;
+        std::atomic<std::int64_t>& clock_;
+    };
+
+    std::shared_ptr<platform::Backend> inner_;
+    std::mutex mutex_;
+    std::map<platform::DeviceNode*, std::shared_ptr<platform::DeviceNode>> nodes_;
+};
+
+double SimulatedDrives::simulatorSeconds() const { return static_cast<double>(timed_->nanoseconds_.load()) / 1e9; }
+
+void SimulatedDrives::resetSimulatorTime() { timed_->nanoseconds_ = 0; }
+
 SimulatedDrives::SimulatedDrives() {
     char pattern[] = "/tmp/kdu-bench-XXXXXX";
     if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
@@ -28,7 +101,8 @@ SimulatedDrives::SimulatedDrives() {
     platform::setSyslogEnabled(false);
     backend_ = sim::makeSimBackend(folder_);
     backend_->setRecording(false);  // as the front ends run it
-    platform::installBackend(backend_);
+    timed_ = std::make_shared<TimedBackend>(backend_);
+    platform::installBackend(timed_);
 }
 
 SimulatedDrives::~SimulatedDrives() {

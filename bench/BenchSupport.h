@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/SCSITaskLib.h"
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 #include "platform/sim/SimBackend.h"
 
 namespace bench {
@@ -26,9 +26,16 @@ public:
     sim::SimBackend& backend() { return *backend_; }
     const std::filesystem::path& folder() const { return folder_; }
 
+    // Time spent inside the simulator's command execution (the drive's answer and the
+    // modelled wire), since the last reset: the rest of an update's time is its own.
+    double simulatorSeconds() const;
+    void resetSimulatorTime();
+
 private:
+    class TimedBackend;
     std::filesystem::path root_, folder_, resources_;
     std::shared_ptr<sim::SimBackend> backend_;
+    std::shared_ptr<TimedBackend> timed_;
 };
 
 // The opened interface chain of the first drive, released in order when destroyed.

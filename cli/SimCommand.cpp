@@ -5,7 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 #include "platform/sim/SimControl.h"
 
 namespace cli {

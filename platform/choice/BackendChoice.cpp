@@ -9,7 +9,7 @@
 
 #include "platform/Backend.h"
 #include "platform/linux/LinuxBackend.h"
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 #include "platform/sim/SimControl.h"
 
 namespace platform {

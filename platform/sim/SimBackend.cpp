@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/file.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,7 +15,8 @@
 #include <thread>
 
 #include "platform/Log.h"
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
+#include "simdrive/DriveUnit.h"
 #include "platform/sim/SimFolder.h"
 
 namespace sim {
@@ -24,42 +24,6 @@ namespace sim {
 using namespace platform;
 
 namespace {
-
-std::int64_t nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
-bool matches(const CommandFault& fault, const std::uint8_t* cdb) {
-    if (fault.name) return sameName(*fault.name, commandName(cdb));
-    return fault.opcode && *fault.opcode == cdb[0];
-}
-
-std::string upperCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// How many earlier commands (this one not counted yet) the fault matches.
-std::uint32_t earlierMatches(const CommandFault& fault, const DriveRuntime& runtime) {
-    if (fault.name) {
-        auto it = runtime.seenByName.find(upperCase(*fault.name));
-        return it == runtime.seenByName.end() ? 0 : it->second;
-    }
-    return fault.opcode ? runtime.seenByOpcode[*fault.opcode] : 0;
-}
-
-void countCommand(DriveRuntime& runtime, const std::uint8_t* cdb) {
-    ++runtime.commandsSeen;
-    ++runtime.seenByName[upperCase(commandName(cdb))];
-    ++runtime.seenByOpcode[cdb[0]];
-}
 
 RecordedCommand recordOf(const ScsiCommand& command) {
     RecordedCommand record;
@@ -75,53 +39,10 @@ RecordedCommand recordOf(const ScsiCommand& command) {
     return record;
 }
 
-std::chrono::microseconds commandDelay(const DriveTiming& timing, const ScsiCommand& command) {
-    std::chrono::microseconds delay = std::chrono::milliseconds(timing.commandLatencyMs);
-    if (timing.bytesPerSecond > 0 && command.direction != kSCSIDataTransfer_NoDataTransfer)
-        delay += std::chrono::microseconds(command.transferCount * 1'000'000 / timing.bytesPerSecond);
-    return delay;
-}
-
-// Loads the drive file for an operation; a missing file is a detached drive.
-// Every command reads its drive's file; parsing it again only when it changed keeps the
-// simulator's own cost out of what the benchmarks measure. Drive files are replaced whole,
-// so inode, size and modification time tell whether it changed.
-class ParsedDriveFiles {
-public:
-    std::optional<DriveSpec> load(const std::filesystem::path& path, std::string& error, bool* missing) {
-        struct stat before{};
-        if (::stat(path.c_str(), &before) == 0) {
-            std::lock_guard lock(mutex_);
-            auto it = files_.find(path.string());
-            if (it != files_.end() && same(it->second.identity, before)) return it->second.profile;
-        }
-        std::optional<DriveSpec> profile = loadDriveFile(path, error, missing);
-        struct stat after{};
-        if (profile && ::stat(path.c_str(), &after) == 0 && same(before, after)) {
-            std::lock_guard lock(mutex_);
-            files_[path.string()] = {after, *profile};
-        }
-        return profile;
-    }
-
-private:
-    static bool same(const struct stat& a, const struct stat& b) {
-        return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
-               a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-    }
-    struct Entry {
-        struct stat identity;
-        DriveSpec profile;
-    };
-    std::mutex mutex_;
-    std::map<std::string, Entry> files_;
-};
-
 std::optional<DriveSpec> loadFor(const char* function, const std::filesystem::path& path, IOReturn& failure) {
-    static ParsedDriveFiles* parsed = new ParsedDriveFiles;  // shared by every thread, never torn down
     std::string error;
     bool missing = false;
-    std::optional<DriveSpec> profile = parsed->load(path, error, &missing);
+    std::optional<DriveSpec> profile = loadDriveFileCached(path, error, &missing);
     if (!profile) {
         failure = missing ? kIOReturnNoDevice : kIOReturnIOError;
         if (!missing) KDU_LOG_WAR(function, "%s", error.c_str());
@@ -176,68 +97,26 @@ public:
         // The modelled latency and wire time run from the moment the command arrives: the
         // simulator's own bookkeeping overlaps them, as a real drive's work overlaps the bus.
         const auto arrived = std::chrono::steady_clock::now();
-        out = ScsiOutcome{};
-        RecordedCommand record = recordOf(command);
         std::chrono::microseconds delay{0};
         IOReturn result;
         {
             std::lock_guard lock(runtime_->mutex);
-            result = run(command, out, record, delay);
-            countCommand(*runtime_, record.cdb.data());
-            record.result = result;
-            record.status = result == kIOReturnSuccess ? out.status : kSCSITaskStatus_DeliveryFailure;
-            if (runtime_->recording) runtime_->log.push_back(std::move(record));
+            // Copied before the drive answers (it may change the data); only when recording,
+            // as the front ends run without.
+            std::optional<RecordedCommand> record;
+            if (runtime_->recording) record = recordOf(command);
+            result = runtime_->unit.execute(command, out, wallClockMs(), delay);
+            if (record) {
+                record->result = result;
+                record->status = result == kIOReturnSuccess ? out.status : kSCSITaskStatus_DeliveryFailure;
+                runtime_->log.push_back(std::move(*record));
+            }
         }
-        if (delay.count() > 0) {
-            // The default 50 us timer slack, paid once a command, would lengthen the modelled wire.
-            static thread_local const bool tightTimers = ::prctl(PR_SET_TIMERSLACK, 1UL) == 0;
-            (void)tightTimers;
-            std::this_thread::sleep_until(arrived + delay);
-        }
+        if (delay.count() > 0) waitUntil(arrived + delay);
         return result;
     }
 
 private:
-    // Under the runtime's lock; `record` is this command, not yet in the log.
-    IOReturn run(const ScsiCommand& command, ScsiOutcome& out, const RecordedCommand& record,
-                 std::chrono::microseconds& delay) {
-        IOReturn failure = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadFor("sim::SimTaskChannel::execute", driveFile_, failure);
-        if (!profile) {
-            runtime_->drive.reset();
-            return failure;
-        }
-        delay = commandDelay(profile->timing, command);
-        const std::uint32_t index = runtime_->commandsSeen + 1;
-        if (profile->faults.vanishAtCommand && index == *profile->faults.vanishAtCommand) {
-            std::error_code ignored;
-            std::filesystem::remove(driveFile_, ignored);
-            runtime_->drive.reset();
-            return kIOReturnNoDevice;
-        }
-        for (const CommandFault& fault : profile->faults.commands) {
-            if (!matches(fault, record.cdb.data())) continue;
-            if (fault.occurrence && earlierMatches(fault, *runtime_) + 1 != *fault.occurrence) continue;
-            switch (fault.kind) {
-            case CommandFault::Kind::CheckCondition:
-                out.status = kSCSITaskStatus_CHECK_CONDITION;
-                out.sense = makeSense(fault.sense);
-                return kIOReturnSuccess;
-            case CommandFault::Kind::Status:
-                out.status = fault.status;
-                return kIOReturnSuccess;
-            case CommandFault::Kind::DeliveryFailure:
-                return fault.deliveryError != kIOReturnSuccess ? fault.deliveryError : kIOReturnIOError;
-            }
-        }
-        if (runtime_->drive.answer(*profile, command, out, nowMs())) {
-            std::string error;
-            if (!saveDriveState(driveFile_, *profile, error))
-                KDU_LOG_WAR("sim::SimTaskChannel::execute", "%s", error.c_str());
-        }
-        return kIOReturnSuccess;
-    }
-
     void note(RecordedCommand::Kind kind, IOReturn result) {
         RecordedCommand record;
         record.kind = kind;
@@ -335,7 +214,7 @@ std::vector<std::shared_ptr<DeviceNode>> SimFolder::attachedDrives(const NodeMap
         // Detached: whatever the drive was receiving is lost with its power.
         if (auto runtime = runtimes_.find(it->first); runtime != runtimes_.end()) {
             std::lock_guard driveLock(runtime->second->mutex);
-            runtime->second->drive.reset();
+            runtime->second->unit.powerLoss();
         }
         it = nodes_.erase(it);
     }
@@ -361,7 +240,7 @@ std::shared_ptr<DriveRuntime> SimFolder::runtime(const std::string& key) {
     std::lock_guard lock(mutex_);
     std::shared_ptr<DriveRuntime>& runtime = runtimes_[key];
     if (!runtime) {
-        runtime = std::make_shared<DriveRuntime>();
+        runtime = std::make_shared<DriveRuntime>(driveFilePath(path_, key));
         runtime->recording = recording_;
     }
     return runtime;
@@ -413,9 +292,7 @@ void SimBackend::clearCommandLog(const std::string& key) {
     std::shared_ptr<DriveRuntime> runtime = folder_->runtime(key);
     std::lock_guard lock(runtime->mutex);
     runtime->log.clear();
-    runtime->commandsSeen = 0;
-    runtime->seenByName.clear();
-    runtime->seenByOpcode.fill(0);
+    runtime->unit.restartCounts();
 }
 
 void SimBackend::setRecording(bool recording) { folder_->setRecording(recording); }

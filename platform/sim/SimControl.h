@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 #include "platform/sim/SimBackend.h"
 
 namespace sim {

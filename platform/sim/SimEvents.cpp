@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "platform/Log.h"
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 #include "platform/sim/SimBackend.h"
 #include "platform/sim/SimFolder.h"
 

@@ -2,9 +2,6 @@
 // event sources, which may outlive the backend object itself.
 #pragma once
 
-#include <array>
-#include <map>
-
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -15,22 +12,18 @@
 
 #include "platform/Backend.h"
 #include "platform/sim/SimBackend.h"
-#include "platform/sim/SimDrive.h"
+#include "simdrive/DriveUnit.h"
 
 namespace sim {
 
 // What this process knows of one drive beyond its file: the images it is receiving and
 // the record of what reached it.
 struct DriveRuntime {
+    explicit DriveRuntime(std::filesystem::path driveFile) : unit(std::move(driveFile)) {}
     std::mutex mutex;
-    SimDrive drive;
+    DriveUnit unit;                           // counts commands even when nothing is recorded
     bool recording = true;                    // keep what the drive received in `log`
     std::vector<RecordedCommand> log;
-    // Commands seen since the last clear, for the "Nth command" faults; kept apart from the
-    // log so that they still count when nothing is recorded.
-    std::uint32_t commandsSeen = 0;
-    std::map<std::string, std::uint32_t> seenByName;  // by commandName(), upper case
-    std::array<std::uint32_t, 256> seenByOpcode{};
 };
 
 class SimFolder : public std::enable_shared_from_this<SimFolder> {

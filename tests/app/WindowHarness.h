@@ -16,7 +16,7 @@
 #include "model/NotificationNames.h"
 #include "platform/Backend.h"
 #include "platform/Log.h"
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 #include "platform/sim/SimControl.h"
 
 // Waits for a condition without asserting anything about how long it takes.

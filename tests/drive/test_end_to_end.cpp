@@ -5,10 +5,10 @@
 #include <utility>
 
 #include "DriveTestSupport.h"
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 #include "platform/sim/SimBackend.h"
-#include "platform/sim/SimDefaults.h"
-#include "platform/sim/SimDrive.h"
+#include "simdrive/SimDefaults.h"
+#include "simdrive/SimDrive.h"
 
 namespace kdu::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "model/TempDir.h"
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 #include "platform/sim/SimControl.h"
 
 using sim::DriveSpec;
@@ -36,6 +36,10 @@ TEST(DriveFile, RoundTripKeepsEveryField) {
     fault.occurrence = 2;
     fault.kind = sim::CommandFault::Kind::Status;
     fault.status = 0x08;
+    sim::CommandFault& hold = profile.faults.commands.emplace_back();
+    hold.name = "CHANGE DRIVE MODE";
+    hold.kind = sim::CommandFault::Kind::Hold;
+    hold.holdMs = 2500;
     profile.install = sim::InstallState{123456789, 8000, "1.21"};
 
     const auto path = sim::driveFilePath(dir.path(), "bd");
@@ -46,6 +50,7 @@ TEST(DriveFile, RoundTripKeepsEveryField) {
     // A field toJson dropped would compare equal above.
     EXPECT_EQ(back.faults.plugIn, platform::kIOReturnNoResources);
     EXPECT_EQ(back.faults.commands.at(0).status, 0x08u);
+    EXPECT_EQ(back.faults.commands.at(1).holdMs, 2500u);
     EXPECT_EQ(back.install.value_or(sim::InstallState{}).resultRevision, "1.21");
 }
 
@@ -77,6 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{R"({"faults": {"mmc": "0xZZ"}})", "faults.mmc: expected a 32-bit code"},
                       BadFile{R"({"faults": {"commands": [{"occurrence": 2}]}})", "faults.commands[0].command"},
                       BadFile{R"({"faults": {"commands": [{"command": 18, "sense": {"key": 5}, "status": 8}]}})",
+                              "only one of"},
+                      BadFile{R"({"faults": {"commands": [{"command": 18, "holdMs": 10, "status": 8}]}})",
                               "only one of"},
                       BadFile{R"({"faults": {"writeBufferPiece": 0}})", "faults.writeBufferPiece: expected a positive"}));
 

@@ -6,7 +6,7 @@
 
 #include "model/TempDir.h"
 #include "platform/sim/SimControl.h"
-#include "sim/SimTestSupport.h"
+#include "simdrive/SimTestSupport.h"
 
 using namespace simtest;
 using namespace platform;

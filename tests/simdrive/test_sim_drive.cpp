@@ -1,8 +1,8 @@
 // The drive model on its own: answers, sense data, mode changes, image assembly, install.
 #include <gtest/gtest.h>
 
-#include "platform/sim/SimDrive.h"
-#include "sim/SimTestSupport.h"
+#include "simdrive/SimDrive.h"
+#include "simdrive/SimTestSupport.h"
 
 using namespace simtest;
 using platform::ScsiOutcome;
@@ -44,6 +44,11 @@ protected:
     Command last;
     bool changed = false;
 };
+
+TEST_F(SimDriveTest, InquiryForVitalProductDataIsRefused) {
+    // The kernel asks for pages 00h and 80h when it attaches a drive; this one has none.
+    expectCheckCondition(run(makeCommand({0x12, 0x01, 0x80, 0, 0xFF, 0}, kIn, Bytes(255))), {0x05, 0x24, 0x00});
+}
 
 TEST_F(SimDriveTest, InquiryReportsIdentityWithinTheAllocationLength) {
     ScsiOutcome out = run(inquiry());

@@ -13,7 +13,8 @@
 //               "writeBufferPiece": 3, "installNeverEnds": true, "installRevision": "1.19",
 //               "vanishAtCommand": 12,
 //               "commands": [{"command": "TEST UNIT READY", "occurrence": 2, "sense": {"key": 2, "asc": "0x3A"}},
-//                            {"command": "0x12", "status": 8}, {"command": "READ BUFFER", "delivery": true}]},
+//                            {"command": "0x12", "status": 8}, {"command": "READ BUFFER", "delivery": true},
+//                            {"command": "CHANGE DRIVE MODE", "holdMs": 3000}]},
 //    "install": null}
 #pragma once
 
@@ -28,7 +29,7 @@
 
 #include "platform/IOTypes.h"
 #include "platform/SCSITaskLib.h"
-#include "platform/sim/SimDefaults.h"
+#include "simdrive/SimDefaults.h"
 
 namespace sim {
 
@@ -50,9 +51,10 @@ struct SenseCodes {
 };
 
 // One command answered other than the drive would: with CHECK CONDITION and given sense,
-// with another task status, or not delivered at all.
+// with another task status, not delivered at all, or answered as the drive would but only
+// after holding it back a while (a slow drive; tests send signals meanwhile).
 struct CommandFault {
-    enum class Kind { CheckCondition, Status, DeliveryFailure };
+    enum class Kind { CheckCondition, Status, DeliveryFailure, Hold };
     std::optional<std::string> name;          // "INQUIRY", "WRITE BUFFER"... (see commandName)
     std::optional<std::uint8_t> opcode;       // matched when no name is given
     std::optional<std::uint32_t> occurrence;  // the Nth matching command (1-based); none: every one
@@ -60,6 +62,7 @@ struct CommandFault {
     SenseCodes sense{0x04, 0x44, 0x00};       // hardware error, internal target failure
     platform::SCSITaskStatus status = platform::kSCSITaskStatus_BUSY;
     platform::IOReturn deliveryError = platform::kIOReturnIOError;
+    std::uint32_t holdMs = 0;
 };
 
 struct DriveFaults {

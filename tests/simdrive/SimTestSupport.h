@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/Backend.h"
-#include "platform/sim/SimDrive.h"
+#include "simdrive/SimDrive.h"
 #include "tools/ImageMaker.h"
 
 namespace simtest {

@@ -1,4 +1,4 @@
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -126,7 +126,7 @@ private:
 
     bool readCommandFault(const json& entry, const std::string& path, CommandFault& fault) {
         const std::string p = path + ".";
-        if (!object(entry, path) || !onlyKeys(entry, p, {"command", "occurrence", "sense", "status", "delivery"}) ||
+        if (!object(entry, path) || !onlyKeys(entry, p, {"command", "occurrence", "sense", "status", "delivery", "holdMs"}) ||
             !positive(entry, p, "occurrence", fault.occurrence))
             return false;
         const json* command = member(entry, "command");
@@ -141,8 +141,13 @@ private:
         const json* sense = member(entry, "sense");
         const json* status = member(entry, "status");
         const json* delivery = member(entry, "delivery");
-        if ((sense != nullptr) + (status != nullptr) + (delivery != nullptr) > 1)
-            return fail(path, "give only one of \"sense\", \"status\" and \"delivery\"");
+        const json* hold = member(entry, "holdMs");
+        if ((sense != nullptr) + (status != nullptr) + (delivery != nullptr) + (hold != nullptr) > 1)
+            return fail(path, "give only one of \"sense\", \"status\", \"delivery\" and \"holdMs\"");
+        if (hold) {
+            fault.kind = CommandFault::Kind::Hold;
+            return unsignedNumber(entry, p, "holdMs", fault.holdMs);
+        }
         if (sense) {
             std::optional<std::uint8_t> key, asc, ascq;
             if (!object(*sense, p + "sense") || !onlyKeys(*sense, p + "sense.", {"key", "asc", "ascq"}) ||
@@ -314,6 +319,7 @@ json faultsToJson(const DriveFaults& f) {
             case CommandFault::Kind::DeliveryFailure:
                 entry["delivery"] = hex32(static_cast<std::uint32_t>(c.deliveryError));
                 break;
+            case CommandFault::Kind::Hold: entry["holdMs"] = c.holdMs; break;
             }
             list.push_back(entry);
         }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/Backend.h"
-#include "platform/sim/DriveFile.h"
+#include "simdrive/DriveFile.h"
 
 namespace sim {
 

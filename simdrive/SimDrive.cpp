@@ -1,4 +1,4 @@
-#include "platform/sim/SimDrive.h"
+#include "simdrive/SimDrive.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -171,6 +171,10 @@ bool SimDrive::answer(DriveSpec& profile, const ScsiCommand& command, ScsiOutcom
 }
 
 void SimDrive::inquiry(const DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out) const {
+    if (command.cdb[1] & 0x01) {  // vital product data: this drive has none
+        checkCondition(out, kInvalidFieldInCdb);
+        return;
+    }
     std::uint8_t data[kInquiryLength] = {};
     data[0] = 0x05;  // peripheral device type: CD/DVD/BD
     data[1] = 0x80;  // removable medium

@@ -1,0 +1,64 @@
+#include "simdrive/CommandTrace.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+
+#include "model/FirmwareImageFormat.h"
+
+namespace sim {
+
+namespace {
+
+// Opened once for the life of the process, so every line is a single append.
+int traceFd() {
+    static const int fd = [] {
+        const char* path = std::getenv(kTraceVariable);
+        return path && *path ? ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
+    }();
+    return fd;
+}
+
+}  // namespace
+
+std::size_t groupCdbLength(std::uint8_t opcode, std::size_t given) {
+    switch (opcode >> 5) {
+    case 0: return 6;
+    case 1:
+    case 2: return 10;
+    case 4: return 16;
+    case 5: return 12;
+    default: return given;
+    }
+}
+
+std::string traceLine(const std::string& drive, const platform::ScsiCommand& command) {
+    std::string line = drive + ' ';
+    const std::size_t length = std::min<std::size_t>(groupCdbLength(command.cdb[0], command.cdbLength), 16);
+    char hex[8];
+    for (std::size_t i = 0; i < length; ++i) {
+        std::snprintf(hex, sizeof hex, "%02x", command.cdb[i]);
+        line += hex;
+    }
+    if (command.direction == platform::kSCSIDataTransfer_FromInitiatorToTarget && command.data) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(command.dataLength, command.transferCount));
+        char data[48];
+        std::snprintf(data, sizeof data, " out=%zu crc=%08x", n,
+                      image_format::crc32(std::span<const std::uint8_t>(command.data, n)));
+        line += data;
+    }
+    return line;
+}
+
+void writeTrace(const std::string& line) {
+    const int fd = traceFd();
+    if (fd < 0) return;
+    const std::string whole = line + '\n';
+    [[maybe_unused]] const ssize_t written = ::write(fd, whole.data(), whole.size());
+}
+
+}  // namespace sim

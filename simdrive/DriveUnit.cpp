@@ -1,0 +1,173 @@
+#include "simdrive/DriveUnit.h"
+
+#include <sys/prctl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <mutex>
+#include <thread>
+
+#include "platform/Log.h"
+#include "simdrive/CommandTrace.h"
+
+namespace sim {
+
+using namespace platform;
+
+namespace {
+
+std::string upperCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool matches(const CommandFault& fault, const std::uint8_t* cdb) {
+    if (fault.name) return upperCase(*fault.name) == upperCase(commandName(cdb));
+    return fault.opcode && *fault.opcode == cdb[0];
+}
+
+// Drive files are replaced whole, so inode, size and modification time tell whether one changed.
+class ParsedDriveFiles {
+public:
+    std::optional<DriveSpec> load(const std::filesystem::path& path, std::string& error, bool* missing) {
+        struct stat before{};
+        if (::stat(path.c_str(), &before) == 0) {
+            std::lock_guard lock(mutex_);
+            auto it = files_.find(path.string());
+            if (it != files_.end() && same(it->second.identity, before)) {
+                if (missing) *missing = false;
+                return it->second.profile;
+            }
+        }
+        std::optional<DriveSpec> profile = loadDriveFile(path, error, missing);
+        struct stat after{};
+        if (profile && ::stat(path.c_str(), &after) == 0 && same(before, after)) {
+            std::lock_guard lock(mutex_);
+            files_[path.string()] = {after, *profile};
+        }
+        return profile;
+    }
+
+private:
+    static bool same(const struct stat& a, const struct stat& b) {
+        return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
+               a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+    }
+    struct Entry {
+        struct stat identity;
+        DriveSpec profile;
+    };
+    std::mutex mutex_;
+    std::map<std::string, Entry> files_;
+};
+
+}  // namespace
+
+std::optional<DriveSpec> loadDriveFileCached(const std::filesystem::path& path, std::string& error, bool* missing) {
+    static ParsedDriveFiles* parsed = new ParsedDriveFiles;  // shared by every thread, never torn down
+    return parsed->load(path, error, missing);
+}
+
+std::chrono::microseconds wireTime(const DriveTiming& timing, const ScsiCommand& command) {
+    std::chrono::microseconds delay = std::chrono::milliseconds(timing.commandLatencyMs);
+    if (timing.bytesPerSecond > 0 && command.direction != kSCSIDataTransfer_NoDataTransfer)
+        delay += std::chrono::microseconds(command.transferCount * 1'000'000 / timing.bytesPerSecond);
+    return delay;
+}
+
+void waitUntil(std::chrono::steady_clock::time_point end) {
+    constexpr std::chrono::microseconds kSpin{100};
+    // The default 50 us timer slack would lengthen the sleep further.
+    static thread_local const bool tightTimers = ::prctl(PR_SET_TIMERSLACK, 1UL) == 0;
+    (void)tightTimers;
+    if (std::chrono::steady_clock::now() + kSpin < end) std::this_thread::sleep_until(end - kSpin);
+    while (std::chrono::steady_clock::now() < end) {
+    }
+}
+
+std::int64_t wallClockMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+IOReturn DriveUnit::execute(const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs,
+                            std::chrono::microseconds& wire, Origin origin) {
+    out = ScsiOutcome{};
+    wire = std::chrono::microseconds{0};
+    const IOReturn result = run(command, out, nowMs, wire, origin);
+    if (origin == Origin::Program) count(command.cdb.data());
+    return result;
+}
+
+IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs,
+                        std::chrono::microseconds& wire, Origin origin) {
+    std::string error;
+    bool missing = false;
+    std::optional<DriveSpec> profile = loadDriveFileCached(file_, error, &missing);
+    if (!profile) {
+        drive_.reset();
+        if (!missing) KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
+        return missing ? kIOReturnNoDevice : kIOReturnIOError;
+    }
+    wire = wireTime(profile->timing, command);
+    const std::uint8_t* cdb = command.cdb.data();
+    if (origin == Origin::Housekeeping) {
+        writeTrace(name_ + " # kernel " + traceLine(name_, command).substr(name_.size() + 1));
+        if (drive_.answer(*profile, command, out, nowMs) && !saveDriveState(file_, *profile, error))
+            KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
+        return kIOReturnSuccess;
+    }
+    if (profile->faults.vanishAtCommand && commandsSeen_ + 1 == *profile->faults.vanishAtCommand) {
+        std::error_code ignored;
+        std::filesystem::remove(file_, ignored);
+        drive_.reset();
+        return kIOReturnNoDevice;
+    }
+    writeTrace(traceLine(name_, command));
+    for (const CommandFault& fault : profile->faults.commands) {
+        if (!matches(fault, cdb)) continue;
+        if (fault.occurrence && earlierMatches(fault) + 1 != *fault.occurrence) continue;
+        switch (fault.kind) {
+        case CommandFault::Kind::CheckCondition:
+            out.status = kSCSITaskStatus_CHECK_CONDITION;
+            out.sense = makeSense(fault.sense);
+            return kIOReturnSuccess;
+        case CommandFault::Kind::Status:
+            out.status = fault.status;
+            return kIOReturnSuccess;
+        case CommandFault::Kind::DeliveryFailure:
+            return fault.deliveryError != kIOReturnSuccess ? fault.deliveryError : kIOReturnIOError;
+        case CommandFault::Kind::Hold:
+            writeTrace(name_ + " # holding " + commandName(cdb));
+            wire += std::chrono::milliseconds(fault.holdMs);
+            break;
+        }
+        if (fault.kind == CommandFault::Kind::Hold) break;  // answered as the drive would, later
+    }
+    if (drive_.answer(*profile, command, out, nowMs) && !saveDriveState(file_, *profile, error))
+        KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
+    return kIOReturnSuccess;
+}
+
+void DriveUnit::count(const std::uint8_t* cdb) {
+    ++commandsSeen_;
+    ++seenByName_[upperCase(commandName(cdb))];
+    ++seenByOpcode_[cdb[0]];
+}
+
+std::uint32_t DriveUnit::earlierMatches(const CommandFault& fault) const {
+    if (fault.name) {
+        auto it = seenByName_.find(upperCase(*fault.name));
+        return it == seenByName_.end() ? 0 : it->second;
+    }
+    return fault.opcode ? seenByOpcode_[*fault.opcode] : 0;
+}
+
+void DriveUnit::restartCounts() {
+    commandsSeen_ = 0;
+    seenByName_.clear();
+    seenByOpcode_.fill(0);
+}
+
+}  // namespace sim

@@ -1,0 +1,77 @@
+// One simulated drive as a transport serves it: the drive file it lives in, the model that
+// answers its commands, the fault switches of the file and the command counts the "Nth
+// command" faults go by. The in-process simulator backend and the kernel bridge both serve
+// drives through this class, so both see the same behaviour.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/Backend.h"
+#include "simdrive/DriveFile.h"
+#include "simdrive/SimDrive.h"
+
+namespace sim {
+
+// Reads a drive file, parsing it again only when it changed: every command reads its
+// drive's file, and the simulator's own cost must stay out of what the benchmarks measure.
+// Shared by every thread of the process.
+std::optional<DriveSpec> loadDriveFileCached(const std::filesystem::path& path, std::string& error, bool* missing);
+
+// The time a command spends on the modelled wire: the latency plus its data at the
+// drive's rate.
+std::chrono::microseconds wireTime(const DriveTiming& timing, const platform::ScsiCommand& command);
+
+class DriveUnit {
+public:
+    explicit DriveUnit(std::filesystem::path driveFile)
+        : file_(std::move(driveFile)), name_(file_.stem().string()) {}
+
+    const std::filesystem::path& file() const { return file_; }
+
+    // Who sent a command. The kernel's own housekeeping (attach-time probes, media events)
+    // is answered by the model alone: no faults, no counting, no trace, as the commands a
+    // program sends must be the same over both transports.
+    enum class Origin { Program, Housekeeping };
+
+    // Answers one command as the drive in the file would, faults included, and writes back
+    // the state the answer changed. kIOReturnNoDevice when the drive is gone (no file, or
+    // it vanished at this command), another error when the command was not delivered.
+    // `wire` is set to how long the answer takes: the modelled wire time plus any hold.
+    // The caller serialises calls.
+    platform::IOReturn execute(const platform::ScsiCommand& command, platform::ScsiOutcome& out, std::int64_t nowMs,
+                               std::chrono::microseconds& wire, Origin origin = Origin::Program);
+
+    // The drive lost power: whatever it received is gone.
+    void powerLoss() { drive_.reset(); }
+    // Restarts the numbering that "Nth occurrence" faults count by.
+    void restartCounts();
+
+private:
+    platform::IOReturn run(const platform::ScsiCommand& command, platform::ScsiOutcome& out, std::int64_t nowMs,
+                           std::chrono::microseconds& wire, Origin origin);
+    void count(const std::uint8_t* cdb);
+    std::uint32_t earlierMatches(const CommandFault& fault) const;
+
+    const std::filesystem::path file_;
+    const std::string name_;                          // the file's stem, as traces name it
+    SimDrive drive_;
+    std::uint32_t commandsSeen_ = 0;
+    std::map<std::string, std::uint32_t> seenByName_;  // by commandName(), upper case
+    std::array<std::uint32_t, 256> seenByOpcode_{};
+};
+
+// Waits out a command's modelled wire time: sleeps, then spins the last stretch, since a
+// sleeping thread wakes tens of microseconds late, and each command would add that to the
+// modelled wire.
+void waitUntil(std::chrono::steady_clock::time_point end);
+
+// Milliseconds since the epoch: installs run on the wall clock, so other processes see them.
+std::int64_t wallClockMs();
+
+}  // namespace sim
