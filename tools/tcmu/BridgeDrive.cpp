@@ -49,6 +49,8 @@ BridgeDrive::BridgeDrive(std::filesystem::path driveFile, std::unique_ptr<tcmu::
 BridgeDrive::~BridgeDrive() {
     signal(stop_.get());
     thread_.join();
+    if (const std::string report = transferReport(); !report.empty())
+        std::fprintf(stderr, "kdu_tcmu_drive: %s: %s\n", file().c_str(), report.c_str());
 }
 
 void BridgeDrive::attached(const tcmu::AttachedNodes& nodes) {

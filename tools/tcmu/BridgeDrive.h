@@ -21,7 +21,7 @@ namespace bridge {
 class BridgeDrive {
 public:
     BridgeDrive(std::filesystem::path driveFile, std::unique_ptr<tcmu::Ring> ring);
-    // Stops serving; the LUN must be gone by then.
+    // Stops serving (the LUN must be gone by then) and reports the image transfers.
     ~BridgeDrive();
     BridgeDrive(const BridgeDrive&) = delete;
     BridgeDrive& operator=(const BridgeDrive&) = delete;
@@ -40,11 +40,11 @@ public:
     // Readable once the drive has vanished (its file says so): its LUN is to be removed.
     int vanishedFd() const { return vanished_.get(); }
 
+private:
     // For the benchmark: how long each image took to arrive, from the first piece's arrival
     // to the last piece's answer, as "image 0xFE: 3 pieces in 1234 us, ...".
     std::string transferReport() const;
 
-private:
     struct ImageTransfer {
         std::uint32_t pieces = 0;
         std::chrono::steady_clock::time_point first, last;

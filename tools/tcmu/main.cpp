@@ -35,10 +35,6 @@ class Bridge {
 public:
     ~Bridge() {
         config.removeTarget();
-        for (const auto& drive : drives) {
-            const std::string report = drive->transferReport();
-            if (!report.empty()) std::fprintf(stderr, "kdu_tcmu_drive: %s: %s\n", drive->file().c_str(), report.c_str());
-        }
         drives.clear();
         config.removeBackstores();
     }
