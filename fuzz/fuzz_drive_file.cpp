@@ -1,5 +1,6 @@
 // A simulated drive's file as a person may have edited it: read and checked as the
-// simulator reads it, and whatever is accepted must survive being written back.
+// simulator reads it; whatever is accepted must survive being written back, and the drive
+// must answer from it (identity, state, install under way) at any time of day.
 #include <stdlib.h>
 
 #include <cstddef>
@@ -8,13 +9,38 @@
 #include <fstream>
 #include <string>
 
-#include "platform/sim/DriveFile.h"  // the one place that names the drive file's folder
+// The one place that names where the simulated drive lives.
+#include "platform/sim/DriveFile.h"
+#include "platform/sim/SimDrive.h"
 
 namespace {
 
 std::filesystem::path& driveFile() {
     static std::filesystem::path file;
     return file;
+}
+
+// INQUIRY, TEST UNIT READY and READ BUFFER as the listing sends them, at `nowMs`.
+void ask(sim::DriveSpec spec, std::int64_t nowMs) {
+    sim::SimDrive drive;
+    std::uint8_t data[256];
+    const std::array<std::uint8_t, 16> cdbs[] = {
+        {0x12, 0x00, 0x00, 0x00, 0x38, 0x00},
+        {0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+        {0x3C, 0x02, 0xF1, 0x00, 0x00, 0x00, 0x00, 0x00, 0x30, 0x00, 0x00, 0x00},
+    };
+    for (const auto& cdb : cdbs) {
+        platform::ScsiCommand command;
+        command.cdb = cdb;
+        command.cdbLength = cdb[0] == 0x3C ? 12 : 6;
+        command.direction = cdb[0] == 0x00 ? platform::kSCSIDataTransfer_NoDataTransfer
+                                           : platform::kSCSIDataTransfer_FromTargetToInitiator;
+        command.data = cdb[0] == 0x00 ? nullptr : data;
+        command.dataLength = command.data ? sizeof data : 0;
+        command.transferCount = command.dataLength;
+        platform::ScsiOutcome out;
+        drive.answer(spec, command, out, nowMs);
+    }
 }
 
 }  // namespace
@@ -40,5 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (!sim::fromJson(sim::toJson(*spec), "again", error)) __builtin_trap();
+    for (std::int64_t nowMs : {std::int64_t{1'765'000'000'000}, std::int64_t{0}}) ask(*spec, nowMs);
     return 0;
 }
