@@ -6,39 +6,17 @@
 // Missing bytes read as zero, so once the input is used up every command gets GOOD.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "FuzzInput.h"
 #include "platform/Log.h"
 #include "platform/Registry.h"
 #include "support/FakeBackend.h"
 
 namespace kdu::fuzz {
-
-class Input {
-public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    std::uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
-    std::uint64_t number(int bytes) {
-        std::uint64_t value = 0;
-        while (bytes-- > 0) value = value << 8 | byte();
-        return value;
-    }
-    std::vector<std::uint8_t> bytes(std::size_t count) {
-        const std::size_t n = std::min(count, size_ - at_);
-        std::vector<std::uint8_t> out(data_ + at_, data_ + at_ + n);
-        at_ += n;
-        return out;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
 
 inline constexpr std::size_t kLongestAnswer = 300;  // beyond the commands' 256-byte buffers
 
