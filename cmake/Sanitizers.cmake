@@ -1,3 +1,15 @@
+if(KDU_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "KDU_FUZZ needs clang: configure with -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  if(NOT KDU_SANITIZE STREQUAL "")
+    message(FATAL_ERROR "KDU_FUZZ brings its own sanitizers; leave KDU_SANITIZE empty")
+  endif()
+  # Coverage for the fuzzer in every library; the fuzzer's main is linked into fuzz/ targets only.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
 if(KDU_SANITIZE STREQUAL "address")
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

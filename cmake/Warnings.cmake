@@ -1,4 +1,4 @@
 # Every target of ours compiles warning-free with these.
 function(kdu_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local> $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>)
 endfunction()

@@ -378,7 +378,7 @@ bool parseDocument(const std::filesystem::path& path, const std::string& text, j
     try {
         doc = json::parse(text);
         return true;
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {  // out_of_range too: a number beyond a double
         error = path.filename().string() + ": malformed JSON: " + e.what();
         return false;
     }

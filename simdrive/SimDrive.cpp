@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <span>
 
 #include "model/FirmwareImageFormat.h"
@@ -81,6 +82,15 @@ std::string headerField(const std::vector<std::uint8_t>& image, std::size_t offs
     return std::string(begin, strnlen(begin, length));
 }
 
+// Time since the install began, saturated: the start comes from a file anyone may edit.
+std::int64_t elapsedMs(const InstallState& install, std::int64_t nowMs) {
+    std::int64_t elapsed = 0;
+    if (__builtin_sub_overflow(nowMs, install.startedAtMs, &elapsed))
+        return nowMs < install.startedAtMs ? std::numeric_limits<std::int64_t>::min()
+                                           : std::numeric_limits<std::int64_t>::max();
+    return elapsed;
+}
+
 }  // namespace
 
 std::string commandName(const std::uint8_t* cdb) {
@@ -119,7 +129,7 @@ std::vector<std::uint8_t> modeChangeParameterData() {
 bool SimDrive::settle(DriveSpec& profile, std::int64_t nowMs) {
     if (!profile.install || profile.faults.installNeverEnds) return false;
     const InstallState& install = *profile.install;
-    if (nowMs < install.startedAtMs + static_cast<std::int64_t>(install.durationMs)) return false;
+    if (elapsedMs(install, nowMs) < static_cast<std::int64_t>(install.durationMs)) return false;
     if (profile.faults.installRevision) {
         profile.revision = *profile.faults.installRevision;
     } else if (install.resultRevision) {
@@ -132,9 +142,9 @@ bool SimDrive::settle(DriveSpec& profile, std::int64_t nowMs) {
 
 std::uint16_t SimDrive::installProgress(const InstallState& install, std::int64_t nowMs) {
     if (install.durationMs == 0) return 0;
-    const std::int64_t remaining =
-        std::clamp<std::int64_t>(install.startedAtMs + install.durationMs - nowMs, 0, install.durationMs);
-    return static_cast<std::uint16_t>(0xFFFF * remaining / install.durationMs);
+    const std::int64_t duration = install.durationMs;
+    const std::int64_t remaining = duration - std::clamp<std::int64_t>(elapsedMs(install, nowMs), 0, duration);
+    return static_cast<std::uint16_t>(0xFFFF * remaining / duration);
 }
 
 void SimDrive::reset() {

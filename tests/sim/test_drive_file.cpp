@@ -74,6 +74,7 @@ TEST_P(DriveFileErrorTest, NamesTheFileAndTheField) {
 INSTANTIATE_TEST_SUITE_P(
     Files, DriveFileErrorTest,
     ::testing::Values(BadFile{"{\"mode\": \"normal\",", "malformed JSON"}, BadFile{"[1,2]", "expected an object"},
+                      BadFile{R"({"timing": {"installMs": 1e999}})", "malformed JSON"},
                       BadFile{R"({"mode": "turbo"})", "mode: expected"}, BadFile{R"({"fautls": {}})", "fautls: unknown field"},
                       BadFile{R"({"identity": {"product": 38}})", "identity.product: expected a text"},
                       BadFile{R"({"identity": {"revision": "1.200"}})", "identity.revision: longer than 4"},

@@ -1,6 +1,8 @@
 // The drive model on its own: answers, sense data, mode changes, image assembly, install.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "simdrive/SimDrive.h"
 #include "simdrive/SimTestSupport.h"
 
@@ -193,6 +195,40 @@ TEST_F(SimDriveTest, InstallFaultsKeepTheDriveBusyOrSetTheirRevision) {
     run(testUnitReady(), kNow + 1'000'001);
     EXPECT_EQ(profile.revision, "1.19");
 }
+
+// Install times read from a hand-edited drive file may lie at either end of the clock.
+struct InstallClockCase {
+    const char* name;
+    std::int64_t startedAtMs;
+    std::int64_t nowMs;
+    bool over;                // the install has ended by now
+    std::uint16_t progress;   // reported while it runs
+};
+void PrintTo(const InstallClockCase& c, std::ostream* os) { *os << c.name; }
+
+class SimDriveInstallClockTest : public ::testing::TestWithParam<InstallClockCase> {};
+
+TEST_P(SimDriveInstallClockTest, EndsAndReportsProgressWithoutOverflow) {
+    const InstallClockCase& c = GetParam();
+    const sim::InstallState install{c.startedAtMs, 8000, "1.21"};
+    EXPECT_EQ(sim::SimDrive::installProgress(install, c.nowMs), c.progress);
+    sim::DriveSpec profile;
+    profile.install = install;
+    EXPECT_EQ(sim::SimDrive::settle(profile, c.nowMs), c.over);
+    EXPECT_EQ(profile.revision, c.over ? "1.21" : sim::kDefaultRevision);
+}
+
+constexpr std::int64_t kLatest = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kEarliest = std::numeric_limits<std::int64_t>::min();
+
+INSTANTIATE_TEST_SUITE_P(
+    Times, SimDriveInstallClockTest,
+    ::testing::Values(InstallClockCase{"Halfway", kNow - 4000, kNow, false, 0x7FFF},
+                      InstallClockCase{"StartsAtTheLatestTime", kLatest, kNow, false, 0xFFFF},
+                      InstallClockCase{"StartsJustBeforeTheLatestTime", kLatest - 100, kLatest, false, 0xFCCB},
+                      InstallClockCase{"StartedAtTheEarliestTime", kEarliest, kNow, true, 0},
+                      InstallClockCase{"NowAtTheEarliestTime", kNow, kEarliest, false, 0xFFFF}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(SimDriveTest, ModeChangeFaultsRefuseOneDirection) {
     profile.faults.modeChangeToNormal = true;

@@ -1,0 +1,73 @@
+// Drive answers read from fuzz input, for the targets that run commands against the test
+// backend. The input is a run of answers, one per command in the order sent, each:
+//   kind (bits 0-1: 0 GOOD, 1 CHECK CONDITION, 2 the status byte below, 3 not delivered;
+//         bit 2: a realized count follows), status, 18 sense bytes, data length (2 bytes,
+//   big-endian), [realized count, 8 bytes big-endian], data.
+// Missing bytes read as zero, so once the input is used up every command gets GOOD.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "FuzzInput.h"
+#include "platform/Log.h"
+#include "platform/Registry.h"
+#include "support/FakeBackend.h"
+
+namespace kdu::fuzz {
+
+inline constexpr std::size_t kLongestAnswer = 300;  // beyond the commands' 256-byte buffers
+
+inline test::Answer answerFrom(Input& input) {
+    test::Answer answer;
+    const std::uint8_t kind = input.byte();
+    const std::uint8_t status = input.byte();
+    switch (kind & 3) {
+        case 0: answer.status = platform::kSCSITaskStatus_GOOD; break;
+        case 1: answer.status = platform::kSCSITaskStatus_CHECK_CONDITION; break;
+        case 2: answer.status = status; break;
+        default: answer.result = platform::kIOReturnIOError; break;
+    }
+    for (auto& byte : answer.sense) byte = input.byte();
+    const auto length = static_cast<std::size_t>(input.number(2)) % (kLongestAnswer + 1);
+    if (kind & 4) answer.realizedCount = input.number(8);
+    answer.dataIn = input.bytes(length);
+    return answer;
+}
+
+// The code under test logs as it goes; nothing of that is wanted here.
+inline void silenceLog() {
+    platform::setSyslogEnabled(false);
+    platform::setLogSink([](platform::LogLevel, const std::string&) {});
+}
+
+// One drive on a fresh test backend answering every command from the input, installed
+// for the life of the scope, with its service handle.
+class AnsweringDrive {
+public:
+    explicit AnsweringDrive(Input& input) {
+        backend_ = std::make_shared<test::FakeBackend>();
+        drive_ = backend_->addDrive("drive0");
+        for (int opcode = 0; opcode < 256; ++opcode)
+            drive_->setResponder(static_cast<std::uint8_t>(opcode),
+                                 [&input](const test::RecordedCommand&) { return answerFrom(input); });
+        platform::installBackend(backend_);
+        service_ = platform::registry::retainService(drive_);
+    }
+    AnsweringDrive(const AnsweringDrive&) = delete;
+    AnsweringDrive& operator=(const AnsweringDrive&) = delete;
+    ~AnsweringDrive() {
+        platform::IOObjectRelease(service_);
+        platform::installBackend(nullptr);
+    }
+    platform::io_service_t service() const { return service_; }
+
+private:
+    std::shared_ptr<test::FakeBackend> backend_;
+    std::shared_ptr<test::FakeDrive> drive_;
+    platform::io_service_t service_ = platform::IO_OBJECT_NULL;
+};
+
+}  // namespace kdu::fuzz

@@ -1,0 +1,55 @@
+// INQUIRY, TEST UNIT READY and READ BUFFER against a drive whose every answer (status,
+// sense, data, count) comes from the input (see DriveAnswers.h), through the task chain as
+// in the listing: the listing's judgement first, then each command on its own.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "DriveAnswers.h"
+#include "drive/STUCMethod.h"
+#include "model/DeviceData.h"
+#include "model/FirmFileData.h"
+
+namespace {
+
+void imageRecord(FirmFileData& normal) {
+    normal.setProduct("KESTORY BD-RW KVL-MT38 FW");
+    normal.setRevision("1.21");
+    normal.setHard_version("MT38HW01");
+    normal.setKrnl_version("KRNL0101");
+    normal.setDest_version("DEST0001");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    kdu::fuzz::silenceLog();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    kdu::fuzz::Input input(data, size);
+    kdu::fuzz::AnsweringDrive drive(input);
+    platform::IOCFPlugInInterface* plugIn = nullptr;
+    platform::SCSITaskDeviceInterface* taskDevice = nullptr;
+    platform::MMCDeviceInterface* mmc = nullptr;
+    CreateDeviceInterfaceForAuthoringDevice(drive.service(), &plugIn, &taskDevice, &mmc);
+    if (taskDevice != nullptr) {
+        FirmFileData normal;
+        imageRecord(normal);
+        if (std::optional<DeviceData> listed = GetDeviceInfo(taskDevice, normal))
+            (void)IsEligibleForUpdate(*listed, normal);
+
+        DeviceData record;
+        bool discPresent = false;
+        std::uint32_t progress = 0;
+        CommandInquiry(taskDevice, &record);
+        CommandTestUnitReady(taskDevice, &record, &discPresent, &progress);
+        CommandReadBufferForDevice(taskDevice, &record);
+        (void)IsEligibleForUpdate(record, normal);
+        taskDevice->Release();
+    }
+    if (mmc != nullptr) mmc->Release();
+    if (plugIn != nullptr) platform::IODestroyPlugInInterface(plugIn);
+    return 0;
+}

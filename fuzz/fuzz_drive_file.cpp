@@ -1,0 +1,71 @@
+// A simulated drive's file as a person may have edited it: read and checked as the
+// simulator reads it; whatever is accepted must survive being written back, and the drive
+// must answer from it (identity, state, install under way) at any time of day.
+#include <stdlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+// The one place that names where the simulated drive lives.
+#include "simdrive/DriveFile.h"
+#include "simdrive/SimDrive.h"
+
+namespace {
+
+std::filesystem::path& driveFile() {
+    static std::filesystem::path file;
+    return file;
+}
+
+// INQUIRY, TEST UNIT READY and READ BUFFER as the listing sends them, at `nowMs`.
+void ask(sim::DriveSpec spec, std::int64_t nowMs) {
+    sim::SimDrive drive;
+    std::uint8_t data[256];
+    const std::array<std::uint8_t, 16> cdbs[] = {
+        {0x12, 0x00, 0x00, 0x00, 0x38, 0x00},
+        {0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+        {0x3C, 0x02, 0xF1, 0x00, 0x00, 0x00, 0x00, 0x00, 0x30, 0x00, 0x00, 0x00},
+    };
+    for (const auto& cdb : cdbs) {
+        platform::ScsiCommand command;
+        command.cdb = cdb;
+        command.cdbLength = cdb[0] == 0x3C ? 12 : 6;
+        command.direction = cdb[0] == 0x00 ? platform::kSCSIDataTransfer_NoDataTransfer
+                                           : platform::kSCSIDataTransfer_FromTargetToInitiator;
+        command.data = cdb[0] == 0x00 ? nullptr : data;
+        command.dataLength = command.data ? sizeof data : 0;
+        command.transferCount = command.dataLength;
+        platform::ScsiOutcome out;
+        drive.answer(spec, command, out, nowMs);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kdu-fuzz-drives-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) ::abort();
+    driveFile() = sim::driveFilePath(pattern, "drive1");
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(driveFile().parent_path(), ignored);
+    });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::ofstream(driveFile(), std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    std::string error;
+    const std::optional<sim::DriveSpec> spec = sim::loadDriveFile(driveFile(), error);
+    if (!spec) {
+        if (error.empty()) __builtin_trap();  // a refusal always says why
+        return 0;
+    }
+    if (!sim::fromJson(sim::toJson(*spec), "again", error)) __builtin_trap();
+    for (std::int64_t nowMs : {std::int64_t{1'765'000'000'000}, std::int64_t{0}}) ask(*spec, nowMs);
+    return 0;
+}
