@@ -236,6 +236,13 @@ bool UpdateRun::identifiesAsTarget(platform::SCSITaskDeviceInterface* interface)
 
 // From the first mode change to the final identification, with access held.
 bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const ProvenImages& images) {
+    if (hooks_.reviewPlan) {
+        const auto normalLength = static_cast<std::uint32_t>(images.normal.size());
+        if (!hooks_.reviewPlan(updatePlan(drive_.driveMode(), normalLength))) {
+            report_.dryRun = true;
+            return fail(UpdateStep::ToKernelMode, "dry run: every check passed and nothing was sent");
+        }
+    }
     if (hooks_.beginCritical && !hooks_.beginCritical())
         return fail(UpdateStep::ToKernelMode, "cancelled before anything was sent");
     if (drive_.driveMode() == 0) {
@@ -265,6 +272,23 @@ bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const 
 }
 
 }  // namespace
+
+std::vector<PlannedCommand> updatePlan(std::int32_t driveMode, std::uint32_t normalLength) {
+    std::vector<PlannedCommand> plan;
+    if (driveMode == 0) plan.push_back({UpdateStep::ToKernelMode, "CHANGE DRIVE MODE", 0, 0});
+    for (const KernelPiece& piece : kKernelPieces)
+        plan.push_back({UpdateStep::WriteKernelImage, "WRITE BUFFER", piece.offset, piece.length});
+    // As sendNormalImage cuts it: whole pieces, the last rounded up to the transfer granule.
+    for (std::uint32_t offset = 0; offset < normalLength;) {
+        const std::uint32_t n = std::min(kPieceLength, normalLength - offset);
+        plan.push_back({UpdateStep::WriteNormalImage, "WRITE BUFFER", offset, roundUpToGranule(n)});
+        offset += roundUpToGranule(n);
+    }
+    plan.push_back({UpdateStep::ToNormalMode, "CHANGE DRIVE MODE", 0, 0});
+    plan.push_back({UpdateStep::Install, "TEST UNIT READY", 0, 0});
+    plan.push_back({UpdateStep::CheckRevision, "INQUIRY", 0, 0});
+    return plan;
+}
 
 bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFileData& kernel,
                     const UpdateTiming& timing, const UpdateHooks& hooks, UpdateReport* report) {
