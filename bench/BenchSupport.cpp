@@ -14,7 +14,7 @@
 #include "model/FirmwareImages.h"
 #include "model/ImageManifest.h"
 #include "model/Util.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/Registry.h"
 #include "platform/sim/SimControl.h"
 #include "tools/ImageMaker.h"
@@ -98,7 +98,7 @@ SimulatedDrives::SimulatedDrives() {
     resources_ = root_ / "resources";
     std::filesystem::create_directories(folder_);
     std::filesystem::create_directories(resources_);
-    platform::setSyslogEnabled(false);
+    kdulog::setSyslogEnabled(false);
     backend_ = sim::makeSimBackend(folder_);
     backend_->setRecording(false);  // as the front ends run it
     timed_ = std::make_shared<TimedBackend>(backend_);

@@ -15,7 +15,7 @@
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/MainWindow.h"
 #include "app/QtRunLoop.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/RunLoop.h"
 #include "platform/sim/SimControl.h"
 
@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
     sinceStart.start();
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    platform::setSyslogEnabled(false);
+    kdulog::setSyslogEnabled(false);
     platform::installMainRunLoop(std::make_shared<QtRunLoop>());
 
     QTemporaryDir dir;

@@ -19,7 +19,7 @@ std::string exitStatusFooter() {
 }  // namespace
 
 CommandLine::CommandLine() : app{kDescription, "kdu"} {
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1);
     app.footer(exitStatusFooter());
 
     // Optional value: `--simulate` alone picks the demo folder; a following subcommand name
@@ -30,27 +30,41 @@ CommandLine::CommandLine() : app{kDescription, "kdu"} {
                    ->type_name("FOLDER");
     CLI::Option* real = app.add_flag("--real", realDrives, "Use the real drives (the default)");
     simulate->excludes(real);
+    CLI::Option* verboseFlag = app.add_flag("-v,--verbose", verbose, "Also show the log lines on stderr");
+    CLI::Option* quietFlag = app.add_flag("-q,--quiet", quiet, "Print only errors (and the answers asked for)");
+    verboseFlag->excludes(quietFlag);
+    version = app.add_flag("--version")->description(
+        "Print the program version, its git revision and the shipped firmware revision");
 
     listCommand = app.add_subcommand("list", "List the drives and whether each may be updated");
-    listCommand->add_flag("--json", list.json, "Print JSON");
+    listCommand->add_flag("--json", list.json, "Print JSON (docs/cli.md)");
+    listCommand->footer("Example: kdu list --json");
 
     imagesCommand = app.add_subcommand("images", "Show the headers of the shipped firmware images");
-    imagesCommand->add_flag("--json", images.json, "Print JSON");
+    imagesCommand->add_flag("--json", images.json, "Print JSON (docs/cli.md)");
+    imagesCommand->footer("Example: kdu images");
 
     updateCommand = app.add_subcommand("update", "Update one drive's firmware");
     updateCommand->add_option("--drive", update.drive,
                               "The drive: its number in `kdu list`, its id or a device node (/dev/sgN, /dev/srN)");
     updateCommand->add_flag("--yes,-y", update.yes, "Do not ask for confirmation (needs --drive)");
+    updateCommand->add_flag("--dry-run", update.dryRun,
+                            "Make every check and show the commands that would be sent, without sending them");
+    updateCommand->add_flag("--json", update.json, "Print one JSON object per line, ending with the result");
+    updateCommand->footer("Example: kdu update --drive 1 --dry-run");
 
     watchCommand = app.add_subcommand("watch", "Report drives and discs coming and going until stopped");
     watchCommand->add_flag("--json", watch.json, "Print one JSON object per line");
+    watchCommand->footer("Example: kdu --simulate watch --json");
 
     benchCommand = app.add_subcommand("bench-inquiry", "Time INQUIRY commands to one drive");
     benchCommand->add_option("--drive", bench.drive, "The drive's number in `kdu list` (default 1)");
     benchCommand->add_option("--count", bench.count, "How many INQUIRY commands to send (default 1000)");
+    benchCommand->footer("Example: kdu bench-inquiry --drive 1 --count 100");
 
     simCommand = app.add_subcommand("sim", "Change the simulated drives (attach, detach, discs)");
     simCommand->require_subcommand(1);
+    simCommand->footer("Example: kdu --simulate sim attach bd-3 --revision 1.20 --disc PHOTOS");
     attach = simCommand->add_subcommand("attach", "Attach a simulated drive");
     attach->add_option("NAME", sim.name, "Drive name")->required();
     attach->add_option("--model", sim.model, "target or other")->check(CLI::IsMember({"target", "other"}));

@@ -36,6 +36,9 @@ struct CommandLine {
     std::string simulateFolder;
     CLI::Option* simulate = nullptr;
     bool realDrives = false;
+    bool verbose = false;  // -v: log lines on stderr too
+    bool quiet = false;    // -q: errors only
+    CLI::Option* version = nullptr;
 
     ListOptions list;
     CLI::App* listCommand = nullptr;

@@ -21,6 +21,8 @@ int runImages(const ImagesOptions& options);
 struct UpdateOptions {
     std::optional<std::string> drive;  // its number in `list`, its id or a device node
     bool yes = false;                  // skip the confirmation (needs `drive`)
+    bool dryRun = false;               // every check, then the plan; nothing changes the drive
+    bool json = false;                 // JSON Lines events and a result object
 };
 int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& options);
 
@@ -46,5 +48,8 @@ struct SimOptions {
     bool kernel = false;
 };
 int runSim(const platform::BackendChoice& backend, const SimOptions& options);
+
+// `kdu --version`: the program's version, its git revision, the shipped firmware revision.
+int runVersion();
 
 }  // namespace cli

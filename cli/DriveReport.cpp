@@ -1,5 +1,10 @@
 #include "cli/DriveReport.h"
 
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+#include "cli/Output.h"
 #include "drive/DriveList.h"
 
 namespace cli {
@@ -7,6 +12,7 @@ namespace cli {
 namespace {
 
 Json textOrNull(const OptionalText& text) { return text ? Json(*text) : Json(nullptr); }
+Json trimmedOrNull(const OptionalText& text) { return text ? Json(trimmed(*text)) : Json(nullptr); }
 std::string textOrDash(const OptionalText& text) { return text ? *text : "-"; }
 const char* modeName(const DeviceData& drive) { return drive.driveMode() == 0 ? "normal" : "kernel"; }
 Json nodesJson(const DeviceData& drive) {
@@ -21,26 +27,33 @@ std::string jsonLine(const Json& value) { return value.dump(-1, ' ', false, Json
 
 Json driveJson(const DeviceData& drive, int index) {
     const platform::DriveIdentity& identity = drive.identity();
-    return Json{{"index", index},
-                {"id", identity.id},
-                {"nodes", nodesJson(drive)},
-                {"serial", textOrNull(identity.serial)},
-                {"title", DriveEntryTitle(drive)},
-                {"vendor", textOrNull(drive.vendor())},
-                {"product", textOrNull(drive.product())},
-                {"revision", textOrNull(drive.revision())},
-                {"date", textOrNull(drive.date())},
-                {"hard_version", textOrNull(drive.hard_version())},
-                {"krnl_version", textOrNull(drive.krnl_version())},
-                {"dest_version", textOrNull(drive.dest_version())},
-                {"judgeKrnl", textOrNull(drive.judgeKrnl())},
-                {"driveMode", drive.driveMode()},
-                {"disc", drive.isPresenceDisc()},
-                {"eligible", drive.isEnableUpdate()},
-                {"reason", drive.isEnableUpdate() ? Json(nullptr) : Json(std::string(eligibilityKey(drive.eligibility())))},
-                {"reason_text", drive.isEnableUpdate() ? Json(nullptr) : Json(std::string(eligibilityText(drive.eligibility())))},
-                {"same", drive.same()},
-                {"sameNo", drive.sameNo()}};
+    Json json{{"index", index},
+              {"id", identity.id},
+              {"nodes", nodesJson(drive)},
+              {"serial", textOrNull(identity.serial)},
+              {"title", trimmed(DriveEntryTitle(drive))},
+              {"vendor", trimmedOrNull(drive.vendor())},
+              {"product", trimmedOrNull(drive.product())},
+              {"revision", trimmedOrNull(drive.revision())},
+              {"date", trimmedOrNull(drive.date())},
+              {"hard_version", trimmedOrNull(drive.hard_version())},
+              {"krnl_version", trimmedOrNull(drive.krnl_version())},
+              {"dest_version", trimmedOrNull(drive.dest_version())},
+              {"mode", modeName(drive)},
+              {"disc", drive.isPresenceDisc()},
+              {"twin", drive.same() ? Json(drive.sameNo()) : Json(nullptr)},
+              {"may_update", drive.isEnableUpdate()}};
+    if (!drive.isEnableUpdate()) {
+        json["reason"] = std::string(eligibilityKey(drive.eligibility()));
+        json["reason_text"] = std::string(eligibilityText(drive.eligibility()));
+    }
+    json["raw"] = Json{{"vendor", textOrNull(drive.vendor())},
+                       {"product", textOrNull(drive.product())},
+                       {"revision", textOrNull(drive.revision())},
+                       {"date", textOrNull(drive.date())},
+                       {"judge_krnl", textOrNull(drive.judgeKrnl())},
+                       {"drive_mode", drive.driveMode()}};
+    return json;
 }
 
 Json drivesJson(const std::vector<DeviceData>& drives) {
@@ -50,13 +63,44 @@ Json drivesJson(const std::vector<DeviceData>& drives) {
 }
 
 Json imageJson(const FirmFileData& image) {
-    return Json{{"isFileExists", image.isFileExists()},
-                {"product", textOrNull(image.product())},
-                {"revision", textOrNull(image.revision())},
-                {"date", textOrNull(image.date())},
-                {"hard_version", textOrNull(image.hard_version())},
-                {"krnl_version", textOrNull(image.krnl_version())},
-                {"dest_version", textOrNull(image.dest_version())}};
+    return Json{{"present", image.isFileExists()},
+                {"product", trimmedOrNull(image.product())},
+                {"revision", trimmedOrNull(image.revision())},
+                {"date", trimmedOrNull(image.date())},
+                {"hard_version", trimmedOrNull(image.hard_version())},
+                {"krnl_version", trimmedOrNull(image.krnl_version())},
+                {"dest_version", trimmedOrNull(image.dest_version())}};
+}
+
+Json document(Json fields) {
+    Json doc{{"schema", kJsonSchemaVersion}};
+    for (auto& [key, value] : fields.items()) doc[key] = std::move(value);
+    return doc;
+}
+
+Json event(std::string_view name, const std::optional<std::string>& driveId) {
+    return Json{{"schema", kJsonSchemaVersion},
+                {"event", std::string(name)},
+                {"time", rfc3339Now()},
+                {"drive", driveId ? Json(*driveId) : Json(nullptr)}};
+}
+
+std::string rfc3339Now() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm utc{};
+    ::gmtime_r(&seconds, &utc);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
+    return text;
+}
+
+std::string trimmed(std::string_view text) {
+    const auto start = text.find_first_not_of(' ');
+    if (start == std::string_view::npos) return {};
+    return std::string(text.substr(start, text.find_last_not_of(' ') - start + 1));
 }
 
 std::string driveWhereText(const DeviceData& drive) {
@@ -76,7 +120,7 @@ std::string driveVerdictText(const DeviceData& drive) {
 }
 
 void printDriveText(std::ostream& out, const DeviceData& drive, int index) {
-    out << index << ". " << DriveEntryTitle(drive) << "\n"
+    out << index << ". " << escapeControls(DriveEntryTitle(drive)) << "\n"
         << "   at " << driveWhereText(drive)
         << (drive.identity().serial ? ", serial " + *drive.identity().serial : std::string()) << "\n"
         << "   revision " << textOrDash(drive.revision()) << ", hardware " << textOrDash(drive.hard_version())
@@ -89,7 +133,7 @@ void printDriveText(std::ostream& out, const DeviceData& drive, int index) {
 void printDriveShort(std::ostream& out, const DeviceData& drive, int index) {
     std::string title = DriveEntryTitle(drive);
     title.erase(title.find_last_not_of(' ') + 1);
-    out << "  " << index << ". " << title << " (" << (drive.isPresenceDisc() ? "disc" : "no disc")
+    out << "  " << index << ". " << escapeControls(title) << " (" << (drive.isPresenceDisc() ? "disc" : "no disc")
         << ", " << modeName(drive) << ", " << driveVerdictText(drive) << ")\n";
 }
 

@@ -16,10 +16,23 @@ using Json = nlohmann::ordered_json;
 // One line of JSON. Text that is not UTF-8 is replaced rather than ending the program.
 std::string jsonLine(const Json& value);
 
-// {"index":1,"title":...,"vendor":...,...,"sameNo":1}; absent texts are null.
+// The version of kdu's JSON documents (docs/cli.md, docs/*.schema.json): every document and
+// event carries it as "schema"; a change that breaks a reader raises it.
+inline constexpr int kJsonSchemaVersion = 1;
+
+// {"index":1,"id":...,"vendor":"KESTORY",...,"may_update":false,"reason":...,"raw":{...}};
+// texts trimmed, the drive's fixed-width fields as sent under "raw"; absent texts are null.
 Json driveJson(const DeviceData& drive, int index);
 Json drivesJson(const std::vector<DeviceData>& drives);
 Json imageJson(const FirmFileData& image);
+// {"schema":1, ...fields}.
+Json document(Json fields);
+// One event of a JSON Lines stream: {"schema":1,"event":name,"time":RFC 3339 UTC,"drive":id or null}.
+Json event(std::string_view name, const std::optional<std::string>& driveId);
+// "2026-12-06T22:15:03.123Z".
+std::string rfc3339Now();
+// Without the blanks that pad a fixed-width field.
+std::string trimmed(std::string_view text);
 
 // Several lines per drive: title, versions, disc, mode, verdict.
 void printDriveText(std::ostream& out, const DeviceData& drive, int index);

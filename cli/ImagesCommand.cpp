@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/DriveReport.h"
+#include "cli/Output.h"
 #include "cli/ExitCodes.h"
 #include "cli/Inventory.h"
 
@@ -28,8 +29,8 @@ int runImages(const ImagesOptions& options) {
     Images images;
     readImages(images);
     if (options.json) {
-        std::cout << jsonLine(Json{{"kernel", imageJson(images.kernel)}, {"normal", imageJson(images.normal)}})
-                  << std::endl;
+        answer(jsonLine(document(Json{{"kernel", imageJson(images.kernel)}, {"normal", imageJson(images.normal)}})) +
+               "\n");
     } else {
         printImageText(std::cout, "Kernel", images.kernel);
         printImageText(std::cout, "Normal", images.normal);

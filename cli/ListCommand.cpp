@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/DriveReport.h"
+#include "cli/Output.h"
 #include "cli/ExitCodes.h"
 #include "cli/Inventory.h"
 #include "cli/PermissionHint.h"
@@ -17,7 +18,7 @@ int runList(const platform::BackendChoice& backend, const ListOptions& options) 
     const std::vector<DeviceData> drives = listDrives(images.normal);
 
     if (options.json) {
-        std::cout << jsonLine(Json{{"drives", drivesJson(drives)}}) << std::endl;
+        answer(jsonLine(document(Json{{"drives", drivesJson(drives)}})) + "\n");
     } else {
         std::cout << "Shipped firmware: " << shippedVersionText(images.normal) << "\n";
         if (drives.empty()) std::cout << "No drive found.\n";

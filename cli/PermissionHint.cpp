@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/IOTypes.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 
 namespace cli {
 
@@ -21,10 +21,10 @@ constexpr char kRuleFile[] = KDU_UDEV_RULE_PATH;
 }  // namespace
 
 PermissionWatch::PermissionWatch() {
-    platform::setLogSink([this](platform::LogLevel, const std::string& line) { onLogLine(line); });
+    kdulog::setLogSink([this](kdulog::LogLevel, const std::string& line) { onLogLine(line); });
 }
 
-PermissionWatch::~PermissionWatch() { platform::setLogSink(nullptr); }
+PermissionWatch::~PermissionWatch() { kdulog::setLogSink(nullptr); }
 
 void PermissionWatch::onLogLine(const std::string& line) {
     const std::lock_guard lock(mutex_);

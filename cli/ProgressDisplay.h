@@ -1,39 +1,57 @@
-// Shows the drive's install progress from "updateIndicatorNotify" values (65536 - v of
-// 65536; a negative value ends it). On a terminal one line is redrawn in place, pinned
-// below the diagnostics the update writes meanwhile; elsewhere a plain line is written
-// per whole percent.
+// Shows where an update is: the phase from UpdateHooks.progress ("Writing kernel image 3/3",
+// "Writing firmware 412 KiB of 1535 KiB") and the drive's install progress from
+// "updateIndicatorNotify" values (65536 - v of 65536; a negative value ends it), with the
+// time left once it can be estimated. On a terminal one line is redrawn in place; elsewhere
+// a plain line is written when a phase begins and per 10 % of the install. Each line goes
+// out in one write, so another writer sharing the stream never splits it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
-#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "drive/UpdateReport.h"
 
 namespace cli {
 
 class ProgressDisplay {
 public:
-    // `terminalRows` is the terminal's height when `out` is one, none otherwise.
-    ProgressDisplay(std::ostream& out, std::optional<int> terminalRows);
+    using Clock = std::chrono::steady_clock;
+    using Writer = std::function<void(std::string_view)>;
+
+    ProgressDisplay(Writer write, bool terminal, std::function<Clock::time_point()> now = Clock::now);
     ProgressDisplay(const ProgressDisplay&) = delete;
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;
-    ~ProgressDisplay();  // leaves the terminal as it found it
+    ~ProgressDisplay();  // ends a line left open on a terminal
 
-    // The state before the drive reports any progress.
-    void begin();
+    void onProgress(const UpdateProgress& progress);
     void onValue(std::int64_t value);
+    // Ends the line on a terminal; later calls draw nothing.
+    void finish();
 
     // Whole percent of the install done for a progress value (0..65535 -> 100..0).
     static int percentFor(std::int64_t value);
+    // "about 40 s left", "about 3 min left".
+    static std::string timeLeftText(std::chrono::seconds left);
 
 private:
-    void drawBar(int percent);
-    void finish();
+    void show(const std::string& text, bool plainLine);
+    std::optional<std::chrono::seconds> estimateLeft(double fraction);
 
-    std::ostream& out_;
-    std::optional<int> rows_;
-    bool pinned_ = false;
+    Writer write_;
+    bool terminal_;
+    std::function<Clock::time_point()> now_;
     bool finished_ = false;
-    int lastPercent_ = -1;
+    bool lineOpen_ = false;
+    UpdateStep step_ = UpdateStep::CheckImages;
+    bool stepShown_ = false;
+    Clock::time_point phaseStart_{};
+    double phaseStartFraction_ = 0;
+    int lastDecade_ = -1;
+    std::string lastText_;
 };
 
 }  // namespace cli

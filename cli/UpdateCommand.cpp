@@ -1,10 +1,10 @@
 // `kdu update [--drive N|ID|NODE] [--yes]`: the update of one listed drive, with the same
 // confirmation, progress and verdict the window gives. What the person confirms names one
 // drive identity; the update itself checks that the drive it opens is still that drive.
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <cctype>
 #include <variant>
 #include <iostream>
@@ -15,6 +15,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/Inventory.h"
 #include "cli/PermissionHint.h"
+#include "cli/Output.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/UpdateSignalGuard.h"
 #include "drive/DriveList.h"
@@ -26,17 +27,47 @@ namespace cli {
 
 namespace {
 
-std::optional<int> terminalRows(int fd) {
-    if (::isatty(fd) != 1) return std::nullopt;
-    struct winsize size{};
-    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_row > 0) return static_cast<int>(size.ws_row);
-    return 0;  // a terminal of unknown height: redraw in place without pinning
+// One event of `update --json`, or nothing without --json.
+class EventStream {
+public:
+    explicit EventStream(bool json) : json_(json) {}
+    bool json() const { return json_; }
+    void emit(Json line) const {
+        if (json_) answer(jsonLine(line) + "\n");
+    }
+
+private:
+    bool json_;
+};
+
+std::string stepKey(UpdateStep step) {
+    switch (step) {
+        case UpdateStep::CheckImages: return "check_images";
+        case UpdateStep::TakeDrive: return "take_drive";
+        case UpdateStep::IdentifyAgain: return "identify_again";
+        case UpdateStep::ToKernelMode: return "to_kernel_mode";
+        case UpdateStep::WriteKernelImage: return "write_kernel_image";
+        case UpdateStep::WriteNormalImage: return "write_normal_image";
+        case UpdateStep::ToNormalMode: return "to_normal_mode";
+        case UpdateStep::Install: return "install";
+        case UpdateStep::CheckRevision: return "check_revision";
+        case UpdateStep::ReleaseDrive: return "release_drive";
+        case UpdateStep::Done: return "done";
+    }
+    return "unknown";
+}
+
+// "KESTORY BD-RW KVL-MT38 1.20 (bd-1)": the drive as a person recognises it.
+std::string driveName(const DeviceData& drive) {
+    std::string name = trimmed(drive.vendor().value_or("")) + " " + trimmed(drive.product().value_or("")) + " " +
+                       trimmed(drive.revision().value_or("?"));
+    return escapeControls(name) + " (" + escapeControls(drive.identity().id) + ")";
 }
 
 // Yes only on an explicit "y" or "yes"; an empty answer or end of input is No.
 bool confirm(const DeviceData& drive) {
     std::cerr << "Do not disconnect the drive or turn the computer off until the update has finished.\n"
-              << "Update " << DriveEntryTitle(drive) << "at " << driveWhereText(drive) << " now? [y/N] "
+              << "Update " << driveName(drive) << " at " << escapeControls(driveWhereText(drive)) << " now? [y/N] "
               << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;
@@ -51,33 +82,83 @@ bool confirm(const DeviceData& drive) {
 // Observes the progress notices for its lifetime.
 class ProgressObserver {
 public:
-    explicit ProgressObserver(ProgressDisplay& display) {
+    explicit ProgressObserver(std::function<void(std::int64_t)> onValue) {
         platform::NotificationCenter::defaultCenter().addObserver(
             this, kUpdateIndicatorNotify,
-            [&display](const platform::Notification& n) { display.onValue(n.object.value_or(-1)); });
+            [onValue = std::move(onValue)](const platform::Notification& n) { onValue(n.object.value_or(-1)); });
     }
     ProgressObserver(const ProgressObserver&) = delete;
     ProgressObserver& operator=(const ProgressObserver&) = delete;
     ~ProgressObserver() { platform::NotificationCenter::defaultCenter().removeObserver(this); }
 };
 
+Json planJson(const std::vector<PlannedCommand>& plan) {
+    Json commands = Json::array();
+    for (const PlannedCommand& c : plan)
+        commands.push_back(Json{{"step", stepKey(c.step)}, {"command", c.command}, {"offset", c.offset}, {"length", c.length}});
+    return commands;
+}
+
+std::string planText(const std::vector<PlannedCommand>& plan) {
+    std::string text = "Dry run: every check passed. The update would send, in order:\n";
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        const PlannedCommand& c = plan[i];
+        text += "  " + std::to_string(i + 1) + ". " + c.command;
+        if (c.length) text += ", " + std::to_string(c.length) + " bytes at offset " + std::to_string(c.offset);
+        text += " (" + std::string(updateStepText(c.step)) + ")";
+        if (c.step == UpdateStep::Install) text += ", repeated until the drive is ready";
+        text += "\n";
+    }
+    return text;
+}
+
 // From the first mode change until the drive is back in its normal mode nothing from
 // outside stops the sequence; while the drive installs on its own, a signal only stops
 // the waiting.
-bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& report, UpdateSignalGuard& signals) {
-    ProgressDisplay display(std::cerr, terminalRows(STDERR_FILENO));
-    const ProgressObserver observer(display);
-    display.begin();
+bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& report, UpdateSignalGuard& signals,
+                     const UpdateOptions& options, const EventStream& events) {
+    const bool showProgress = !events.json() && verbosity() != Verbosity::Quiet;
+    ProgressDisplay display([](std::string_view text) { answer(text); }, ::isatty(STDOUT_FILENO) == 1);
+    const std::string id = drive.identity().id;
+    const ProgressObserver observer([&](std::int64_t value) {
+        if (showProgress) display.onValue(value);
+        if (value >= 0) {
+            Json line = event("install_progress", id);
+            line["percent"] = ProgressDisplay::percentFor(value);
+            events.emit(line);
+        }
+    });
     UpdateHooks hooks;
+    hooks.reviewPlan = [&](const std::vector<PlannedCommand>& plan) {
+        if (!options.dryRun) return true;
+        display.finish();
+        Json line = event("plan", id);
+        line["commands"] = planJson(plan);
+        events.emit(line);
+        if (!events.json()) say(planText(plan));
+        return false;
+    };
     hooks.beginCritical = [&signals] {
         signals.setPhase(UpdateSignalGuard::Phase::Critical);
         return true;
     };
-    hooks.progress = [&signals](const UpdateProgress& progress) {
+    UpdateStep lastStep = UpdateStep::CheckImages;
+    bool anyStep = false;
+    hooks.progress = [&](const UpdateProgress& progress) {
         if (progress.step == UpdateStep::Install) signals.setPhase(UpdateSignalGuard::Phase::InstallWait);
+        if (showProgress) display.onProgress(progress);
+        if (!anyStep || progress.step != lastStep) {
+            Json line = event("step", id);
+            line["step"] = stepKey(progress.step);
+            line["text"] = std::string(updateStepText(progress.step));
+            events.emit(line);
+        }
+        anyStep = true;
+        lastStep = progress.step;
     };
     hooks.stopWaiting = [&signals] { return signals.stopRequested().load(); };
     const bool ok = ExecUpdateMain(drive, images.normal, images.kernel, {}, hooks, &report);
+    display.finish();
     signals.setPhase(UpdateSignalGuard::Phase::After);
     return ok;
 }
@@ -85,7 +166,7 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
 void listChoices(std::ostream& out, const std::vector<DeviceData>& drives) {
     for (std::size_t i = 0; i < drives.size(); ++i)
         if (drives[i].isEnableUpdate())
-            out << "  " << i + 1 << ". " << DriveEntryTitle(drives[i]) << "at " << driveWhereText(drives[i]) << "\n";
+            out << "  " << i + 1 << ". " << driveName(drives[i]) << " at " << escapeControls(driveWhereText(drives[i])) << "\n";
 }
 
 // The drive the person meant, or an exit status.
@@ -96,11 +177,6 @@ std::variant<const DeviceData*, int> chooseDrive(const std::vector<DeviceData>& 
         bool busy = false;
         if (const DeviceData* named = pickDrive(drives, unexamined, *options.drive, &busy)) return named;
         return busy ? kExitFailure : kExitUsage;
-    }
-    // Without a name, a confirmation given in advance would name no drive in particular.
-    if (options.yes) {
-        std::cerr << "kdu: --yes needs --drive to name the drive to update (see `kdu list`).\n";
-        return kExitUsage;
     }
     const auto eligible = std::count_if(drives.begin(), drives.end(), [](const DeviceData& d) { return d.isEnableUpdate(); });
     if (eligible > 1) {
@@ -115,48 +191,84 @@ std::variant<const DeviceData*, int> chooseDrive(const std::vector<DeviceData>& 
     return drives.empty() ? kExitUsage : kExitNotEligible;
 }
 
+// The last line of `update --json`: how it ended.
+Json resultJson(const std::string& outcome, const DeviceData* drive, const UpdateReport* report, int status,
+                const std::string& message) {
+    Json line = event("result", drive ? std::optional<std::string>(drive->identity().id) : std::nullopt);
+    line["outcome"] = outcome;
+    line["exit_status"] = status;
+    line["drive_state"] = report ? Json(std::string(driveStateKey(report->state))) : Json(nullptr);
+    line["step"] = report ? Json(stepKey(report->step)) : Json(nullptr);
+    line["message"] = message;
+    line["revision_found"] = report && report->revisionFound ? Json(trimmed(*report->revisionFound)) : Json(nullptr);
+    return line;
+}
+
 }  // namespace
 
 int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& options) {
     // First, before any thread exists: every thread inherits the blocked signals.
     UpdateSignalGuard signals;
-    if (!installBackend(backend)) return kExitFailure;
+    const EventStream events(options.json);
+    // Ends a refused run: the error for people, the result line for scripts.
+    const auto refuse = [&](int status, const std::string& outcome, const DeviceData* drive, const std::string& text) {
+        if (!text.empty()) sayError(text);
+        events.emit(resultJson(outcome, drive, nullptr, status, text));
+        return status;
+    };
+    if (!installBackend(backend)) return refuse(kExitFailure, "failed", nullptr, "");
     Images images;
     readImages(images);
     const PermissionWatch permissions;
     std::vector<platform::DriveIdentity> unexamined;
     const std::vector<DeviceData> drives = listDrives(images.normal, &unexamined);
+    if (options.yes && !options.drive)
+        return refuse(kExitUsage, "refused", nullptr, "--yes needs --drive to name the drive to update (see `kdu list`)");
     const std::variant<const DeviceData*, int> choice = chooseDrive(drives, unexamined, options);
     if (const int* status = std::get_if<int>(&choice)) {
         if (*status == kExitUsage) permissions.printHint(std::cerr);
-        return *status;
+        return refuse(*status, "refused", nullptr, "");
     }
     const DeviceData& chosen = *std::get<const DeviceData*>(choice);
 
     if (!chosen.isEnableUpdate()) {
-        std::cerr << "kdu: drive " << chosen.identity().id << " (" << DriveEntryTitle(chosen)
-                  << ") may not be updated: " << eligibilityText(chosen.eligibility()) << ".\n";
+        Json result = resultJson("not_eligible", &chosen, nullptr, kExitNotEligible, "");
+        result["reason"] = std::string(eligibilityKey(chosen.eligibility()));
+        const std::string text = "drive " + escapeControls(chosen.identity().id) + " (" + driveName(chosen) +
+                                 ") may not be updated: " + std::string(eligibilityText(chosen.eligibility()));
+        result["message"] = text;
+        sayError(text);
+        events.emit(result);
         return kExitNotEligible;
     }
 
-    std::cout << "Drive: " << DriveEntryTitle(chosen) << "at " << driveWhereText(chosen) << "\n"
-              << "Update to: " << shippedVersionText(images.normal) << std::endl;
-    if (!options.yes && !confirm(chosen)) {
-        std::cerr << "Update cancelled; nothing was sent to the drive.\n";
+    if (!events.json())
+        say("Updating " + driveName(chosen) + " to firmware " + images.normal.revision().value_or("?") + " (" +
+            images.normal.date().value_or("?") + ")\n");
+    // A dry run changes nothing, so it needs no confirmation.
+    if (!options.yes && !options.dryRun && !confirm(chosen)) {
+        sayError("update cancelled; nothing was sent to the drive");
+        events.emit(resultJson("cancelled", &chosen, nullptr, kExitCancelled, "update cancelled"));
         return kExitCancelled;
     }
 
     // The sequence refreshes the record it is given; the listing stays as it was.
     DeviceData drive = chosen;
     UpdateReport report;
-    const bool ok = installFirmware(drive, images, report, signals);
-    std::fflush(stdout);
+    const bool ok = installFirmware(drive, images, report, signals, options, events);
+    if (report.dryRun) {
+        events.emit(resultJson("dry_run", &drive, &report, kExitOk, report.cause));
+        return kExitOk;
+    }
     if (!ok) {
-        std::cout << "Error!" << std::endl;
-        std::cerr << "kdu: drive " << drive.identity().id << ": " << report.message() << ".\n";
+        const std::string text = "drive " + escapeControls(drive.identity().id) + ": " + report.message();
+        if (!events.json()) say("Error!\n");
+        sayError(text);
+        events.emit(resultJson("failed", &drive, &report, kExitFailure, text));
         return kExitFailure;
     }
-    std::cout << "Complete!" << std::endl;
+    if (!events.json()) say("Complete!\n");
+    events.emit(resultJson("updated", &drive, &report, kExitOk, "Complete!"));
     return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 
 #include "cli/Commands.h"
 #include "cli/DriveReport.h"
+#include "cli/Output.h"
 #include "cli/ExitCodes.h"
 #include "cli/Inventory.h"
 #include "cli/Signals.h"
@@ -33,7 +34,7 @@ public:
             return;
         }
         if (json_)
-            emitLocked(Json{{"event", arrived ? "drive-arrived" : "drive-removed"}});
+            emitLocked(event(arrived ? "drive_arrived" : "drive_removed", std::nullopt));
         else
             std::cout << (arrived ? "drive arrived" : "drive removed") << std::endl;
         relistLocked();
@@ -46,13 +47,14 @@ public:
         const OptionalText model = description ? description->deviceModel : std::nullopt;
         if (json_) {
             const auto orNull = [](const OptionalText& t) { return t ? Json(*t) : Json(nullptr); };
-            emitLocked(Json{{"event", appeared ? "disc-appeared" : "disc-disappeared"},
-                            {"volume", orNull(volume)},
-                            {"model", orNull(model)}});
+            Json line = event(appeared ? "disc_appeared" : "disc_disappeared", std::nullopt);
+            line["volume"] = orNull(volume);
+            line["model"] = orNull(model);
+            emitLocked(line);
         } else {
             std::cout << (appeared ? "disc appeared: " : "disc disappeared: ")
-                      << (volume ? "volume \"" + *volume + "\"" : std::string("no volume name")) << " in "
-                      << model.value_or("an unknown drive") << std::endl;
+                      << (volume ? "volume \"" + escapeControls(*volume) + "\"" : std::string("no volume name")) << " in "
+                      << escapeControls(model.value_or("an unknown drive")) << std::endl;
         }
         relistLocked();
     }
@@ -68,7 +70,9 @@ private:
     void relistLocked() {
         const std::vector<DeviceData> drives = listDrives(normal_);
         if (json_) {
-            emitLocked(Json{{"event", "relisted"}, {"drives", drivesJson(drives)}});
+            Json line = event("relisted", std::nullopt);
+            line["drives"] = drivesJson(drives);
+            emitLocked(line);
             return;
         }
         std::cout << "relisted: " << drives.size() << (drives.size() == 1 ? " drive" : " drives") << "\n";
@@ -76,7 +80,7 @@ private:
         std::cout.flush();
     }
 
-    void emitLocked(const Json& line) { std::cout << jsonLine(line) << std::endl; }
+    void emitLocked(const Json& line) { answer(jsonLine(line) + "\n"); }
 
     std::mutex mutex_;  // one relisting at a time, and whole lines
     const bool json_;

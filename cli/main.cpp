@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "cli/CommandLineDefinition.h"
+#include "cli/Output.h"
 
 int main(int argc, char** argv) {
     cli::CommandLine line;
@@ -11,6 +12,15 @@ int main(int argc, char** argv) {
         const int status = line.app.exit(error);
         return status == 0 ? cli::kExitOk : cli::kExitUsage;
     }
+    cli::setVerbosity(line.verbose ? cli::Verbosity::Verbose
+                      : line.quiet ? cli::Verbosity::Quiet
+                                   : cli::Verbosity::Normal);
+    if (line.version->count() > 0) return cli::runVersion();
+    if (line.app.get_subcommands().empty()) {
+        std::cerr << line.app.help();
+        return cli::kExitUsage;
+    }
+    cli::routeLog();
 
     platform::BackendChoice backend;
     backend.simulate = line.simulate->count() > 0;
@@ -30,7 +40,7 @@ int main(int argc, char** argv) {
         return cli::runSim(backend, sim);
     } catch (const std::exception& error) {
         // A fault the commands did not foresee: a message, not an abort.
-        std::cerr << "kdu: " << error.what() << "\n";
+        cli::sayError(error.what());
         return cli::kExitFailure;
     }
 }

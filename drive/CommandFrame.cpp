@@ -1,3 +1,4 @@
+#include "log/Console.h"
 #include "drive/CommandFrame.h"
 
 #include <cassert>
@@ -7,7 +8,7 @@
 #include <new>
 
 #include "drive/STUCMethod.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 
 namespace drive {
 namespace {
@@ -25,16 +26,16 @@ CommandOutcome runCommand(platform::SCSITaskDeviceInterface* interface, const Co
 
     TaskHolder task(interface->CreateSCSITask());
     if (!task) {
-        std::fputs("CreateSCSITask returned NULL.\n", stderr);
+        kdulog::consoleErr("%s", "CreateSCSITask returned NULL.\n");
         return outcome;
     }
-    if (request.banner) std::fputs(request.banner, stderr);
+    if (request.banner) kdulog::consoleErr("%s", request.banner);
 
     std::unique_ptr<platform::IOVirtualRange> range;
     if (request.data) {
         range.reset(new (std::nothrow) platform::IOVirtualRange{request.data, request.dataLength});
         if (!range) {
-            std::fputs("Could not malloc an IOVirtualRange\n", stderr);
+            kdulog::consoleErr("%s", "Could not malloc an IOVirtualRange\n");
             return outcome;
         }
     }
@@ -60,7 +61,7 @@ CommandOutcome runCommand(platform::SCSITaskDeviceInterface* interface, const Co
     if (result != platform::kIOReturnSuccess)
         KDU_LOG_ERR(request.function, "Error setting timeout. (0x%08x)\n", static_cast<unsigned>(result));
 
-    std::fputs(request.requestLine, stderr);
+    kdulog::consoleErr("%s", request.requestLine);
 
     outcome.ran = true;
     if (!described) return outcome;  // status stays kSCSITaskStatus_DeliveryFailure
@@ -75,8 +76,8 @@ CommandOutcome runCommand(platform::SCSITaskDeviceInterface* interface, const Co
 }
 
 void printStatusAndCount(const CommandOutcome& outcome) {
-    std::fprintf(stderr, "taskStatus[0x%08x]\n", outcome.status);
-    std::fprintf(stderr, "transferCountLo[%u]\n", static_cast<std::uint32_t>(outcome.realizedCount));
+    kdulog::consoleErr("taskStatus[0x%08x]\n", outcome.status);
+    kdulog::consoleErr("transferCountLo[%u]\n", static_cast<std::uint32_t>(outcome.realizedCount));
 }
 
 }  // namespace drive

@@ -5,8 +5,9 @@
 #include <string>
 #include <utility>
 
+#include "log/Console.h"
 #include "drive/STUCMethod.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 
 using platform::IO_OBJECT_NULL;
 
@@ -34,11 +35,11 @@ bool FindDevicesUsing(std::uint32_t method, platform::mach_port_t masterPort, pl
     if (method == kFindMethodAuthoringDevices) {
         CreateMatchingDictionaryForAuthoringDevices(&matchingDict);
     } else {
-        std::fputs("no implement..", stdout);
+        kdulog::consoleOut("%s", "no implement..");
         std::fflush(stdout);
     }
     if (!matchingDict) {
-        std::fputs("Couldn't create a matching dictionary.\n", stderr);
+        kdulog::consoleErr("%s", "Couldn't create a matching dictionary.\n");
         return false;
     }
     // The matching call takes the dictionary over.
@@ -73,7 +74,7 @@ void CreateDeviceInterfaceForAuthoringDevice(platform::io_service_t scsiDevice, 
                         static_cast<long>(queried));
         } else {
             taskDevice = mmc->GetSCSITaskDeviceInterface();
-            if (taskDevice == nullptr) std::fputs("GetSCSITaskDeviceInterface returned NULL\n", stderr);
+            if (taskDevice == nullptr) kdulog::consoleErr("%s", "GetSCSITaskDeviceInterface returned NULL\n");
         }
     }
 

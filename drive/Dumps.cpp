@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "log/Console.h"
 #include "drive/STUCMethod.h"
 
 namespace {
@@ -19,28 +20,28 @@ void PrintSCSIInquiryDataUsing(const std::uint8_t* data, std::uint32_t size) {
     auto byte = [&](std::uint32_t i) -> unsigned { return i < size ? data[i] : 0; };
     auto text = [&](std::uint32_t offset) { return size > offset ? reinterpret_cast<const char*>(data + offset) : ""; };
 
-    std::fprintf(stderr, "\n*********** INQUIRY DATA ***********\n");
-    std::fprintf(stderr, "Got inquiry results size = %lu\n", static_cast<unsigned long>(size));
-    std::fprintf(stderr, "  Peripheral device type = 0x%02x\n", byte(0) & 0x1F);
-    std::fprintf(stderr, "  Removable media bit = %d\n", static_cast<int>(byte(1) & 0x80));
-    std::fprintf(stderr, "  Version = 0x%x\n", byte(2));
-    std::fprintf(stderr, "  Response data format = 0x%x\n", byte(3));
-    std::fprintf(stderr, "  Additional length = 0x%x\n", byte(4));
-    std::fprintf(stderr, "  SCCS and Reserved = 0x%x\n", byte(5));
-    std::fprintf(stderr, "  Byte 6 flags = 0x%x\n", byte(6));
-    std::fprintf(stderr, "  Byte 7 flags = 0x%x\n", byte(7));
-    std::fprintf(stderr, "  Vendor identification  = \"%.*s\"\n", fieldWidth(size, 8, 8), text(8));
-    std::fprintf(stderr, "  Product identification = \"%.*s\"\n", fieldWidth(size, 16, 16), text(16));
-    std::fprintf(stderr, "  Product revision level = \"%.*s\"\n", fieldWidth(size, 32, 4), text(32));
-    std::fprintf(stderr, "\n");
+    kdulog::consoleErr("\n*********** INQUIRY DATA ***********\n");
+    kdulog::consoleErr("Got inquiry results size = %lu\n", static_cast<unsigned long>(size));
+    kdulog::consoleErr("  Peripheral device type = 0x%02x\n", byte(0) & 0x1F);
+    kdulog::consoleErr("  Removable media bit = %d\n", static_cast<int>(byte(1) & 0x80));
+    kdulog::consoleErr("  Version = 0x%x\n", byte(2));
+    kdulog::consoleErr("  Response data format = 0x%x\n", byte(3));
+    kdulog::consoleErr("  Additional length = 0x%x\n", byte(4));
+    kdulog::consoleErr("  SCCS and Reserved = 0x%x\n", byte(5));
+    kdulog::consoleErr("  Byte 6 flags = 0x%x\n", byte(6));
+    kdulog::consoleErr("  Byte 7 flags = 0x%x\n", byte(7));
+    kdulog::consoleErr("  Vendor identification  = \"%.*s\"\n", fieldWidth(size, 8, 8), text(8));
+    kdulog::consoleErr("  Product identification = \"%.*s\"\n", fieldWidth(size, 16, 16), text(16));
+    kdulog::consoleErr("  Product revision level = \"%.*s\"\n", fieldWidth(size, 32, 4), text(32));
+    kdulog::consoleErr("\n");
 }
 
 void PrintReadBuffer(const std::uint8_t* data, std::uint32_t size) {
     if (data == nullptr) size = 0;
-    std::fprintf(stderr, "\n*********** READ_BUFFER DATA ***********\n");
-    std::fprintf(stderr, "Got readBuf results size = %lu\n", static_cast<unsigned long>(size));
+    kdulog::consoleErr("\n*********** READ_BUFFER DATA ***********\n");
+    kdulog::consoleErr("Got readBuf results size = %lu\n", static_cast<unsigned long>(size));
     // The counter is as wide as `size`, so any size ends.
     for (std::uint32_t i = 0; i < size; ++i)
-        std::fprintf(stderr, "  (%02d) = [%c]\n", static_cast<int>(i), static_cast<char>(data[i]));
-    std::fprintf(stderr, "\n");
+        kdulog::consoleErr("  (%02d) = [%c]\n", static_cast<int>(i), static_cast<char>(data[i]));
+    kdulog::consoleErr("\n");
 }

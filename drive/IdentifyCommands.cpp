@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "log/Console.h"
 #include "drive/CommandFrame.h"
 #include "drive/STUCMethod.h"
 #include "model/Util.h"
@@ -67,7 +68,7 @@ void CommandInquiry(platform::SCSITaskDeviceInterface* interface, DeviceData* re
     } else if (outcome.checkCondition()) {
         PrintSenseString(&outcome.sense, false);
     } else {
-        std::fprintf(stderr, "taskStatus = 0x%08x\n", outcome.status);
+        kdulog::consoleErr("taskStatus = 0x%08x\n", outcome.status);
     }
 }
 
@@ -93,7 +94,7 @@ std::uint16_t CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface,
         if (progressOut != nullptr)
             result = isInstallingFirmware(outcome.sense) ? kTestUnitReadyInstalling : kTestUnitReadyOtherSense;
     } else if (!outcome.good()) {
-        std::fprintf(stderr, "taskStatus = 0x%08x\n", outcome.status);
+        kdulog::consoleErr("taskStatus = 0x%08x\n", outcome.status);
     }
 
     const bool discPresent = Util::isPresenceOfDisc(outcome.sense);

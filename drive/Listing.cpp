@@ -3,11 +3,12 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "log/Console.h"
 #include "drive/DriveAccess.h"
 #include "drive/STUCMethod.h"
 #include "model/ImageProof.h"
 #include "model/Util.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/Registry.h"
 
 bool IsEligibleForUpdate(const DeviceData& drive, const FirmFileData& normal) {
@@ -68,8 +69,8 @@ void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData
             KDU_LOG_ERR("ExecListDeviceMain", "ExecListDeviceMain() Failed to get class name. (0x%08x)\n",
                         static_cast<unsigned>(kr));
         } else {
-            std::fprintf(stderr, "\n---- Found Target ---------------------------------------------------\n");
-            std::fprintf(stderr, "ExecListDeviceMain() Found device class \"%s\" using .\n", className);
+            kdulog::consoleErr("\n---- Found Target ---------------------------------------------------\n");
+            kdulog::consoleErr("ExecListDeviceMain() Found device class \"%s\" using .\n", className);
         }
 
         drive_access::DriveInterfaces interfaces(service.get());

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "log/Console.h"
 #include "drive/STUCMethod.h"
 #include "drive/SenseMessages.h"
 
@@ -47,5 +48,5 @@ void PrintSenseString(const platform::SCSI_Sense_Data* sense, bool addRawValues)
     } else if (asc == kAscTaggedOverlappedCommands) {
         append("Tagged overlapped commands, queue tag = $%02x", ascq);
     }
-    std::fprintf(stderr, "%s\n", line);
+    kdulog::consoleErr("%s\n", line);
 }

@@ -95,3 +95,6 @@ struct UpdateTiming {
 // still eligible. `report`, when given, says how it ended.
 bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFileData& kernel,
                     const UpdateTiming& timing = {}, const UpdateHooks& hooks = {}, UpdateReport* report = nullptr);
+// The commands ExecUpdateMain sends after its checks, in order, for a drive in `driveMode`
+// and a normal image of `normalLength` bytes (the install polls shown once).
+std::vector<PlannedCommand> updatePlan(std::int32_t driveMode, std::uint32_t normalLength);

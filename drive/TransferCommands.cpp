@@ -9,7 +9,7 @@
 
 #include "drive/CommandFrame.h"
 #include "drive/STUCMethod.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "log/Console.h"
 #include "drive/DriveAccess.h"
 #include "drive/STUCMethod.h"
 #include "model/FirmwareImageFormat.h"
@@ -20,7 +21,7 @@
 #include "model/NotificationNames.h"
 #include "model/Util.h"
 #include "platform/DriveUpdateLock.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PowerInhibitor.h"
 #include "platform/Registry.h"
@@ -161,7 +162,7 @@ bool UpdateRun::sendNormalImage(platform::SCSITaskDeviceInterface* interface, co
         const std::vector<std::uint8_t> bytes(image.begin() + offset, image.begin() + offset + n);
         const std::uint32_t transferLength = roundUpToGranule(n);
         if (n < kPieceLength) {
-            std::printf("last one\n");
+            kdulog::consoleOut("last one\n");
             if (n != transferLength) KDU_LOG_ERR(kFunction, "last data. (len != allocLen)");
         }
         if (pieceFailed(CommandWriteBuffer(interface, 0, &drive_, bytes, offset, transferLength),
@@ -169,7 +170,7 @@ bool UpdateRun::sendNormalImage(platform::SCSITaskDeviceInterface* interface, co
             return false;
         remaining -= transferLength;
         offset += transferLength;
-        std::printf("write..(%d) 0x%x \n", chunk, remaining);
+        kdulog::consoleOut("write..(%d) 0x%x \n", chunk, remaining);
         progress(UpdateStep::WriteNormalImage, std::min(offset, fileLength), fileLength);
     }
     return true;
@@ -235,6 +236,13 @@ bool UpdateRun::identifiesAsTarget(platform::SCSITaskDeviceInterface* interface)
 
 // From the first mode change to the final identification, with access held.
 bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const ProvenImages& images) {
+    if (hooks_.reviewPlan) {
+        const auto normalLength = static_cast<std::uint32_t>(images.normal.size());
+        if (!hooks_.reviewPlan(updatePlan(drive_.driveMode(), normalLength))) {
+            report_.dryRun = true;
+            return fail(UpdateStep::ToKernelMode, "dry run: every check passed and nothing was sent");
+        }
+    }
     if (hooks_.beginCritical && !hooks_.beginCritical())
         return fail(UpdateStep::ToKernelMode, "cancelled before anything was sent");
     if (drive_.driveMode() == 0) {
@@ -248,7 +256,7 @@ bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const 
     progress(UpdateStep::WriteKernelImage, 0, std::size(kKernelPieces));
     if (!sendKernelImage(interface, images.kernel)) return false;
     if (!sendNormalImage(interface, images.normal)) return false;
-    std::printf("write completed.\n");
+    kdulog::consoleOut("write completed.\n");
 
     progress(UpdateStep::ToNormalMode);
     if (!CommandChangeDriveMode(interface, &drive_)) {
@@ -265,6 +273,23 @@ bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const 
 
 }  // namespace
 
+std::vector<PlannedCommand> updatePlan(std::int32_t driveMode, std::uint32_t normalLength) {
+    std::vector<PlannedCommand> plan;
+    if (driveMode == 0) plan.push_back({UpdateStep::ToKernelMode, "CHANGE DRIVE MODE", 0, 0});
+    for (const KernelPiece& piece : kKernelPieces)
+        plan.push_back({UpdateStep::WriteKernelImage, "WRITE BUFFER", piece.offset, piece.length});
+    // As sendNormalImage cuts it: whole pieces, the last rounded up to the transfer granule.
+    for (std::uint32_t offset = 0; offset < normalLength;) {
+        const std::uint32_t n = std::min(kPieceLength, normalLength - offset);
+        plan.push_back({UpdateStep::WriteNormalImage, "WRITE BUFFER", offset, roundUpToGranule(n)});
+        offset += roundUpToGranule(n);
+    }
+    plan.push_back({UpdateStep::ToNormalMode, "CHANGE DRIVE MODE", 0, 0});
+    plan.push_back({UpdateStep::Install, "TEST UNIT READY", 0, 0});
+    plan.push_back({UpdateStep::CheckRevision, "INQUIRY", 0, 0});
+    return plan;
+}
+
 bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFileData& kernel,
                     const UpdateTiming& timing, const UpdateHooks& hooks, UpdateReport* report) {
     UpdateReport localReport;
@@ -277,7 +302,7 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
     if (kr != platform::kIOReturnSuccess)
         KDU_LOG_ERR(kFunction, "ExecWriteMain() Failed to get class name. (0x%08x)\n", static_cast<unsigned>(kr));
     else
-        std::fprintf(stderr, "ExecWriteMain() Found device class \"%s\" using .\n", className);
+        kdulog::consoleErr("ExecWriteMain() Found device class \"%s\" using .\n", className);
 
     // Proven before the drive is opened: a bad image never costs the drive a single command.
     run.progress(UpdateStep::CheckImages);

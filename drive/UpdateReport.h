@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 enum class UpdateStep {
     CheckImages,        // proving the shipped images
@@ -35,6 +36,7 @@ struct UpdateReport {
     DriveState state = DriveState::OldFirmware;
     std::string cause;                          // one line; empty on success
     std::optional<std::string> revisionFound;   // what the drive reported at the end
+    bool dryRun = false;                        // stopped on purpose after every check
 
     // "<step>: <cause>; <state>", e.g. "writing the firmware: the drive refused piece 3 of 47;
     // the drive is in its update mode: run the update again to finish; do not unplug it".
@@ -55,6 +57,14 @@ struct UpdateProgress {
     std::uint64_t done = 0, total = 0;  // pieces of the kernel image, bytes of the normal image
 };
 
+// One command the update would send, for a plan shown before anything is sent.
+struct PlannedCommand {
+    UpdateStep step;
+    std::string command;       // "CHANGE DRIVE MODE", "WRITE BUFFER"
+    std::uint32_t offset = 0;  // where in the image the piece starts
+    std::uint32_t length = 0;  // bytes sent with the command (0: none)
+};
+
 struct UpdateHooks {
     // Called on the update's thread before each phase and after each piece.
     std::function<void(const UpdateProgress&)> progress;
@@ -62,6 +72,9 @@ struct UpdateHooks {
     // nothing has been changed yet. Whoever answers true promises not to interrupt the
     // sequence until the drive is back in its normal mode.
     std::function<bool()> beginCritical;
+    // Called after every check, before beginCritical, with the commands about to be sent.
+    // False stops there as a dry run: nothing has been sent, and the report says so.
+    std::function<bool(const std::vector<PlannedCommand>&)> reviewPlan;
     // Read between install polls: true stops waiting (the drive goes on installing).
     std::function<bool()> stopWaiting;
 };

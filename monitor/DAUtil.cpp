@@ -2,7 +2,7 @@
 
 #include "model/NotificationNames.h"
 #include "model/Util.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/NamedLock.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"

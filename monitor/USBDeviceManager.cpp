@@ -4,7 +4,7 @@
 
 #include "model/NotificationNames.h"
 #include "platform/IONotification.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/Matching.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Registry.h"

@@ -10,7 +10,7 @@
 #include <memory>
 #include <utility>
 
-#include "platform/Log.h"
+#include "log/Log.h"
 
 namespace platform {
 namespace {

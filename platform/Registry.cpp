@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "platform/Backend.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 
 namespace platform {
 namespace {

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/linux/NodeCheck.h"
 #include "platform/linux/SgIo.h"
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <regex>
 
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/linux/RuntimeFolder.h"
 
 namespace fs = std::filesystem;

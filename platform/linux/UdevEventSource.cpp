@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/Log.h"
+#include "log/Log.h"
 
 namespace platform {
 namespace {

@@ -15,7 +15,7 @@
 #include "app/Translations.h"
 #include "model/NotificationNames.h"
 #include "platform/Backend.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "simdrive/DriveFile.h"
 #include "platform/sim/SimControl.h"
 
@@ -30,7 +30,7 @@ inline void setUpProcess() {
     QCoreApplication::setOrganizationName(QStringLiteral("Kestory"));
     QCoreApplication::setApplicationName(QStringLiteral("KestoryDriveUpdaterTests"));
     platform::installMainRunLoop(std::make_shared<QtRunLoop>());
-    platform::setSyslogEnabled(false);
+    kdulog::setSyslogEnabled(false);
     // Updates take a sleep inhibitor: never from the machine's own logind in a test.
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/kdu-test-system-bus");
     installTranslations(*QCoreApplication::instance());

@@ -39,17 +39,22 @@ TEST_F(KduListTest, JsonNumbersTwinsAndMarksEligibility) {
     std::set<std::string> keys;
     for (const auto& [key, value] : drives[0].items()) keys.insert(key);
     EXPECT_EQ(keys, (std::set<std::string>{"index", "id", "nodes", "serial", "title", "vendor", "product", "revision",
-                                           "date", "hard_version", "krnl_version", "dest_version", "judgeKrnl",
-                                           "driveMode", "disc", "eligible", "reason", "reason_text", "same", "sameNo"}));
+                                           "date", "hard_version", "krnl_version", "dest_version", "mode", "disc",
+                                           "twin", "may_update", "raw"}));
     EXPECT_EQ(drives[0]["id"], "a");
     EXPECT_EQ(drives[0]["nodes"], json::array({sim::driveFilePath(folder_, "a").string()}));
     EXPECT_EQ(drives[2]["reason"], "up_to_date");
-    EXPECT_EQ(drives[0]["reason"], nullptr);
-    std::vector<std::tuple<int, bool, bool, int, std::string>> seen;
-    for (const json& d : drives) seen.emplace_back(d["index"], d["eligible"], d["same"], d["sameNo"], d["revision"]);
-    EXPECT_EQ(seen, (decltype(seen){{1, true, true, 1, "1.20"}, {2, true, true, 2, "1.20"}, {3, false, false, 0, "1.21"}}));
+    EXPECT_EQ(drives[2]["reason_text"], "its firmware is up to date");
+    EXPECT_FALSE(drives[0].contains("reason"));
+    std::vector<std::tuple<int, bool, json, std::string>> seen;
+    for (const json& d : drives) seen.emplace_back(d["index"], d["may_update"], d["twin"], d["revision"]);
+    EXPECT_EQ(seen, (decltype(seen){{1, true, 1, "1.20"}, {2, true, 2, "1.20"}, {3, false, nullptr, "1.21"}}));
+    // Texts trimmed; the fixed-width fields as the drive sent them under "raw".
+    EXPECT_EQ(drives[0]["vendor"], "KESTORY");
+    EXPECT_EQ(drives[0]["raw"]["vendor"], "KESTORY ");
+    EXPECT_EQ(drives[0]["raw"]["product"].get<std::string>().size(), 16u);
     EXPECT_TRUE(drives[0]["title"].get<std::string>().ends_with("  [1]"));
-    EXPECT_TRUE(drives[2]["title"].get<std::string>().ends_with("1.21" + std::string(sim::kDefaultDate) + " "));
+    EXPECT_TRUE(drives[2]["title"].get<std::string>().ends_with("1.21" + std::string(sim::kDefaultDate)));
 }
 
 TEST_F(KduListTest, TextShowsEachDriveWithItsVerdict) {
@@ -81,8 +86,8 @@ TEST_F(KduListTest, SimCommandsChangeWhatIsListed) {
     json drives = listJson();
     ASSERT_EQ(drives.size(), 2u);
     EXPECT_EQ(drives[0]["disc"], false);
-    EXPECT_EQ(drives[1]["driveMode"], 1);  // a drive left in kernel mode may be updated again
-    EXPECT_EQ(drives[1]["eligible"], true);
+    EXPECT_EQ(drives[1]["mode"], "kernel");  // a drive left in kernel mode may be updated again
+    EXPECT_EQ(drives[1]["may_update"], true);
     EXPECT_EQ(drives[1]["disc"], true);
 
     EXPECT_EQ(run({simulate(), "sim", "insert", "drive1", "--volume", "Backup"}).exitStatus, 0);
@@ -100,8 +105,8 @@ TEST_F(KduListTest, DefaultFolderIsMadeWithTheDemoDrives) {
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     const json drives = json::parse(r.out).at("drives");
     ASSERT_EQ(drives.size(), 3u);
-    EXPECT_EQ(drives[0]["eligible"], true);
-    EXPECT_EQ(drives[1]["sameNo"], 2);
+    EXPECT_EQ(drives[0]["may_update"], true);
+    EXPECT_EQ(drives[1]["twin"], 2);
 }
 
 TEST_F(SimFolderTest, ImagesJsonCarriesBothHeaders) {
@@ -109,7 +114,7 @@ TEST_F(SimFolderTest, ImagesJsonCarriesBothHeaders) {
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     for (const char* role : {"kernel", "normal"}) {
         const json image = json::parse(r.out).at(role);
-        EXPECT_EQ(image["isFileExists"], true) << role;
+        EXPECT_EQ(image["present"], true) << role;
         EXPECT_EQ(image["revision"], "1.21") << role;
         EXPECT_EQ(image["hard_version"], sim::kDefaultHardVersion) << role;
         EXPECT_EQ(image["dest_version"], sim::kDefaultDestVersion) << role;
@@ -122,10 +127,12 @@ TEST_F(SimFolderTest, UpdateWithYesInstallsTheShippedRevision) {
     attach("b");
     const RunResult r = run({simulate(), "update", "--drive", "2", "--yes"});
     EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_NE(r.out.find("at b ("), std::string::npos) << "the drive is named by its identity: " << r.out;
-    EXPECT_NE(r.out.find("Complete!"), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("Writing firmware..."), std::string::npos);
-    EXPECT_NE(r.err.find("Installing firmware: 100%"), std::string::npos);
+    EXPECT_NE(r.out.find("(b) to firmware 1.21"), std::string::npos) << "the drive is named by its identity: " << r.out;
+    EXPECT_NE(r.out.find("Writing firmware 1536 KiB\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Installing 100 %\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.out.ends_with("Complete!\n")) << r.out;
+    EXPECT_EQ(r.err, "") << "log lines go to the log file, not to the terminal";
+    EXPECT_LT(occurrences(r.out, "\n"), 15u);
     EXPECT_EQ(load("b").revision, "1.21");
     EXPECT_EQ(load("b").mode, sim::DriveMode::Normal);
     EXPECT_EQ(load("a").revision, "1.20");
@@ -144,7 +151,7 @@ TEST_P(KduConfirmTest, OnlyAnExplicitYesStartsTheUpdate) {
     EXPECT_EQ(r.exitStatus, GetParam().exitStatus) << r.err;
     EXPECT_NE(r.err.find("Do not disconnect the drive"), std::string::npos);
     const bool started = GetParam().exitStatus == 0;
-    EXPECT_EQ(r.out.find("write completed.") != std::string::npos, started);
+    EXPECT_EQ(r.out.find("Complete!") != std::string::npos, started);
     EXPECT_EQ(load("a").revision, started ? "1.21" : "1.20");
     EXPECT_FALSE(load("a").install.has_value());
 }

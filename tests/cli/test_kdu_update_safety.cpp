@@ -63,7 +63,7 @@ TEST_F(KduUpdateSafetyTest, AnInterruptWhileTheDriveInstallsStopsOnlyTheWaiting)
     attach("a", {{"timing", {{"installMs", 60000}}}});
     const pid_t pid = startUpdate();
     // The progress shows the install once the drive is back in its normal mode.
-    waitUntil([&] { return slurp(root_ / "err").find("Installing firmware") != std::string::npos; });
+    waitUntil([&] { return slurp(root_ / "out").find("Installing") != std::string::npos; });
     ASSERT_EQ(::kill(pid, SIGINT), 0);
     EXPECT_EQ(finish(pid), 1);
     const std::string err = slurp(root_ / "err");

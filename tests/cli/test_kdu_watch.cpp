@@ -60,11 +60,11 @@ TEST_F(SimFolderTest, WatchReportsDrivesAndDiscsThenStopsOnSignal) {
     EXPECT_EQ(watch.next("relisted")["drives"].size(), 1u);
 
     attach("second");
-    watch.next("drive-arrived");
+    watch.next("drive_arrived");
     EXPECT_EQ(watch.next("relisted")["drives"].size(), 2u);
 
     ASSERT_EQ(sim::insertDisc(folder_, "second", std::string("Holiday")), std::nullopt);
-    const json disc = watch.next("disc-appeared");
+    const json disc = watch.next("disc_appeared");
     EXPECT_EQ(disc["volume"], "Holiday");
     EXPECT_NE(disc["model"].get<std::string>().find("KVL-MT38"), std::string::npos);
     const json relisted = watch.next("relisted");
@@ -72,10 +72,10 @@ TEST_F(SimFolderTest, WatchReportsDrivesAndDiscsThenStopsOnSignal) {
     EXPECT_EQ(relisted["drives"][1]["disc"], true);
 
     ASSERT_EQ(sim::ejectDisc(folder_, "second"), std::nullopt);
-    EXPECT_EQ(watch.next("disc-disappeared")["volume"], "Holiday");
+    EXPECT_EQ(watch.next("disc_disappeared")["volume"], "Holiday");
 
     ASSERT_EQ(sim::detach(folder_, "first"), std::nullopt);
-    watch.next("drive-removed");
+    watch.next("drive_removed");
     EXPECT_EQ(watch.next("relisted")["drives"].size(), 1u);
 
     EXPECT_EQ(watch.stop(SIGINT), 0);

@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "cli/PermissionHint.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ TEST(PermissionHintTest, SilentForOtherRefusals) {
 
 TEST(PermissionHintTest, GathersWhatThePlatformLogs) {
     cli::PermissionWatch watch;
-    platform::setSyslogEnabled(false);
+    kdulog::setSyslogEnabled(false);
     KDU_LOG_WAR("GetDeviceInfo", "ObtainExclusiveAccess failed.(1) (0x%08x)\n", 0xe00002c1u);
     std::ostringstream err;
     watch.printHint(err);

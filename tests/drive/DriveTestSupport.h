@@ -22,7 +22,7 @@
 #include "model/NotificationNames.h"
 #include "model/TempDir.h"
 #include "model/Util.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Registry.h"
 #include "support/FakeBackend.h"
@@ -82,13 +82,13 @@ inline std::string keyOf(const DeviceData& d) { return platform::registry::nodeO
 class LogCapture {
 public:
     LogCapture() {
-        platform::setSyslogEnabled(false);
-        platform::setLogSink([this](platform::LogLevel, const std::string& line) {
+        kdulog::setSyslogEnabled(false);
+        kdulog::setLogSink([this](kdulog::LogLevel, const std::string& line) {
             std::lock_guard lock(mutex_);
             lines_.push_back(line);
         });
     }
-    ~LogCapture() { platform::setLogSink(nullptr); }
+    ~LogCapture() { kdulog::setLogSink(nullptr); }
     std::vector<std::string> lines() const {
         std::lock_guard lock(mutex_);
         return lines_;

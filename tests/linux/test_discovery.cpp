@@ -9,11 +9,12 @@
 #include "platform/linux/HotplugTrackers.h"
 #include "platform/linux/LinuxBackend.h"
 #include "drive/DriveList.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/SCSITaskLib.h"
 #include "platform/linux/LinuxTaskChannel.h"
 
 using namespace platform;
+using namespace kdulog;
 
 class SysfsDiscovery : public ::testing::Test {
 protected:

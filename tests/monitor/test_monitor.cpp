@@ -10,13 +10,14 @@
 #include "monitor/DAUtil.h"
 #include "monitor/USBDeviceManager.h"
 #include "platform/IONotification.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Registry.h"
 #include "platform/RunLoop.h"
 #include "support/FakeBackend.h"
 
 using namespace platform;
+using namespace kdulog;
 namespace pt = platform::testing;
 
 namespace {

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <thread>
 
-#include "platform/Log.h"
 #include "platform/NamedLock.h"
 #include "platform/NotificationCenter.h"
 
@@ -49,36 +48,4 @@ TEST(NamedLockTest, SameNameSameLockAndRecursive) {
     std::atomic<bool> got{true};
     std::thread([&] { got = namedLock("SYNC_LISTING").try_lock(); }).join();
     EXPECT_FALSE(got);
-}
-
-TEST(LogTest, LinesCarryFunctionLineAndLevel) {
-    setSyslogEnabled(false);
-    std::vector<std::string> lines;
-    setLogSink([&](LogLevel, const std::string& line) { lines.push_back(line); });
-    ::testing::internal::CaptureStderr();
-    logFormat(LogLevel::Error, "USBDeviceManager::start", 42, "set notify I/O First Match(%08x)", 0xe00002bcu);
-    logLine(LogLevel::Warning, "GetDeviceInfo", 7, "ObtainExclusiveAccess failed.(1) (0x00000001)\n");
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    setLogSink(nullptr);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "USBDeviceManager::start(42) [ERR] set notify I/O First Match(e00002bc)");
-    EXPECT_EQ(lines[1], "GetDeviceInfo(7) [WAR] ObtainExclusiveAccess failed.(1) (0x00000001)");
-    EXPECT_EQ(err, lines[0] + "\n" + lines[1] + "\n");
-}
-
-TEST(LogTest, DebugLinesOnlyWhenTurnedOn) {
-    setSyslogEnabled(false);
-    std::vector<std::string> lines;
-    setLogSink([&](LogLevel, const std::string& line) { lines.push_back(line); });
-    ::testing::internal::CaptureStderr();
-    setDebugLogEnabled(false);
-    KDU_LOG_DBG("SystemSleepInhibitor::SystemSleepInhibitor", "no system bus (%d)", 2);
-    setDebugLogEnabled(true);
-    logFormat(LogLevel::Debug, "SystemSleepInhibitor::SystemSleepInhibitor", 9, "no system bus (%d)", 2);
-    setDebugLogEnabled(false);
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    setLogSink(nullptr);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], "SystemSleepInhibitor::SystemSleepInhibitor(9) [DBG] no system bus (2)");
-    EXPECT_EQ(err, lines[0] + "\n");
 }

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/PowerInhibitor.h"
 #include "support/FakeLogind.h"
 
@@ -26,9 +26,9 @@ constexpr std::chrono::milliseconds kStillHeldWait{200};
 class SleepInhibitorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::setSyslogEnabled(false);
-        platform::setDebugLogEnabled(true);
-        platform::setLogSink([this](platform::LogLevel, const std::string& line) {
+        kdulog::setSyslogEnabled(false);
+        kdulog::setDebugLogEnabled(true);
+        kdulog::setLogSink([this](kdulog::LogLevel, const std::string& line) {
             const std::lock_guard lock(linesMutex_);
             lines_.push_back(line);
         });
@@ -36,8 +36,8 @@ protected:
     void TearDown() override {
         logind_.reset();
         bus_.reset();
-        platform::setLogSink(nullptr);
-        platform::setDebugLogEnabled(false);
+        kdulog::setLogSink(nullptr);
+        kdulog::setDebugLogEnabled(false);
     }
 
     // A private bus as the system bus; with a fake logind on it when `logind`.

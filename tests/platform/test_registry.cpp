@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/Matching.h"
 #include "platform/Registry.h"
 #include "support/FakeBackend.h"
 
 using namespace platform;
+using namespace kdulog;
 
 namespace {
 

@@ -58,6 +58,7 @@ CommandDoc describeCli11(const CLI::App& app) {
     CommandDoc doc;
     doc.name = app.get_name();
     doc.description = app.get_description();
+    doc.footer = app.get_footer();
     for (const CLI::Option* option : app.get_options()) {
         if (option->nonpositional()) {
             doc.options.push_back(describeOption(*option));

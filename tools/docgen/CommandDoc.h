@@ -33,6 +33,7 @@ struct CommandDoc {
     std::vector<OptionDoc> options;
     std::vector<ArgumentDoc> arguments;
     std::vector<CommandDoc> subcommands;
+    std::string footer = {};  // "Example: kdu list --json"
 };
 
 // A subcommand with the names that lead to it from the program ("sim", "attach").

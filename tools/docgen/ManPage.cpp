@@ -125,6 +125,7 @@ std::string manPage(const CommandDoc& program, const ManualDoc& manual) {
             std::vector<std::string> words{program.name};
             words.insert(words.end(), path.words.begin(), path.words.end());
             out << ".TP\n" << usage(words, *path.command, false) << "\n" << roffText(path.command->description) << "\n";
+            if (!path.command->footer.empty()) out << ".br\n" << roffText(path.command->footer) << "\n";
             std::ostringstream options;
             writeOptions(options, *path.command, false);
             if (!options.str().empty()) out << ".RS\n" << options.str() << ".RE\n";

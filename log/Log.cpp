@@ -1,4 +1,4 @@
-#include "platform/Log.h"
+#include "log/Log.h"
 
 #include <syslog.h>
 
@@ -10,7 +10,9 @@
 #include <mutex>
 #include <vector>
 
-namespace platform {
+#include "log/LogRouting.h"
+
+namespace kdulog {
 namespace {
 
 std::mutex sinkMutex;
@@ -48,7 +50,7 @@ void logLine(LogLevel level, const char* function, int line, const std::string& 
     std::snprintf(prefix, sizeof prefix, "%s(%d) %s ", function ? function : "?", line,
                   levelTag(level));
     std::string full = prefix + text;
-    std::fprintf(stderr, "%s\n", full.c_str());
+    writeRouted(Origin::Err, full + "\n");
     if (syslogEnabled.load() && level != LogLevel::Debug) syslog(level == LogLevel::Error ? LOG_ERR : LOG_WARNING, "%s", full.c_str());
     std::lock_guard lock(sinkMutex);
     if (sink()) sink()(level, full);
@@ -78,4 +80,4 @@ void setDebugLogEnabled(bool enabled) { debugEnabled() = enabled; }
 
 bool debugLogEnabled() { return debugEnabled().load(); }
 
-}  // namespace platform
+}  // namespace kdulog
