@@ -102,10 +102,50 @@ void ScreenshotTour::poll() {
         // With the relisting after the update on screen, not the emptied pop-up before it.
         if (QMessageBox* sheet = visibleSheet(window_); sheet != nullptr && window_.cmbDriveList()->count() > 0) {
             save(QStringLiteral("window-result.png"), true);
+            firstResult_ = sheet->text();
             if (QAbstractButton* ok = buttonTitled(*sheet, QStringLiteral("OK"))) {
                 ok->click();
             }
-            finish(sheet->text() == QStringLiteral("Complete!") ? 0 : 1);
+            step_ = Step::ChooseFailing;
+        }
+        break;
+    case Step::ChooseFailing: {
+        QComboBox* list = window_.cmbDriveList();
+        if (!list->isEnabled() || visibleSheet(window_) != nullptr) {
+            break;
+        }
+        int failing = -1;
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->itemData(i, Qt::ToolTipRole).toString().contains(QStringLiteral("failing"))) {
+                failing = i;
+            }
+        }
+        if (failing < 0) {
+            finish(firstResult_ == QStringLiteral("Complete!") ? 0 : 1);
+            break;
+        }
+        list->setCurrentIndex(failing);
+        emit list->activated(failing);
+        step_ = Step::WaitFailSheet;
+        break;
+    }
+    case Step::WaitFailSheet:
+        if (QMessageBox* sheet = visibleSheet(window_)) {
+            if (QAbstractButton* ok = buttonTitled(*sheet, QStringLiteral("OK"))) {
+                step_ = Step::WaitFailure;
+                ok->click();
+            }
+        } else if (window_.btnUpdate()->isEnabled()) {
+            window_.btnUpdate()->click();
+        }
+        break;
+    case Step::WaitFailure:
+        if (QMessageBox* sheet = visibleSheet(window_); sheet != nullptr && window_.cmbDriveList()->count() > 0) {
+            save(QStringLiteral("window-failure.png"), true);
+            if (QAbstractButton* ok = buttonTitled(*sheet, QStringLiteral("OK"))) {
+                ok->click();
+            }
+            finish(firstResult_ == QStringLiteral("Complete!") && sheet->text() == QStringLiteral("Error!") ? 0 : 1);
         }
         break;
     }

@@ -119,11 +119,18 @@ public:
     void startListed(AppDelegateTiming timing = fastTiming()) {
         start(timing);
         waitForDriveWatcher();
+        initDeviceList();
+    }
+    // The first listing runs on the listing thread; waits until it is in and shown.
+    void initDeviceList() {
         delegate_->initDeviceList();
+        KDU_WAIT_FOR(!delegate_->listing());
         settle();
     }
 
     MainWindow& window() { return *window_; }
+    // The informative text of the last result sheet finishUpdate() saw.
+    const QString& lastInformative() const { return informative_; }
     KestoryDriveUpdaterAppDelegate& delegate() { return *delegate_; }
     QStringList titles() {
         QStringList result;
@@ -162,6 +169,7 @@ public:
     void finishUpdate(QString& result) {
         KDU_WAIT_FOR(sheet() != nullptr);
         result = sheet()->text();
+        informative_ = sheet()->informativeText();
         QVERIFY(window_->idctProgressUpdate()->isHidden());
         press(sheet(), QStringLiteral("OK"));
         KDU_WAIT_FOR(!delegate_->updating());
@@ -174,6 +182,7 @@ private:
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<KestoryDriveUpdaterAppDelegate> delegate_;
     std::atomic<bool> watcherNoticesHandled_{false};
+    QString informative_;
 };
 
 }  // namespace apptest
