@@ -49,10 +49,8 @@ QString eligibilityReason(UpdateEligibility eligibility) {
 }
 
 QString driveDetailsLine(const DeviceData& drive) {
+    // The id first: it is what tells twins apart; the nodes may be long.
     QStringList parts;
-    if (const QString nodes = nodesOf(drive); !nodes.isEmpty()) {
-        parts.append(nodes);
-    }
     if (!drive.identity().id.empty()) {
         //% "id %1"
         parts.append(qtTrId("DRIVE_ID").arg(QString::fromStdString(drive.identity().id)));
@@ -63,6 +61,9 @@ QString driveDetailsLine(const DeviceData& drive) {
     }
     if (needsRecovery(drive)) {
         parts.append(recoveryText());
+    }
+    if (const QString nodes = nodesOf(drive); !nodes.isEmpty()) {
+        parts.append(nodes);
     }
     return parts.join(QStringLiteral(" · "));
 }

@@ -10,8 +10,8 @@ class DeviceData;
 
 // The reason beside "no need update", in the person's language; empty when eligible.
 QString eligibilityReason(UpdateEligibility eligibility);
-// "/dev/sg3, /dev/sr0 · id pci-0000:00:17.0-ata-2 · serial X", and for a drive left in its
-// update mode "in update mode: update to recover".
+// "id pci-0000:00:17.0-ata-2 · serial X · /dev/sg3, /dev/sr0", with "in update mode: update
+// to recover" before the nodes for a drive left in its update mode.
 QString driveDetailsLine(const DeviceData& drive);
 // The same on separate lines, with the eligibility.
 QString driveToolTip(const DeviceData& drive);

@@ -23,6 +23,8 @@ private:
     void poll();
     bool save(const QString& name, bool wholeScreen);
     void finish(int exitCode);
+    // True once a sheet has been visible for a few polls.
+    bool placed();
 
     MainWindow& window_;
     QString directory_;
@@ -30,4 +32,5 @@ private:
     Step step_ = Step::WaitReady;
     QString firstResult_;
     int polls_ = 0;
+    int sheetPolls_ = 0;
 };

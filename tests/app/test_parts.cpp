@@ -72,11 +72,11 @@ private slots:
         QTest::addColumn<bool>("eligible");
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("tipEnd");
-        QTest::newRow("normal, may be updated") << 0 << true << "/dev/sg3, /dev/sr0 · id pci-1 · serial S1" << "May be updated";
+        QTest::newRow("normal, may be updated") << 0 << true << "id pci-1 · serial S1 · /dev/sg3, /dev/sr0" << "May be updated";
         QTest::newRow("left in update mode") << 1 << true
-            << "/dev/sg3, /dev/sr0 · id pci-1 · serial S1 · in update mode: update to recover"
+            << "id pci-1 · serial S1 · in update mode: update to recover · /dev/sg3, /dev/sr0"
             << "in update mode: update to recover";
-        QTest::newRow("up to date") << 0 << false << "/dev/sg3, /dev/sr0 · id pci-1 · serial S1" << "its firmware is up to date";
+        QTest::newRow("up to date") << 0 << false << "id pci-1 · serial S1 · /dev/sg3, /dev/sr0" << "its firmware is up to date";
     }
     void driveDescription() {
         QFETCH(int, mode);
