@@ -40,10 +40,10 @@ KestoryDriveUpdaterAppDelegate::KestoryDriveUpdaterAppDelegate(MainWindow* windo
 
 KestoryDriveUpdaterAppDelegate::~KestoryDriveUpdaterAppDelegate() {
     removeObservers();  // also waits for a listing in progress
-    lister_.reset();
     unregisterDiscCallbacks();
     DAUtil::releaseSession();
-    joinUpdateWorker();
+    joinUpdateWorker();  // it asks the listing thread for a last listing on its way out
+    lister_.reset();
     stopDeviceManagerThread();
     clearDeviceArray();
     if (window_ != nullptr) {
