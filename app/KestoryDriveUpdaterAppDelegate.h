@@ -120,6 +120,8 @@ public:
     // Read-only views (copies taken under the lock).
     std::int32_t currentIndex() const { return curIndex; }
     bool updating() const { return isUpdatingNow; }
+    // Updates whose worker has finished, its last listing already asked for.
+    int updatesEnded() const { return updatesEnded_; }
     bool starting() const { return initFlag; }
     std::vector<DeviceData> devices() const;
     std::optional<DeviceData> currentDevice() const;
@@ -215,6 +217,7 @@ private:
 
     std::thread updateWorker_;  // GUI thread starts and joins it
     UpdateStatus status_;       // the update worker's
+    std::atomic<int> updatesEnded_{0};
     QPointer<QMessageBox> refusalSheet_;
     std::unique_ptr<ListingWorker> lister_;  // after the gate: its listings enter it
 };

@@ -138,6 +138,7 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
     isUpdatingNow = false;
     updateControll();
     requestListing();  // on the listing thread, so the GUI thread never joins a listing
+    ++updatesEnded_;
 }
 
 void KestoryDriveUpdaterAppDelegate::updateIndicatorNotify(const platform::Notification& notification) {

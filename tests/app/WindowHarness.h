@@ -172,7 +172,11 @@ public:
         informative_ = sheet()->informativeText();
         QVERIFY(window_->idctProgressUpdate()->isHidden());
         press(sheet(), QStringLiteral("OK"));
-        KDU_WAIT_FOR(!delegate_->updating());
+        // The worker asks for its last listing before it counts itself ended; once that
+        // listing is over, nothing more of this update reaches the window.
+        KDU_WAIT_FOR(delegate_->updatesEnded() > updatesSeen_);
+        updatesSeen_ = delegate_->updatesEnded();
+        KDU_WAIT_FOR(!delegate_->updating() && !delegate_->listing());
         settle();
     }
 
@@ -183,6 +187,7 @@ private:
     std::unique_ptr<KestoryDriveUpdaterAppDelegate> delegate_;
     std::atomic<bool> watcherNoticesHandled_{false};
     QString informative_;
+    int updatesSeen_ = 0;
 };
 
 }  // namespace apptest
