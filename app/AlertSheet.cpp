@@ -3,20 +3,40 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "app/MainWindow.h"
+
+namespace {
+
+// "OK" and "Cancel" are the toolkit's standard buttons, so they read as every other
+// program's do in the person's language; other titles are used as given.
+QPushButton* addSheetButton(QMessageBox& box, const QString& title, QMessageBox::ButtonRole role) {
+    if (title == QLatin1String("OK")) {
+        return box.addButton(QMessageBox::Ok);
+    }
+    if (title == QLatin1String("Cancel")) {
+        return box.addButton(QMessageBox::Cancel);
+    }
+    return box.addButton(title, role);
+}
+
+}  // namespace
+
 QMessageBox* beginAlertSheet(QWidget* window, const QString& message, const QString& defaultButton,
                              const QString& alternateButton, std::function<void(int)> didEnd,
                              const QString& informativeText) {
     auto* box = new QMessageBox(window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
+    box->setWindowTitle(MainWindow::displayName());
     box->setText(message);
     box->setInformativeText(informativeText);
 
     // With two buttons the default one is the safe way out.
     const bool single = alternateButton.isEmpty();
-    QPushButton* defaultBtn = box->addButton(defaultButton, single ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
+    QPushButton* defaultBtn =
+        addSheetButton(*box, defaultButton, single ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
     if (!single) {
-        box->addButton(alternateButton, QMessageBox::AcceptRole);
+        addSheetButton(*box, alternateButton, QMessageBox::AcceptRole);
     }
     box->setDefaultButton(defaultBtn);
     box->setEscapeButton(defaultBtn);

@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+QString programVersion() { return QStringLiteral(KDU_PROGRAM_VERSION); }
+
 QString appSummary() { return QStringLiteral("Installs firmware into BD-RW KVL-MT38 drives."); }
 
 QList<AppOptionDoc> appOptionDocs() {
@@ -9,6 +11,7 @@ QList<AppOptionDoc> appOptionDocs() {
         {QStringLiteral("simulate"), QString(), QStringLiteral("FOLDER"), true,
          QStringLiteral("use simulated drives (default: the demo folder)")},
         {QStringLiteral("help"), QStringLiteral("h"), QString(), false, QStringLiteral("show the options and exit")},
+        {QStringLiteral("version"), QString(), QString(), false, QStringLiteral("show the version and exit")},
     };
 }
 
@@ -42,6 +45,8 @@ ParsedOptions parseAppOptions(const QStringList& arguments) {
     }
     parser.setApplicationDescription(description);
     parser.addHelpOption();
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("show the version and exit"));
+    parser.addOption(version);
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("DIR"));
     screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(screenshot);
@@ -50,6 +55,9 @@ ParsedOptions parseAppOptions(const QStringList& arguments) {
     }
     if (parser.isSet(QStringLiteral("help"))) {
         return {std::nullopt, 0, parser.helpText()};
+    }
+    if (parser.isSet(version)) {
+        return {std::nullopt, 0, QStringLiteral("kestory-drive-updater %1").arg(programVersion())};
     }
     if (!parser.positionalArguments().isEmpty()) {
         return {std::nullopt, 2, QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first())};

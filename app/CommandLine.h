@@ -1,4 +1,5 @@
-// The program's options: --simulate[=FOLDER] and the hidden --screenshot=DIR.
+// The program's options: --simulate[=FOLDER], --help, --version and the hidden --screenshot=DIR.
+// Parsed before any window exists, so --help and --version need no display.
 #pragma once
 
 #include <QList>
@@ -28,6 +29,8 @@ struct AppOptionDoc {
     QString description;
 };
 
+// The program's version, "1.0.0".
+QString programVersion();
 // What the program does, in one sentence.
 QString appSummary();
 // Every option but the hidden ones.

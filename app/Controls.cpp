@@ -6,7 +6,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "app/DriveDescription.h"
 #include "app/KestoryDriveUpdaterAppDelegate.h"
+#include "app/MainWindow.h"
 #include "platform/NamedLock.h"
 
 QString KestoryDriveUpdaterAppDelegate::updateVersionText() const {
@@ -26,6 +28,10 @@ KestoryDriveUpdaterAppDelegate::ControlInputs KestoryDriveUpdaterAppDelegate::ca
     in.updating = isUpdatingNow;
     in.index = curIndex;
     in.versionText = updateVersionText();
+    if (in.hasCurrent) {
+        in.details = driveDetailsLine(*curDeviceData);
+        in.reason = in.currentMayUpdate ? QString() : eligibilityReason(curDeviceData->eligibility());
+    }
     return in;
 }
 
@@ -40,6 +46,11 @@ void KestoryDriveUpdaterAppDelegate::initControll() {
 }
 
 void KestoryDriveUpdaterAppDelegate::applyUpdateControll(const ControlInputs& in) {
+    // Around the system's decisions: the line that tells the drive apart, the reason beside
+    // "no need update", and Quit, which is no choice during an update.
+    window_->setQuitAllowed(!in.updating);
+    window_->lblDriveDetails()->setText(in.details);
+    window_->lblTxtReason()->setText(in.reason.isEmpty() ? QString() : QStringLiteral("(%1)").arg(in.reason));
     if (in.listEmpty) {
         idctProgressUpdate->setHidden(true);
         return;
@@ -56,7 +67,8 @@ void KestoryDriveUpdaterAppDelegate::applyUpdateControll(const ControlInputs& in
         btnUpdate->setEnabled(true);
     } else {
         lblTitleWillUpdateTo->setHidden(true);
-        lblTxtUpdateVersion->setText(QStringLiteral("no need update"));
+        //% "no need update"
+        lblTxtUpdateVersion->setText(qtTrId("LABEL_NO_NEED_UPDATE"));
         lblTxtUpdateVersion->setHidden(false);
         btnUpdate->setEnabled(false);
     }

@@ -1,10 +1,13 @@
 // The drive list: the device-manager thread, the first listing, relistings, the pop-up
 // and the choice of the current drive.
 #include <QComboBox>
+#include <QLabel>
 #include <QPointer>
 #include <QSignalBlocker>
 
 #include "app/AlertSheet.h"
+#include "app/DriveDescription.h"
+#include "app/ListingWorker.h"
 #include "app/MainWindow.h"
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/ObserverGate.h"
@@ -33,31 +36,45 @@ void KestoryDriveUpdaterAppDelegate::createDeviceManager() {
 
 void KestoryDriveUpdaterAppDelegate::initDeviceList() {
     initFlag = false;
-    updateDeviceList(nullptr);
-    {
-        platform::SyncScope current("SYNC_CURRENTDEVICE");
-        if (!deviceArray.empty()) {
-            IsFoundTargetDriveForAppLaunch = true;
+    requestListing([this] {
+        {
+            platform::SyncScope current("SYNC_CURRENTDEVICE");
+            if (!deviceArray.empty()) {
+                IsFoundTargetDriveForAppLaunch = true;
+            }
         }
+        onGui([this] { firstListingShown(); });
+    });
+}
+
+void KestoryDriveUpdaterAppDelegate::firstListingShown() {
+    if (!isUpdatingNow) {
+        window_->lblStatus()->clear();
     }
     QPointer<KestoryDriveUpdaterAppDelegate> self(this);
     if (IsPresenceDiscsForAppLaunch) {
-        onGui([this] {
-            beginAlertSheet(window_, QStringLiteral("Disc may be mounted. Please confirm eject the disk!"),
-                            QStringLiteral("OK"), QString(), nullptr);
-        });
+        //% "Disc may be mounted. Please confirm eject the disk!"
+        beginAlertSheet(window_, qtTrId("MESSAGE_DISC_MOUNTED"),
+                        QStringLiteral("OK"), QString(), nullptr);
     } else if (!IsFoundTargetDriveForAppLaunch) {
-        onGui([this, self] {
-            //% "No drive that can be updated was found. The application will quit."
-            beginAlertSheet(window_, qtTrId("MESSAGE_NO_DRIVE_UPDATED"), QStringLiteral("OK"), QString(),
-                            [self](int) {
-                                if (self) {
-                                    self->windowShouldClose(self);
-                                }
-                            });
+        //% "No drive that can be updated was found. The application will quit."
+        beginAlertSheet(window_, qtTrId("MESSAGE_NO_DRIVE_UPDATED"), QStringLiteral("OK"), QString(), [self](int) {
+            if (self) {
+                self->windowShouldClose(self);
+            }
         });
     }
 }
+
+void KestoryDriveUpdaterAppDelegate::requestListing(std::function<void()> then) {
+    if (!then) {
+        lister_->request();
+        return;
+    }
+    lister_->request([gate = gate_, then = std::move(then)] { gate->enter(then); });
+}
+
+bool KestoryDriveUpdaterAppDelegate::listing() const { return lister_->busy(); }
 
 void KestoryDriveUpdaterAppDelegate::updateDeviceList(const platform::Notification* /*notification*/) {
     if (gate_->isClosed()) {
@@ -69,34 +86,31 @@ void KestoryDriveUpdaterAppDelegate::updateDeviceList(const platform::Notificati
     if (initFlag || isUpdatingNow || !curFwNormalData) {
         return;
     }
-    std::size_t oldCount = 0;
-    platform::DriveIdentity selected;  // the person's choice, kept across the relisting
-    {
-        platform::SyncScope current("SYNC_CURRENTDEVICE");
-        oldCount = deviceArray.size();
-        if (curDeviceData) {
-            selected = curDeviceData->identity();
-        }
-    }
-    postClearPopUp();
-    clearDeviceArray();
-
-    // Listed into a list of our own, so a user's choice on the GUI thread never waits
-    // for the drives to answer.
+    // Listed into a list of our own, with no lock the GUI thread takes held, so neither a
+    // user's choice nor a confirmation ever waits for the drives to answer.
     std::vector<DeviceData> found;
     ListTargetDrives(found, *curFwNormalData);
 
+    // The list changes in one locked step: whoever reads it sees it before or after.
+    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    if (isUpdatingNow) {
+        return;  // an update was confirmed meanwhile; the relisting at its end catches up
+    }
+    const std::size_t oldCount = deviceArray.size();
+    platform::DriveIdentity selected;  // the person's choice, kept across the relisting
+    if (curDeviceData) {
+        selected = curDeviceData->identity();
+    }
+    postClearPopUp();
+    clearDeviceArray();
     if (found.empty()) {
         if (oldCount == 0) {
             return;
         }
     } else {
         numberIdenticalDrives(found);
-        {
-            platform::SyncScope current("SYNC_CURRENTDEVICE");
-            deviceArray = std::move(found);
-            curIndex = selected.empty() ? -1 : indexOfDrive(selected);
-        }
+        deviceArray = std::move(found);
+        curIndex = selected.empty() ? -1 : indexOfDrive(selected);
         updateDeviceCombobox();
     }
     changedDriveList(nullptr);
@@ -136,19 +150,23 @@ void KestoryDriveUpdaterAppDelegate::postClearPopUp() {
 
 void KestoryDriveUpdaterAppDelegate::updateDeviceCombobox() {
     platform::SyncScope current("SYNC_CURRENTDEVICE");
-    QStringList titles;
+    QStringList titles, tips;
     for (const DeviceData& drive : deviceArray) {
         titles.append(QString::fromStdString(DriveEntryTitle(drive)));
+        tips.append(driveToolTip(drive));
     }
     // A pop-up that gets entries with nothing selected selects its first one.
     const std::int32_t index = curIndex;
     const std::int32_t selection = index >= 0 && index < titles.size() ? index : (titles.isEmpty() ? -1 : 0);
     popUpSelection_ = selection;
     const std::uint64_t generation = ++popUpGeneration_;
-    onGui([this, titles, selection, generation] {
+    onGui([this, titles, tips, selection, generation] {
         const QSignalBlocker quiet(cmbDriveList);
         cmbDriveList->clear();
         cmbDriveList->addItems(titles);
+        for (int i = 0; i < tips.size(); ++i) {
+            cmbDriveList->setItemData(i, tips[i], Qt::ToolTipRole);
+        }
         cmbDriveList->setCurrentIndex(selection);
         shownPopUpGeneration_ = generation;
     });

@@ -4,11 +4,15 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <QThread>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 
+#include "app/AlertSheet.h"
+#include "app/ListingWorker.h"
 #include "app/MainWindow.h"
 #include "app/ObserverGate.h"
 #include "model/FirmwareImages.h"
@@ -29,15 +33,17 @@ KestoryDriveUpdaterAppDelegate::KestoryDriveUpdaterAppDelegate(MainWindow* windo
       btnUpdate(window->btnUpdate()),
       timing_(timing),
       gate_(std::make_shared<ObserverGate>()),
-      managerState_(std::make_shared<ManagerThreadState>()) {
+      managerState_(std::make_shared<ManagerThreadState>()),
+      lister_(std::make_unique<ListingWorker>([this, gate = gate_] { gate->enter([this] { updateDeviceList(nullptr); }); })) {
     connectWindow();
 }
 
 KestoryDriveUpdaterAppDelegate::~KestoryDriveUpdaterAppDelegate() {
-    removeObservers();
+    removeObservers();  // also waits for a listing in progress
     unregisterDiscCallbacks();
     DAUtil::releaseSession();
-    joinUpdateWorker();
+    joinUpdateWorker();  // it asks the listing thread for a last listing on its way out
+    lister_.reset();
     stopDeviceManagerThread();
     clearDeviceArray();
     if (window_ != nullptr) {
@@ -52,6 +58,8 @@ void KestoryDriveUpdaterAppDelegate::connectWindow() {
         QSettings().setValue(kMainWindowAutosaveName, window_->saveGeometry());
     });
     connect(window_->actionQuit(), &QAction::triggered, this, [this] { terminate(this); });
+    connect(window_, &MainWindow::quitRefused, this, [this] { terminate(this); });
+    connect(window_->actionAbout(), &QAction::triggered, this, &KestoryDriveUpdaterAppDelegate::showAbout);
     // activated, not currentIndexChanged: only the user's own choices count here.
     connect(cmbDriveList, &QComboBox::activated, this, [this] { changedDriveList(cmbDriveList); });
     connect(btnUpdate, &QPushButton::clicked, this, [this] { clickUpdateButton(btnUpdate); });
@@ -60,14 +68,18 @@ void KestoryDriveUpdaterAppDelegate::connectWindow() {
 void KestoryDriveUpdaterAppDelegate::awakeFromNib() {
     initFlag = true;
     window_->restoreGeometry(QSettings().value(kMainWindowAutosaveName).toByteArray());
-    lblTitleTargetDrive->setText(QStringLiteral("Target Drive"));
-    lblTitleWillUpdateTo->setText(QStringLiteral("will update to"));
+    //% "Target Drive"
+    lblTitleTargetDrive->setText(qtTrId("LABEL_TARGET_DRIVE"));
+    //% "will update to"
+    lblTitleWillUpdateTo->setText(qtTrId("LABEL_WILL_UPDATE_TO"));
     lblTitleWillUpdateTo->setHidden(true);
     lblTxtUpdateVersion->setText(QString());
-    btnUpdate->setText(QStringLiteral("Update"));
+    //% "Update"
+    btnUpdate->setText(qtTrId("BUTTON_UPDATE"));
     btnUpdate->setEnabled(false);
     idctProgressUpdate->setHidden(true);
     idctProgressUpdate->setRange(0, kProgressMaximum);
+    window_->lblStatus()->setText(lookingForDrivesText());
     curIndex = -1;
     {
         platform::SyncScope current("SYNC_CURRENTDEVICE");
@@ -93,8 +105,16 @@ void KestoryDriveUpdaterAppDelegate::registerObservers() {
     auto& centre = platform::NotificationCenter::defaultCenter();
     // The handlers hold the gate, not just `this`: one that starts after teardown began
     // finds the gate closed and never touches the object.
+    // Reports posted on the GUI thread (disc callbacks) are listed on the listing thread,
+    // so the window never waits for a drive; the others list where they were posted.
     auto relist = [this, gate = gate_](const platform::Notification& n) {
-        gate->enter([&] { updateDeviceList(&n); });
+        gate->enter([&] {
+            if (onGuiThread()) {
+                requestListing();
+            } else {
+                updateDeviceList(&n);
+            }
+        });
     };
     centre.addObserver(this, kAppearedDeviceNotify, relist);
     centre.addObserver(this, kDisappearedDeviceNotify, relist);
@@ -142,6 +162,7 @@ void KestoryDriveUpdaterAppDelegate::windowDidMove() {
 
 bool KestoryDriveUpdaterAppDelegate::windowShouldClose(QObject* /*sender*/) {
     if (isUpdatingNow) {
+        refuseDuringUpdate();
         return false;
     }
     terminate(this);
@@ -156,8 +177,20 @@ KestoryDriveUpdaterAppDelegate::TerminateReply KestoryDriveUpdaterAppDelegate::a
 void KestoryDriveUpdaterAppDelegate::terminate(QObject* /*sender*/) {
     if (applicationShouldTerminate(this) == TerminateNow) {
         emit quitApplication();
+    } else {
+        refuseDuringUpdate();
     }
 }
+
+void KestoryDriveUpdaterAppDelegate::refuseDuringUpdate() {
+    if (refusalSheet_ && refusalSheet_->isVisible()) {
+        return;
+    }
+    //% "The drive is being updated. Closing now could leave it unusable."
+    refusalSheet_ = beginAlertSheet(window_, qtTrId("MESSAGE_CLOSE_REFUSED"), QStringLiteral("OK"), QString(), nullptr);
+}
+
+bool KestoryDriveUpdaterAppDelegate::onGuiThread() const { return QThread::currentThread() == thread(); }
 
 void KestoryDriveUpdaterAppDelegate::onGui(std::function<void()> change) {
     // Always queued, also from the GUI thread, so widget changes keep the order in which

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <atomic>
 #include <chrono>
@@ -20,13 +21,16 @@
 #include <thread>
 #include <vector>
 
+#include "app/UpdateStatus.h"
 #include "drive/STUCMethod.h"
 #include "model/DeviceData.h"
 #include "model/FirmFileData.h"
 #include "platform/NotificationCenter.h"
 
+class ListingWorker;
 class MainWindow;
 class ObserverGate;
+class QMessageBox;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -50,7 +54,7 @@ inline constexpr int kProgressMaximum = 65536;  // the bar shows 65536 - v for a
 struct AppDelegateTiming {
     std::chrono::milliseconds firstListingDelay{1000};  // awakeFromNib -> initDeviceList
     std::chrono::milliseconds preUpdateRunLoop{1000};   // main run loop turns before the worker
-    std::chrono::milliseconds preUpdateSleep{100};      // then the GUI thread sleeps this long
+    std::chrono::milliseconds preUpdateSleep{100};      // then the worker waits this long before the drive
     UpdateTiming update{};
     // Tests: the worker waits here before it starts the update, so what the window shows
     // before the drive is touched can be checked whatever the worker's pace.
@@ -76,18 +80,27 @@ public:
     // Start-up, window and application (KestoryDriveUpdaterAppDelegate.cpp).
     void awakeFromNib();
     void windowDidMove();
+    // False while an update runs; then a sheet says why.
     bool windowShouldClose(QObject* sender);
     TerminateReply applicationShouldTerminate(QObject* application);
     // False while an update runs: the session may not end then, as the window may not close.
     bool mayEndSession() const { return !isUpdatingNow; }
-    // Asks to quit: emits quitApplication() unless an update runs.
+    // Asks to quit: emits quitApplication() unless an update runs, else says why not.
     void terminate(QObject* sender);
+    // The Help menu's box: versions of the program, Qt and the shipped firmware; the license.
+    void showAbout();
     void getFwFileInfo();
 
     // Drive list (DriveList.cpp).
     void createDeviceManager();
+    // Asks for the first listing; its result and the launch messages arrive later, queued.
     void initDeviceList();
+    // Lists the drives on the calling thread, which must not be the GUI thread except in tests.
     void updateDeviceList(const platform::Notification* notification);
+    // Has the listing thread relist, then run `then` there; never blocks.
+    void requestListing(std::function<void()> then = {});
+    // A relisting asked of the listing thread is pending or running.
+    bool listing() const;
     void clearDeviceArray();
     bool setCurrentDeviceDataWithIndex(std::int32_t index);
     void updateDeviceCombobox();
@@ -107,6 +120,8 @@ public:
     // Read-only views (copies taken under the lock).
     std::int32_t currentIndex() const { return curIndex; }
     bool updating() const { return isUpdatingNow; }
+    // Updates whose worker has finished, its last listing already asked for.
+    int updatesEnded() const { return updatesEnded_; }
     bool starting() const { return initFlag; }
     std::vector<DeviceData> devices() const;
     std::optional<DeviceData> currentDevice() const;
@@ -114,6 +129,8 @@ public:
 signals:
     // Termination approved; main() connects it to the application's quit.
     void quitApplication();
+    // The status line changed (GUI thread).
+    void statusChanged(const QString& text);
 
 private:
     // What the control refresh reads, taken in one piece under SYNC_CURRENTDEVICE.
@@ -124,6 +141,8 @@ private:
         bool updating = false;
         std::int32_t index = -1;
         QString versionText;
+        QString details;  // the current drive's nodes and identity
+        QString reason;   // why it may not be updated
     };
     ControlInputs captureControlInputs() const;
     void applyUpdateControll(const ControlInputs& in);
@@ -145,6 +164,13 @@ private:
     // on a pop-up that a posted rebuild is about to replace is recognised as stale.
     void postClearPopUp();
     void showResultSheet(const QString& message, const QString& details = QString());
+    // The status line, set in order with the other widget changes.
+    void postStatus(const QString& text);
+    // Says why closing or quitting is refused now; one sheet at a time.
+    void refuseDuringUpdate();
+    // The first listing is in: the status line clears, the launch messages show (GUI thread).
+    void firstListingShown();
+    bool onGuiThread() const;
     // The listed record of the drive with this identity, under SYNC_CURRENTDEVICE; -1 when gone.
     std::int32_t indexOfDrive(const platform::DriveIdentity& identity) const;
 
@@ -190,4 +216,8 @@ private:
     std::thread managerThread_;
 
     std::thread updateWorker_;  // GUI thread starts and joins it
+    UpdateStatus status_;       // the update worker's
+    std::atomic<int> updatesEnded_{0};
+    QPointer<QMessageBox> refusalSheet_;
+    std::unique_ptr<ListingWorker> lister_;  // after the gate: its listings enter it
 };

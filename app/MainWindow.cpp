@@ -1,11 +1,78 @@
 #include "app/MainWindow.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QPainter>
+#include <QShortcut>
+#include <QSvgRenderer>
 
 #include "ui_MainWindow.h"
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindow>()) {
     ui_->setupUi(this);
+    applyTexts();
+    // Hidden controls keep their room, so showing one never moves the others.
+    for (QWidget* steady : {static_cast<QWidget*>(ui_->lblTitleWillUpdateTo), static_cast<QWidget*>(ui_->idctProgressUpdate)}) {
+        QSizePolicy policy = steady->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        steady->setSizePolicy(policy);
+    }
+    for (QLabel* quiet : {ui_->lblDriveDetails, ui_->lblTxtReason, ui_->lblStatus}) {
+        quiet->setForegroundRole(QPalette::PlaceholderText);
+    }
+    setWindowIcon(applicationIcon());
+    quitKey_ = ui_->actionQuit->shortcut();
+    quitRefusal_ = new QShortcut(this);
+    quitRefusal_->setContext(Qt::ApplicationShortcut);
+    quitRefusal_->setEnabled(false);
+    connect(quitRefusal_, &QShortcut::activated, this, &MainWindow::quitRefused);
+}
+
+void MainWindow::setQuitAllowed(bool allowed) {
+    if (ui_->actionQuit->isEnabled() == allowed) {
+        return;
+    }
+    // One owner of the key at a time, so the key is never ambiguous.
+    ui_->actionQuit->setShortcut(allowed ? quitKey_ : QKeySequence());
+    ui_->actionQuit->setEnabled(allowed);
+    quitRefusal_->setKey(allowed ? QKeySequence() : quitKey_);
+    quitRefusal_->setEnabled(!allowed);
+}
+
+QString MainWindow::displayName() { return QStringLiteral("Kestory Drive Updater"); }
+
+QIcon MainWindow::applicationIcon() {
+    // Drawn from the one SVG at the sizes window managers ask for; no image plug-in needed.
+    QSvgRenderer svg(QStringLiteral(":/icons/io.kestory.DriveUpdater.svg"));
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        svg.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+void MainWindow::applyTexts() {
+    setWindowTitle(displayName());
+    //% "&File"
+    ui_->menuFile->setTitle(qtTrId("MENU_FILE"));
+    //% "&Quit"
+    ui_->actionQuit->setText(qtTrId("MENU_QUIT"));
+    //% "&Help"
+    ui_->menuHelp->setTitle(qtTrId("MENU_HELP"));
+    //% "&About %1"
+    ui_->actionAbout->setText(qtTrId("MENU_ABOUT").arg(displayName()));
+    //% "The drives of the model this program updates"
+    ui_->cmbDriveList->setToolTip(qtTrId("TOOLTIP_DRIVE_LIST"));
+    //% "Writes the shipped firmware into the chosen drive"
+    ui_->btnUpdate->setToolTip(qtTrId("TOOLTIP_UPDATE_BUTTON"));
 }
 
 MainWindow::~MainWindow() = default;
@@ -17,6 +84,10 @@ QLabel* MainWindow::lblTxtUpdateVersion() const { return ui_->lblTxtUpdateVersio
 QProgressBar* MainWindow::idctProgressUpdate() const { return ui_->idctProgressUpdate; }
 QPushButton* MainWindow::btnUpdate() const { return ui_->btnUpdate; }
 QAction* MainWindow::actionQuit() const { return ui_->actionQuit; }
+QAction* MainWindow::actionAbout() const { return ui_->actionAbout; }
+QLabel* MainWindow::lblDriveDetails() const { return ui_->lblDriveDetails; }
+QLabel* MainWindow::lblTxtReason() const { return ui_->lblTxtReason; }
+QLabel* MainWindow::lblStatus() const { return ui_->lblStatus; }
 
 void MainWindow::setShouldClose(std::function<bool()> shouldClose) { shouldClose_ = std::move(shouldClose); }
 

@@ -46,6 +46,9 @@ ScreenshotTour::ScreenshotTour(MainWindow& window, QString directory)
 
 void ScreenshotTour::start() {
     QDir().mkpath(directory_);
+    // Room above and around the window, so a sheet taller than the window shows whole.
+    window_.move(60, 80);
+    window_.resize(window_.width(), 260);
     timer_.start();
 }
 
@@ -54,15 +57,26 @@ bool ScreenshotTour::save(const QString& name, bool wholeScreen) {
     // Sheets are windows of their own; only a grab of the screen shows them over the window.
     if (wholeScreen && QGuiApplication::primaryScreen() != nullptr) {
         picture = QGuiApplication::primaryScreen()->grabWindow(0);
-        picture = picture.copy(window_.frameGeometry());
+        // The window and a sheet that reaches beyond it, as one picture.
+        QRect area = window_.frameGeometry();
+        if (const QMessageBox* sheet = visibleSheet(window_)) {
+            area = area.united(sheet->frameGeometry());
+        }
+        picture = picture.copy(area);
     }
     if (picture.isNull() || picture.toImage().allGray()) {
         picture = window_.grab();
     }
+    sheetPolls_ = 0;
     const QString path = QDir(directory_).filePath(name);
     const bool ok = picture.save(path);
     std::fprintf(stderr, "%s %s\n", ok ? "saved" : "could not save", qPrintable(path));
     return ok;
+}
+
+bool ScreenshotTour::placed() {
+    // The window manager maps and frames a new sheet a moment after Qt shows it.
+    return ++sheetPolls_ >= 3;
 }
 
 void ScreenshotTour::poll() {
@@ -80,7 +94,7 @@ void ScreenshotTour::poll() {
         }
         break;
     case Step::WaitSheet:
-        if (QMessageBox* sheet = visibleSheet(window_)) {
+        if (QMessageBox* sheet = visibleSheet(window_); sheet != nullptr && placed()) {
             save(QStringLiteral("window-confirm.png"), true);
             if (QAbstractButton* ok = buttonTitled(*sheet, QStringLiteral("OK"))) {
                 step_ = Step::WaitProgress;
@@ -100,12 +114,54 @@ void ScreenshotTour::poll() {
     }
     case Step::WaitResult:
         // With the relisting after the update on screen, not the emptied pop-up before it.
-        if (QMessageBox* sheet = visibleSheet(window_); sheet != nullptr && window_.cmbDriveList()->count() > 0) {
+        if (QMessageBox* sheet = visibleSheet(window_);
+            sheet != nullptr && window_.cmbDriveList()->count() > 0 && placed()) {
             save(QStringLiteral("window-result.png"), true);
+            firstResult_ = sheet->text();
             if (QAbstractButton* ok = buttonTitled(*sheet, QStringLiteral("OK"))) {
                 ok->click();
             }
-            finish(sheet->text() == QStringLiteral("Complete!") ? 0 : 1);
+            step_ = Step::ChooseFailing;
+        }
+        break;
+    case Step::ChooseFailing: {
+        QComboBox* list = window_.cmbDriveList();
+        if (!list->isEnabled() || visibleSheet(window_) != nullptr) {
+            break;
+        }
+        int failing = -1;
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->itemData(i, Qt::ToolTipRole).toString().contains(QStringLiteral("failing"))) {
+                failing = i;
+            }
+        }
+        if (failing < 0) {
+            finish(firstResult_ == QStringLiteral("Complete!") ? 0 : 1);
+            break;
+        }
+        list->setCurrentIndex(failing);
+        emit list->activated(failing);
+        step_ = Step::WaitFailSheet;
+        break;
+    }
+    case Step::WaitFailSheet:
+        if (QMessageBox* sheet = visibleSheet(window_)) {
+            if (QAbstractButton* ok = buttonTitled(*sheet, QStringLiteral("OK"))) {
+                step_ = Step::WaitFailure;
+                ok->click();
+            }
+        } else if (window_.btnUpdate()->isEnabled()) {
+            window_.btnUpdate()->click();
+        }
+        break;
+    case Step::WaitFailure:
+        if (QMessageBox* sheet = visibleSheet(window_);
+            sheet != nullptr && window_.cmbDriveList()->count() > 0 && placed()) {
+            save(QStringLiteral("window-failure.png"), true);
+            if (QAbstractButton* ok = buttonTitled(*sheet, QStringLiteral("OK"))) {
+                ok->click();
+            }
+            finish(firstResult_ == QStringLiteral("Complete!") && sheet->text() == QStringLiteral("Error!") ? 0 : 1);
         }
         break;
     }

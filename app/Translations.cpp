@@ -1,8 +1,12 @@
 #include "app/Translations.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QTranslator>
+#include <functional>
+#include <vector>
 
 #include "model/Util.h"
 
@@ -21,19 +25,35 @@ bool loadInto(QTranslator& translator, const QLocale& locale) {
     return translator.load(locale, kBaseName, QStringLiteral("_"), QStringLiteral(":/i18n"));
 }
 
+std::vector<QPointer<QTranslator>>& installed() {
+    static std::vector<QPointer<QTranslator>> translators;
+    return translators;
+}
+
+void install(QCoreApplication& app, const std::function<bool(QTranslator&)>& load) {
+    auto* translator = new QTranslator(&app);
+    if (load(*translator)) {
+        QCoreApplication::installTranslator(translator);
+        installed().emplace_back(translator);
+    } else {
+        delete translator;
+    }
+}
+
 }  // namespace
 
-void installTranslations(QCoreApplication& app) {
-    auto* english = new QTranslator(&app);
-    if (loadInto(*english, QLocale(QLocale::English))) {
-        QCoreApplication::installTranslator(english);
+void installTranslations(QCoreApplication& app, const QLocale& locale) {
+    for (const QPointer<QTranslator>& old : installed()) {
+        delete old.data();  // a deleted translator uninstalls itself
     }
-    const QLocale locale;
+    installed().clear();
+    install(app, [](QTranslator& t) { return loadInto(t, QLocale(QLocale::English)); });
     if (locale.language() == QLocale::English || locale.language() == QLocale::C) {
         return;
     }
-    auto* local = new QTranslator(&app);
-    if (loadInto(*local, locale)) {
-        QCoreApplication::installTranslator(local);
-    }
+    // Installed later, asked first.
+    install(app, [&locale](QTranslator& t) {
+        return t.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    });
+    install(app, [&locale](QTranslator& t) { return loadInto(t, locale); });
 }

@@ -2,11 +2,15 @@
 // asks about the drive that was current when Update was pressed, and that drive, found
 // again by its identity, is the one updated: a relisting while the sheet is open changes
 // neither.
+#include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
 #include <algorithm>
+#include <chrono>
 
 #include "app/AlertSheet.h"
+#include "app/ListingWorker.h"
 #include "app/MainWindow.h"
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/ObserverGate.h"
@@ -42,9 +46,8 @@ std::int32_t KestoryDriveUpdaterAppDelegate::indexOfDrive(const platform::DriveI
 void KestoryDriveUpdaterAppDelegate::alertDidEnd(std::int32_t returnCode) {
     QString refusal;
     {
-        // Under the listing lock, so no relisting is half way through when the update
-        // starts: one that finished later would move the list under the worker's feet.
-        platform::SyncScope listing("SYNC_LISTING");
+        // Not under the listing lock: the GUI thread never waits for a listing. One that is
+        // half way through drops its result once it sees the update (updateDeviceList).
         platform::SyncScope current("SYNC_CURRENTDEVICE");
         std::optional<DeviceData> confirmed = std::move(confirmTarget_);
         confirmTarget_.reset();
@@ -55,9 +58,11 @@ void KestoryDriveUpdaterAppDelegate::alertDidEnd(std::int32_t returnCode) {
         // and the latest judgement of the one eligibility rule.
         const std::int32_t index = indexOfDrive(confirmed->identity());
         if (index < 0) {
-            refusal = QStringLiteral("The drive you chose is no longer attached. Nothing was sent to it.");
+            //% "The drive you chose is no longer attached. Nothing was sent to it."
+            refusal = qtTrId("MESSAGE_TARGET_GONE");
         } else if (!deviceArray[static_cast<std::size_t>(index)].isEnableUpdate()) {
-            refusal = QStringLiteral("The drive you chose may no longer be updated. Nothing was sent to it.");
+            //% "The drive you chose may no longer be updated. Nothing was sent to it."
+            refusal = qtTrId("MESSAGE_TARGET_NOT_ELIGIBLE");
         } else {
             updateTarget_ = deviceArray[static_cast<std::size_t>(index)];
             isUpdatingNow = true;
@@ -73,10 +78,11 @@ void KestoryDriveUpdaterAppDelegate::alertDidEnd(std::int32_t returnCode) {
         idctProgressUpdate->setRange(0, 0);  // indeterminate: the bar animates by itself
         idctProgressUpdate->setValue(0);
     });
+    postStatus(status_.phase(UpdateProgress{}));
     // Lets the locked controls and the moving bar show before the drive is busy.
     platform::CFRunLoopGetMain().runFor(timing_.preUpdateRunLoop);
-    std::this_thread::sleep_for(timing_.preUpdateSleep);
-    joinUpdateWorker();
+    joinUpdateWorker();  // the last one has ended its work: it only posts after the flag goes
+
     updateWorker_ = std::thread([this] { runUpdateThread(); });
 }
 
@@ -84,16 +90,34 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
     if (timing_.workerGate) {
         timing_.workerGate();
     }
+    // The pause before the drive is touched is the worker's, so the window never sleeps.
+    std::this_thread::sleep_for(timing_.preUpdateSleep);
+    {
+        // A listing that began before the update was confirmed holds the drives' access;
+        // once it has ended, every later one sees the update and lists nothing.
+        platform::SyncScope listing("SYNC_LISTING");
+    }
     // The sequence refreshes the record it is given; it works on a copy so the list only
     // changes, under the lock, when the update has succeeded.
     std::optional<DeviceData> drive = std::move(updateTarget_);
     updateTarget_.reset();
     UpdateReport report;
+    UpdateHooks hooks;
+    hooks.progress = [this](const UpdateProgress& progress) {
+        if (const QString text = status_.phase(progress); !text.isEmpty()) {
+            postStatus(text);
+        }
+    };
+    const QString before = drive ? QString::fromStdString(drive->revision().value_or("")) : QString();
     const bool ok =
-        drive && ExecUpdateMain(*drive, *curFwNormalData, *curFwKernelData, timing_.update, {}, &report);
+        drive && ExecUpdateMain(*drive, *curFwNormalData, *curFwKernelData, timing_.update, hooks, &report);
     const QString where = drive ? QString::fromStdString(DriveEntryTitle(*drive)) : QString();
+    postStatus(QString());
     if (ok) {
-        showResultSheet(QStringLiteral("Complete!"), where.trimmed() + QLatin1Char('\n') +
+        //% "Firmware revision %1 before, %2 now."
+        const QString revisions = qtTrId("RESULT_REVISIONS").arg(before, QString::fromStdString(drive->revision().value_or("")));
+        //% "Complete!"
+        showResultSheet(qtTrId("RESULT_COMPLETE"), where.trimmed() + QLatin1Char('\n') + revisions + QLatin1Char('\n') +
                                                          QString::fromStdString(report.message()) + QLatin1Char('.'));
         {
             platform::SyncScope current("SYNC_CURRENTDEVICE");
@@ -107,12 +131,14 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
         }
         updateDeviceCombobox();
     } else {
-        showResultSheet(QStringLiteral("Error!"), where.trimmed() + QLatin1Char('\n') +
+        //% "Error!"
+        showResultSheet(qtTrId("RESULT_ERROR"), where.trimmed() + QLatin1Char('\n') +
                                                       QString::fromStdString(report.message()) + QLatin1Char('.'));
     }
     isUpdatingNow = false;
     updateControll();
-    updateDeviceList(nullptr);
+    requestListing();  // on the listing thread, so the GUI thread never joins a listing
+    ++updatesEnded_;
 }
 
 void KestoryDriveUpdaterAppDelegate::updateIndicatorNotify(const platform::Notification& notification) {
@@ -129,6 +155,9 @@ void KestoryDriveUpdaterAppDelegate::updateIndicatorNotify(const platform::Notif
     }
     const int max = kProgressMaximum;
     const int value = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{max} - v, 0, max));
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    postStatus(status_.install(v, now.count()));
     onGui([this, value, max] {
         idctProgressUpdate->setRange(0, max);
         idctProgressUpdate->setHidden(false);
@@ -138,6 +167,28 @@ void KestoryDriveUpdaterAppDelegate::updateIndicatorNotify(const platform::Notif
 
 void KestoryDriveUpdaterAppDelegate::showResultSheet(const QString& message, const QString& details) {
     onGui([this, message, details] { beginAlertSheet(window_, message, QStringLiteral("OK"), QString(), nullptr, details); });
+}
+
+void KestoryDriveUpdaterAppDelegate::postStatus(const QString& text) {
+    onGui([this, text] {
+        window_->lblStatus()->setText(text);
+        emit statusChanged(text);
+    });
+}
+
+void KestoryDriveUpdaterAppDelegate::showAbout() {
+    const QString image = QString::fromStdString(curFwNormalData ? curFwNormalData->revision().value_or("") : "");
+    auto* box = new QMessageBox(window_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->setIconPixmap(MainWindow::applicationIcon().pixmap(64, 64));
+    //% "About %1"
+    box->setWindowTitle(qtTrId("ABOUT_TITLE").arg(MainWindow::displayName()));
+    box->setText(QStringLiteral("<b>%1</b>").arg(MainWindow::displayName()));
+    //% "Version %1<br>Qt %2<br>Shipped firmware revision %3<br><br>Released under the MIT License."
+    box->setInformativeText(qtTrId("ABOUT_TEXT").arg(QStringLiteral(KDU_PROGRAM_VERSION), QString::fromLatin1(qVersion()), image));
+    box->setStandardButtons(QMessageBox::Ok);
+    box->open();
 }
 
 void KestoryDriveUpdaterAppDelegate::joinUpdateWorker() {

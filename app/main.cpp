@@ -1,4 +1,5 @@
-// kestory-drive-updater: one copy at a time, then the window on Qt's event loop.
+// kestory-drive-updater: the options, one window per user session, then the window on
+// Qt's event loop.
 #include <QApplication>
 #include <QSessionManager>
 #include <cstdio>
@@ -9,27 +10,46 @@
 #include "app/MainWindow.h"
 #include "app/QtRunLoop.h"
 #include "app/ScreenshotTour.h"
+#include "app/SingleInstance.h"
 #include "app/Translations.h"
-#include "model/Util.h"
 #include "platform/BackendChoice.h"
 #include "platform/RunLoop.h"
 
-int main(int argc, char* argv[]) {
-    if (Util::countLaunchedApp() > 1) {
-        return 0;
-    }
-    QApplication app(argc, argv);
+namespace {
+
+void nameTheApplication() {
     QCoreApplication::setOrganizationName(QStringLiteral("Kestory"));
     QCoreApplication::setApplicationName(QStringLiteral("KestoryDriveUpdater"));
+    QCoreApplication::setApplicationVersion(programVersion());
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    ParsedOptions parsed;
+    const QString instanceName = instanceServerName();
+    {
+        // The options and the hand-over to a running window need no display.
+        QCoreApplication console(argc, argv);
+        nameTheApplication();
+        parsed = parseAppOptions(QCoreApplication::arguments());
+        if (!parsed.options) {
+            std::fprintf(parsed.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(parsed.message));
+            return parsed.exitCode;
+        }
+        // The screenshot run works on a folder of its own, beside a window that may be open.
+        if (!parsed.options->screenshotDir && SingleInstance::handOver(instanceName)) {
+            std::fprintf(stderr, "kestory-drive-updater: already open in this session; its window was raised\n");
+            return 0;
+        }
+    }
+    QApplication app(argc, argv);
+    nameTheApplication();
+    QGuiApplication::setApplicationDisplayName(MainWindow::displayName());
     QGuiApplication::setDesktopFileName(QStringLiteral("io.kestory.DriveUpdater"));
     // Before anything can schedule on the main run loop: Qt's loop is that loop.
     platform::installMainRunLoop(std::make_shared<QtRunLoop>());
 
-    const ParsedOptions parsed = parseAppOptions(QCoreApplication::arguments());
-    if (!parsed.options) {
-        std::fprintf(parsed.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(parsed.message));
-        return parsed.exitCode;
-    }
     if (const auto error = platform::installChosenBackend(parsed.options->backend)) {
         std::fprintf(stderr, "%s\n", error->c_str());
         return 2;
@@ -37,6 +57,15 @@ int main(int argc, char* argv[]) {
     installTranslations(app);
 
     MainWindow window;
+    SingleInstance instance;
+    if (!parsed.options->screenshotDir) {
+        instance.listen(instanceName);
+    }
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &window, [&window] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    });
     KestoryDriveUpdaterAppDelegate delegate(&window);
     QObject::connect(&delegate, &KestoryDriveUpdaterAppDelegate::quitApplication, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

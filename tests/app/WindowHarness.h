@@ -119,11 +119,18 @@ public:
     void startListed(AppDelegateTiming timing = fastTiming()) {
         start(timing);
         waitForDriveWatcher();
+        initDeviceList();
+    }
+    // The first listing runs on the listing thread; waits until it is in and shown.
+    void initDeviceList() {
         delegate_->initDeviceList();
+        KDU_WAIT_FOR(!delegate_->listing());
         settle();
     }
 
     MainWindow& window() { return *window_; }
+    // The informative text of the last result sheet finishUpdate() saw.
+    const QString& lastInformative() const { return informative_; }
     KestoryDriveUpdaterAppDelegate& delegate() { return *delegate_; }
     QStringList titles() {
         QStringList result;
@@ -162,9 +169,14 @@ public:
     void finishUpdate(QString& result) {
         KDU_WAIT_FOR(sheet() != nullptr);
         result = sheet()->text();
+        informative_ = sheet()->informativeText();
         QVERIFY(window_->idctProgressUpdate()->isHidden());
         press(sheet(), QStringLiteral("OK"));
-        KDU_WAIT_FOR(!delegate_->updating());
+        // The worker asks for its last listing before it counts itself ended; once that
+        // listing is over, nothing more of this update reaches the window.
+        KDU_WAIT_FOR(delegate_->updatesEnded() > updatesSeen_);
+        updatesSeen_ = delegate_->updatesEnded();
+        KDU_WAIT_FOR(!delegate_->updating() && !delegate_->listing());
         settle();
     }
 
@@ -174,6 +186,8 @@ private:
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<KestoryDriveUpdaterAppDelegate> delegate_;
     std::atomic<bool> watcherNoticesHandled_{false};
+    QString informative_;
+    int updatesSeen_ = 0;
 };
 
 }  // namespace apptest

@@ -1,5 +1,6 @@
 // The window's small parts on their own: the label colour, the sheets' return codes, the
-// command line, the translations and the main run loop on Qt's event loop.
+// command line, the translations, the status line's words, the drive's description and
+// the main run loop on Qt's event loop.
 #include <QAbstractButton>
 #include <QLocale>
 #include <QMessageBox>
@@ -13,11 +14,85 @@
 #include "app/AlertSheet.h"
 #include "app/CommandLine.h"
 #include "app/ConTextLabel.h"
+#include "app/DriveDescription.h"
 #include "app/QtRunLoop.h"
+#include "app/Translations.h"
+#include "app/UpdateStatus.h"
+#include "model/DeviceData.h"
 
 class PartsTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { installTranslations(*QCoreApplication::instance(), QLocale(QLocale::English)); }
+
+    void phaseTexts_data() {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<qulonglong>("done");
+        QTest::addColumn<qulonglong>("total");
+        QTest::addColumn<QString>("text");
+        const auto row = [](const char* name, UpdateStep step, qulonglong done, qulonglong total, const char* text) {
+            QTest::newRow(name) << int(step) << done << total << QString::fromUtf8(text);
+        };
+        row("to update mode", UpdateStep::ToKernelMode, 0, 0, "Switching the drive to update mode");
+        row("writing", UpdateStep::WriteNormalImage, 412 * 1024, 1535 * 1024 - 100, "Writing firmware: 412 of 1535 KiB");
+        row("a part KiB counts whole", UpdateStep::WriteNormalImage, 1000, 1000, "Writing firmware: 1 of 1 KiB");
+        row("install begins", UpdateStep::Install, 0, 0, "Installing: 0 %");
+        row("checking", UpdateStep::CheckRevision, 0, 0, "Checking the new firmware");
+        row("releasing says nothing new", UpdateStep::ReleaseDrive, 0, 0, "");
+    }
+    void phaseTexts() {
+        QFETCH(int, step);
+        QFETCH(qulonglong, done);
+        QFETCH(qulonglong, total);
+        UpdateStatus status;
+        QTEST(status.phase(UpdateProgress{UpdateStep(step), done, total}), "text");
+    }
+
+    // v = 65536 - done; the time left comes from the pace since the first report.
+    void installTimeLeft_data() {
+        QTest::addColumn<int>("v");
+        QTest::addColumn<int>("atMs");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("first report") << 65536 << 0 << "Installing: 0 %";
+        QTest::newRow("too early to tell") << 37355 << 900 << "Installing: 43 %";
+        QTest::newRow("43 % after 15 s") << 37355 << 15000 << "Installing: 43 % (about 20 s left)";
+        QTest::newRow("no progress yet") << 65536 << 5000 << "Installing: 0 %";
+        QTest::newRow("done") << 0 << 30000 << "Installing: 100 % (about 0 s left)";
+    }
+    void installTimeLeft() {
+        QFETCH(int, v);
+        QFETCH(int, atMs);
+        UpdateStatus status;
+        status.install(65536, 0);
+        QTEST(status.install(v, atMs), "text");
+    }
+
+    void driveDescription_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("eligible");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("tipEnd");
+        QTest::newRow("normal, may be updated") << 0 << true << "id pci-1 · serial S1 · /dev/sg3, /dev/sr0" << "May be updated";
+        QTest::newRow("left in update mode") << 1 << true
+            << "id pci-1 · serial S1 · in update mode: update to recover · /dev/sg3, /dev/sr0"
+            << "in update mode: update to recover";
+        QTest::newRow("up to date") << 0 << false << "id pci-1 · serial S1 · /dev/sg3, /dev/sr0" << "its firmware is up to date";
+    }
+    void driveDescription() {
+        QFETCH(int, mode);
+        QFETCH(bool, eligible);
+        DeviceData drive;
+        drive.setIdentity(platform::DriveIdentity{"pci-1", {"/dev/sg3", "/dev/sr0"}, std::string("S1")});
+        drive.setDriveMode(mode);
+        drive.setIsEnableUpdate(eligible);
+        drive.setEligibility(eligible ? UpdateEligibility::Eligible : UpdateEligibility::UpToDate);
+        QTEST(driveDetailsLine(drive), "line");
+        QFETCH(QString, tipEnd);
+        const QString tip = driveToolTip(drive);
+        QVERIFY2(tip.startsWith("Device: /dev/sg3, /dev/sr0\nIdentity: pci-1\nSerial number: S1\n"), qPrintable(tip));
+        QVERIFY2(tip.endsWith(tipEnd), qPrintable(tip));
+    }
+
     void labelColourFollowsEnabledState() {
         QWidget parent;
         auto* label = new ConTextLabel(&parent);

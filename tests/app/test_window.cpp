@@ -55,6 +55,7 @@ private slots:
         QVERIFY(!w.btnUpdate()->isEnabled());
         QVERIFY(w.idctProgressUpdate()->isHidden());
         QCOMPARE(w.idctProgressUpdate()->maximum(), 65536);
+        QCOMPARE(w.lblStatus()->text(), QStringLiteral("Looking for drives…"));
 
         // Until the first listing every relisting request is dropped.
         post(kAppearedDeviceNotify);
@@ -65,9 +66,9 @@ private slots:
         QCOMPARE(w.cmbDriveList()->count(), 0);
 
         h.waitForDriveWatcher();
-        h.delegate().initDeviceList();
-        settle();
+        h.initDeviceList();
         QVERIFY(!h.delegate().starting());
+        QVERIFY(w.lblStatus()->text().isEmpty());
         // Identical drives are numbered; a drive without a twin keeps one trailing blank.
         QCOMPARE(h.titles(), (QStringList{kTwin.arg(1), kTwin.arg(2), kTwin.arg(3), kTitle121}));
         QCOMPARE(h.delegate().currentIndex(), 0);
@@ -172,12 +173,65 @@ private slots:
         h.finishUpdate(result);  // the bar is hidden by the time the result shows
         QTEST(result, "result");
         QCOMPARE(determinate.isEmpty(), fails);
+        if (fails) {  // the step that failed and what state the drive is in
+            QVERIFY2(h.lastInformative().contains(QStringLiteral("the drive still runs its old firmware")),
+                     qPrintable(h.lastInformative()));
+        }
         KDU_WAIT_FOR(h.delegate().devices().size() == 2 && (h.delegate().devices()[1].revision() == "1.21") == !fails);
         settle();
         QCOMPARE(h.delegate().currentIndex(), 1);  // the choice is kept across the relisting
         QTEST(h.titles(), "titles");
         QCOMPARE(h.window().btnUpdate()->isEnabled(), fails);  // a drive just updated is up to date
         QVERIFY(h.window().cmbDriveList()->isEnabled());
+    }
+
+    // The status line follows the update's own reports, phase by phase, the bar never goes
+    // back once filled, and the result names the drive and both revisions.
+    void statusLineFollowsThePhases() {
+        WindowHarness h;
+        sim::DriveSpec target = sim::defaultTargetDrive();
+        target.timing.installMs = 300;  // several install reports
+        h.attach("a", target);
+        h.startListed();
+        QStringList said;
+        QObject::connect(&h.delegate(), &KestoryDriveUpdaterAppDelegate::statusChanged, &h.delegate(),
+                         [&](const QString& text) { said.append(text); });
+        QProgressBar* bar = h.window().idctProgressUpdate();
+        QList<int> filled;
+        QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int v) {
+            if (bar->maximum() == 65536 && bar->isVisible()) filled.append(v);
+        });
+        h.startUpdate();
+        QString result;
+        h.finishUpdate(result);
+        QCOMPARE(result, QStringLiteral("Complete!"));
+
+        // Each phase in order; within one, repeats of the same kind of text.
+        const QList<QRegularExpression> phases{
+            QRegularExpression("^Preparing the update$"),
+            QRegularExpression("^Switching the drive to update mode$"),
+            QRegularExpression("^Writing the update loader$"),
+            QRegularExpression("^Writing firmware: (\\d+) of (\\d+) KiB$"),
+            QRegularExpression("^Starting the install$"),
+            QRegularExpression("^Installing: \\d+ %( \\(about \\d+ s left\\))?$"),
+            QRegularExpression("^Checking the new firmware$"),
+            QRegularExpression("^$"),
+        };
+        qsizetype phase = 0;
+        for (const QString& text : said) {
+            while (phase < phases.size() && !phases[phase].match(text).hasMatch()) ++phase;
+            QVERIFY2(phase < phases.size(), qPrintable("out of order: " + text + " in " + said.join(" | ")));
+        }
+        QCOMPARE(phase, phases.size() - 1);
+        for (const QRegularExpression& expected : phases) {
+            QVERIFY2(!said.filter(expected).isEmpty(), qPrintable(expected.pattern() + " never said"));
+        }
+        const QRegularExpressionMatch written = phases[3].match(said.filter(phases[3]).last());
+        QCOMPARE(written.captured(1), written.captured(2));  // the last report: all of it
+        QVERIFY(!filled.isEmpty());
+        QVERIFY(std::is_sorted(filled.begin(), filled.end()));
+        QVERIFY(h.lastInformative().contains(QStringLiteral("Firmware revision 1.20 before, 1.21 now.")));
+        QVERIFY(h.lastInformative().contains(QStringLiteral("KVL-MT38")));
     }
 
     // The sheet asks about the drive that was current when Update was pressed: a relisting
@@ -240,13 +294,35 @@ private slots:
         QProgressBar* bar = h.window().idctProgressUpdate();
         KDU_WAIT_FOR(bar->maximum() == 65536 && bar->isVisible());
 
-        // Close and quit are refused silently.
-        QVERIFY(!h.window().close());
-        QVERIFY(h.window().isVisible());
-        h.window().actionQuit()->trigger();
+        // Close, quit and the quit key are refused, each with the sheet that says why;
+        // File > Quit is no choice meanwhile.
+        const QString why = QStringLiteral("The drive is being updated. Closing now could leave it unusable.");
+        QVERIFY(!h.window().actionQuit()->isEnabled());
+        h.window().actionQuit()->trigger();  // a disabled action does nothing
+        settle();
+        QVERIFY(h.sheet() == nullptr);
+        const std::function<void()> requests[] = {
+            [&] { QVERIFY(!h.window().close()); },
+            [&] { h.delegate().terminate(nullptr); },
+            // Through the window system, where shortcuts are matched, to the active window.
+            [&] {
+                h.window().activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&h.window()));
+                QTest::keyClick(h.window().windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+            },
+        };
+        for (const auto& request : requests) {
+            request();
+            settle();
+            QVERIFY(h.window().isVisible());
+            if (h.sheet() == nullptr) h.detach("a");  // ends the update, so the failure ends too
+            QVERIFY(h.sheet() != nullptr);
+            QCOMPARE(h.sheet()->text(), why);
+            h.press(h.sheet(), "OK");
+            settle();
+        }
         QCOMPARE(h.delegate().applicationShouldTerminate(nullptr), KestoryDriveUpdaterAppDelegate::TerminateCancel);
         QVERIFY(!h.delegate().mayEndSession());
-        settle();
         QCOMPARE(quit.count(), 0);
         QVERIFY(h.sheet() == nullptr);
 
@@ -265,6 +341,7 @@ private slots:
         h.finishUpdate(result);
         QCOMPARE(result, QStringLiteral("Error!"));
         KDU_WAIT_FOR(h.titles() == QStringList{kTitle121});
+        QVERIFY(h.window().actionQuit()->isEnabled());
         QVERIFY(h.window().close());
         QCOMPARE(quit.count(), 1);
     }

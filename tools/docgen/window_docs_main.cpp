@@ -38,11 +38,12 @@ docgen::ManualDoc manual(const docgen::CommandDoc& window) {
         "firmware shipped with it may be installed into the drive. Choose a drive, press Update and confirm; "
         "the window shows the drive's progress while it installs, and the list follows drives and discs as "
         "they come and go.",
-        "Only one copy runs at a time: starting it again leaves the first copy alone.",
+        "One window per user session: starting it again raises the open window, says so on standard error "
+        "and exits with status 0. Another user's window, or one in another session, does not count.",
         "It works on the real drives unless `--simulate` is given; see kdu(1) for the access it needs and "
         "for changing simulated drives.",
     };
-    doc.exitStatuses = {{"0", "the window was closed"}, {"2", "bad arguments, or the chosen drives cannot be reached"}};
+    doc.exitStatuses = {{"0", "the window was closed, or the open window was raised"}, {"2", "bad arguments, or the chosen drives cannot be reached"}};
     doc.files = {{KDU_DATA_DIR, "the firmware images and the translations"}};
     doc.seeAlso = {"kdu(1)"};
     return doc;

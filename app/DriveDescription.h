@@ -1,0 +1,17 @@
+// Words that tell one listed drive from another and say why it may not be updated:
+// the line under the drive list and each entry's tooltip.
+#pragma once
+
+#include <QString>
+
+#include "model/Eligibility.h"
+
+class DeviceData;
+
+// The reason beside "no need update", in the person's language; empty when eligible.
+QString eligibilityReason(UpdateEligibility eligibility);
+// "id pci-0000:00:17.0-ata-2 · serial X · /dev/sg3, /dev/sr0", with "in update mode: update
+// to recover" before the nodes for a drive left in its update mode.
+QString driveDetailsLine(const DeviceData& drive);
+// The same on separate lines, with the eligibility.
+QString driveToolTip(const DeviceData& drive);
