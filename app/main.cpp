@@ -10,6 +10,7 @@
 #include "app/QtRunLoop.h"
 #include "app/ScreenshotTour.h"
 #include "app/Translations.h"
+#include "log/LogRouting.h"
 #include "model/Util.h"
 #include "platform/BackendChoice.h"
 #include "platform/RunLoop.h"
@@ -30,6 +31,9 @@ int main(int argc, char* argv[]) {
         std::fprintf(parsed.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(parsed.message));
         return parsed.exitCode;
     }
+    // The log lines go to the window's log file, and to stderr as well with -v.
+    if (const auto error = kdulog::setRouting({kdulog::defaultLogFile("window.log"), 2u << 20, parsed.options->verbose}))
+        std::fprintf(stderr, "%s\n", error->c_str());
     if (const auto error = platform::installChosenBackend(parsed.options->backend)) {
         std::fprintf(stderr, "%s\n", error->c_str());
         return 2;
