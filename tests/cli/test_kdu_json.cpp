@@ -1,6 +1,7 @@
 // kdu's JSON, as the real program writes it, against the schemas in docs/schema, for
 // drives of every kind; and the plain-text side of the same contract: quiet by default,
 // the log lines in the log file, escaped drive texts.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "KduFixture.h"
@@ -178,6 +179,29 @@ TEST_F(KduJsonTest, DriveTextsReachTheTerminalEscaped) {
     attach("d", {{"identity", {{"vendor", "KES\x1b[2J"}}}, {"disc", {{"volume", "A\x1b]0;x\x07"}}}});
     const RunResult r = run({simulate(), "list"});
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+}
+
+// The folder is untrusted: entries that cannot be a drive are named with the reason, never
+// opened when they are not regular files, never quoted, and never hide the other drives.
+TEST_F(KduJsonTest, BadDriveFilesLeaveOutOnlyThemselves) {
+    attach("good");
+    ASSERT_EQ(::mkfifo((folder_ / "fifo.json").c_str(), 0600), 0);
+    fs::create_symlink("/etc/hostname", folder_ / "outside.json");
+    std::ofstream(folder_ / "big.json") << std::string(2u << 20, ' ');
+    std::ofstream(folder_ / "bad.json") << R"({"identity": SECRETBYTES})";
+    std::ofstream(folder_ / "overflow.json") << R"({"install": {"startedAtMs": 9223372036854775807, "durationMs": 1}})";
+    const RunResult r = run({simulate(), "list", "--json"});  // a FIFO opened would hang here
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    const json drives = json::parse(r.out)["drives"];
+    ASSERT_EQ(drives.size(), 1u);
+    EXPECT_EQ(drives[0]["id"], "good");
+    for (const char* line : {"kdu: fifo.json: not a regular file; left out\n",
+                             "kdu: outside.json: a link leading out of the folder; left out\n",
+                             "kdu: big.json: cannot be read (larger than 1 MiB); left out\n",
+                             "kdu: bad.json: malformed JSON near byte 14; left out\n",
+                             "kdu: overflow.json: install.startedAtMs: expected an integer within +/-10^15; left out\n"})
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << " in:\n" << r.err;
+    EXPECT_EQ(r.err.find("SECRET"), std::string::npos);
 }
 
 }  // namespace
