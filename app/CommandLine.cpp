@@ -10,6 +10,8 @@ QList<AppOptionDoc> appOptionDocs() {
     return {
         {QStringLiteral("simulate"), QString(), QStringLiteral("FOLDER"), true,
          QStringLiteral("use simulated drives (default: the demo folder)")},
+        {QStringLiteral("verbose"), QStringLiteral("v"), QString(), false,
+         QStringLiteral("also show the log lines on the standard error stream")},
         {QStringLiteral("help"), QStringLiteral("h"), QString(), false, QStringLiteral("show the options and exit")},
         {QStringLiteral("version"), QString(), QString(), false, QStringLiteral("show the version and exit")},
     };
@@ -47,6 +49,9 @@ ParsedOptions parseAppOptions(const QStringList& arguments) {
     parser.addHelpOption();
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("show the version and exit"));
     parser.addOption(version);
+    const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")},
+                                     QStringLiteral("Also show the log lines on the standard error stream."));
+    parser.addOption(verbose);
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("DIR"));
     screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(screenshot);
@@ -62,6 +67,7 @@ ParsedOptions parseAppOptions(const QStringList& arguments) {
     if (!parser.positionalArguments().isEmpty()) {
         return {std::nullopt, 2, QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first())};
     }
+    options.verbose = parser.isSet(verbose);
     if (parser.isSet(screenshot)) {
         options.screenshotDir = parser.value(screenshot);
     }

@@ -12,6 +12,7 @@
 struct AppOptions {
     platform::BackendChoice backend;
     std::optional<QString> screenshotDir;  // take the README screenshots there, then quit
+    bool verbose = false;                  // -v: the log lines on stderr too
 };
 
 struct ParsedOptions {

@@ -12,6 +12,7 @@
 #include "app/ScreenshotTour.h"
 #include "app/SingleInstance.h"
 #include "app/Translations.h"
+#include "log/LogRouting.h"
 #include "platform/BackendChoice.h"
 #include "platform/RunLoop.h"
 
@@ -50,6 +51,9 @@ int main(int argc, char* argv[]) {
     // Before anything can schedule on the main run loop: Qt's loop is that loop.
     platform::installMainRunLoop(std::make_shared<QtRunLoop>());
 
+    // The log lines go to the window's log file, and to stderr as well with -v.
+    if (const auto error = kdulog::setRouting({kdulog::defaultLogFile("window.log"), 2u << 20, parsed.options->verbose}))
+        std::fprintf(stderr, "%s\n", error->c_str());
     if (const auto error = platform::installChosenBackend(parsed.options->backend)) {
         std::fprintf(stderr, "%s\n", error->c_str());
         return 2;

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "cli/Output.h"
 #include "drive/DriveList.h"
 #include "model/FirmwareImages.h"
 #include "platform/DriveUpdateLock.h"
@@ -12,9 +13,11 @@ void readImages(Images& images) { getFwFileInfo(images.kernel, images.normal); }
 
 bool installBackend(const platform::BackendChoice& choice) {
     if (const std::optional<std::string> error = platform::installChosenBackend(choice)) {
-        std::cerr << "kdu: " << *error << "\n";
+        sayError(*error);
         return false;
     }
+    // One bad file leaves out its own drive, said once, and never hides the others.
+    for (const std::string& problem : platform::simulatedDriveProblems(choice)) sayError(problem);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -228,7 +229,11 @@ private:
     bool signedNumber(const json& obj, const std::string& prefix, const char* key, std::int64_t& out) {
         const json* value = member(obj, key);
         if (!value) return fail(prefix + key, "missing");
-        if (!value->is_number_integer()) return fail(prefix + key, "expected an integer");
+        // Bounded so that times computed from it cannot overflow (about 30000 years of ms).
+        constexpr std::int64_t kLimit = 1'000'000'000'000'000;
+        if (!value->is_number_integer() || (value->is_number_unsigned() && value->get<std::uint64_t>() > kLimit) ||
+            value->get<std::int64_t>() > kLimit || value->get<std::int64_t>() < -kLimit)
+            return fail(prefix + key, "expected an integer within +/-10^15");
         out = value->get<std::int64_t>();
         return true;
     }
@@ -362,24 +367,55 @@ private:
     int fd_;
 };
 
-bool readWhole(const std::filesystem::path& path, std::string& out, bool& missing) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        missing = !std::filesystem::exists(path);
+// Drive files come from an untrusted folder: only a regular file of at most 1 MiB is read
+// (a FIFO would block the reader, a device or a huge file would exhaust memory).
+constexpr std::uintmax_t kMaxDriveFileBytes = 1u << 20;
+
+bool readWhole(const std::filesystem::path& path, std::string& out, bool& missing, std::string* why = nullptr) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        missing = errno == ENOENT;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    out = text.str();
-    return !in.bad();
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) return false;
+    if (!S_ISREG(st.st_mode)) {
+        if (why) *why = "not a regular file";
+        return false;
+    }
+    if (static_cast<std::uintmax_t>(st.st_size) > kMaxDriveFileBytes) {
+        if (why) *why = "larger than 1 MiB";
+        return false;
+    }
+    out.clear();
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        out.append(buffer, static_cast<std::size_t>(n));
+        if (out.size() > kMaxDriveFileBytes) {  // grew while being read
+            if (why) *why = "larger than 1 MiB";
+            return false;
+        }
+    }
 }
 
 bool parseDocument(const std::filesystem::path& path, const std::string& text, json& doc, std::string& error) {
     try {
         doc = json::parse(text);
         return true;
-    } catch (const json::exception& e) {  // out_of_range too: a number beyond a double
-        error = path.filename().string() + ": malformed JSON: " + e.what();
+    } catch (const json::parse_error& e) {
+        // The position only: the file's own bytes never reach a message.
+        error = path.filename().string() + ": malformed JSON near byte " + std::to_string(e.byte);
+        return false;
+    } catch (const json::exception&) {  // out_of_range too: a number beyond a double
+        error = path.filename().string() + ": malformed JSON (a value out of range)";
         return false;
     }
 }
@@ -469,9 +505,11 @@ std::optional<DriveSpec> loadDriveFile(const std::filesystem::path& path, std::s
     std::string text;
     bool absent = false;
     if (missing) *missing = false;
-    if (!readWhole(path, text, absent)) {
+    std::string why;
+    if (!readWhole(path, text, absent, &why)) {
         if (missing) *missing = absent;
-        error = path.filename().string() + (absent ? ": no such drive file" : ": cannot be read");
+        error = path.filename().string() + (absent ? ": no such drive file" : ": cannot be read") +
+                (why.empty() ? "" : " (" + why + ")");
         return std::nullopt;
     }
     json doc;

@@ -25,19 +25,14 @@ std::string homeDirectory() {
     return "/tmp";
 }
 
-// Every drive file must load: a drive that silently vanished from the list would hide the
-// mistake in its file.
+// The folder itself must be there; a bad drive file only leaves its own drive out
+// (simulatedDriveProblems says which and why).
 std::optional<std::string> checkSimulationFolder(const fs::path& folder) {
     std::error_code ec;
     const fs::file_status status = fs::status(folder, ec);
     if (!fs::exists(status)) return "simulated drive folder " + folder.string() + " does not exist";
     if (!fs::is_directory(status)) return "simulated drive folder " + folder.string() + " is not a folder";
     fs::directory_iterator it(folder, ec);
-    if (ec) return "cannot read simulated drive folder " + folder.string() + ": " + ec.message();
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (!sim::driveNameOf(it->path())) continue;
-        if (std::optional<std::string> error = sim::validateDriveFile(it->path())) return error;
-    }
     if (ec) return "cannot read simulated drive folder " + folder.string() + ": " + ec.message();
     return std::nullopt;
 }
@@ -51,6 +46,29 @@ std::optional<std::string> ensureDemoFolder(const fs::path& folder) {
 }
 
 }  // namespace
+
+std::vector<std::string> simulatedDriveProblems(const BackendChoice& choice) {
+    std::vector<std::string> problems;
+    if (!choice.simulate) return problems;
+    const fs::path folder = choice.folder ? fs::path(*choice.folder) : fs::path(defaultSimulationFolder());
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!sim::driveNameOf(it->path())) continue;
+        // Never opened unless it is a regular file in the folder: a FIFO would block here.
+        const fs::file_status own = fs::symlink_status(it->path(), ec);
+        if (fs::is_symlink(own) && fs::weakly_canonical(it->path(), ec).parent_path() != fs::weakly_canonical(folder, ec)) {
+            problems.push_back(it->path().filename().string() + ": a link leading out of the folder; left out");
+            continue;
+        }
+        if (!fs::is_regular_file(fs::status(it->path(), ec))) {
+            problems.push_back(it->path().filename().string() + ": not a regular file; left out");
+            continue;
+        }
+        if (std::optional<std::string> error = sim::validateDriveFile(it->path()))
+            problems.push_back(*error + "; left out");
+    }
+    return problems;
+}
 
 std::string defaultSimulationFolder() {
     const char* state = std::getenv("XDG_STATE_HOME");

@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxTaskChannel.h"
 
+#include "platform/AccessRefusals.h"
+
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -62,6 +64,7 @@ IOReturn LinuxTaskChannel::obtainExclusiveAccess() {
         const int error = errno;
         const IOReturn code = sgio::fromErrno(error);
         if (code == kIOReturnNotPrivileged) {
+            noteAccessRefused(node, error);
             KDU_LOG_ERR("LinuxTaskChannel::obtainExclusiveAccess",
                         "cannot open %s for reading and writing (%s): the drive needs read-write access to "
                         "its SCSI generic node",

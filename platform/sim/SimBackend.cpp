@@ -190,13 +190,38 @@ private:
 
 // SimFolder ----------------------------------------------------------------------
 
+// The folder is untrusted: an entry that is not a regular file (a FIFO would block its
+// reader), or a link leading out of the folder, is never opened. Why, or null when fine.
+const char* SimFolder::untrustedEntry(const std::filesystem::path& entry) const {
+    std::error_code ec;
+    const std::filesystem::file_status own = std::filesystem::symlink_status(entry, ec);
+    if (ec) return "cannot be examined";
+    if (std::filesystem::is_symlink(own)) {
+        const std::filesystem::path target = std::filesystem::weakly_canonical(entry, ec);
+        const std::filesystem::path folder = std::filesystem::weakly_canonical(path_, ec);
+        if (ec || target.parent_path() != folder) return "a link leading out of the folder";
+    }
+    if (!std::filesystem::is_regular_file(std::filesystem::status(entry, ec)) || ec) return "not a regular file";
+    return nullptr;
+}
+
+void SimFolder::warnOnce(const std::string& name, const char* why) const {
+    std::lock_guard lock(warnedMutex_);
+    if (!warned_.insert(name).second) return;
+    KDU_LOG_WAR("SimFolder::driveNames", "%s.json skipped: %s", name.c_str(), why);
+}
+
 std::set<std::string> SimFolder::driveNames() const {
     std::set<std::string> names;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError)) continue;
-        if (std::optional<std::string> name = driveNameOf(it->path())) names.insert(*name);
+        std::optional<std::string> name = driveNameOf(it->path());
+        if (!name) continue;
+        if (const char* why = untrustedEntry(it->path())) {
+            warnOnce(*name, why);
+            continue;
+        }
+        names.insert(*name);
     }
     return names;
 }

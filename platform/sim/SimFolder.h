@@ -45,7 +45,12 @@ public:
     void setRecording(bool recording);
 
 private:
+    const char* untrustedEntry(const std::filesystem::path& entry) const;
+    void warnOnce(const std::string& name, const char* why) const;
+
     const std::filesystem::path path_;
+    mutable std::mutex warnedMutex_;
+    mutable std::set<std::string> warned_;  // entries already reported as skipped
     mutable std::mutex mutex_;  // taken before any DriveRuntime::mutex, never after
     NodeMap nodes_;
     std::map<std::string, std::shared_ptr<DriveRuntime>> runtimes_;

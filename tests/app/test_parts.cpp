@@ -145,6 +145,14 @@ private slots:
         QCOMPARE(QString::fromStdString(parsed.options->backend.folder.value_or("")), folder);
     }
 
+    void verboseShowsTheLogOnStderr() {
+        for (const char* flag : {"-v", "--verbose"}) {
+            const ParsedOptions parsed = parseAppOptions({"prog", "--simulate", flag});
+            QVERIFY(parsed.options && parsed.options->verbose);
+        }
+        QVERIFY(!parseAppOptions({"prog"}).options->verbose);
+    }
+
     void translationsCarryBothMessages() {
         // A word of the no-drive message in each language.
         for (const auto& [language, word] : {std::pair{"en", "quit"}, {"de", "Laufwerk"}, {"ja", "ドライブ"}}) {

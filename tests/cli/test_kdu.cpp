@@ -196,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
     Errors, KduErrorTest,
     ::testing::Values(
         ErrorCase{"MissingFolder", "{}", "/absent", {"list"}, 1, "absent does not exist", ""},
-        ErrorCase{"MalformedDriveFile", "{ \"vendor\": ", "", {"list"}, 1, "a.json", ""},
+        ErrorCase{"MalformedDriveFile", "{ \"vendor\": ", "", {"list"}, 0, "a.json: malformed JSON near byte 13; left out", ""},
         ErrorCase{"UnknownDriveNumber", "{}", "", {"update", "--drive", "3", "--yes"}, 2, "no drive 3", ""},
         ErrorCase{"DriveZero", "{}", "", {"update", "--drive", "0", "--yes"}, 2, "no drive 0", ""},
         ErrorCase{"UnknownDriveId", "{}", "", {"update", "--drive", "b", "--yes"}, 2, "no drive \"b\"", ""},

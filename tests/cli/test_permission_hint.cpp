@@ -1,15 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <sstream>
 
 #include "cli/PermissionHint.h"
-#include "log/Log.h"
+#include "platform/AccessRefusals.h"
 
 namespace {
 
-std::string hintAfter(const std::vector<std::string>& lines) {
+std::string hintAfter(const std::vector<std::pair<std::string, int>>& refusals) {
     cli::PermissionWatch watch;
-    for (const std::string& line : lines) watch.onLogLine(line);
+    for (const auto& [node, error] : refusals) platform::noteAccessRefused(node, error);
     std::ostringstream err;
     watch.printHint(err);
     return err.str();
@@ -17,26 +18,15 @@ std::string hintAfter(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-TEST(PermissionHintTest, NamesTheRefusedNodeAndTheRule) {
-    const std::string hint = hintAfter(
-        {"LinuxTaskChannel::obtainExclusiveAccess(57) [ERR] cannot open /dev/sg3 for reading and writing "
-         "(Permission denied): the drive needs read-write access",
-         "GetDeviceInfo(40) [WAR] ObtainExclusiveAccess failed.(1) (0xe00002c1)"});
-    EXPECT_NE(hint.find("/dev/sg3"), std::string::npos) << hint;
+TEST(PermissionHintTest, NamesEachRefusedNodeOnceAndTheRule) {
+    const std::string hint = hintAfter({{"/dev/sg3", EACCES}, {"/dev/sg4", EPERM}, {"/dev/sg3", EACCES}});
+    EXPECT_NE(hint.find("(/dev/sg3, /dev/sg4: permission denied)"), std::string::npos) << hint;
     EXPECT_NE(hint.find("read-write access"), std::string::npos);
     EXPECT_NE(hint.find("70-kestory-drive-updater.rules"), std::string::npos);
 }
 
-TEST(PermissionHintTest, SilentForOtherRefusals) {
-    EXPECT_EQ(hintAfter({"GetDeviceInfo(40) [WAR] ObtainExclusiveAccess failed.(1) (0xe00002d5)"}), "");
+TEST(PermissionHintTest, SilentWithoutRefusalsAndForgetsOldOnes) {
     EXPECT_EQ(hintAfter({}), "");
-}
-
-TEST(PermissionHintTest, GathersWhatThePlatformLogs) {
-    cli::PermissionWatch watch;
-    kdulog::setSyslogEnabled(false);
-    KDU_LOG_WAR("GetDeviceInfo", "ObtainExclusiveAccess failed.(1) (0x%08x)\n", 0xe00002c1u);
-    std::ostringstream err;
-    watch.printHint(err);
-    EXPECT_NE(err.str().find("may not be opened"), std::string::npos);
+    platform::noteAccessRefused("/dev/sg9", EACCES);  // before the watch: another listing's
+    EXPECT_EQ(hintAfter({}), "");
 }

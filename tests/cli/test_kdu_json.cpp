@@ -1,0 +1,207 @@
+// kdu's JSON, as the real program writes it, against the schemas in docs/schema, for
+// drives of every kind; and the plain-text side of the same contract: quiet by default,
+// the log lines in the log file, escaped drive texts.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "KduFixture.h"
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct DriveKind {
+    const char* name;
+    const char* patch;  // merged into the default eligible drive file
+    bool mayUpdate;
+};
+
+const DriveKind kDriveKinds[] = {
+    {"eligible", "{}", true},
+    {"up_to_date", R"({"identity": {"revision": "1.21"}})", false},
+    {"other_hardware", R"({"readBuffer": {"hard_version": "MT99HW01"}})", false},
+    {"kernel_mode", R"({"mode": "kernel"})", true},
+    {"disc", R"({"disc": {"volume": "BACKUP"}})", true},
+};
+
+class KduJsonTest : public SimFolderTest {
+protected:
+    // Validates `text` against docs/schema/<schema>.schema.json; the validator's complaints otherwise.
+    std::string violations(const std::string& schema, const std::string& text, bool lines = false) {
+        const fs::path data = root_ / "data.json", errors = root_ / "violations";
+        std::ofstream(data) << text;
+        const std::string line = "'" KDU_VALIDATOR "' '" KDU_SCHEMA_DIR "/" + schema + ".schema.json' '" +
+                                 data.string() + "'" + (lines ? " --lines" : "") + " 2>'" + errors.string() + "'";
+        const int status = std::system(line.c_str());
+        return exitStatusOf(status) == 0 ? std::string() : "invalid:\n" + slurp(errors) + "in:\n" + text;
+    }
+    static std::vector<json> jsonLines(const std::string& text) {
+        std::vector<json> objects;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            objects.push_back(json::parse(line, nullptr, false));
+            EXPECT_TRUE(objects.back().is_object()) << "not one JSON object: " << line;
+        }
+        return objects;
+    }
+};
+
+class DriveKindTest : public KduJsonTest, public ::testing::WithParamInterface<DriveKind> {};
+
+TEST_P(DriveKindTest, ListAndUpdateFollowTheirSchemas) {
+    json patch = json::parse(GetParam().patch);
+    patch["timing"] = {{"installMs", 100}};
+    attach("d", patch);
+    const RunResult list = run({simulate(), "list", "--json"});
+    ASSERT_EQ(list.exitStatus, 0) << list.err;
+    EXPECT_EQ(violations("list", list.out), "");
+    const json drive = json::parse(list.out)["drives"].at(0);
+    EXPECT_EQ(drive["may_update"], GetParam().mayUpdate);
+    if (!GetParam().mayUpdate) {
+        EXPECT_EQ(drive["reason"], GetParam().name);
+    }
+
+    for (const char* dryRun : {"--dry-run", "--yes"}) {
+        const RunResult update = run({simulate(), "update", "--drive", "d", "--json", dryRun});
+        EXPECT_EQ(update.exitStatus, GetParam().mayUpdate ? 0 : 3) << update.err;
+        EXPECT_EQ(violations("update-event", update.out, true), "");
+        const std::vector<json> events = jsonLines(update.out);
+        ASSERT_FALSE(events.empty());
+        const json& result = events.back();
+        EXPECT_EQ(result["event"], "result");
+        EXPECT_EQ(result["drive"], "d");
+        EXPECT_EQ(result["exit_status"], update.exitStatus);
+        if (!GetParam().mayUpdate) {
+            EXPECT_EQ(result["outcome"], "not_eligible");
+            EXPECT_EQ(result["reason"], GetParam().name);
+        } else if (std::string(dryRun) == "--dry-run") {
+            EXPECT_EQ(result["outcome"], "dry_run");
+        } else {
+            EXPECT_EQ(result["outcome"], "updated");
+            EXPECT_EQ(result["drive_state"], "updated");
+            EXPECT_EQ(result["revision_found"], "1.21");
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DriveKindTest, ::testing::ValuesIn(kDriveKinds),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(KduJsonTest, ImagesFollowTheirSchema) {
+    const RunResult r = run({"images", "--json"});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(violations("images", r.out), "");
+}
+
+TEST_F(KduJsonTest, WatchEventsFollowTheirSchema) {
+    attach("d");
+    const std::string watch = kduLine({simulate(), "watch", "--json"});
+    const std::string insert = kduLine({simulate(), "sim", "insert", "d", "--volume", "PHOTOS"});
+    const std::string attachOther = kduLine({simulate(), "sim", "attach", "e", "--kernel"});
+    const fs::path out = root_ / "watch.out";
+    const std::string script = watch + " >'" + out.string() + "' 2>/dev/null & pid=$!; sleep 1; " + insert +
+                               "; sleep 1; " + attachOther + "; sleep 1; kill -INT $pid; wait $pid";
+    std::ofstream(root_ / "watch.sh") << script << "\n";
+    ASSERT_EQ(exitStatusOf(std::system(("bash '" + (root_ / "watch.sh").string() + "'").c_str())), 0);
+    const std::string text = slurp(out);
+    EXPECT_EQ(violations("watch-event", text, true), "");
+    std::set<std::string> events;
+    for (const json& line : jsonLines(text)) events.insert(line.value("event", ""));
+    EXPECT_TRUE(events.contains("relisted") && events.contains("disc_appeared") && events.contains("drive_arrived"))
+        << text;
+}
+
+// A damaged shipped image: the drives say why they may not be updated, and nothing is sent.
+TEST_F(KduJsonTest, ADamagedImageIsAReasonInTheSchema) {
+    // kdu finds its images beside its own executable: a copy with a damaged image.
+    const fs::path bin = root_ / "install" / "bin", share = root_ / "install" / "share" / "kestory-drive-updater";
+    fs::create_directories(bin);
+    fs::create_directories(share.parent_path());
+    fs::copy(KDU_EXECUTABLE, bin / "kdu");
+    fs::copy(fs::path(KDU_EXECUTABLE).parent_path().parent_path() / "share" / "kestory-drive-updater", share,
+             fs::copy_options::recursive);
+    for (const fs::directory_entry& entry : fs::directory_iterator(share)) {
+        if (!entry.path().filename().string().starts_with("R7360501")) continue;
+        std::fstream image(entry.path(), std::ios::in | std::ios::out | std::ios::binary);
+        image.seekp(5000);
+        image.put('\x5a');
+    }
+    attach("d");
+    const std::string kdu = (bin / "kdu").string();
+    const fs::path out = root_ / "damaged.out";
+    ASSERT_EQ(exitStatusOf(std::system(("'" + kdu + "' " + simulate() + " list --json >'" + out.string() + "'").c_str())), 0);
+    EXPECT_EQ(violations("list", slurp(out)), "");
+    EXPECT_EQ(json::parse(slurp(out))["drives"][0]["reason"], "image_damaged");
+    const int status = std::system(("'" + kdu + "' " + simulate() + " update --drive d --yes --json >'" +
+                                    out.string() + "' 2>/dev/null").c_str());
+    EXPECT_EQ(exitStatusOf(status), 3);
+    EXPECT_EQ(violations("update-event", slurp(out), true), "");
+    EXPECT_EQ(load("d").revision, "1.20");
+}
+
+TEST_F(KduJsonTest, DefaultUpdateIsShortAndQuietAndTheLogGoesToItsFile) {
+    const json fast = {{"timing", {{"installMs", 100}}}};
+    attach("d", fast);
+    const RunResult quiet = run({simulate(), "update", "--drive", "d", "--yes"});
+    EXPECT_EQ(quiet.exitStatus, 0);
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_LT(std::count(quiet.out.begin(), quiet.out.end(), '\n'), 15) << quiet.out;
+    const fs::path log = root_ / "state" / "kestory-drive-updater" / "kdu.log";
+    EXPECT_NE(slurp(log).find("write completed.\n"), std::string::npos);
+    EXPECT_NE(slurp(log).find("Requesting Inquiry data"), std::string::npos);
+
+    attach("e", fast);
+    const RunResult verbose = run({simulate(), "-v", "update", "--drive", "e", "--yes"});
+    EXPECT_EQ(verbose.exitStatus, 0);
+    EXPECT_NE(verbose.err.find("write..(1) 0x"), std::string::npos) << "-v shows the console lines";
+    EXPECT_NE(verbose.err.find("taskStatus["), std::string::npos);
+    EXPECT_EQ(verbose.out.find("write.."), std::string::npos);
+
+    attach("f", fast);
+    const RunResult silent = run({simulate(), "-q", "update", "--drive", "f", "--yes"});
+    EXPECT_EQ(silent.exitStatus, 0);
+    EXPECT_EQ(silent.out + silent.err, "");
+}
+
+TEST_F(KduJsonTest, DryRunShowsThePlanAndSendsNothing) {
+    attach("d");
+    const RunResult r = run({simulate(), "update", "--drive", "d", "--dry-run"});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_NE(r.out.find("1. CHANGE DRIVE MODE"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("WRITE BUFFER, 4608 bytes at offset 65536"), std::string::npos) << r.out;
+    EXPECT_EQ(load("d").mode, sim::DriveMode::Normal);
+    EXPECT_EQ(load("d").revision, "1.20");
+    EXPECT_FALSE(load("d").install.has_value());
+}
+
+TEST_F(KduJsonTest, DriveTextsReachTheTerminalEscaped) {
+    attach("d", {{"identity", {{"vendor", "KES\x1b[2J"}}}, {"disc", {{"volume", "A\x1b]0;x\x07"}}}});
+    const RunResult r = run({simulate(), "list"});
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+}
+
+// The folder is untrusted: entries that cannot be a drive are named with the reason, never
+// opened when they are not regular files, never quoted, and never hide the other drives.
+TEST_F(KduJsonTest, BadDriveFilesLeaveOutOnlyThemselves) {
+    attach("good");
+    ASSERT_EQ(::mkfifo((folder_ / "fifo.json").c_str(), 0600), 0);
+    fs::create_symlink("/etc/hostname", folder_ / "outside.json");
+    std::ofstream(folder_ / "big.json") << std::string(2u << 20, ' ');
+    std::ofstream(folder_ / "bad.json") << R"({"identity": SECRETBYTES})";
+    std::ofstream(folder_ / "overflow.json") << R"({"install": {"startedAtMs": 9223372036854775807, "durationMs": 1}})";
+    const RunResult r = run({simulate(), "list", "--json"});  // a FIFO opened would hang here
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    const json drives = json::parse(r.out)["drives"];
+    ASSERT_EQ(drives.size(), 1u);
+    EXPECT_EQ(drives[0]["id"], "good");
+    for (const char* line : {"kdu: fifo.json: not a regular file; left out\n",
+                             "kdu: outside.json: a link leading out of the folder; left out\n",
+                             "kdu: big.json: cannot be read (larger than 1 MiB); left out\n",
+                             "kdu: bad.json: malformed JSON near byte 14; left out\n",
+                             "kdu: overflow.json: install.startedAtMs: expected an integer within +/-10^15; left out\n"})
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << " in:\n" << r.err;
+    EXPECT_EQ(r.err.find("SECRET"), std::string::npos);
+}
+
+}  // namespace
