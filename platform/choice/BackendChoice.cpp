@@ -30,7 +30,9 @@ std::string homeDirectory() {
 std::optional<std::string> checkSimulationFolder(const fs::path& folder) {
     std::error_code ec;
     const fs::file_status status = fs::status(folder, ec);
-    if (!fs::exists(status)) return "simulated drive folder " + folder.string() + " does not exist";
+    if (!fs::exists(status))
+        return "simulated drive folder " + folder.string() + " does not exist; make one with demo drives in it: kdu --simulate=" +
+               folder.string() + " sim demo";
     if (!fs::is_directory(status)) return "simulated drive folder " + folder.string() + " is not a folder";
     fs::directory_iterator it(folder, ec);
     if (ec) return "cannot read simulated drive folder " + folder.string() + ": " + ec.message();

@@ -195,7 +195,7 @@ TEST_P(KduErrorTest, ClearMessageAndStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Errors, KduErrorTest,
     ::testing::Values(
-        ErrorCase{"MissingFolder", "{}", "/absent", {"list"}, 1, "absent does not exist", ""},
+        ErrorCase{"MissingFolder", "{}", "/absent", {"list"}, 1, "absent does not exist; make one with demo drives in it: kdu --simulate=", ""},
         ErrorCase{"MalformedDriveFile", "{ \"vendor\": ", "", {"list"}, 0, "a.json: malformed JSON near byte 13; left out", ""},
         ErrorCase{"UnknownDriveNumber", "{}", "", {"update", "--drive", "3", "--yes"}, 2, "no drive 3", ""},
         ErrorCase{"DriveZero", "{}", "", {"update", "--drive", "0", "--yes"}, 2, "no drive 0", ""},
