@@ -30,14 +30,20 @@ public:
         // The device manager's first two notices only arm its watch; together they stand
         // for the listing at start.
         if (primingNotices_ > 0) {
-            if (--primingNotices_ == 0) relistLocked();
+            if (--primingNotices_ == 0) relistLocked(listDrives(normal_));
             return;
         }
-        if (json_)
-            emitLocked(event(arrived ? "drive_arrived" : "drive_removed", std::nullopt));
-        else
+        std::vector<DeviceData> drives = listDrives(normal_);
+        if (json_) {
+            // The notice names no drive; the listings before and after it do.
+            const std::vector<DeviceData>& from = arrived ? lastDrives_ : drives;
+            const std::vector<DeviceData>& to = arrived ? drives : lastDrives_;
+            emitLocked(event(arrived ? "drive_arrived" : "drive_removed",
+                             firstDrive(to, [&](const DeviceData& d) { return !listed(from, d); })));
+        } else {
             std::cout << (arrived ? "drive arrived" : "drive removed") << std::endl;
-        relistLocked();
+        }
+        relistLocked(std::move(drives));
     }
 
     void onDisc(platform::DADiskRef disk, bool appeared) {
@@ -45,9 +51,16 @@ public:
         const std::optional<platform::DADiskDescription> description = platform::DADiskCopyDescription(disk);
         const OptionalText volume = description ? description->volumeName : std::nullopt;
         const OptionalText model = description ? description->deviceModel : std::nullopt;
+        std::vector<DeviceData> drives = listDrives(normal_);
         if (json_) {
             const auto orNull = [](const OptionalText& t) { return t ? Json(*t) : Json(nullptr); };
-            Json line = event(appeared ? "disc_appeared" : "disc_disappeared", std::nullopt);
+            // The drive whose disc came or went since the last listing, where one did.
+            const auto changed = firstDrive(drives, [&](const DeviceData& d) {
+                const DeviceData* before = listed(lastDrives_, d);
+                return before != nullptr && before->isPresenceDisc() != d.isPresenceDisc() &&
+                       d.isPresenceDisc() == appeared;
+            });
+            Json line = event(appeared ? "disc_appeared" : "disc_disappeared", changed);
             line["volume"] = orNull(volume);
             line["model"] = orNull(model);
             emitLocked(line);
@@ -56,7 +69,7 @@ public:
                       << (volume ? "volume \"" + escapeControls(*volume) + "\"" : std::string("no volume name")) << " in "
                       << escapeControls(model.value_or("an unknown drive")) << std::endl;
         }
-        relistLocked();
+        relistLocked(std::move(drives));
     }
 
     static void diskAppeared(platform::DADiskRef disk, void* context) {
@@ -67,8 +80,20 @@ public:
     }
 
 private:
-    void relistLocked() {
-        const std::vector<DeviceData> drives = listDrives(normal_);
+    static const DeviceData* listed(const std::vector<DeviceData>& drives, const DeviceData& drive) {
+        for (const DeviceData& d : drives)
+            if (d.identity().sameDriveAs(drive.identity())) return &d;
+        return nullptr;
+    }
+    template <typename Test>
+    static std::optional<std::string> firstDrive(const std::vector<DeviceData>& drives, Test test) {
+        for (const DeviceData& d : drives)
+            if (test(d)) return d.identity().id;
+        return std::nullopt;
+    }
+
+    void relistLocked(std::vector<DeviceData> drives) {
+        lastDrives_ = drives;
         if (json_) {
             Json line = event("relisted", std::nullopt);
             line["drives"] = drivesJson(drives);
@@ -86,6 +111,7 @@ private:
     const bool json_;
     const FirmFileData& normal_;
     int primingNotices_ = 2;
+    std::vector<DeviceData> lastDrives_;  // as last listed, to tell which drive a notice is about
 };
 
 // The device-manager thread: USBDeviceManager on its own run loop, stopped on request.

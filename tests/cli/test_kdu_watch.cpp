@@ -60,22 +60,25 @@ TEST_F(SimFolderTest, WatchReportsDrivesAndDiscsThenStopsOnSignal) {
     EXPECT_EQ(watch.next("relisted")["drives"].size(), 1u);
 
     attach("second");
-    watch.next("drive_arrived");
+    EXPECT_EQ(watch.next("drive_arrived")["drive"], "second");
     EXPECT_EQ(watch.next("relisted")["drives"].size(), 2u);
 
     ASSERT_EQ(sim::insertDisc(folder_, "second", std::string("Holiday")), std::nullopt);
     const json disc = watch.next("disc_appeared");
     EXPECT_EQ(disc["volume"], "Holiday");
+    EXPECT_EQ(disc["drive"], "second");
     EXPECT_NE(disc["model"].get<std::string>().find("KVL-MT38"), std::string::npos);
     const json relisted = watch.next("relisted");
     ASSERT_EQ(relisted["drives"].size(), 2u);
     EXPECT_EQ(relisted["drives"][1]["disc"], true);
 
     ASSERT_EQ(sim::ejectDisc(folder_, "second"), std::nullopt);
-    EXPECT_EQ(watch.next("disc_disappeared")["volume"], "Holiday");
+    const json ejected = watch.next("disc_disappeared");
+    EXPECT_EQ(ejected["volume"], "Holiday");
+    EXPECT_EQ(ejected["drive"], "second");
 
     ASSERT_EQ(sim::detach(folder_, "first"), std::nullopt);
-    watch.next("drive_removed");
+    EXPECT_EQ(watch.next("drive_removed")["drive"], "first");
     EXPECT_EQ(watch.next("relisted")["drives"].size(), 1u);
 
     EXPECT_EQ(watch.stop(SIGINT), 0);
