@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "drive/UpdateReport.h"
@@ -54,7 +55,7 @@ enum class PieceOutcome {
 // Sends one piece of an image: buffer 0xFE when isKernel is non-zero, else 0xF0.
 // A length over 32768 bytes is refused (logged, nothing sent).
 PieceOutcome CommandWriteBuffer(platform::SCSITaskDeviceInterface* interface, std::uint32_t isKernel, DeviceData* record,
-                        const std::vector<std::uint8_t>& data, std::uint32_t offset, std::uint32_t length);
+                        std::span<const std::uint8_t> data, std::uint32_t offset, std::uint32_t length);
 
 // Diagnostics (standard error) -------------------------------------------------
 

@@ -69,7 +69,7 @@ bool CommandChangeDriveMode(platform::SCSITaskDeviceInterface* interface, Device
 }
 
 PieceOutcome CommandWriteBuffer(platform::SCSITaskDeviceInterface* interface, std::uint32_t isKernel, DeviceData* /*record*/,
-                        const std::vector<std::uint8_t>& data, std::uint32_t offset, std::uint32_t length) {
+                        std::span<const std::uint8_t> data, std::uint32_t offset, std::uint32_t length) {
     assert(interface != NULL);
     // A longer piece would not fit the transfer buffer; sending part of it would corrupt the image.
     if (length > kWriteBufferMaxLength) {

@@ -105,17 +105,16 @@ std::optional<std::string> UpdateRun::whatChanged(platform::SCSITaskDeviceInterf
     const std::optional<DeviceData> now = IdentifyHeldDrive(interface, normal_, true);
     if (!now) return "it no longer answers as a drive of the target model";
     modeNow = now->driveMode();
-    const auto differs = [](const OptionalText& was, const OptionalText& is) { return was != is; };
     if (now->driveMode() != drive_.driveMode())
         return now->driveMode() == 0 ? "it has left its update mode" : "it has been put into its update mode";
-    if (differs(drive_.revision(), now->revision()))
+    if (drive_.revision() != now->revision())
         return "its revision is now \"" + now->revision().value_or("?") + "\", not \"" +
                drive_.revision().value_or("?") + "\"";
-    if (differs(drive_.vendor(), now->vendor()) || differs(drive_.product(), now->product()) ||
-        differs(drive_.date(), now->date()))
+    if (drive_.vendor() != now->vendor() || drive_.product() != now->product() ||
+        drive_.date() != now->date())
         return "it identifies differently";
-    if (differs(drive_.hard_version(), now->hard_version()) || differs(drive_.dest_version(), now->dest_version()) ||
-        differs(drive_.krnl_version(), now->krnl_version()))
+    if (drive_.hard_version() != now->hard_version() || drive_.dest_version() != now->dest_version() ||
+        drive_.krnl_version() != now->krnl_version())
         return "its hardware versions differ";
     if (now->eligibility() != UpdateEligibility::Eligible)
         return "it may not be updated: " + std::string(eligibilityText(now->eligibility()));
@@ -127,21 +126,23 @@ bool UpdateRun::pieceFailed(PieceOutcome outcome, UpdateStep step, std::uint64_t
     if (outcome == PieceOutcome::Gone) {
         KDU_LOG_ERR(kFunction, "the drive has gone. (piece %llu of %llu)", static_cast<unsigned long long>(number),
                     static_cast<unsigned long long>(count));
-        return !fail(step, DriveState::Unknown, "the drive has gone");
+        fail(step, DriveState::Unknown, "the drive has gone");
+        return true;
     }
     KDU_LOG_ERR(kFunction, "piece refused; transfer stopped. (%llu of %llu)", static_cast<unsigned long long>(number),
                 static_cast<unsigned long long>(count));
     // The drive stays in its update mode rather than being told to install a broken image.
-    return !fail(step, DriveState::UpdateMode,
-                 "the drive refused piece " + std::to_string(number) + " of " + std::to_string(count) +
-                     "; the install was not started");
+    fail(step, DriveState::UpdateMode,
+         "the drive refused piece " + std::to_string(number) + " of " + std::to_string(count) +
+             "; the install was not started");
+    return true;
 }
 
 bool UpdateRun::sendKernelImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image) {
     constexpr std::uint64_t count = std::size(kKernelPieces);
     std::uint64_t number = 0;
     for (const KernelPiece& piece : kKernelPieces) {
-        const std::vector<std::uint8_t> bytes(image.begin() + piece.offset, image.begin() + piece.offset + piece.length);
+        const std::span<const std::uint8_t> bytes(image.data() + piece.offset, piece.length);
         if (pieceFailed(CommandWriteBuffer(interface, 1, &drive_, bytes, piece.offset, piece.length),
                         UpdateStep::WriteKernelImage, ++number, count))
             return false;
@@ -159,7 +160,7 @@ bool UpdateRun::sendNormalImage(platform::SCSITaskDeviceInterface* interface, co
     progress(UpdateStep::WriteNormalImage, 0, fileLength);
     for (int chunk = 1; offset < fileLength; ++chunk) {
         const std::uint32_t n = std::min({remaining, kPieceLength, fileLength - offset});
-        const std::vector<std::uint8_t> bytes(image.begin() + offset, image.begin() + offset + n);
+        const std::span<const std::uint8_t> bytes(image.data() + offset, n);
         const std::uint32_t transferLength = roundUpToGranule(n);
         if (n < kPieceLength) {
             kdulog::consoleOut("last one\n");

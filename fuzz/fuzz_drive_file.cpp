@@ -10,6 +10,7 @@
 #include <string>
 
 // The one place that names where the simulated drive lives.
+#include "ScratchFolder.h"
 #include "simdrive/DriveFile.h"
 #include "simdrive/SimDrive.h"
 
@@ -21,7 +22,7 @@ std::filesystem::path& driveFile() {
 }
 
 // INQUIRY, TEST UNIT READY and READ BUFFER as the listing sends them, at `nowMs`.
-void ask(sim::DriveSpec spec, std::int64_t nowMs) {
+void ask(sim::DriveSpec profile, std::int64_t nowMs) {
     sim::SimDrive drive;
     std::uint8_t data[256];
     const std::array<std::uint8_t, 16> cdbs[] = {
@@ -39,20 +40,14 @@ void ask(sim::DriveSpec spec, std::int64_t nowMs) {
         command.dataLength = command.data ? sizeof data : 0;
         command.transferCount = command.dataLength;
         platform::ScsiOutcome out;
-        drive.answer(spec, command, out, nowMs);
+        drive.answer(profile, command, out, nowMs);
     }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kdu-fuzz-drives-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) ::abort();
-    driveFile() = sim::driveFilePath(pattern, "drive1");
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(driveFile().parent_path(), ignored);
-    });
+    driveFile() = sim::driveFilePath(kdu::fuzz::scratchFolder("drives"), "drive1");
     return 0;
 }
 
@@ -60,12 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(driveFile(), std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     std::string error;
-    const std::optional<sim::DriveSpec> spec = sim::loadDriveFile(driveFile(), error);
-    if (!spec) {
+    const std::optional<sim::DriveSpec> profile = sim::loadDriveFile(driveFile(), error);
+    if (!profile) {
         if (error.empty()) __builtin_trap();  // a refusal always says why
         return 0;
     }
-    if (!sim::fromJson(sim::toJson(*spec), "again", error)) __builtin_trap();
-    for (std::int64_t nowMs : {std::int64_t{1'765'000'000'000}, std::int64_t{0}}) ask(*spec, nowMs);
+    if (!sim::fromJson(sim::toJson(*profile), "again", error)) __builtin_trap();
+    for (std::int64_t nowMs : {std::int64_t{1'765'000'000'000}, std::int64_t{0}}) ask(*profile, nowMs);
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "model/FirmFileData.h"
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
@@ -19,10 +20,7 @@
 
 namespace {
 
-std::string& resourceFolder() {
-    static std::string folder;
-    return folder;
-}
+std::string resourceFolder() { return kdu::fuzz::scratchFolder("images").string(); }
 
 void write(const std::string& name, const std::uint8_t* data, std::size_t size) {
     std::ofstream(resourceFolder() + "/" + name, std::ios::binary | std::ios::trunc)
@@ -37,15 +35,7 @@ void checkField(const OptionalText& field, std::size_t width) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kdu-fuzz-images-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) ::abort();
-    resourceFolder() = pattern;
-    Util::setResourceDirectoryOverride(pattern);
-    // The folder goes when the run ends, however many inputs it took.
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(resourceFolder(), ignored);
-    });
+    Util::setResourceDirectoryOverride(resourceFolder());
     return 0;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "DriveAnswers.h"
+#include "ScratchFolder.h"
 #include "drive/STUCMethod.h"
 #include "model/DeviceData.h"
 #include "model/FirmFileData.h"
@@ -24,10 +25,7 @@ namespace {
 
 constexpr std::uint64_t kLongestNormalImage = 3 * 32768 + 300;  // a short last piece, kept quick
 
-std::filesystem::path& resourceFolder() {
-    static std::filesystem::path folder;
-    return folder;
-}
+const std::filesystem::path& resourceFolder() { return kdu::fuzz::scratchFolder("update"); }
 
 // The file at the given length (its bytes do not matter to the sequence), or no file.
 void placeImage(const char* baseName, bool present, std::uint64_t length) {
@@ -45,14 +43,7 @@ void placeImage(const char* baseName, bool present, std::uint64_t length) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     kdu::fuzz::silenceLog();
-    std::string pattern = (std::filesystem::temp_directory_path() / "kdu-fuzz-update-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) ::abort();
-    resourceFolder() = pattern;
-    Util::setResourceDirectoryOverride(pattern);
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(resourceFolder(), ignored);
-    });
+    Util::setResourceDirectoryOverride(resourceFolder().string());
     return 0;
 }
 

@@ -147,10 +147,10 @@ struct ResourceFolder : TempDir {
     // Kernel and normal image whose headers carry these fields (the rest as the samples),
     // with the manifest: images shipped for exactly that record.
     void writeImagesFor(const FirmFileData& normal, std::size_t normalSize = 40000) const {
-        image_maker::ImageSpec spec{.length = normalSize, .seed = 2};
-        if (normal.hard_version()) spec.hardVersion = *normal.hard_version();
-        if (normal.dest_version()) spec.destVersion = *normal.dest_version();
-        write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage(spec));
+        image_maker::ImageSpec profile{.length = normalSize, .seed = 2};
+        if (normal.hard_version()) profile.hardVersion = *normal.hard_version();
+        if (normal.dest_version()) profile.destVersion = *normal.dest_version();
+        write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage(profile));
         writeKernel();
     }
     // As the build does it: the images present now, as shipped.

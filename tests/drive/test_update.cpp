@@ -260,10 +260,10 @@ using F = UpdateTest;
 using S = UpdateStep;
 using D = DriveState;
 
-void writeNormalImage(F& f, image_maker::ImageSpec spec, bool manifest) {
-    spec.length = 40000;
-    spec.seed = 2;
-    f.resources_.write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage(spec));
+void writeNormalImage(F& f, image_maker::ImageSpec profile, bool manifest) {
+    profile.length = 40000;
+    profile.seed = 2;
+    f.resources_.write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage(profile));
     if (manifest) f.resources_.writeManifest();
 }
 Answer refusedPiece() { return checkCondition(0x05, 0x26, 0x00); }
