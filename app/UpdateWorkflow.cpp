@@ -14,6 +14,7 @@
 #include "app/MainWindow.h"
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/ObserverGate.h"
+#include "app/UpdateReportText.h"
 #include "drive/DriveList.h"
 #include "platform/NamedLock.h"
 #include "platform/RunLoop.h"
@@ -117,8 +118,8 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
         //% "Firmware revision %1 before, %2 now."
         const QString revisions = qtTrId("RESULT_REVISIONS").arg(before, QString::fromStdString(drive->revision().value_or("")));
         //% "Complete!"
-        showResultSheet(qtTrId("RESULT_COMPLETE"), where.trimmed() + QLatin1Char('\n') + revisions + QLatin1Char('\n') +
-                                                         QString::fromStdString(report.message()) + QLatin1Char('.'));
+        showResultSheet(qtTrId("RESULT_COMPLETE"),
+                        where.trimmed() + QLatin1Char('\n') + revisions + QLatin1Char('\n') + updateReportText(report));
         {
             platform::SyncScope current("SYNC_CURRENTDEVICE");
             const std::int32_t index = indexOfDrive(drive->identity());
@@ -132,8 +133,7 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
         updateDeviceCombobox();
     } else {
         //% "Error!"
-        showResultSheet(qtTrId("RESULT_ERROR"), where.trimmed() + QLatin1Char('\n') +
-                                                      QString::fromStdString(report.message()) + QLatin1Char('.'));
+        showResultSheet(qtTrId("RESULT_ERROR"), where.trimmed() + QLatin1Char('\n') + updateReportText(report));
     }
     isUpdatingNow = false;
     updateControll();

@@ -257,7 +257,7 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
     UpdateReport report;
     const bool ok = installFirmware(drive, images, report, signals, options, events);
     if (report.dryRun) {
-        events.emit(resultJson("dry_run", &drive, &report, kExitOk, report.cause));
+        events.emit(resultJson("dry_run", &drive, &report, kExitOk, causeText(report.cause)));
         return kExitOk;
     }
     if (!ok) {

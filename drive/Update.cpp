@@ -59,11 +59,13 @@ public:
     bool succeed() {
         report_.ok = true;
         report_.step = UpdateStep::Done;
-        report_.cause.clear();
+        report_.cause = UpdateCause{};
         return true;
     }
-    bool fail(UpdateStep step, std::string cause) { return fail(step, report_.state, std::move(cause)); }
-    bool fail(UpdateStep step, DriveState state, std::string cause) {
+    bool fail(UpdateStep step, UpdateCause cause) { return fail(step, report_.state, std::move(cause)); }
+    bool fail(UpdateStep step, UpdateCauseKind kind) { return fail(step, UpdateCause(kind)); }
+    bool fail(UpdateStep step, DriveState state, UpdateCauseKind kind) { return fail(step, state, UpdateCause(kind)); }
+    bool fail(UpdateStep step, DriveState state, UpdateCause cause) {
         report_.ok = false;
         report_.step = step;
         report_.state = state;
@@ -77,7 +79,7 @@ public:
 
     // What differs between the drive that answers now and the one chosen; `modeNow` is the
     // mode it reports now (unchanged when it did not say).
-    std::optional<std::string> whatChanged(platform::SCSITaskDeviceInterface* interface, std::int32_t& modeNow) const;
+    std::optional<UpdateCause> whatChanged(platform::SCSITaskDeviceInterface* interface, std::int32_t& modeNow) const;
     bool runCritical(platform::SCSITaskDeviceInterface* interface, const ProvenImages& images);
 
 private:
@@ -96,28 +98,35 @@ private:
 
 // Compares the drive as it answers now, held, with the drive that was chosen. Any
 // difference means someone swapped or changed it since: nothing is sent then.
-std::optional<std::string> UpdateRun::whatChanged(platform::SCSITaskDeviceInterface* interface,
+std::optional<UpdateCause> UpdateRun::whatChanged(platform::SCSITaskDeviceInterface* interface,
                                                   std::int32_t& modeNow) const {
+    const auto changed = UpdateCause::driveChanged;
     modeNow = drive_.driveMode();
     const platform::DriveIdentity& chosen = drive_.identity();
     if (!chosen.empty() && !platform::IORegistryEntryGetIdentity(drive_.scsiDevice()).sameDriveAs(chosen))
-        return "another drive answers in its place";
+        return changed(DriveChange::OtherDrive);
     const std::optional<DeviceData> now = IdentifyHeldDrive(interface, normal_, true);
-    if (!now) return "it no longer answers as a drive of the target model";
+    if (!now) return changed(DriveChange::OtherModel);
     modeNow = now->driveMode();
     if (now->driveMode() != drive_.driveMode())
-        return now->driveMode() == 0 ? "it has left its update mode" : "it has been put into its update mode";
-    if (drive_.revision() != now->revision())
-        return "its revision is now \"" + now->revision().value_or("?") + "\", not \"" +
-               drive_.revision().value_or("?") + "\"";
+        return changed(now->driveMode() == 0 ? DriveChange::LeftUpdateMode : DriveChange::EnteredUpdateMode);
+    if (drive_.revision() != now->revision()) {
+        UpdateCause cause = changed(DriveChange::Revision);
+        cause.found = now->revision().value_or("?");
+        cause.expected = drive_.revision().value_or("?");
+        return cause;
+    }
     if (drive_.vendor() != now->vendor() || drive_.product() != now->product() ||
         drive_.date() != now->date())
-        return "it identifies differently";
+        return changed(DriveChange::Identification);
     if (drive_.hard_version() != now->hard_version() || drive_.dest_version() != now->dest_version() ||
         drive_.krnl_version() != now->krnl_version())
-        return "its hardware versions differ";
-    if (now->eligibility() != UpdateEligibility::Eligible)
-        return "it may not be updated: " + std::string(eligibilityText(now->eligibility()));
+        return changed(DriveChange::HardwareVersions);
+    if (now->eligibility() != UpdateEligibility::Eligible) {
+        UpdateCause cause = changed(DriveChange::NoLongerEligible);
+        cause.eligibility = now->eligibility();
+        return cause;
+    }
     return std::nullopt;
 }
 
@@ -126,15 +135,16 @@ bool UpdateRun::pieceFailed(PieceOutcome outcome, UpdateStep step, std::uint64_t
     if (outcome == PieceOutcome::Gone) {
         KDU_LOG_ERR(kFunction, "the drive has gone. (piece %llu of %llu)", static_cast<unsigned long long>(number),
                     static_cast<unsigned long long>(count));
-        fail(step, DriveState::Unknown, "the drive has gone");
+        fail(step, DriveState::Unknown, UpdateCauseKind::DriveGone);
         return true;
     }
     KDU_LOG_ERR(kFunction, "piece refused; transfer stopped. (%llu of %llu)", static_cast<unsigned long long>(number),
                 static_cast<unsigned long long>(count));
     // The drive stays in its update mode rather than being told to install a broken image.
-    fail(step, DriveState::UpdateMode,
-         "the drive refused piece " + std::to_string(number) + " of " + std::to_string(count) +
-             "; the install was not started");
+    UpdateCause cause(UpdateCauseKind::PieceRefused);
+    cause.number = number;
+    cause.count = count;
+    fail(step, DriveState::UpdateMode, std::move(cause));
     return true;
 }
 
@@ -207,10 +217,11 @@ bool UpdateRun::waitForInstall(platform::SCSITaskDeviceInterface* interface) {
     center.post(kUpdateIndicatorNotify, -1);
     if (end == End::TimedOut) {
         KDU_LOG_ERR(kFunction, "drive still installing after %lld ms.", static_cast<long long>(timing_.waitLimit.count()));
-        return fail(UpdateStep::Install, DriveState::Installing,
-                    "the drive was still installing after " + std::to_string(timing_.waitLimit.count() / 1000) + " s");
+        UpdateCause cause(UpdateCauseKind::StillInstalling);
+        cause.number = static_cast<std::uint64_t>(timing_.waitLimit.count() / 1000);
+        return fail(UpdateStep::Install, DriveState::Installing, std::move(cause));
     }
-    if (end == End::Stopped) return fail(UpdateStep::Install, DriveState::Installing, "stopped waiting on request");
+    if (end == End::Stopped) return fail(UpdateStep::Install, DriveState::Installing, UpdateCauseKind::StoppedWaiting);
     return true;
 }
 
@@ -222,14 +233,16 @@ bool UpdateRun::identifiesAsTarget(platform::SCSITaskDeviceInterface* interface)
     CommandInquiry(interface, &drive_);
     if (!drive_.revision()) {
         drive_.setRevision(std::move(previous));
-        return fail(UpdateStep::CheckRevision, DriveState::Unknown, "the drive did not identify itself");
+        return fail(UpdateStep::CheckRevision, DriveState::Unknown, UpdateCauseKind::NotIdentified);
     }
     report_.revisionFound = drive_.revision();
     if (Util::cmpCurVersion(drive_.revision(), OptionalText{kTargetRevision}) == 0) {
         report_.state = DriveState::Updated;
         return true;
     }
-    const std::string cause = "the drive reports revision \"" + *drive_.revision() + "\", not \"" + kTargetRevision + "\"";
+    UpdateCause cause(UpdateCauseKind::WrongRevision);
+    cause.found = *drive_.revision();
+    cause.expected = kTargetRevision;
     if (drive_.driveMode() != 0) return fail(UpdateStep::CheckRevision, DriveState::UpdateMode, cause);
     return fail(UpdateStep::CheckRevision, previous == drive_.revision() ? DriveState::OldFirmware : DriveState::Unknown,
                 cause);
@@ -241,16 +254,16 @@ bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const 
         const auto normalLength = static_cast<std::uint32_t>(images.normal.size());
         if (!hooks_.reviewPlan(updatePlan(drive_.driveMode(), normalLength))) {
             report_.dryRun = true;
-            return fail(UpdateStep::ToKernelMode, "dry run: every check passed and nothing was sent");
+            return fail(UpdateStep::ToKernelMode, UpdateCauseKind::DryRun);
         }
     }
     if (hooks_.beginCritical && !hooks_.beginCritical())
-        return fail(UpdateStep::ToKernelMode, "cancelled before anything was sent");
+        return fail(UpdateStep::ToKernelMode, UpdateCauseKind::Cancelled);
     if (drive_.driveMode() == 0) {
         progress(UpdateStep::ToKernelMode);
         if (!CommandChangeDriveMode(interface, &drive_)) {
             KDU_LOG_ERR(kFunction, "change drive mode.( -> Kernel)");
-            return fail(UpdateStep::ToKernelMode, "the drive refused to switch to its update mode");
+            return fail(UpdateStep::ToKernelMode, UpdateCauseKind::ToUpdateModeRefused);
         }
     }
     report_.state = DriveState::UpdateMode;
@@ -262,7 +275,7 @@ bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const 
     progress(UpdateStep::ToNormalMode);
     if (!CommandChangeDriveMode(interface, &drive_)) {
         KDU_LOG_ERR(kFunction, "change drive mode.( -> Normal)");
-        return fail(UpdateStep::ToNormalMode, "the drive refused to switch back");
+        return fail(UpdateStep::ToNormalMode, UpdateCauseKind::SwitchBackRefused);
     }
     report_.state = DriveState::Installing;
     progress(UpdateStep::Install);
@@ -296,7 +309,7 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
     UpdateReport localReport;
     UpdateRun run(drive, normal, timing, hooks, report != nullptr ? *report : localReport);
     const platform::io_service_t service = drive.scsiDevice();
-    if (service == platform::IO_OBJECT_NULL) return run.fail(UpdateStep::TakeDrive, "no drive was chosen");
+    if (service == platform::IO_OBJECT_NULL) return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::NoDriveChosen);
 
     platform::io_name_t className{};
     const platform::kern_return_t kr = platform::IOObjectGetClass(service, className);
@@ -309,10 +322,10 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
     run.progress(UpdateStep::CheckImages);
     const ImageProof proof = proveShippedImages(normal);
     if (!proof.proven() || !kernel.isFileExists()) {
-        const std::string problem =
-            proof.proven() ? firmwareFileName(kKernelImageBaseName) + ": missing at start-up" : proof.message();
-        KDU_LOG_ERR(kFunction, "firmware image refused: %s", problem.c_str());
-        return run.fail(UpdateStep::CheckImages, problem);
+        const UpdateCause cause = UpdateCause::refusedImage(
+            proof.proven() ? ImageFault(ImageProblem::MissingAtStart, firmwareFileName(kKernelImageBaseName)) : proof.fault);
+        KDU_LOG_ERR(kFunction, "firmware image refused: %s", causeText(cause).c_str());
+        return run.fail(UpdateStep::CheckImages, cause);
     }
 
     // Sleep or shutdown in the middle would leave the drive in its update mode.
@@ -322,26 +335,32 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
                                                         : drive.identity().lockKey();
     std::string whyNotLocked;
     const std::optional<platform::DriveUpdateLock> updateLock = platform::DriveUpdateLock::tryTake(lockId, whyNotLocked);
-    if (!updateLock) return run.fail(UpdateStep::TakeDrive, whyNotLocked);
+    if (!updateLock) {
+        if (whyNotLocked == platform::DriveUpdateLock::kHeldElsewhere)
+            return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::LockedElsewhere);
+        UpdateCause cause(UpdateCauseKind::LockUnusable);
+        cause.detail = whyNotLocked;
+        return run.fail(UpdateStep::TakeDrive, std::move(cause));
+    }
 
     drive_access::DriveInterfaces interfaces(service);
     platform::SCSITaskDeviceInterface* interface = interfaces.taskDevice();
-    if (interface == nullptr) return run.fail(UpdateStep::TakeDrive, "the drive cannot be opened; is it still attached?");
+    if (interface == nullptr) return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::CannotOpen);
 
     drive_access::ExclusiveAccess access(interface);
     if (!access.held()) {
         KDU_LOG_WAR(kFunction, "ObtainExclusiveAccess failed.(1) (0x%08x)\n",
                     static_cast<unsigned>(access.obtainResult()));
-        return run.fail(UpdateStep::TakeDrive, "the drive is in use by another program");
+        return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::InUse);
     }
 
     run.progress(UpdateStep::IdentifyAgain);
     bool result = false;
     std::int32_t modeNow = drive.driveMode();
-    if (const std::optional<std::string> changed = run.whatChanged(interface, modeNow)) {
-        KDU_LOG_ERR(kFunction, "the drive changed since it was chosen: %s", changed->c_str());
+    if (std::optional<UpdateCause> changed = run.whatChanged(interface, modeNow)) {
+        KDU_LOG_ERR(kFunction, "%s", causeText(*changed).c_str());
         run.fail(UpdateStep::IdentifyAgain, modeNow == 0 ? DriveState::OldFirmware : DriveState::UpdateMode,
-                 "the drive changed since it was chosen: " + *changed);
+                 std::move(*changed));
     } else {
         result = run.runCritical(interface, *proof.images);
     }
@@ -350,7 +369,7 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
     const platform::IOReturn released = access.release();
     if (released != platform::kIOReturnSuccess) {
         KDU_LOG_ERR(kFunction, "ReleaseExclusiveAccess failed. (0x%08x)\n", static_cast<unsigned>(released));
-        if (result) run.fail(UpdateStep::ReleaseDrive, DriveState::Updated, "the drive could not be given back");
+        if (result) run.fail(UpdateStep::ReleaseDrive, DriveState::Updated, UpdateCauseKind::NotGivenBack);
         result = false;
     }
     return result ? run.succeed() : false;

@@ -41,7 +41,57 @@ std::string_view driveStateKey(DriveState state) {
     return "unknown";
 }
 
+namespace {
+
+std::string changeText(const UpdateCause& cause) {
+    switch (cause.change) {
+        case DriveChange::None: break;
+        case DriveChange::OtherDrive: return "another drive answers in its place";
+        case DriveChange::OtherModel: return "it no longer answers as a drive of the target model";
+        case DriveChange::LeftUpdateMode: return "it has left its update mode";
+        case DriveChange::EnteredUpdateMode: return "it has been put into its update mode";
+        case DriveChange::Revision:
+            return "its revision is now \"" + cause.found + "\", not \"" + cause.expected + "\"";
+        case DriveChange::Identification: return "it identifies differently";
+        case DriveChange::HardwareVersions: return "its hardware versions differ";
+        case DriveChange::NoLongerEligible:
+            return "it may not be updated: " + std::string(eligibilityText(cause.eligibility));
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string causeText(const UpdateCause& cause) {
+    switch (cause.kind) {
+        case UpdateCauseKind::None: return {};
+        case UpdateCauseKind::ImageRefused: return cause.image.file + ": " + imageProblemText(cause.image);
+        case UpdateCauseKind::NoDriveChosen: return "no drive was chosen";
+        case UpdateCauseKind::LockedElsewhere: return "the drive is being updated by another process";
+        case UpdateCauseKind::LockUnusable: return cause.detail;
+        case UpdateCauseKind::CannotOpen: return "the drive cannot be opened; is it still attached?";
+        case UpdateCauseKind::InUse: return "the drive is in use by another program";
+        case UpdateCauseKind::DriveChanged: return "the drive changed since it was chosen: " + changeText(cause);
+        case UpdateCauseKind::DryRun: return "dry run: every check passed and nothing was sent";
+        case UpdateCauseKind::Cancelled: return "cancelled before anything was sent";
+        case UpdateCauseKind::ToUpdateModeRefused: return "the drive refused to switch to its update mode";
+        case UpdateCauseKind::SwitchBackRefused: return "the drive refused to switch back";
+        case UpdateCauseKind::PieceRefused:
+            return "the drive refused piece " + std::to_string(cause.number) + " of " + std::to_string(cause.count) +
+                   "; the install was not started";
+        case UpdateCauseKind::DriveGone: return "the drive has gone";
+        case UpdateCauseKind::StillInstalling:
+            return "the drive was still installing after " + std::to_string(cause.number) + " s";
+        case UpdateCauseKind::StoppedWaiting: return "stopped waiting on request";
+        case UpdateCauseKind::NotIdentified: return "the drive did not identify itself";
+        case UpdateCauseKind::WrongRevision:
+            return "the drive reports revision \"" + cause.found + "\", not \"" + cause.expected + "\"";
+        case UpdateCauseKind::NotGivenBack: return "the drive could not be given back";
+    }
+    return {};
+}
+
 std::string UpdateReport::message() const {
     if (ok) return std::string(driveStateText(state));
-    return std::string(updateStepText(step)) + ": " + cause + "; " + std::string(driveStateText(state));
+    return std::string(updateStepText(step)) + ": " + causeText(cause) + "; " + std::string(driveStateText(state));
 }

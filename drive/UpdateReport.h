@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "model/Eligibility.h"
+#include "model/ImageProof.h"
+
 enum class UpdateStep {
     CheckImages,        // proving the shipped images
     TakeDrive,          // the per-drive lock, the interfaces, exclusive access
@@ -30,11 +33,74 @@ enum class DriveState {
     Updated,      // reports the new revision
 };
 
+// Why an update ended short, as a word and its particulars, so that each front end can say
+// it in its reader's language. causeText() gives the English that kdu prints and logs.
+enum class UpdateCauseKind {
+    None,
+    ImageRefused,         // image
+    NoDriveChosen,
+    LockedElsewhere,      // another process updates the drive
+    LockUnusable,         // detail: the system's words
+    CannotOpen,
+    InUse,
+    DriveChanged,         // change, with found/expected or eligibility
+    DryRun,
+    Cancelled,
+    ToUpdateModeRefused,
+    SwitchBackRefused,
+    PieceRefused,         // number of count
+    DriveGone,
+    StillInstalling,      // number: the seconds waited
+    StoppedWaiting,
+    NotIdentified,
+    WrongRevision,        // found, expected
+    NotGivenBack,
+};
+
+// What differs, at the second look, from the drive that was chosen.
+enum class DriveChange {
+    None,
+    OtherDrive,         // another drive answers in its place
+    OtherModel,         // it no longer answers as the target model
+    LeftUpdateMode,
+    EnteredUpdateMode,
+    Revision,           // found, expected
+    Identification,
+    HardwareVersions,
+    NoLongerEligible,   // eligibility
+};
+
+struct UpdateCause {
+    UpdateCause() = default;
+    explicit UpdateCause(UpdateCauseKind kind) : kind(kind) {}
+    static UpdateCause refusedImage(ImageFault fault) {
+        UpdateCause cause(UpdateCauseKind::ImageRefused);
+        cause.image = std::move(fault);
+        return cause;
+    }
+    static UpdateCause driveChanged(DriveChange change) {
+        UpdateCause cause(UpdateCauseKind::DriveChanged);
+        cause.change = change;
+        return cause;
+    }
+
+    UpdateCauseKind kind = UpdateCauseKind::None;
+    ImageFault image;
+    DriveChange change = DriveChange::None;
+    UpdateEligibility eligibility = UpdateEligibility::Eligible;
+    std::uint64_t number = 0, count = 0;
+    std::string found, expected;
+    std::string detail;
+};
+
+// "the drive refused piece 3 of 47; the install was not started"...; empty for None.
+std::string causeText(const UpdateCause& cause);
+
 struct UpdateReport {
     bool ok = false;
     UpdateStep step = UpdateStep::CheckImages;  // the step that failed, Done on success
     DriveState state = DriveState::OldFirmware;
-    std::string cause;                          // one line; empty on success
+    UpdateCause cause;                          // None on success
     std::optional<std::string> revisionFound;   // what the drive reported at the end
     bool dryRun = false;                        // stopped on purpose after every check
 

@@ -19,25 +19,26 @@ constexpr std::uint64_t kMaxNormalImageLength = 16u * 1024 * 1024;
 // The manifest is two short lines; anything much larger is not ours.
 constexpr std::uint64_t kMaxManifestLength = 4096;
 
-struct Failure {
-    std::string file, problem;
-};
+using Failure = ImageFault;
 
 // The whole regular file, at most `limit` bytes; none when it cannot be read.
 std::optional<std::vector<std::uint8_t>> readResource(const std::string& name, std::uint64_t limit,
-                                                      std::string& problem) {
+                                                      Failure& failure) {
+    failure = Failure{ImageProblem::None, name};
     const OptionalText path = Util::fullPath(name);
     if (!path) {
-        problem = "missing";
+        failure.problem = ImageProblem::Missing;
         return std::nullopt;
     }
     struct stat st {};
     if (::stat(path->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        problem = "missing or not a regular file";
+        failure.problem = ImageProblem::NotRegularFile;
         return std::nullopt;
     }
     if (static_cast<std::uint64_t>(st.st_size) > limit) {
-        problem = "too large (" + std::to_string(st.st_size) + " bytes, at most " + std::to_string(limit) + ")";
+        failure.problem = ImageProblem::TooLarge;
+        failure.size = static_cast<std::uint64_t>(st.st_size);
+        failure.limit = limit;
         return std::nullopt;
     }
     // One read of the size the file had when checked: a file that changes meanwhile is
@@ -45,7 +46,7 @@ std::optional<std::vector<std::uint8_t>> readResource(const std::string& name, s
     std::ifstream in(*path, std::ios::binary);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
     if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
-        problem = "cannot be read";
+        failure.problem = ImageProblem::Unreadable;
         return std::nullopt;
     }
     return bytes;
@@ -58,37 +59,35 @@ OptionalText headerField(const std::vector<std::uint8_t>& image, std::size_t off
 std::optional<Failure> checkImage(const std::string& name, const std::vector<std::uint8_t>& image,
                                   const std::map<std::string, std::string>& manifest, std::uint64_t minimumLength) {
     const auto entry = manifest.find(name);
-    if (entry == manifest.end()) return Failure{name, "not listed in the image manifest"};
-    if (image.size() < minimumLength)
-        return Failure{name, "truncated (" + std::to_string(image.size()) + " bytes, at least " +
-                                 std::to_string(minimumLength) + " needed)"};
-    if (sha256Hex(image) != entry->second) return Failure{name, "damaged or replaced (its SHA-256 differs from the manifest)"};
+    if (entry == manifest.end()) return Failure{ImageProblem::NotInManifest, name};
+    if (image.size() < minimumLength) return Failure{ImageProblem::Truncated, name, image.size(), minimumLength};
+    if (sha256Hex(image) != entry->second) return Failure{ImageProblem::Damaged, name};
     using namespace image_format;
     const OptionalText revision = headerField(image, kRevisionOffset, kRevisionLength);
     if (Util::cmpCurVersion(revision, OptionalText{kTargetRevision}) != 0 || !revision)
-        return Failure{name, "carries revision \"" + revision.value_or("?") + "\", not \"" + kTargetRevision + "\""};
+        return Failure{ImageProblem::OtherRevision, name, 0, 0, revision.value_or("?")};
     return std::nullopt;
 }
 
 std::optional<Failure> prove(const FirmFileData& normal, ProvenImages& images) {
     const std::string kernelName = firmwareFileName(kKernelImageBaseName);
     const std::string normalName = firmwareFileName(kNormalImageBaseName);
-    std::string problem;
+    Failure failure;
 
-    const auto manifestBytes = readResource(kImageManifestName, kMaxManifestLength, problem);
-    if (!manifestBytes) return Failure{kImageManifestName, problem};
+    const auto manifestBytes = readResource(kImageManifestName, kMaxManifestLength, failure);
+    if (!manifestBytes) return failure;
     std::string error;
     const auto manifest =
         parseImageManifest(std::string_view(reinterpret_cast<const char*>(manifestBytes->data()), manifestBytes->size()), error);
-    if (!manifest) return Failure{kImageManifestName, "malformed: " + error};
+    if (!manifest) return Failure{ImageProblem::ManifestMalformed, kImageManifestName, 0, 0, error};
 
-    auto kernel = readResource(kernelName, kMaxNormalImageLength, problem);
-    if (!kernel) return Failure{kernelName, problem};
-    if (auto failure = checkImage(kernelName, *kernel, *manifest, image_format::kKernelImageSentLength)) return failure;
+    auto kernel = readResource(kernelName, kMaxNormalImageLength, failure);
+    if (!kernel) return failure;
+    if (auto bad = checkImage(kernelName, *kernel, *manifest, image_format::kKernelImageSentLength)) return bad;
 
-    auto normalBytes = readResource(normalName, kMaxNormalImageLength, problem);
-    if (!normalBytes) return Failure{normalName, problem};
-    if (auto failure = checkImage(normalName, *normalBytes, *manifest, image_format::kHeaderLength)) return failure;
+    auto normalBytes = readResource(normalName, kMaxNormalImageLength, failure);
+    if (!normalBytes) return failure;
+    if (auto bad = checkImage(normalName, *normalBytes, *manifest, image_format::kHeaderLength)) return bad;
 
     // Eligibility was judged with the header read at start-up: a file swapped since then,
     // even a genuine one, must not be sent under that judgement.
@@ -97,7 +96,7 @@ std::optional<Failure> prove(const FirmFileData& normal, ProvenImages& images) {
         !textEquals(headerField(*normalBytes, kHardVersionOffset, kHardVersionLength), normal.hard_version()) ||
         !textEquals(headerField(*normalBytes, kDestVersionOffset, kDestVersionLength), normal.dest_version()) ||
         !textEquals(headerField(*normalBytes, kRevisionOffset, kRevisionLength), normal.revision()))
-        return Failure{normalName, "changed since the program started"};
+        return Failure{ImageProblem::ChangedSinceStart, normalName};
 
     images.kernel = std::move(*kernel);
     images.normal = std::move(*normalBytes);
@@ -106,17 +105,38 @@ std::optional<Failure> prove(const FirmFileData& normal, ProvenImages& images) {
 
 }  // namespace
 
+std::string imageProblemText(const ImageFault& fault) {
+    switch (fault.problem) {
+        case ImageProblem::None: return {};
+        case ImageProblem::Missing: return "missing";
+        case ImageProblem::NotRegularFile: return "missing or not a regular file";
+        case ImageProblem::TooLarge:
+            return "too large (" + std::to_string(fault.size) + " bytes, at most " + std::to_string(fault.limit) + ")";
+        case ImageProblem::Unreadable: return "cannot be read";
+        case ImageProblem::NotInManifest: return "not listed in the image manifest";
+        case ImageProblem::Truncated:
+            return "truncated (" + std::to_string(fault.size) + " bytes, at least " + std::to_string(fault.limit) +
+                   " needed)";
+        case ImageProblem::Damaged: return "damaged or replaced (its SHA-256 differs from the manifest)";
+        case ImageProblem::OtherRevision:
+            return "carries revision \"" + fault.detail + "\", not \"" + kTargetRevision + "\"";
+        case ImageProblem::ManifestMalformed: return "malformed: " + fault.detail;
+        case ImageProblem::ChangedSinceStart: return "changed since the program started";
+        case ImageProblem::MissingAtStart: return "missing at start-up";
+    }
+    return {};
+}
+
 std::string ImageProof::message() const {
     if (proven()) return {};
-    return file + ": " + problem;
+    return fault.file + ": " + imageProblemText(fault);
 }
 
 ImageProof proveShippedImages(const FirmFileData& normal) {
     ImageProof proof;
     ProvenImages images;
-    if (const std::optional<Failure> failure = prove(normal, images)) {
-        proof.file = failure->file;
-        proof.problem = failure->problem;
+    if (std::optional<Failure> failure = prove(normal, images)) {
+        proof.fault = std::move(*failure);
         return proof;
     }
     proof.images = std::move(images);

@@ -15,10 +15,40 @@ struct ProvenImages {
     std::vector<std::uint8_t> normal;
 };
 
+enum class ImageProblem {
+    None,
+    Missing,
+    NotRegularFile,
+    TooLarge,           // size, limit: bytes and the most allowed
+    Unreadable,
+    NotInManifest,
+    Truncated,          // size, limit: bytes and the least needed
+    Damaged,            // its SHA-256 differs from the manifest
+    OtherRevision,      // detail: the revision it carries
+    ManifestMalformed,  // detail: the parser's words
+    ChangedSinceStart,
+    MissingAtStart,     // absent when the program started, so never judged
+};
+
+// What is wrong with which file, as words and numbers that any front end can phrase.
+struct ImageFault {
+    ImageFault() = default;
+    ImageFault(ImageProblem problem, std::string file, std::uint64_t size = 0, std::uint64_t limit = 0,
+               std::string detail = {})
+        : problem(problem), file(std::move(file)), size(size), limit(limit), detail(std::move(detail)) {}
+
+    ImageProblem problem = ImageProblem::None;
+    std::string file;
+    std::uint64_t size = 0, limit = 0;
+    std::string detail;
+};
+
+// "missing", "truncated (12 bytes, at least 4096 needed)"...
+std::string imageProblemText(const ImageFault& fault);
+
 struct ImageProof {
     std::optional<ProvenImages> images;  // set only when both images are proven
-    std::string file;                    // the file at fault
-    std::string problem;                 // what is wrong with it
+    ImageFault fault;                    // why not, when not
 
     bool proven() const { return images.has_value(); }
     // "R7360501.121: <problem>", or empty when proven.

@@ -63,7 +63,7 @@ std::optional<DriveUpdateLock> DriveUpdateLock::tryTake(const std::string& drive
         return std::nullopt;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        whyNot = errno == EWOULDBLOCK ? "the drive is being updated by another process"
+        whyNot = errno == EWOULDBLOCK ? std::string(kHeldElsewhere)
                                       : "cannot lock " + path + ": " + std::strerror(errno);
         ::close(fd);
         return std::nullopt;

@@ -13,6 +13,8 @@ public:
     // Taken at once or not at all: a second update is refused, never kept waiting. When not
     // taken, `whyNot` says why (another process holds it, or no lock file could be made).
     static std::optional<DriveUpdateLock> tryTake(const std::string& driveId, std::string& whyNot);
+    // `whyNot` when another process holds the lock.
+    static constexpr const char* kHeldElsewhere = "the drive is being updated by another process";
 
     DriveUpdateLock(DriveUpdateLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     DriveUpdateLock& operator=(DriveUpdateLock&& other) noexcept;

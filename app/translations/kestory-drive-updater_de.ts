@@ -171,5 +171,221 @@
         <source>Version %1&lt;br&gt;Qt %2&lt;br&gt;Shipped firmware revision %3&lt;br&gt;&lt;br&gt;Released under the MIT License.</source>
         <translation>Version %1&lt;br&gt;Qt %2&lt;br&gt;Mitgelieferte Firmware-Revision %3&lt;br&gt;&lt;br&gt;Veröffentlicht unter der MIT-Lizenz.</translation>
     </message>
+    <message id="IMAGE_MISSING">
+        <source>missing</source>
+        <translation>fehlt</translation>
+    </message>
+    <message id="IMAGE_NOT_REGULAR">
+        <source>missing or not a regular file</source>
+        <translation>fehlt oder ist keine reguläre Datei</translation>
+    </message>
+    <message id="IMAGE_TOO_LARGE">
+        <source>too large (%1 bytes, at most %2)</source>
+        <translation>zu groß (%1 Bytes, höchstens %2)</translation>
+    </message>
+    <message id="IMAGE_UNREADABLE">
+        <source>cannot be read</source>
+        <translation>kann nicht gelesen werden</translation>
+    </message>
+    <message id="IMAGE_NOT_IN_MANIFEST">
+        <source>not listed in the image manifest</source>
+        <translation>steht nicht im Abbild-Manifest</translation>
+    </message>
+    <message id="IMAGE_TRUNCATED">
+        <source>truncated (%1 bytes, at least %2 needed)</source>
+        <translation>abgeschnitten (%1 Bytes, mindestens %2 nötig)</translation>
+    </message>
+    <message id="IMAGE_DAMAGED">
+        <source>damaged or replaced (its SHA-256 differs from the manifest)</source>
+        <translation>beschädigt oder ersetzt (die SHA-256-Prüfsumme weicht vom Manifest ab)</translation>
+    </message>
+    <message id="IMAGE_OTHER_REVISION">
+        <source>carries revision "%1", not "%2"</source>
+        <translation>trägt Revision „%1“, nicht „%2“</translation>
+    </message>
+    <message id="IMAGE_MANIFEST_MALFORMED">
+        <source>malformed: %1</source>
+        <translation>fehlerhaft: %1</translation>
+    </message>
+    <message id="IMAGE_CHANGED">
+        <source>changed since the program started</source>
+        <translation>seit dem Programmstart verändert</translation>
+    </message>
+    <message id="IMAGE_MISSING_AT_START">
+        <source>missing at start-up</source>
+        <translation>fehlte beim Programmstart</translation>
+    </message>
+    <message id="CHANGE_OTHER_DRIVE">
+        <source>another drive answers in its place</source>
+        <translation>an seiner Stelle antwortet ein anderes Laufwerk</translation>
+    </message>
+    <message id="CHANGE_OTHER_MODEL">
+        <source>it no longer answers as a drive of the target model</source>
+        <translation>es meldet sich nicht mehr als Laufwerk des Zielmodells</translation>
+    </message>
+    <message id="CHANGE_LEFT_UPDATE_MODE">
+        <source>it has left its update mode</source>
+        <translation>es hat seinen Aktualisierungsmodus verlassen</translation>
+    </message>
+    <message id="CHANGE_ENTERED_UPDATE_MODE">
+        <source>it has been put into its update mode</source>
+        <translation>es wurde in seinen Aktualisierungsmodus versetzt</translation>
+    </message>
+    <message id="CHANGE_REVISION">
+        <source>its revision is now "%1", not "%2"</source>
+        <translation>seine Revision ist jetzt „%1“, nicht „%2“</translation>
+    </message>
+    <message id="CHANGE_IDENTIFICATION">
+        <source>it identifies differently</source>
+        <translation>es meldet sich anders</translation>
+    </message>
+    <message id="CHANGE_HARDWARE_VERSIONS">
+        <source>its hardware versions differ</source>
+        <translation>seine Hardware-Versionen weichen ab</translation>
+    </message>
+    <message id="CHANGE_NOT_ELIGIBLE">
+        <source>it may not be updated: %1</source>
+        <translation>es darf nicht aktualisiert werden: %1</translation>
+    </message>
+    <message id="STEP_CHECK_IMAGES">
+        <source>checking the firmware images</source>
+        <translation>Prüfen der Firmware-Abbilder</translation>
+    </message>
+    <message id="STEP_TAKE_DRIVE">
+        <source>taking the drive</source>
+        <translation>Übernehmen des Laufwerks</translation>
+    </message>
+    <message id="STEP_IDENTIFY_AGAIN">
+        <source>identifying the drive again</source>
+        <translation>erneuten Erkennen des Laufwerks</translation>
+    </message>
+    <message id="STEP_TO_UPDATE_MODE">
+        <source>switching the drive to its update mode</source>
+        <translation>Umschalten des Laufwerks in den Aktualisierungsmodus</translation>
+    </message>
+    <message id="STEP_WRITE_KERNEL_IMAGE">
+        <source>writing the kernel image</source>
+        <translation>Schreiben des Kernel-Abbilds</translation>
+    </message>
+    <message id="STEP_WRITE_FIRMWARE">
+        <source>writing the firmware</source>
+        <translation>Schreiben der Firmware</translation>
+    </message>
+    <message id="STEP_TO_NORMAL_MODE">
+        <source>switching the drive back to start the install</source>
+        <translation>Zurückschalten des Laufwerks zum Start der Installation</translation>
+    </message>
+    <message id="STEP_INSTALL">
+        <source>waiting for the drive to install the firmware</source>
+        <translation>Warten auf die Installation der Firmware</translation>
+    </message>
+    <message id="STEP_CHECK_REVISION">
+        <source>checking the new firmware</source>
+        <translation>Prüfen der neuen Firmware</translation>
+    </message>
+    <message id="STEP_RELEASE_DRIVE">
+        <source>giving the drive back</source>
+        <translation>Freigeben des Laufwerks</translation>
+    </message>
+    <message id="STEP_DONE">
+        <source>done</source>
+        <translation>Abschluss</translation>
+    </message>
+    <message id="STATE_OLD_FIRMWARE">
+        <source>the drive still runs its old firmware</source>
+        <translation>das Laufwerk läuft noch mit seiner alten Firmware</translation>
+    </message>
+    <message id="STATE_UPDATE_MODE">
+        <source>the drive is in its update mode: run the update again to finish; do not unplug it</source>
+        <translation>das Laufwerk ist in seinem Aktualisierungsmodus: führen Sie die Aktualisierung erneut aus, um sie abzuschließen; trennen Sie es nicht</translation>
+    </message>
+    <message id="STATE_INSTALLING">
+        <source>the drive goes on installing the firmware: keep it connected and powered until it is ready</source>
+        <translation>das Laufwerk installiert die Firmware weiter: lassen Sie es verbunden und eingeschaltet, bis es bereit ist</translation>
+    </message>
+    <message id="STATE_UNKNOWN">
+        <source>state unknown</source>
+        <translation>Zustand unbekannt</translation>
+    </message>
+    <message id="STATE_UPDATED">
+        <source>the drive runs the new firmware</source>
+        <translation>das Laufwerk läuft mit der neuen Firmware</translation>
+    </message>
+    <message id="CAUSE_NO_DRIVE">
+        <source>no drive was chosen</source>
+        <translation>es wurde kein Laufwerk gewählt</translation>
+    </message>
+    <message id="CAUSE_LOCKED_ELSEWHERE">
+        <source>the drive is being updated by another process</source>
+        <translation>das Laufwerk wird von einem anderen Prozess aktualisiert</translation>
+    </message>
+    <message id="CAUSE_LOCK_UNUSABLE">
+        <source>%1</source>
+        <translation>die Aktualisierungssperre ist nicht nutzbar: %1</translation>
+    </message>
+    <message id="CAUSE_CANNOT_OPEN">
+        <source>the drive cannot be opened; is it still attached?</source>
+        <translation>das Laufwerk kann nicht geöffnet werden; ist es noch angeschlossen?</translation>
+    </message>
+    <message id="CAUSE_IN_USE">
+        <source>the drive is in use by another program</source>
+        <translation>das Laufwerk wird von einem anderen Programm benutzt</translation>
+    </message>
+    <message id="CAUSE_DRIVE_CHANGED">
+        <source>the drive changed since it was chosen: %1</source>
+        <translation>das Laufwerk hat sich seit der Auswahl verändert: %1</translation>
+    </message>
+    <message id="CAUSE_DRY_RUN">
+        <source>dry run: every check passed and nothing was sent</source>
+        <translation>Probelauf: alle Prüfungen bestanden, nichts wurde gesendet</translation>
+    </message>
+    <message id="CAUSE_CANCELLED">
+        <source>cancelled before anything was sent</source>
+        <translation>abgebrochen, bevor etwas gesendet wurde</translation>
+    </message>
+    <message id="CAUSE_TO_UPDATE_MODE_REFUSED">
+        <source>the drive refused to switch to its update mode</source>
+        <translation>das Laufwerk hat das Umschalten in seinen Aktualisierungsmodus abgelehnt</translation>
+    </message>
+    <message id="CAUSE_SWITCH_BACK_REFUSED">
+        <source>the drive refused to switch back</source>
+        <translation>das Laufwerk hat das Zurückschalten abgelehnt</translation>
+    </message>
+    <message id="CAUSE_PIECE_REFUSED">
+        <source>the drive refused piece %1 of %2; the install was not started</source>
+        <translation>das Laufwerk hat Teil %1 von %2 abgelehnt; die Installation wurde nicht gestartet</translation>
+    </message>
+    <message id="CAUSE_DRIVE_GONE">
+        <source>the drive has gone</source>
+        <translation>das Laufwerk ist verschwunden</translation>
+    </message>
+    <message id="CAUSE_STILL_INSTALLING">
+        <source>the drive was still installing after %1 s</source>
+        <translation>das Laufwerk installierte nach %1 s noch</translation>
+    </message>
+    <message id="CAUSE_STOPPED_WAITING">
+        <source>stopped waiting on request</source>
+        <translation>Warten auf Wunsch beendet</translation>
+    </message>
+    <message id="CAUSE_NOT_IDENTIFIED">
+        <source>the drive did not identify itself</source>
+        <translation>das Laufwerk hat sich nicht gemeldet</translation>
+    </message>
+    <message id="CAUSE_WRONG_REVISION">
+        <source>the drive reports revision "%1", not "%2"</source>
+        <translation>das Laufwerk meldet Revision „%1“, nicht „%2“</translation>
+    </message>
+    <message id="CAUSE_NOT_GIVEN_BACK">
+        <source>the drive could not be given back</source>
+        <translation>das Laufwerk konnte nicht freigegeben werden</translation>
+    </message>
+    <message id="RESULT_STATE">
+        <source>%1.</source>
+        <translation>%1.</translation>
+    </message>
+    <message id="RESULT_FAILURE">
+        <source>%1: %2; %3.</source>
+        <translation>Fehler beim %1: %2; %3.</translation>
+    </message>
 </context>
 </TS>

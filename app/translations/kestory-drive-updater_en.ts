@@ -171,5 +171,221 @@
         <source>Version %1&lt;br&gt;Qt %2&lt;br&gt;Shipped firmware revision %3&lt;br&gt;&lt;br&gt;Released under the MIT License.</source>
         <translation>Version %1&lt;br&gt;Qt %2&lt;br&gt;Shipped firmware revision %3&lt;br&gt;&lt;br&gt;Released under the MIT License.</translation>
     </message>
+    <message id="IMAGE_MISSING">
+        <source>missing</source>
+        <translation>missing</translation>
+    </message>
+    <message id="IMAGE_NOT_REGULAR">
+        <source>missing or not a regular file</source>
+        <translation>missing or not a regular file</translation>
+    </message>
+    <message id="IMAGE_TOO_LARGE">
+        <source>too large (%1 bytes, at most %2)</source>
+        <translation>too large (%1 bytes, at most %2)</translation>
+    </message>
+    <message id="IMAGE_UNREADABLE">
+        <source>cannot be read</source>
+        <translation>cannot be read</translation>
+    </message>
+    <message id="IMAGE_NOT_IN_MANIFEST">
+        <source>not listed in the image manifest</source>
+        <translation>not listed in the image manifest</translation>
+    </message>
+    <message id="IMAGE_TRUNCATED">
+        <source>truncated (%1 bytes, at least %2 needed)</source>
+        <translation>truncated (%1 bytes, at least %2 needed)</translation>
+    </message>
+    <message id="IMAGE_DAMAGED">
+        <source>damaged or replaced (its SHA-256 differs from the manifest)</source>
+        <translation>damaged or replaced (its SHA-256 differs from the manifest)</translation>
+    </message>
+    <message id="IMAGE_OTHER_REVISION">
+        <source>carries revision "%1", not "%2"</source>
+        <translation>carries revision "%1", not "%2"</translation>
+    </message>
+    <message id="IMAGE_MANIFEST_MALFORMED">
+        <source>malformed: %1</source>
+        <translation>malformed: %1</translation>
+    </message>
+    <message id="IMAGE_CHANGED">
+        <source>changed since the program started</source>
+        <translation>changed since the program started</translation>
+    </message>
+    <message id="IMAGE_MISSING_AT_START">
+        <source>missing at start-up</source>
+        <translation>missing at start-up</translation>
+    </message>
+    <message id="CHANGE_OTHER_DRIVE">
+        <source>another drive answers in its place</source>
+        <translation>another drive answers in its place</translation>
+    </message>
+    <message id="CHANGE_OTHER_MODEL">
+        <source>it no longer answers as a drive of the target model</source>
+        <translation>it no longer answers as a drive of the target model</translation>
+    </message>
+    <message id="CHANGE_LEFT_UPDATE_MODE">
+        <source>it has left its update mode</source>
+        <translation>it has left its update mode</translation>
+    </message>
+    <message id="CHANGE_ENTERED_UPDATE_MODE">
+        <source>it has been put into its update mode</source>
+        <translation>it has been put into its update mode</translation>
+    </message>
+    <message id="CHANGE_REVISION">
+        <source>its revision is now "%1", not "%2"</source>
+        <translation>its revision is now "%1", not "%2"</translation>
+    </message>
+    <message id="CHANGE_IDENTIFICATION">
+        <source>it identifies differently</source>
+        <translation>it identifies differently</translation>
+    </message>
+    <message id="CHANGE_HARDWARE_VERSIONS">
+        <source>its hardware versions differ</source>
+        <translation>its hardware versions differ</translation>
+    </message>
+    <message id="CHANGE_NOT_ELIGIBLE">
+        <source>it may not be updated: %1</source>
+        <translation>it may not be updated: %1</translation>
+    </message>
+    <message id="STEP_CHECK_IMAGES">
+        <source>checking the firmware images</source>
+        <translation>checking the firmware images</translation>
+    </message>
+    <message id="STEP_TAKE_DRIVE">
+        <source>taking the drive</source>
+        <translation>taking the drive</translation>
+    </message>
+    <message id="STEP_IDENTIFY_AGAIN">
+        <source>identifying the drive again</source>
+        <translation>identifying the drive again</translation>
+    </message>
+    <message id="STEP_TO_UPDATE_MODE">
+        <source>switching the drive to its update mode</source>
+        <translation>switching the drive to its update mode</translation>
+    </message>
+    <message id="STEP_WRITE_KERNEL_IMAGE">
+        <source>writing the kernel image</source>
+        <translation>writing the kernel image</translation>
+    </message>
+    <message id="STEP_WRITE_FIRMWARE">
+        <source>writing the firmware</source>
+        <translation>writing the firmware</translation>
+    </message>
+    <message id="STEP_TO_NORMAL_MODE">
+        <source>switching the drive back to start the install</source>
+        <translation>switching the drive back to start the install</translation>
+    </message>
+    <message id="STEP_INSTALL">
+        <source>waiting for the drive to install the firmware</source>
+        <translation>waiting for the drive to install the firmware</translation>
+    </message>
+    <message id="STEP_CHECK_REVISION">
+        <source>checking the new firmware</source>
+        <translation>checking the new firmware</translation>
+    </message>
+    <message id="STEP_RELEASE_DRIVE">
+        <source>giving the drive back</source>
+        <translation>giving the drive back</translation>
+    </message>
+    <message id="STEP_DONE">
+        <source>done</source>
+        <translation>done</translation>
+    </message>
+    <message id="STATE_OLD_FIRMWARE">
+        <source>the drive still runs its old firmware</source>
+        <translation>the drive still runs its old firmware</translation>
+    </message>
+    <message id="STATE_UPDATE_MODE">
+        <source>the drive is in its update mode: run the update again to finish; do not unplug it</source>
+        <translation>the drive is in its update mode: run the update again to finish; do not unplug it</translation>
+    </message>
+    <message id="STATE_INSTALLING">
+        <source>the drive goes on installing the firmware: keep it connected and powered until it is ready</source>
+        <translation>the drive goes on installing the firmware: keep it connected and powered until it is ready</translation>
+    </message>
+    <message id="STATE_UNKNOWN">
+        <source>state unknown</source>
+        <translation>state unknown</translation>
+    </message>
+    <message id="STATE_UPDATED">
+        <source>the drive runs the new firmware</source>
+        <translation>the drive runs the new firmware</translation>
+    </message>
+    <message id="CAUSE_NO_DRIVE">
+        <source>no drive was chosen</source>
+        <translation>no drive was chosen</translation>
+    </message>
+    <message id="CAUSE_LOCKED_ELSEWHERE">
+        <source>the drive is being updated by another process</source>
+        <translation>the drive is being updated by another process</translation>
+    </message>
+    <message id="CAUSE_LOCK_UNUSABLE">
+        <source>%1</source>
+        <translation>%1</translation>
+    </message>
+    <message id="CAUSE_CANNOT_OPEN">
+        <source>the drive cannot be opened; is it still attached?</source>
+        <translation>the drive cannot be opened; is it still attached?</translation>
+    </message>
+    <message id="CAUSE_IN_USE">
+        <source>the drive is in use by another program</source>
+        <translation>the drive is in use by another program</translation>
+    </message>
+    <message id="CAUSE_DRIVE_CHANGED">
+        <source>the drive changed since it was chosen: %1</source>
+        <translation>the drive changed since it was chosen: %1</translation>
+    </message>
+    <message id="CAUSE_DRY_RUN">
+        <source>dry run: every check passed and nothing was sent</source>
+        <translation>dry run: every check passed and nothing was sent</translation>
+    </message>
+    <message id="CAUSE_CANCELLED">
+        <source>cancelled before anything was sent</source>
+        <translation>cancelled before anything was sent</translation>
+    </message>
+    <message id="CAUSE_TO_UPDATE_MODE_REFUSED">
+        <source>the drive refused to switch to its update mode</source>
+        <translation>the drive refused to switch to its update mode</translation>
+    </message>
+    <message id="CAUSE_SWITCH_BACK_REFUSED">
+        <source>the drive refused to switch back</source>
+        <translation>the drive refused to switch back</translation>
+    </message>
+    <message id="CAUSE_PIECE_REFUSED">
+        <source>the drive refused piece %1 of %2; the install was not started</source>
+        <translation>the drive refused piece %1 of %2; the install was not started</translation>
+    </message>
+    <message id="CAUSE_DRIVE_GONE">
+        <source>the drive has gone</source>
+        <translation>the drive has gone</translation>
+    </message>
+    <message id="CAUSE_STILL_INSTALLING">
+        <source>the drive was still installing after %1 s</source>
+        <translation>the drive was still installing after %1 s</translation>
+    </message>
+    <message id="CAUSE_STOPPED_WAITING">
+        <source>stopped waiting on request</source>
+        <translation>stopped waiting on request</translation>
+    </message>
+    <message id="CAUSE_NOT_IDENTIFIED">
+        <source>the drive did not identify itself</source>
+        <translation>the drive did not identify itself</translation>
+    </message>
+    <message id="CAUSE_WRONG_REVISION">
+        <source>the drive reports revision "%1", not "%2"</source>
+        <translation>the drive reports revision "%1", not "%2"</translation>
+    </message>
+    <message id="CAUSE_NOT_GIVEN_BACK">
+        <source>the drive could not be given back</source>
+        <translation>the drive could not be given back</translation>
+    </message>
+    <message id="RESULT_STATE">
+        <source>%1.</source>
+        <translation>%1.</translation>
+    </message>
+    <message id="RESULT_FAILURE">
+        <source>%1: %2; %3.</source>
+        <translation>%1: %2; %3.</translation>
+    </message>
 </context>
 </TS>

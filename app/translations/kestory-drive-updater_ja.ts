@@ -171,5 +171,221 @@
         <source>Version %1&lt;br&gt;Qt %2&lt;br&gt;Shipped firmware revision %3&lt;br&gt;&lt;br&gt;Released under the MIT License.</source>
         <translation>バージョン %1&lt;br&gt;Qt %2&lt;br&gt;同梱ファームウェアのリビジョン %3&lt;br&gt;&lt;br&gt;MIT ライセンスで公開されています。</translation>
     </message>
+    <message id="IMAGE_MISSING">
+        <source>missing</source>
+        <translation>見つかりません</translation>
+    </message>
+    <message id="IMAGE_NOT_REGULAR">
+        <source>missing or not a regular file</source>
+        <translation>見つからないか、通常のファイルではありません</translation>
+    </message>
+    <message id="IMAGE_TOO_LARGE">
+        <source>too large (%1 bytes, at most %2)</source>
+        <translation>大きすぎます (%1 バイト、上限 %2)</translation>
+    </message>
+    <message id="IMAGE_UNREADABLE">
+        <source>cannot be read</source>
+        <translation>読み込めません</translation>
+    </message>
+    <message id="IMAGE_NOT_IN_MANIFEST">
+        <source>not listed in the image manifest</source>
+        <translation>イメージのマニフェストに載っていません</translation>
+    </message>
+    <message id="IMAGE_TRUNCATED">
+        <source>truncated (%1 bytes, at least %2 needed)</source>
+        <translation>途中で切れています (%1 バイト、%2 バイト以上必要)</translation>
+    </message>
+    <message id="IMAGE_DAMAGED">
+        <source>damaged or replaced (its SHA-256 differs from the manifest)</source>
+        <translation>破損しているか置き換えられています (SHA-256 がマニフェストと一致しません)</translation>
+    </message>
+    <message id="IMAGE_OTHER_REVISION">
+        <source>carries revision "%1", not "%2"</source>
+        <translation>リビジョンが「%2」ではなく「%1」です</translation>
+    </message>
+    <message id="IMAGE_MANIFEST_MALFORMED">
+        <source>malformed: %1</source>
+        <translation>形式が正しくありません: %1</translation>
+    </message>
+    <message id="IMAGE_CHANGED">
+        <source>changed since the program started</source>
+        <translation>プログラムの起動後に変更されました</translation>
+    </message>
+    <message id="IMAGE_MISSING_AT_START">
+        <source>missing at start-up</source>
+        <translation>起動時に見つかりませんでした</translation>
+    </message>
+    <message id="CHANGE_OTHER_DRIVE">
+        <source>another drive answers in its place</source>
+        <translation>別のドライブが代わりに応答しています</translation>
+    </message>
+    <message id="CHANGE_OTHER_MODEL">
+        <source>it no longer answers as a drive of the target model</source>
+        <translation>対象機種のドライブとして応答しなくなりました</translation>
+    </message>
+    <message id="CHANGE_LEFT_UPDATE_MODE">
+        <source>it has left its update mode</source>
+        <translation>アップデートモードを抜けました</translation>
+    </message>
+    <message id="CHANGE_ENTERED_UPDATE_MODE">
+        <source>it has been put into its update mode</source>
+        <translation>アップデートモードに切り替えられました</translation>
+    </message>
+    <message id="CHANGE_REVISION">
+        <source>its revision is now "%1", not "%2"</source>
+        <translation>リビジョンが「%2」ではなく「%1」になっています</translation>
+    </message>
+    <message id="CHANGE_IDENTIFICATION">
+        <source>it identifies differently</source>
+        <translation>識別情報が変わりました</translation>
+    </message>
+    <message id="CHANGE_HARDWARE_VERSIONS">
+        <source>its hardware versions differ</source>
+        <translation>ハードウェアのバージョンが異なります</translation>
+    </message>
+    <message id="CHANGE_NOT_ELIGIBLE">
+        <source>it may not be updated: %1</source>
+        <translation>アップデートできません: %1</translation>
+    </message>
+    <message id="STEP_CHECK_IMAGES">
+        <source>checking the firmware images</source>
+        <translation>ファームウェアイメージの確認中</translation>
+    </message>
+    <message id="STEP_TAKE_DRIVE">
+        <source>taking the drive</source>
+        <translation>ドライブの確保中</translation>
+    </message>
+    <message id="STEP_IDENTIFY_AGAIN">
+        <source>identifying the drive again</source>
+        <translation>ドライブの再確認中</translation>
+    </message>
+    <message id="STEP_TO_UPDATE_MODE">
+        <source>switching the drive to its update mode</source>
+        <translation>ドライブをアップデートモードに切り替え中</translation>
+    </message>
+    <message id="STEP_WRITE_KERNEL_IMAGE">
+        <source>writing the kernel image</source>
+        <translation>カーネルイメージの書き込み中</translation>
+    </message>
+    <message id="STEP_WRITE_FIRMWARE">
+        <source>writing the firmware</source>
+        <translation>ファームウェアの書き込み中</translation>
+    </message>
+    <message id="STEP_TO_NORMAL_MODE">
+        <source>switching the drive back to start the install</source>
+        <translation>インストール開始のためドライブを戻している最中</translation>
+    </message>
+    <message id="STEP_INSTALL">
+        <source>waiting for the drive to install the firmware</source>
+        <translation>ドライブのファームウェアインストールを待つ間</translation>
+    </message>
+    <message id="STEP_CHECK_REVISION">
+        <source>checking the new firmware</source>
+        <translation>新しいファームウェアの確認中</translation>
+    </message>
+    <message id="STEP_RELEASE_DRIVE">
+        <source>giving the drive back</source>
+        <translation>ドライブの解放中</translation>
+    </message>
+    <message id="STEP_DONE">
+        <source>done</source>
+        <translation>完了時</translation>
+    </message>
+    <message id="STATE_OLD_FIRMWARE">
+        <source>the drive still runs its old firmware</source>
+        <translation>ドライブは古いファームウェアのままです</translation>
+    </message>
+    <message id="STATE_UPDATE_MODE">
+        <source>the drive is in its update mode: run the update again to finish; do not unplug it</source>
+        <translation>ドライブはアップデートモードのままです。完了するにはもう一度アップデートしてください。取り外さないでください</translation>
+    </message>
+    <message id="STATE_INSTALLING">
+        <source>the drive goes on installing the firmware: keep it connected and powered until it is ready</source>
+        <translation>ドライブはファームウェアのインストールを続けています。準備ができるまで接続と電源を保ってください</translation>
+    </message>
+    <message id="STATE_UNKNOWN">
+        <source>state unknown</source>
+        <translation>状態は不明です</translation>
+    </message>
+    <message id="STATE_UPDATED">
+        <source>the drive runs the new firmware</source>
+        <translation>ドライブは新しいファームウェアで動作しています</translation>
+    </message>
+    <message id="CAUSE_NO_DRIVE">
+        <source>no drive was chosen</source>
+        <translation>ドライブが選ばれていません</translation>
+    </message>
+    <message id="CAUSE_LOCKED_ELSEWHERE">
+        <source>the drive is being updated by another process</source>
+        <translation>ドライブは別のプロセスがアップデート中です</translation>
+    </message>
+    <message id="CAUSE_LOCK_UNUSABLE">
+        <source>%1</source>
+        <translation>アップデート用のロックを使えません: %1</translation>
+    </message>
+    <message id="CAUSE_CANNOT_OPEN">
+        <source>the drive cannot be opened; is it still attached?</source>
+        <translation>ドライブを開けません。まだ接続されていますか?</translation>
+    </message>
+    <message id="CAUSE_IN_USE">
+        <source>the drive is in use by another program</source>
+        <translation>ドライブは別のプログラムが使用中です</translation>
+    </message>
+    <message id="CAUSE_DRIVE_CHANGED">
+        <source>the drive changed since it was chosen: %1</source>
+        <translation>選択後にドライブが変わりました: %1</translation>
+    </message>
+    <message id="CAUSE_DRY_RUN">
+        <source>dry run: every check passed and nothing was sent</source>
+        <translation>予行演習: すべての確認に合格し、何も送信していません</translation>
+    </message>
+    <message id="CAUSE_CANCELLED">
+        <source>cancelled before anything was sent</source>
+        <translation>何も送信する前に取り消されました</translation>
+    </message>
+    <message id="CAUSE_TO_UPDATE_MODE_REFUSED">
+        <source>the drive refused to switch to its update mode</source>
+        <translation>ドライブがアップデートモードへの切り替えを拒否しました</translation>
+    </message>
+    <message id="CAUSE_SWITCH_BACK_REFUSED">
+        <source>the drive refused to switch back</source>
+        <translation>ドライブが元のモードへの切り替えを拒否しました</translation>
+    </message>
+    <message id="CAUSE_PIECE_REFUSED">
+        <source>the drive refused piece %1 of %2; the install was not started</source>
+        <translation>ドライブが %2 個中 %1 個目を拒否しました。インストールは開始していません</translation>
+    </message>
+    <message id="CAUSE_DRIVE_GONE">
+        <source>the drive has gone</source>
+        <translation>ドライブが見えなくなりました</translation>
+    </message>
+    <message id="CAUSE_STILL_INSTALLING">
+        <source>the drive was still installing after %1 s</source>
+        <translation>%1 秒後もドライブはインストール中でした</translation>
+    </message>
+    <message id="CAUSE_STOPPED_WAITING">
+        <source>stopped waiting on request</source>
+        <translation>要求により待機をやめました</translation>
+    </message>
+    <message id="CAUSE_NOT_IDENTIFIED">
+        <source>the drive did not identify itself</source>
+        <translation>ドライブが識別情報を返しませんでした</translation>
+    </message>
+    <message id="CAUSE_WRONG_REVISION">
+        <source>the drive reports revision "%1", not "%2"</source>
+        <translation>ドライブのリビジョンが「%2」ではなく「%1」です</translation>
+    </message>
+    <message id="CAUSE_NOT_GIVEN_BACK">
+        <source>the drive could not be given back</source>
+        <translation>ドライブを解放できませんでした</translation>
+    </message>
+    <message id="RESULT_STATE">
+        <source>%1.</source>
+        <translation>%1。</translation>
+    </message>
+    <message id="RESULT_FAILURE">
+        <source>%1: %2; %3.</source>
+        <translation>%1にエラー: %2。%3。</translation>
+    </message>
 </context>
 </TS>

@@ -161,9 +161,17 @@ public:
         }
         QFAIL(qPrintable(QStringLiteral("no button %1").arg(button)));
     }
+    // The sheet's OK, found by its role so that it is found in every language.
+    void accept(QMessageBox* box) {
+        QVERIFY(box != nullptr);
+        for (QAbstractButton* candidate : box->buttons()) {
+            if (box->buttonRole(candidate) == QMessageBox::AcceptRole) return candidate->click();
+        }
+        QFAIL("no OK button");
+    }
     void startUpdate() {
         window_->btnUpdate()->click();
-        press(sheet(), QStringLiteral("OK"));
+        accept(sheet());
     }
     // Waits for the result sheet (the bar is gone by then), dismisses it, waits for the worker.
     void finishUpdate(QString& result) {
@@ -171,7 +179,7 @@ public:
         result = sheet()->text();
         informative_ = sheet()->informativeText();
         QVERIFY(window_->idctProgressUpdate()->isHidden());
-        press(sheet(), QStringLiteral("OK"));
+        accept(sheet());
         // The worker asks for its last listing before it counts itself ended; once that
         // listing is over, nothing more of this update reaches the window.
         KDU_WAIT_FOR(delegate_->updatesEnded() > updatesSeen_);

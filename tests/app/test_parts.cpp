@@ -17,8 +17,51 @@
 #include "app/DriveDescription.h"
 #include "app/QtRunLoop.h"
 #include "app/Translations.h"
+#include "app/UpdateReportText.h"
 #include "app/UpdateStatus.h"
 #include "model/DeviceData.h"
+
+namespace {
+
+// One failed report per cause, per change seen at the second look and per image problem, and
+// one per step and per state; the particulars carry numbers a translation must keep.
+std::vector<UpdateReport> everyReport() {
+    std::vector<UpdateReport> reports;
+    const auto failed = [&](UpdateCause cause, UpdateStep step = UpdateStep::WriteNormalImage,
+                            DriveState state = DriveState::UpdateMode) {
+        cause.number = 17;
+        cause.count = 47;
+        cause.found = "1.19";
+        cause.expected = "1.20";
+        cause.detail = "cannot use the lock folder /run/x: Permission denied";
+        cause.eligibility = UpdateEligibility::OtherHardware;
+        UpdateReport report;
+        report.step = step;
+        report.state = state;
+        report.cause = std::move(cause);
+        reports.push_back(report);
+    };
+    for (int kind = 1; kind <= int(UpdateCauseKind::NotGivenBack); ++kind) {
+        if (UpdateCauseKind(kind) != UpdateCauseKind::ImageRefused && UpdateCauseKind(kind) != UpdateCauseKind::DriveChanged)
+            failed(UpdateCause(UpdateCauseKind(kind)));
+    }
+    for (int change = 1; change <= int(DriveChange::NoLongerEligible); ++change)
+        failed(UpdateCause::driveChanged(DriveChange(change)));
+    for (int problem = 1; problem <= int(ImageProblem::MissingAtStart); ++problem)
+        failed(UpdateCause::refusedImage(ImageFault(ImageProblem(problem), "R7360501.121", 4095, 4096, "1.19")));
+    for (int step = 0; step <= int(UpdateStep::Done); ++step)
+        failed(UpdateCause(UpdateCauseKind::DriveGone), UpdateStep(step));
+    for (int state = 0; state <= int(DriveState::Updated); ++state)
+        failed(UpdateCause(UpdateCauseKind::DriveGone), UpdateStep::Install, DriveState(state));
+    UpdateReport success;
+    success.ok = true;
+    success.step = UpdateStep::Done;
+    success.state = DriveState::Updated;
+    reports.push_back(success);
+    return reports;
+}
+
+}  // namespace
 
 class PartsTest : public QObject {
     Q_OBJECT
@@ -162,6 +205,30 @@ private slots:
             QVERIFY(translator.translate(nullptr, "MESSAGE_NO_DRIVE_UPDATED").contains(QString::fromUtf8(word)));
             QVERIFY(!translator.translate(nullptr, "MESSAGE_DONT_DISCONNECTUSB").isEmpty());
         }
+    }
+
+    // In English the window says exactly what kdu says; in German and Japanese every part is
+    // translated and keeps its particulars.
+    void reportTextsMatchTheCommandLineAndAreTranslated() {
+        const std::vector<UpdateReport> reports = everyReport();
+        QStringList english;
+        for (const UpdateReport& report : reports) {
+            english.append(updateReportText(report));
+            QCOMPARE(english.back(), QString::fromStdString(report.message()) + QLatin1Char('.'));
+        }
+        for (const char* language : {"de", "ja"}) {
+            installTranslations(*QCoreApplication::instance(), QLocale(QString::fromLatin1(language)));
+            for (std::size_t i = 0; i < reports.size(); ++i) {
+                const QString local = updateReportText(reports[i]);
+                const UpdateCause& cause = reports[i].cause;
+                QVERIFY2(local != english[int(i)] && !local.contains(QLatin1Char('%')),
+                         qPrintable(language + QStringLiteral(": ") + local));
+                if (english[int(i)].contains(QLatin1String("17"))) QVERIFY2(local.contains(QLatin1String("17")), qPrintable(local));
+                if (english[int(i)].contains(QLatin1String("1.19"))) QVERIFY2(local.contains(QLatin1String("1.19")), qPrintable(local));
+                if (cause.kind == UpdateCauseKind::ImageRefused) QVERIFY(local.contains(QLatin1String("R7360501.121")));
+            }
+        }
+        installTranslations(*QCoreApplication::instance(), QLocale(QLocale::English));
     }
 
     void runLoopPerformKeepsOrderAcrossThreads() {

@@ -39,11 +39,27 @@ Texts walk(MainWindow& window) {
     return texts;
 }
 
+// The result of an update that fails at its first mode change: the step, the cause and the
+// drive's state.
+void addFailureTexts(Texts& texts) {
+    WindowHarness h;
+    sim::DriveSpec failing = sim::defaultTargetDrive();
+    failing.faults.modeChangeToKernel = true;
+    h.attach("c", failing);
+    h.startListed();
+    h.startUpdate();
+    QString result;
+    h.finishUpdate(result);
+    texts.insert("result/title", result);
+    texts.insert("result/details", h.lastInformative());
+}
+
 // The window before its first listing (status line) and after it (an up-to-date drive:
-// "no need update" and its reason, the drive's line and tooltip), and the confirmation's
-// buttons with a drive that may be updated.
+// "no need update" and its reason, the drive's line and tooltip), the confirmation's
+// buttons with a drive that may be updated, and a failed update's result.
 Texts windowTexts() {
     Texts texts;
+    addFailureTexts(texts);
     {
         WindowHarness h;
         h.attach("a", upToDate());
@@ -91,6 +107,7 @@ private slots:
         QVERIFY(english.contains("lblStatus/text"));
         QVERIFY(english.contains("lblTxtReason/text/listed"));
         QVERIFY(english.contains("sheet/cancel"));
+        QVERIFY(english.value("result/details").contains("switching the drive to its update mode"));
         QCOMPARE(english.value("lblTxtUpdateVersion/text/listed"), QStringLiteral("no need update"));
 
         installTranslations(*QCoreApplication::instance(), QLocale(language));
