@@ -8,7 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "FuzzInput.h"
@@ -44,15 +46,23 @@ inline void silenceLog() {
 }
 
 // One drive on a fresh test backend answering every command from the input, installed
-// for the life of the scope, with its service handle.
+// for the life of the scope, with its service handle. `own`, when given, may answer a
+// command itself; what it leaves comes from the input.
 class AnsweringDrive {
 public:
-    explicit AnsweringDrive(Input& input) {
+    using OwnAnswer = std::function<std::optional<test::Answer>(const test::RecordedCommand&)>;
+
+    explicit AnsweringDrive(Input& input, OwnAnswer own = {}) : own_(std::move(own)) {
         backend_ = std::make_shared<test::FakeBackend>();
         drive_ = backend_->addDrive("drive0");
+        // One `own` for every opcode, so that it sees the commands in their order.
         for (int opcode = 0; opcode < 256; ++opcode)
-            drive_->setResponder(static_cast<std::uint8_t>(opcode),
-                                 [&input](const test::RecordedCommand&) { return answerFrom(input); });
+            drive_->setResponder(static_cast<std::uint8_t>(opcode), [this, &input](const test::RecordedCommand& command) {
+                if (own_) {
+                    if (std::optional<test::Answer> answer = own_(command)) return *answer;
+                }
+                return answerFrom(input);
+            });
         platform::installBackend(backend_);
         service_ = platform::registry::retainService(drive_);
     }
@@ -65,6 +75,7 @@ public:
     platform::io_service_t service() const { return service_; }
 
 private:
+    OwnAnswer own_;
     std::shared_ptr<test::FakeBackend> backend_;
     std::shared_ptr<test::FakeDrive> drive_;
     platform::io_service_t service_ = platform::IO_OBJECT_NULL;

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    const platform::sysfs::Layout layout{emptyTree() + "/sys", emptyTree() + "/dev"};
+    const platform::sysfs::Layout layout{emptyTree() + "/sys", emptyTree() + "/dev", emptyTree() + "/state"};
     platform::DiskEventTracker tracker(std::make_shared<platform::SystemDiskInspector>(layout));
     tracker.seed({"sr0"});
     int appeared = 0, disappeared = 0;

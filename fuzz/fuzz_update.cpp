@@ -1,72 +1,115 @@
-// The whole update sequence against a drive whose every answer comes from the input (see
-// DriveAnswers.h): mode changes refused or not, pieces failing, the install reporting
-// any progress, the final INQUIRY saying anything. The first four bytes choose the images:
-//   flags (bit 0: kernel image, bit 1: normal image, bit 2: drive already in kernel mode,
-//          bit 3: kernel image one byte short), normal image length (3 bytes, big-endian).
+// The whole update sequence against a drive whose answers come from the input (see
+// DriveAnswers.h), with genuine shipped images, so that every path past the image checks
+// is reached: mode changes refused or not, pieces failing, the install reporting any
+// progress, the final INQUIRY saying anything. The first byte:
+//   bit 0: the drive is in its update mode when listed;
+//   bit 1: every answer comes from the input, the listing's and the second look's too
+//          (mostly refused there); without it the drive identifies itself as the target
+//          until the first WRITE BUFFER, and from then on the input answers.
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <string>
+#include <optional>
+#include <vector>
 
 #include "DriveAnswers.h"
 #include "ScratchFolder.h"
+#include "drive/DriveList.h"
 #include "drive/STUCMethod.h"
 #include "model/DeviceData.h"
 #include "model/FirmFileData.h"
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
+#include "model/ImageManifest.h"
 #include "model/Util.h"
+#include "tools/ImageMaker.h"
 
 namespace {
 
-constexpr std::uint64_t kLongestNormalImage = 3 * 32768 + 300;  // a short last piece, kept quick
+constexpr std::uint8_t kTestUnitReady = 0x00, kInquiry = 0x12, kWriteBuffer = 0x3B, kReadBuffer = 0x3C;
+// Three whole pieces and a short one, kept quick.
+constexpr std::size_t kNormalImageLength = 3 * 32768 + 256;
 
-const std::filesystem::path& resourceFolder() { return kdu::fuzz::scratchFolder("update"); }
+FirmFileData kernelRecord, normalRecord;
 
-// The file at the given length (its bytes do not matter to the sequence), or no file.
-void placeImage(const char* baseName, bool present, std::uint64_t length) {
-    const std::filesystem::path path = resourceFolder() / firmwareFileName(baseName);
-    std::error_code ignored;
-    if (!present) {
-        std::filesystem::remove(path, ignored);
-        return;
-    }
-    if (!std::filesystem::exists(path)) std::ofstream(path, std::ios::binary);
-    std::filesystem::resize_file(path, length, ignored);
+void writeShippedImages() {
+    const std::filesystem::path folder = kdu::fuzz::scratchFolder("update");
+    Util::setResourceDirectoryOverride(folder.string());
+    image_maker::ImageSpec kernel = image_maker::kernelImageSpec();
+    kernel.length = image_format::kKernelImageSentLength + 1000;
+    kernel.sealedLength = image_format::kKernelImageSentLength;
+    image_maker::ImageSpec normal = image_maker::normalImageSpec();
+    normal.length = kNormalImageLength;
+    std::string error;
+    if (!image_maker::writeFileAtomically((folder / firmwareFileName(kKernelImageBaseName)).string(),
+                                          image_maker::makeImage(kernel)) ||
+        !image_maker::writeFileAtomically((folder / firmwareFileName(kNormalImageBaseName)).string(),
+                                          image_maker::makeImage(normal)) ||
+        !writeImageManifest(folder, error))
+        abort();
+    getFwFileInfo(kernelRecord, normalRecord);
 }
+
+// The target drive's identification, as long as nothing has been written to it.
+class GenuineIdentity {
+public:
+    explicit GenuineIdentity(bool updateMode) : updateMode_(updateMode) {}
+    std::optional<kdu::test::Answer> operator()(const kdu::test::RecordedCommand& command) {
+        if (command.opcode() == kWriteBuffer) written_ = true;
+        if (written_) return std::nullopt;
+        switch (command.opcode()) {
+        case kInquiry:
+            return kdu::test::Answer{.dataIn = kdu::test::inquiryData("KESTORY", "BD-RW KVL-MT38",
+                                                                     updateMode_ ? "0000" : "1.20", "20240501")};
+        case kTestUnitReady: return kdu::test::Answer{};
+        case kReadBuffer:
+            return kdu::test::Answer{.dataIn = kdu::test::readBufferData("MT38HW01", "KRNL0101", "DEST0001", "KJ01")};
+        default: return std::nullopt;
+        }
+    }
+
+private:
+    bool updateMode_;
+    bool written_ = false;
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     kdu::fuzz::silenceLog();
-    Util::setResourceDirectoryOverride(resourceFolder().string());
+    // No sleep inhibitor from the system's bus on every run.
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    writeShippedImages();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     kdu::fuzz::Input input(data, size);
     const std::uint8_t flags = input.byte();
-    const std::uint64_t normalLength = input.number(3) % (kLongestNormalImage + 1);
+    const bool updateMode = flags & 1;
+    kdu::fuzz::AnsweringDrive::OwnAnswer own;
+    if (!(flags & 2)) own = GenuineIdentity(updateMode);
 
-    FirmFileData kernel, normal;
-    kernel.setIsFileExists(flags & 1);
-    normal.setIsFileExists(flags & 2);
-    placeImage(kKernelImageBaseName, flags & 1, image_format::kKernelImageSentLength - ((flags & 8) ? 1 : 0));
-    placeImage(kNormalImageBaseName, flags & 2, normalLength);
-
-    kdu::fuzz::AnsweringDrive drive(input);
-    {
-        DeviceData record;
+    kdu::fuzz::AnsweringDrive drive(input, own);
+    std::vector<DeviceData> listed;
+    ListTargetDrives(listed, normalRecord);
+    DeviceData record;
+    if (!listed.empty()) {
+        record = listed.front();
+    } else {
         record.setScsiDevice(drive.service());
-        record.setDriveMode((flags & 4) ? 1 : 0);
+        record.setDriveMode(updateMode ? 1 : 0);
         record.setRevision("1.20");
-        // Polls back to back for at most a millisecond: the input ends long before.
-        const UpdateTiming timing{std::chrono::milliseconds(0), std::chrono::milliseconds(1)};
-        (void)ExecUpdateMain(record, normal, kernel, timing);
     }
+    // Polls back to back for at most a millisecond: the input ends long before.
+    const UpdateTiming timing{std::chrono::milliseconds(0), std::chrono::milliseconds(1)};
+    UpdateReport report;
+    ExecUpdateMain(record, normalRecord, kernelRecord, timing, {}, &report);
+    // To see where a seed leads: KDU_FUZZ_SHOW=1 build/fuzz/bin/fuzz_update <seed>
+    if (getenv("KDU_FUZZ_SHOW") != nullptr) fprintf(stderr, "%s\n", report.message().c_str());
     return 0;
 }

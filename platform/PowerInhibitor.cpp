@@ -42,7 +42,7 @@ public:
     const char* text() const { return error_.message ? error_.message : (error_.name ? error_.name : "?"); }
 
 private:
-    sd_bus_error error_ = SD_BUS_ERROR_NULL;
+    sd_bus_error error_{nullptr, nullptr, 0};  // SD_BUS_ERROR_NULL, without its C compound literal
 };
 
 // Failures that mean "no system bus here" rather than a bus that refused us.
