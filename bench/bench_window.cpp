@@ -17,7 +17,9 @@
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/MainWindow.h"
 #include "app/QtRunLoop.h"
+#include "app/Translations.h"
 #include "log/Log.h"
+#include "log/LogRouting.h"
 #include "model/NotificationNames.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
@@ -122,7 +124,9 @@ int main(int argc, char* argv[]) {
     sinceStart.start();
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    installTranslations(app, QLocale(QLocale::English));  // the window's texts, as the program loads them
     kdulog::setSyslogEnabled(false);
+    (void)kdulog::setRouting({});  // the drive layer's console off stdout, as the window keeps it: one line a figure
     platform::installMainRunLoop(std::make_shared<QtRunLoop>());
 
     QTemporaryDir dir;
