@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "app/DriveDescription.h"
+#include "app/ElidedLabel.h"
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/MainWindow.h"
 #include "platform/NamedLock.h"
@@ -49,7 +50,7 @@ void KestoryDriveUpdaterAppDelegate::applyUpdateControll(const ControlInputs& in
     // Around the system's decisions: the line that tells the drive apart, the reason beside
     // "no need update", and Quit, which is no choice during an update.
     window_->setQuitAllowed(!in.updating);
-    window_->lblDriveDetails()->setText(in.details);
+    window_->lblDriveDetails()->setFullText(in.details);
     window_->lblTxtReason()->setText(in.reason.isEmpty() ? QString() : QStringLiteral("(%1)").arg(in.reason));
     if (in.listEmpty) {
         idctProgressUpdate->setHidden(true);

@@ -20,7 +20,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui_(std::make_uni
         policy.setRetainSizeWhenHidden(true);
         steady->setSizePolicy(policy);
     }
-    for (QLabel* quiet : {ui_->lblDriveDetails, ui_->lblTxtReason, ui_->lblStatus}) {
+    for (QLabel* quiet : std::initializer_list<QLabel*>{ui_->lblDriveDetails, ui_->lblTxtReason, ui_->lblStatus}) {
         quiet->setForegroundRole(QPalette::PlaceholderText);
     }
     setWindowIcon(applicationIcon());
@@ -85,7 +85,7 @@ QProgressBar* MainWindow::idctProgressUpdate() const { return ui_->idctProgressU
 QPushButton* MainWindow::btnUpdate() const { return ui_->btnUpdate; }
 QAction* MainWindow::actionQuit() const { return ui_->actionQuit; }
 QAction* MainWindow::actionAbout() const { return ui_->actionAbout; }
-QLabel* MainWindow::lblDriveDetails() const { return ui_->lblDriveDetails; }
+ElidedLabel* MainWindow::lblDriveDetails() const { return ui_->lblDriveDetails; }
 QLabel* MainWindow::lblTxtReason() const { return ui_->lblTxtReason; }
 QLabel* MainWindow::lblStatus() const { return ui_->lblStatus; }
 

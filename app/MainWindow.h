@@ -9,6 +9,7 @@
 #include <memory>
 
 class QComboBox;
+class ElidedLabel;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -33,7 +34,7 @@ public:
     QPushButton* btnUpdate() const;
     QAction* actionQuit() const;
     QAction* actionAbout() const;
-    QLabel* lblDriveDetails() const;  // the current drive's nodes and identity
+    ElidedLabel* lblDriveDetails() const;  // the current drive's nodes and identity
     QLabel* lblTxtReason() const;     // why the current drive may not be updated
     QLabel* lblStatus() const;        // what is happening now
 

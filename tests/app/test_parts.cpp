@@ -15,6 +15,7 @@
 #include "app/CommandLine.h"
 #include "app/ConTextLabel.h"
 #include "app/DriveDescription.h"
+#include "app/ElidedLabel.h"
 #include "app/QtRunLoop.h"
 #include "app/Translations.h"
 #include "app/UpdateReportText.h"
@@ -134,6 +135,24 @@ private slots:
         const QString tip = driveToolTip(drive);
         QVERIFY2(tip.startsWith("Device: /dev/sg3, /dev/sr0\nIdentity: pci-1\nSerial number: S1\n"), qPrintable(tip));
         QVERIFY2(tip.endsWith(tipEnd), qPrintable(tip));
+    }
+
+    // A details line too long for the window keeps both ends and gives the whole as its
+    // tooltip; once there is room, the whole line shows and the tooltip goes.
+    void elidedLabelKeepsBothEnds() {
+        ElidedLabel label;
+        const QString line = QStringLiteral("id pci-0000:00:17.0-ata-2 · serial 5RB2A1B4C0 · /dev/sg3, /dev/sr0");
+        label.resize(120, 20);
+        label.show();  // resized from then on as in the window
+        label.setFullText(line);
+        QVERIFY(label.text().length() < line.length());
+        QVERIFY(label.text().startsWith(QLatin1String("id ")));
+        QVERIFY(label.text().endsWith(QLatin1String("sr0")));
+        QCOMPARE(label.toolTip(), line);
+        label.resize(label.fontMetrics().horizontalAdvance(line) + 20, 20);
+        QCOMPARE(label.text(), line);
+        QVERIFY(label.toolTip().isEmpty());
+        QCOMPARE(label.fullText(), line);
     }
 
     void labelColourFollowsEnabledState() {
