@@ -15,8 +15,8 @@ std::string functionName(const std::string& program, const std::vector<std::stri
     return name;
 }
 
-// Inside a single-quoted _arguments spec: no quote, and brackets and colons escaped.
-std::string specText(const std::string& text) {
+// Inside a single-quoted _arguments word: no quote, and brackets and colons escaped.
+std::string argumentText(const std::string& text) {
     std::string out;
     for (const char c : text) {
         if (c == '\'') {
@@ -47,7 +47,7 @@ std::string valueAction(const OptionDoc& option) {
 }
 
 // '(-y --yes)'{-y,--yes}'[Do not ask]' and the like.
-std::string optionSpec(const OptionDoc& option) {
+std::string optionArgument(const OptionDoc& option) {
     // Help excludes everything else; names of one option exclude each other.
     std::string excludes;
     if (option.isHelp()) {
@@ -55,20 +55,20 @@ std::string optionSpec(const OptionDoc& option) {
     } else if (option.names.size() > 1) {
         excludes = concat({"(", joinWords(option.names, " "), ")"});
     }
-    std::string spec = "'" + excludes;
+    std::string word = "'" + excludes;
     if (option.names.size() > 1) {
-        spec += concat({"'{", joinWords(option.names, ","), "}'"});
+        word += concat({"'{", joinWords(option.names, ","), "}'"});
     } else {
-        spec += option.names.front();
+        word += option.names.front();
     }
-    if (option.valueOptional) spec += "=-";
-    else if (option.takesValue()) spec += "=";
-    spec += concat({"[", specText(option.description), "]"});
+    if (option.valueOptional) word += "=-";
+    else if (option.takesValue()) word += "=";
+    word += concat({"[", argumentText(option.description), "]"});
     if (option.takesValue()) {
-        spec += option.valueOptional ? "::" : ":";
-        spec += specText(option.valueName) + ":" + valueAction(option);
+        word += option.valueOptional ? "::" : ":";
+        word += argumentText(option.valueName) + ":" + valueAction(option);
     }
-    return spec + "'";
+    return word + "'";
 }
 
 void writeFunction(std::ostream& out, const std::string& program, const CommandPath& path) {
@@ -77,11 +77,11 @@ void writeFunction(std::ostream& out, const std::string& program, const CommandP
     out << "    local curcontext=\"$curcontext\" state line ret=1\n";
     out << "    typeset -A opt_args\n";
     out << "    _arguments -C -s";
-    for (const OptionDoc& option : command.options) out << " \\\n        " << optionSpec(option);
+    for (const OptionDoc& option : command.options) out << " \\\n        " << optionArgument(option);
     int position = 1;
     for (const ArgumentDoc& argument : command.arguments) {
-        out << " \\\n        '" << position++ << ":" << specText(argument.name) << " - "
-            << specText(argument.description) << ": '";
+        out << " \\\n        '" << position++ << ":" << argumentText(argument.name) << " - "
+            << argumentText(argument.description) << ": '";
     }
     if (!command.subcommands.empty()) {
         out << " \\\n        '1: :->command' \\\n        '*:: :->argument'";
@@ -93,7 +93,7 @@ void writeFunction(std::ostream& out, const std::string& program, const CommandP
         out << "            local -a commands\n";
         out << "            commands=(\n";
         for (const CommandDoc& sub : command.subcommands) {
-            out << "                '" << specText(sub.name) << ":" << quoted(sub.description) << "'\n";
+            out << "                '" << argumentText(sub.name) << ":" << quoted(sub.description) << "'\n";
         }
         out << "            )\n";
         out << "            _describe -t commands '" << program << " command' commands && ret=0\n";
