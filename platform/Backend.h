@@ -3,6 +3,8 @@
 // Nothing above platform/ sees a backend directly.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -25,6 +27,19 @@ struct ScsiCommand {
     std::uint64_t transferCount = 0;          // bytes the task asks to move
     std::uint32_t timeoutMs = 0;
 };
+
+// The CDB length an operation code's group implies (6, 10, 12 or 16); `given` for the
+// reserved and vendor groups. The kernel passes a target only that many bytes.
+constexpr std::size_t groupCdbLength(std::uint8_t opcode, std::size_t given) {
+    switch (opcode >> 5) {
+    case 0: return 6;
+    case 1:
+    case 2: return 10;
+    case 4: return 16;
+    case 5: return 12;
+    default: return given;
+    }
+}
 
 struct ScsiOutcome {
     SCSITaskStatus status = kSCSITaskStatus_GOOD;

@@ -25,20 +25,13 @@ int traceFd() {
 
 }  // namespace
 
-std::size_t groupCdbLength(std::uint8_t opcode, std::size_t given) {
-    switch (opcode >> 5) {
-    case 0: return 6;
-    case 1:
-    case 2: return 10;
-    case 4: return 16;
-    case 5: return 12;
-    default: return given;
-    }
-}
+bool tracing() { return traceFd() >= 0; }
 
-std::string traceLine(const std::string& drive, const platform::ScsiCommand& command) {
+void traceCommand(const std::string& drive, const platform::ScsiCommand& command, const char* mark) {
+    if (!tracing()) return;
     std::string line = drive + ' ';
-    const std::size_t length = std::min<std::size_t>(groupCdbLength(command.cdb[0], command.cdbLength), 16);
+    if (mark != nullptr) line += std::string(mark) + ' ';
+    const std::size_t length = std::min<std::size_t>(platform::groupCdbLength(command.cdb[0], command.cdbLength), 16);
     char hex[8];
     for (std::size_t i = 0; i < length; ++i) {
         std::snprintf(hex, sizeof hex, "%02x", command.cdb[i]);
@@ -51,7 +44,7 @@ std::string traceLine(const std::string& drive, const platform::ScsiCommand& com
                       image_format::crc32(std::span<const std::uint8_t>(command.data, n)));
         line += data;
     }
-    return line;
+    writeTrace(line);
 }
 
 void writeTrace(const std::string& line) {

@@ -15,14 +15,14 @@ namespace sim {
 
 inline constexpr char kTraceVariable[] = "KDU_SIMDRIVE_TRACE";
 
-// The CDB length an operation code's group implies (6, 10, 12 or 16); `given` for the
-// reserved and vendor groups. The kernel passes a target only that many bytes.
-std::size_t groupCdbLength(std::uint8_t opcode, std::size_t given);
-
-std::string traceLine(const std::string& drive, const platform::ScsiCommand& command);
+// Whether a trace is kept: lines are built only then, off the simulator's timed path.
+bool tracing();
 
 // Appends one line to the trace, if there is one. Safe from any thread or process: each
 // line is one append.
 void writeTrace(const std::string& line);
+
+// "<drive> [<mark> ]<CDB in hex>[ out=… crc=…]", when a trace is kept.
+void traceCommand(const std::string& drive, const platform::ScsiCommand& command, const char* mark = nullptr);
 
 }  // namespace sim

@@ -113,7 +113,7 @@ IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64
     wire = wireTime(profile->timing, command);
     const std::uint8_t* cdb = command.cdb.data();
     if (origin == Origin::Housekeeping) {
-        writeTrace(name_ + " # kernel " + traceLine(name_, command).substr(name_.size() + 1));
+        traceCommand(name_, command, "# kernel");
         if (drive_.answer(*profile, command, out, nowMs) && !saveDriveState(file_, *profile, error))
             KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
         return kIOReturnSuccess;
@@ -124,7 +124,7 @@ IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64
         drive_.reset();
         return kIOReturnNoDevice;
     }
-    writeTrace(traceLine(name_, command));
+    traceCommand(name_, command);
     for (const CommandFault& fault : profile->faults.commands) {
         if (!matches(fault, cdb)) continue;
         if (fault.occurrence && earlierMatches(fault) + 1 != *fault.occurrence) continue;

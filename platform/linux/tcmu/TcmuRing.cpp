@@ -1,6 +1,7 @@
 #include "platform/linux/tcmu/TcmuRing.h"
 
 #include "platform/linux/tcmu/TcmuUapi.h"
+#include "platform/Backend.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -13,17 +14,6 @@
 
 namespace tcmu {
 namespace {
-
-// The kernel copies as many CDB bytes as the group of the operation code implies.
-std::uint8_t cdbLengthOf(std::uint8_t opcode) {
-    switch (opcode >> 5) {
-    case 0: return 6;
-    case 1:
-    case 2: return 10;
-    case 5: return 12;
-    default: return 16;
-    }
-}
 
 std::size_t mapSize(const std::string& uioName) {
     std::ifstream in("/sys/class/uio/" + uioName + "/maps/map0/size");
@@ -74,7 +64,8 @@ std::optional<RingCommand> Ring::next() {
     RingCommand command;
     command.tail = entry.tail;
     const std::uint8_t* cdb = at(entry.cdb_offset);
-    command.cdbLength = cdbLengthOf(cdb[0]);
+    // The kernel copies as many CDB bytes as the group of the operation code implies.
+    command.cdbLength = static_cast<std::uint8_t>(platform::groupCdbLength(cdb[0], 16));
     std::copy(cdb, cdb + command.cdbLength, command.cdb.begin());
     for (std::uint32_t i = 0; i < entry.buffer_count; ++i) {
         std::uint64_t offset = 0, length = 0;
