@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/Registry.h"
 #include "support/FakeBackend.h"
 
@@ -41,8 +41,8 @@ inline test::Answer answerFrom(Input& input) {
 
 // The code under test logs as it goes; nothing of that is wanted here.
 inline void silenceLog() {
-    platform::setSyslogEnabled(false);
-    platform::setLogSink([](platform::LogLevel, const std::string&) {});
+    kdulog::setSyslogEnabled(false);
+    kdulog::setLogSink([](kdulog::LogLevel, const std::string&) {});
 }
 
 // One drive on a fresh test backend answering every command from the input, installed

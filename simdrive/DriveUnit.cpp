@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "simdrive/CommandTrace.h"
 
 namespace sim {

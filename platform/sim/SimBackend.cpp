@@ -14,7 +14,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "simdrive/DriveFile.h"
 #include "simdrive/DriveUnit.h"
 #include "platform/sim/SimFolder.h"

@@ -9,7 +9,7 @@
 #include <map>
 #include <optional>
 
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "simdrive/DriveFile.h"
 #include "platform/sim/SimBackend.h"
 #include "platform/sim/SimFolder.h"

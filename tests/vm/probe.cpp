@@ -16,7 +16,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/linux/LinuxBackend.h"
 
 using namespace platform;
@@ -137,7 +137,7 @@ int hold(const char* node, int seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    setSyslogEnabled(false);
+    kdulog::setSyslogEnabled(false);
     const std::string command = argc > 1 ? argv[1] : "";
     auto backend = makeLinuxBackend();
     if (command == "list") return list(*backend);

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Log.h"
+#include "log/Log.h"
 #include "platform/linux/tcmu/TargetConfig.h"
 #include "simdrive/DriveFile.h"
 #include "tools/tcmu/BridgeDrive.h"
@@ -99,7 +99,7 @@ int serve(const std::vector<std::filesystem::path>& files, int signals) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    platform::setSyslogEnabled(false);
+    kdulog::setSyslogEnabled(false);
     std::vector<std::filesystem::path> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
