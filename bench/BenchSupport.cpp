@@ -11,8 +11,6 @@
 #include <stdexcept>
 
 #include "drive/STUCMethod.h"
-#include "model/FirmwareImages.h"
-#include "model/ImageManifest.h"
 #include "model/Util.h"
 #include "log/Log.h"
 #include "platform/Registry.h"
@@ -117,15 +115,7 @@ void SimulatedDrives::attach(const std::string& name, const sim::DriveSpec& prof
 }
 
 void SimulatedDrives::provideImages(std::size_t normalLength) {
-    image_maker::ImageSpec kernel = image_maker::kernelImageSpec();
-    image_maker::ImageSpec normal = image_maker::normalImageSpec();
-    normal.length = normalLength;
-    image_maker::writeFileAtomically((resources_ / firmwareFileName(kKernelImageBaseName)).string(),
-                                     image_maker::makeImage(kernel));
-    image_maker::writeFileAtomically((resources_ / firmwareFileName(kNormalImageBaseName)).string(),
-                                     image_maker::makeImage(normal));
-    std::string error;
-    if (!writeImageManifest(resources_, error)) throw std::runtime_error(error);
+    if (const auto error = image_maker::writeShippedImages(resources_, normalLength)) throw std::runtime_error(*error);
     Util::setResourceDirectoryOverride(resources_.string());
 }
 

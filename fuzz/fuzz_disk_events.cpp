@@ -2,24 +2,21 @@
 // hands them over, tracked against a device tree with nothing in it.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <stdlib.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "ScratchFolder.h"
 #include "platform/linux/DiskInspector.h"
 #include "platform/linux/HotplugTrackers.h"
 #include "platform/linux/UEvent.h"
 
 namespace {
 
-std::string& emptyTree() {
-    static std::string folder;
-    return folder;
-}
+// A device tree with nothing in it.
+std::string emptyTree() { return kdu::fuzz::scratchFolder("sysfs").string(); }
 
 std::string pick(FuzzedDataProvider& input, std::initializer_list<const char*> usual) {
     if (input.ConsumeBool()) return input.ConsumeRandomLengthString(16);
@@ -27,17 +24,6 @@ std::string pick(FuzzedDataProvider& input, std::initializer_list<const char*> u
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kdu-fuzz-sysfs-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) ::abort();
-    emptyTree() = pattern;
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(emptyTree(), ignored);
-    });
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);

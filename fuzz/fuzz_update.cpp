@@ -24,7 +24,6 @@
 #include "model/FirmFileData.h"
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
-#include "model/ImageManifest.h"
 #include "model/Util.h"
 #include "tools/ImageMaker.h"
 
@@ -39,18 +38,7 @@ FirmFileData kernelRecord, normalRecord;
 void writeShippedImages() {
     const std::filesystem::path folder = kdu::fuzz::scratchFolder("update");
     Util::setResourceDirectoryOverride(folder.string());
-    image_maker::ImageSpec kernel = image_maker::kernelImageSpec();
-    kernel.length = image_format::kKernelImageSentLength + 1000;
-    kernel.sealedLength = image_format::kKernelImageSentLength;
-    image_maker::ImageSpec normal = image_maker::normalImageSpec();
-    normal.length = kNormalImageLength;
-    std::string error;
-    if (!image_maker::writeFileAtomically((folder / firmwareFileName(kKernelImageBaseName)).string(),
-                                          image_maker::makeImage(kernel)) ||
-        !image_maker::writeFileAtomically((folder / firmwareFileName(kNormalImageBaseName)).string(),
-                                          image_maker::makeImage(normal)) ||
-        !writeImageManifest(folder, error))
-        abort();
+    if (image_maker::writeShippedImages(folder, kNormalImageLength)) abort();
     getFwFileInfo(kernelRecord, normalRecord);
 }
 

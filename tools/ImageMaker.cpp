@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include "model/FirmwareImageFormat.h"
+#include "model/FirmwareImages.h"
+#include "model/ImageManifest.h"
 
 namespace image_maker {
 
@@ -99,6 +101,21 @@ bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t
     ::unlink(temporary.c_str());
     errno = saved;
     return false;
+}
+
+std::optional<std::string> writeShippedImages(const std::filesystem::path& folder, std::size_t normalLength)
+{
+    ImageSpec normal = normalImageSpec();
+    normal.length = normalLength;
+    for (const auto& [name, profile] : {std::pair{firmwareFileName(kKernelImageBaseName), kernelImageSpec()},
+                                        std::pair{firmwareFileName(kNormalImageBaseName), normal}}) {
+        if (!writeFileAtomically((folder / name).string(), makeImage(profile)))
+            return "cannot write " + (folder / name).string() + ": " + std::strerror(errno);
+    }
+    std::string error;
+    if (!writeImageManifest(folder, error))
+        return error;
+    return std::nullopt;
 }
 
 }  // namespace image_maker

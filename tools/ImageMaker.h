@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,5 +37,10 @@ std::vector<std::uint8_t> makeImage(const ImageSpec& profile);
 // Writes `bytes` to `path` through a temporary file and a rename, so no reader ever
 // sees half an image. False (with errno set) on failure.
 bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// The shipped pair as the build makes it, into `folder`: the kernel image, the normal image
+// of `normalLength` bytes and their manifest. The error text, or none.
+std::optional<std::string> writeShippedImages(const std::filesystem::path& folder,
+                                              std::size_t normalLength = kNormalImageLength);
 
 }  // namespace image_maker
