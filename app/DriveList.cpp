@@ -101,13 +101,14 @@ void KestoryDriveUpdaterAppDelegate::updateDeviceList(const platform::Notificati
     if (curDeviceData) {
         selected = curDeviceData->identity();
     }
-    postClearPopUp();
-    clearDeviceArray();
     if (found.empty()) {
+        clearDeviceArray();
         if (oldCount == 0) {
             return;
         }
+        postClearPopUp();
     } else {
+        // Replaced whole, so the pop-up is rebuilt once rather than cleared first.
         numberIdenticalDrives(found);
         deviceArray = std::move(found);
         curIndex = selected.empty() ? -1 : indexOfDrive(selected);

@@ -10,6 +10,7 @@
 #include <chrono>
 
 #include "app/AlertSheet.h"
+#include "app/CommandLine.h"
 #include "app/ListingWorker.h"
 #include "app/MainWindow.h"
 #include "app/KestoryDriveUpdaterAppDelegate.h"
@@ -186,7 +187,7 @@ void KestoryDriveUpdaterAppDelegate::showAbout() {
     box->setWindowTitle(qtTrId("ABOUT_TITLE").arg(MainWindow::displayName()));
     box->setText(QStringLiteral("<b>%1</b>").arg(MainWindow::displayName()));
     //% "Version %1<br>Qt %2<br>Shipped firmware revision %3<br><br>Released under the MIT License."
-    box->setInformativeText(qtTrId("ABOUT_TEXT").arg(QStringLiteral(KDU_PROGRAM_VERSION), QString::fromLatin1(qVersion()), image));
+    box->setInformativeText(qtTrId("ABOUT_TEXT").arg(programVersion(), QString::fromLatin1(qVersion()), image));
     box->setStandardButtons(QMessageBox::Ok);
     box->open();
 }

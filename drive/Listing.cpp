@@ -11,10 +11,6 @@
 #include "log/Log.h"
 #include "platform/Registry.h"
 
-bool IsEligibleForUpdate(const DeviceData& drive, const FirmFileData& normal) {
-    return judgeEligibility(drive, normal, true) == UpdateEligibility::Eligible;
-}
-
 std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
                                             bool imagesProven) {
     assert(interface != NULL);

@@ -83,9 +83,6 @@ std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* inter
 // look at the drive both use it.
 std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
                                             bool imagesProven);
-// The drive rule alone (images taken as proven): hardware matches, destination matches
-// (or eight blanks), and the drive's revision is lower than the image's.
-bool IsEligibleForUpdate(const DeviceData& drive, const FirmFileData& normal);
 
 struct UpdateTiming {
     std::chrono::milliseconds pollInterval{100};     // pause between TEST UNIT READY polls

@@ -7,6 +7,7 @@
 
 #include "DriveAnswers.h"
 #include "drive/STUCMethod.h"
+#include "model/Eligibility.h"
 #include "model/DeviceData.h"
 #include "model/FirmFileData.h"
 
@@ -37,8 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (taskDevice != nullptr) {
         FirmFileData normal;
         imageRecord(normal);
-        if (std::optional<DeviceData> listed = GetDeviceInfo(taskDevice, normal))
-            (void)IsEligibleForUpdate(*listed, normal);
+        // The images' proof reads files, not drive answers: taken as passed.
+        if (std::optional<DeviceData> listed = GetDeviceInfo(taskDevice, normal, true))
+            (void)judgeEligibility(*listed, normal, true);
 
         DeviceData record;
         bool discPresent = false;
@@ -46,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CommandInquiry(taskDevice, &record);
         CommandTestUnitReady(taskDevice, &record, &discPresent, &progress);
         CommandReadBufferForDevice(taskDevice, &record);
-        (void)IsEligibleForUpdate(record, normal);
+        (void)judgeEligibility(record, normal, true);
         taskDevice->Release();
     }
     if (mmc != nullptr) mmc->Release();
