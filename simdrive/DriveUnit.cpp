@@ -64,9 +64,17 @@ private:
 
 }  // namespace
 
-std::optional<DriveSpec> loadDriveFileCached(const std::filesystem::path& path, std::string& error, bool* missing) {
+std::optional<DriveSpec> loadDriveFileCached(const char* function, const std::filesystem::path& path,
+                                             IOReturn& failure) {
     static ParsedDriveFiles* parsed = new ParsedDriveFiles;  // shared by every thread, never torn down
-    return parsed->load(path, error, missing);
+    std::string error;
+    bool missing = false;
+    std::optional<DriveSpec> profile = parsed->load(path, error, &missing);
+    if (!profile) {
+        failure = missing ? kIOReturnNoDevice : kIOReturnIOError;
+        if (!missing) KDU_LOG_WAR(function, "%s", error.c_str());
+    }
+    return profile;
 }
 
 std::chrono::microseconds wireTime(const DriveTiming& timing, const ScsiCommand& command) {
@@ -102,14 +110,13 @@ IOReturn DriveUnit::execute(const ScsiCommand& command, ScsiOutcome& out, std::i
 
 IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs,
                         std::chrono::microseconds& wire, Origin origin) {
-    std::string error;
-    bool missing = false;
-    std::optional<DriveSpec> profile = loadDriveFileCached(file_, error, &missing);
+    IOReturn failure = kIOReturnSuccess;
+    std::optional<DriveSpec> profile = loadDriveFileCached("sim::DriveUnit::execute", file_, failure);
     if (!profile) {
         drive_.reset();
-        if (!missing) KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
-        return missing ? kIOReturnNoDevice : kIOReturnIOError;
+        return failure;
     }
+    std::string error;
     wire = wireTime(profile->timing, command);
     const std::uint8_t* cdb = command.cdb.data();
     if (origin == Origin::Housekeeping) {

@@ -21,7 +21,10 @@ namespace sim {
 // Reads a drive file, parsing it again only when it changed: every command reads its
 // drive's file, and the simulator's own cost must stay out of what the benchmarks measure.
 // Shared by every thread of the process.
-std::optional<DriveSpec> loadDriveFileCached(const std::filesystem::path& path, std::string& error, bool* missing);
+// A missing file gives kIOReturnNoDevice in `failure`; one that cannot be read or parsed,
+// kIOReturnIOError and a warning logged for `function`.
+std::optional<DriveSpec> loadDriveFileCached(const char* function, const std::filesystem::path& path,
+                                             platform::IOReturn& failure);
 
 // The time a command spends on the modelled wire: the latency plus its data at the
 // drive's rate.

@@ -39,17 +39,6 @@ RecordedCommand recordOf(const ScsiCommand& command) {
     return record;
 }
 
-std::optional<DriveSpec> loadFor(const char* function, const std::filesystem::path& path, IOReturn& failure) {
-    std::string error;
-    bool missing = false;
-    std::optional<DriveSpec> profile = loadDriveFileCached(path, error, &missing);
-    if (!profile) {
-        failure = missing ? kIOReturnNoDevice : kIOReturnIOError;
-        if (!missing) KDU_LOG_WAR(function, "%s", error.c_str());
-    }
-    return profile;
-}
-
 class SimTaskChannel : public TaskChannel {
 public:
     SimTaskChannel(std::filesystem::path driveFile, int lockFd, std::shared_ptr<DriveRuntime> runtime)
@@ -60,7 +49,7 @@ public:
 
     IOReturn obtainExclusiveAccess() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadFor("sim::SimTaskChannel::obtainExclusiveAccess", driveFile_, result);
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimTaskChannel::obtainExclusiveAccess", driveFile_, result);
         if (profile && profile->faults.exclusiveAccess) {
             result = kIOReturnBusy;
         } else if (profile && !held_) {
@@ -73,7 +62,7 @@ public:
 
     IOReturn releaseExclusiveAccess() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadFor("sim::SimTaskChannel::releaseExclusiveAccess", driveFile_, result);
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimTaskChannel::releaseExclusiveAccess", driveFile_, result);
         if (profile && profile->faults.release) {
             result = kIOReturnNotPermitted;  // still held until the channel closes
         } else if (!held_) {
@@ -88,7 +77,7 @@ public:
 
     bool canCreateTask() override {
         IOReturn ignored = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadFor("sim::SimTaskChannel::canCreateTask", driveFile_, ignored);
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimTaskChannel::canCreateTask", driveFile_, ignored);
         // A detached drive still gets a task: its execution reports the loss.
         return !profile || !profile->faults.task;
     }
@@ -144,7 +133,7 @@ public:
 
     IOReturn className(std::string& out) const override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadFor("sim::SimDeviceNode::className", file_, result);
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::className", file_, result);
         if (!profile) return result;
         if (profile->faults.className) return *profile->faults.className;
         out = profile->className;
@@ -153,21 +142,21 @@ public:
 
     IOReturn createPlugIn() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadFor("sim::SimDeviceNode::createPlugIn", file_, result);
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::createPlugIn", file_, result);
         if (!profile) return result;
         return profile->faults.plugIn.value_or(kIOReturnSuccess);
     }
 
     HRESULT queryMMCInterface() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadFor("sim::SimDeviceNode::queryMMCInterface", file_, result);
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::queryMMCInterface", file_, result);
         if (!profile) return E_FAIL;
         return profile->faults.mmc.value_or(S_OK);
     }
 
     std::unique_ptr<TaskChannel> openTaskChannel() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadFor("sim::SimDeviceNode::openTaskChannel", file_, result);
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::openTaskChannel", file_, result);
         std::shared_ptr<SimFolder> folder = folder_.lock();
         if (!profile || profile->faults.taskDevice || !folder) return nullptr;
         const std::filesystem::path lockFile = folder->path() / ("." + key_ + ".lock");
