@@ -57,31 +57,17 @@ std::optional<DriveUpdateLock> DriveUpdateLock::tryTake(const std::string& drive
         return std::nullopt;
     }
     const std::string path = folder + "/" + lockFileName(driveId);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd) {
         whyNot = "cannot open the lock file " + path + ": " + std::strerror(errno);
         return std::nullopt;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         whyNot = errno == EWOULDBLOCK ? std::string(kHeldElsewhere)
                                       : "cannot lock " + path + ": " + std::strerror(errno);
-        ::close(fd);
         return std::nullopt;
     }
-    return DriveUpdateLock(fd);
-}
-
-DriveUpdateLock& DriveUpdateLock::operator=(DriveUpdateLock&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-DriveUpdateLock::~DriveUpdateLock() {
-    if (fd_ >= 0) ::close(fd_);
+    return DriveUpdateLock(std::move(fd));
 }
 
 }  // namespace platform

@@ -5,6 +5,9 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+
+#include "platform/UniqueFd.h"
 
 namespace platform {
 
@@ -16,19 +19,15 @@ public:
     // `whyNot` when another process holds the lock.
     static constexpr const char* kHeldElsewhere = "the drive is being updated by another process";
 
-    DriveUpdateLock(DriveUpdateLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    DriveUpdateLock& operator=(DriveUpdateLock&& other) noexcept;
-    DriveUpdateLock(const DriveUpdateLock&) = delete;
-    DriveUpdateLock& operator=(const DriveUpdateLock&) = delete;
-    ~DriveUpdateLock();
+    // Moved, the lock goes with the object; destroyed, the file is closed and the lock let go.
 
     // The folder that holds the lock files: $XDG_RUNTIME_DIR/kestory-drive-updater when the
     // session has one, else a folder of the user's own under /tmp.
     static std::string lockFolder();
 
 private:
-    explicit DriveUpdateLock(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit DriveUpdateLock(UniqueFd fd) : fd_(std::move(fd)) {}
+    UniqueFd fd_;
 };
 
 }  // namespace platform

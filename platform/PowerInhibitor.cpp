@@ -96,21 +96,4 @@ int takeLock(const std::string& why) {
 
 SystemSleepInhibitor::SystemSleepInhibitor(std::string why) : fd_(takeLock(why)) {}
 
-SystemSleepInhibitor::SystemSleepInhibitor(SystemSleepInhibitor&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)) {}
-
-SystemSleepInhibitor& SystemSleepInhibitor::operator=(SystemSleepInhibitor&& other) noexcept {
-    if (this != &other) {
-        release();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-SystemSleepInhibitor::~SystemSleepInhibitor() { release(); }
-
-void SystemSleepInhibitor::release() noexcept {
-    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
-}
-
 }  // namespace platform

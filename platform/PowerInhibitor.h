@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "platform/UniqueFd.h"
+
 namespace platform {
 
 class SystemSleepInhibitor {
@@ -14,18 +16,14 @@ public:
     // Asks for the lock; where there is no system bus or no logind, goes on without one
     // (noted at debug level). `why` is shown to whoever tries to sleep or shut down.
     explicit SystemSleepInhibitor(std::string why);
-    SystemSleepInhibitor(SystemSleepInhibitor&& other) noexcept;
-    SystemSleepInhibitor& operator=(SystemSleepInhibitor&& other) noexcept;
-    SystemSleepInhibitor(const SystemSleepInhibitor&) = delete;
-    SystemSleepInhibitor& operator=(const SystemSleepInhibitor&) = delete;
-    ~SystemSleepInhibitor();  // releases the lock
+    // Moved, the lock goes with the object; destroyed, it is released.
 
-    bool held() const { return fd_ >= 0; }
+    bool held() const { return bool(fd_); }
     // Gives the lock back before the end of the object's life; nothing when not held.
-    void release() noexcept;
+    void release() noexcept { fd_.reset(); }
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 }  // namespace platform

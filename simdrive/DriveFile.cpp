@@ -13,6 +13,8 @@
 #include <limits>
 #include <sstream>
 
+#include "platform/UniqueFd.h"
+
 namespace sim {
 
 using nlohmann::json;
@@ -23,9 +25,9 @@ constexpr char kExtension[] = ".json";
 
 // Checks a document against the expected shape and fills a DriveSpec. Every failure names
 // the file and the field, so a hand-edited drive file is quick to fix.
-class SpecReader {
+class ProfileReader {
 public:
-    SpecReader(const std::string& label, std::string& error) : label_(label), error_(error) {}
+    ProfileReader(const std::string& label, std::string& error) : label_(label), error_(error) {}
 
     bool read(const json& doc, DriveSpec& profile) {
         if (!doc.is_object()) return fail("(document)", "expected an object");
@@ -377,10 +379,7 @@ bool readWhole(const std::filesystem::path& path, std::string& out, bool& missin
         missing = errno == ENOENT;
         return false;
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const platform::UniqueFd closer(fd);
     struct stat st{};
     if (::fstat(fd, &st) != 0) return false;
     if (!S_ISREG(st.st_mode)) {
@@ -472,7 +471,7 @@ json toJson(const DriveSpec& profile) {
 
 std::optional<DriveSpec> fromJson(const json& document, const std::string& label, std::string& error) {
     DriveSpec profile;
-    SpecReader reader(label, error);
+    ProfileReader reader(label, error);
     if (!reader.read(document, profile)) return std::nullopt;
     return profile;
 }

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "platform/linux/Sysfs.h"
-#include "platform/linux/UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/linux/DiscLabel.h"
-#include "platform/linux/UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 namespace {

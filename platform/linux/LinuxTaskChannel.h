@@ -7,7 +7,7 @@
 #include "platform/Backend.h"
 #include "platform/linux/MediaPollingPause.h"
 #include "platform/linux/Sysfs.h"
-#include "platform/linux/UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 

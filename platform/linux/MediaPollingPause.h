@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/linux/Sysfs.h"
-#include "platform/linux/UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 

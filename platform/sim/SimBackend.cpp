@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "log/Log.h"
+#include "platform/UniqueFd.h"
 #include "simdrive/DriveFile.h"
 #include "simdrive/DriveUnit.h"
 #include "platform/sim/SimFolder.h"
@@ -45,7 +46,6 @@ public:
         : driveFile_(std::move(driveFile)), lockFd_(lockFd), runtime_(std::move(runtime)) {}
     SimTaskChannel(const SimTaskChannel&) = delete;
     SimTaskChannel& operator=(const SimTaskChannel&) = delete;
-    ~SimTaskChannel() override { ::close(lockFd_); }  // closing gives the flock back
 
     IOReturn obtainExclusiveAccess() override {
         IOReturn result = kIOReturnSuccess;
@@ -53,7 +53,7 @@ public:
         if (profile && profile->faults.exclusiveAccess) {
             result = kIOReturnBusy;
         } else if (profile && !held_) {
-            if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) held_ = true;
+            if (::flock(lockFd_.get(), LOCK_EX | LOCK_NB) == 0) held_ = true;
             else result = errno == EWOULDBLOCK ? kIOReturnBusy : kIOReturnError;
         }
         note(RecordedCommand::Kind::ObtainExclusiveAccess, result);
@@ -68,7 +68,7 @@ public:
         } else if (!held_) {
             if (profile) result = kIOReturnNotOpen;
         } else {
-            ::flock(lockFd_, LOCK_UN);
+            ::flock(lockFd_.get(), LOCK_UN);
             held_ = false;
         }
         note(RecordedCommand::Kind::ReleaseExclusiveAccess, result);
@@ -115,7 +115,7 @@ private:
     }
 
     const std::filesystem::path driveFile_;
-    const int lockFd_;
+    const UniqueFd lockFd_;  // closing it gives the flock back
     const std::shared_ptr<DriveRuntime> runtime_;
     bool held_ = false;
 };

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/linux/UniqueFd.h"
+#include "platform/UniqueFd.h"
 #include "platform/linux/tcmu/TargetConfig.h"
 #include "platform/linux/tcmu/TcmuRing.h"
 #include "simdrive/DriveUnit.h"

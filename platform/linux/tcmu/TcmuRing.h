@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/SCSITaskLib.h"
-#include "platform/linux/UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 namespace tcmu {
 
