@@ -46,6 +46,22 @@ std::uint32_t roundUpToGranule(std::uint32_t n) {
     return (n + kTransferGranule - 1) / kTransferGranule * kTransferGranule;
 }
 
+struct NormalPiece {
+    std::uint32_t offset, bytes, transferLength;
+};
+
+// The normal image as it is sent, and as the plan shows it: whole pieces, the last rounded
+// up to the transfer granule.
+std::vector<NormalPiece> normalPieces(std::uint32_t length) {
+    std::vector<NormalPiece> pieces;
+    for (std::uint32_t offset = 0; offset < length;) {
+        const std::uint32_t n = std::min(kPieceLength, length - offset);
+        pieces.push_back({offset, n, roundUpToGranule(n)});
+        offset += roundUpToGranule(n);
+    }
+    return pieces;
+}
+
 // One run of the sequence: the drive, what the caller asked for, and the report it fills.
 class UpdateRun {
 public:
@@ -164,25 +180,22 @@ bool UpdateRun::sendKernelImage(platform::SCSITaskDeviceInterface* interface, co
 bool UpdateRun::sendNormalImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image) {
     // The proof bounds the image to 16 MiB, so its length and offsets fit 32 bits.
     const auto fileLength = static_cast<std::uint32_t>(image.size());
-    const std::uint64_t count = (fileLength + kPieceLength - 1) / kPieceLength;
-    std::uint32_t remaining = roundUpToGranule(fileLength);
-    std::uint32_t offset = 0;
+    const std::vector<NormalPiece> pieces = normalPieces(fileLength);
+    const std::uint32_t sentLength = roundUpToGranule(fileLength);
     progress(UpdateStep::WriteNormalImage, 0, fileLength);
-    for (int chunk = 1; offset < fileLength; ++chunk) {
-        const std::uint32_t n = std::min({remaining, kPieceLength, fileLength - offset});
-        const std::span<const std::uint8_t> bytes(image.data() + offset, n);
-        const std::uint32_t transferLength = roundUpToGranule(n);
-        if (n < kPieceLength) {
+    std::uint64_t number = 0;
+    for (const NormalPiece& piece : pieces) {
+        const std::span<const std::uint8_t> bytes(image.data() + piece.offset, piece.bytes);
+        if (piece.bytes < kPieceLength) {
             kdulog::consoleOut("last one\n");
-            if (n != transferLength) KDU_LOG_ERR(kFunction, "last data. (len != allocLen)");
+            if (piece.bytes != piece.transferLength) KDU_LOG_ERR(kFunction, "last data. (len != allocLen)");
         }
-        if (pieceFailed(CommandWriteBuffer(interface, 0, &drive_, bytes, offset, transferLength),
-                        UpdateStep::WriteNormalImage, static_cast<std::uint64_t>(chunk), count))
+        if (pieceFailed(CommandWriteBuffer(interface, 0, &drive_, bytes, piece.offset, piece.transferLength),
+                        UpdateStep::WriteNormalImage, ++number, pieces.size()))
             return false;
-        remaining -= transferLength;
-        offset += transferLength;
-        kdulog::consoleOut("write..(%d) 0x%x \n", chunk, remaining);
-        progress(UpdateStep::WriteNormalImage, std::min(offset, fileLength), fileLength);
+        const std::uint32_t sent = piece.offset + piece.transferLength;
+        kdulog::consoleOut("write..(%d) 0x%x \n", static_cast<int>(number), sentLength - sent);
+        progress(UpdateStep::WriteNormalImage, std::min(sent, fileLength), fileLength);
     }
     return true;
 }
@@ -292,12 +305,8 @@ std::vector<PlannedCommand> updatePlan(std::int32_t driveMode, std::uint32_t nor
     if (driveMode == 0) plan.push_back({UpdateStep::ToKernelMode, "CHANGE DRIVE MODE", 0, 0});
     for (const KernelPiece& piece : kKernelPieces)
         plan.push_back({UpdateStep::WriteKernelImage, "WRITE BUFFER", piece.offset, piece.length});
-    // As sendNormalImage cuts it: whole pieces, the last rounded up to the transfer granule.
-    for (std::uint32_t offset = 0; offset < normalLength;) {
-        const std::uint32_t n = std::min(kPieceLength, normalLength - offset);
-        plan.push_back({UpdateStep::WriteNormalImage, "WRITE BUFFER", offset, roundUpToGranule(n)});
-        offset += roundUpToGranule(n);
-    }
+    for (const NormalPiece& piece : normalPieces(normalLength))
+        plan.push_back({UpdateStep::WriteNormalImage, "WRITE BUFFER", piece.offset, piece.transferLength});
     plan.push_back({UpdateStep::ToNormalMode, "CHANGE DRIVE MODE", 0, 0});
     plan.push_back({UpdateStep::Install, "TEST UNIT READY", 0, 0});
     plan.push_back({UpdateStep::CheckRevision, "INQUIRY", 0, 0});
