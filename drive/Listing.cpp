@@ -1,4 +1,5 @@
 // The listing of attached drives and the decision which of them may be updated.
+#include <algorithm>
 #include <cassert>
 #include <cstddef>
 #include <cstdio>
@@ -53,8 +54,7 @@ std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* inter
 
 void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData>& list, const FirmFileData& normal,
                         std::vector<platform::DriveIdentity>* unexamined) {
-    // Proven once per listing: every drive is judged against the same images.
-    const bool imagesProven = proveShippedImages(normal).proven();
+    const std::size_t first = list.size();
     for (;;) {
         drive_access::ServiceReference service(platform::IOIteratorNext(iterator));
         if (service.get() == platform::IO_OBJECT_NULL) break;
@@ -76,7 +76,8 @@ void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData
             continue;
         }
         bool examined = false;
-        std::optional<DeviceData> record = GetDeviceInfo(interfaces.taskDevice(), normal, imagesProven, &examined);
+        // Judged with the images taken as sound; they are proven below, once, if it matters.
+        std::optional<DeviceData> record = GetDeviceInfo(interfaces.taskDevice(), normal, true, &examined);
         if (!examined && unexamined != nullptr)
             unexamined->push_back(platform::IORegistryEntryGetIdentity(service.get()));
         if (record) {
@@ -84,5 +85,15 @@ void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData
             record->setIdentity(platform::IORegistryEntryGetIdentity(service.get()));
             list.push_back(std::move(*record));
         }
+    }
+    // The proof is the eligibility rule's last test, so only a drive that passed every other
+    // one needs it: the images are read and hashed only when some drive would take them.
+    const auto eligible = [](const DeviceData& drive) { return drive.eligibility() == UpdateEligibility::Eligible; };
+    const auto listed = list.begin() + static_cast<std::ptrdiff_t>(first);
+    if (std::none_of(listed, list.end(), eligible) || proveShippedImages(normal).proven()) return;
+    for (auto drive = listed; drive != list.end(); ++drive) {
+        if (!eligible(*drive)) continue;
+        drive->setEligibility(UpdateEligibility::ImageDamaged);
+        drive->setIsEnableUpdate(false);
     }
 }
