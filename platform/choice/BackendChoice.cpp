@@ -11,6 +11,7 @@
 #include "platform/linux/LinuxBackend.h"
 #include "simdrive/DriveFile.h"
 #include "platform/sim/SimControl.h"
+#include "platform/sim/SimFolder.h"
 
 namespace platform {
 
@@ -57,13 +58,8 @@ std::vector<std::string> simulatedDriveProblems(const BackendChoice& choice) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         if (!sim::driveNameOf(it->path())) continue;
         // Never opened unless it is a regular file in the folder: a FIFO would block here.
-        const fs::file_status own = fs::symlink_status(it->path(), ec);
-        if (fs::is_symlink(own) && fs::weakly_canonical(it->path(), ec).parent_path() != fs::weakly_canonical(folder, ec)) {
-            problems.push_back(it->path().filename().string() + ": a link leading out of the folder; left out");
-            continue;
-        }
-        if (!fs::is_regular_file(fs::status(it->path(), ec))) {
-            problems.push_back(it->path().filename().string() + ": not a regular file; left out");
+        if (const char* why = sim::untrustedDriveEntry(folder, it->path())) {
+            problems.push_back(it->path().filename().string() + ": " + why + "; left out");
             continue;
         }
         if (std::optional<std::string> error = sim::validateDriveFile(it->path()))

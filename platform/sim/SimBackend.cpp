@@ -179,16 +179,14 @@ private:
 
 // SimFolder ----------------------------------------------------------------------
 
-// The folder is untrusted: an entry that is not a regular file (a FIFO would block its
-// reader), or a link leading out of the folder, is never opened. Why, or null when fine.
-const char* SimFolder::untrustedEntry(const std::filesystem::path& entry) const {
+const char* untrustedDriveEntry(const std::filesystem::path& folder, const std::filesystem::path& entry) {
     std::error_code ec;
     const std::filesystem::file_status own = std::filesystem::symlink_status(entry, ec);
     if (ec) return "cannot be examined";
     if (std::filesystem::is_symlink(own)) {
         const std::filesystem::path target = std::filesystem::weakly_canonical(entry, ec);
-        const std::filesystem::path folder = std::filesystem::weakly_canonical(path_, ec);
-        if (ec || target.parent_path() != folder) return "a link leading out of the folder";
+        if (ec || target.parent_path() != std::filesystem::weakly_canonical(folder, ec))
+            return "a link leading out of the folder";
     }
     if (!std::filesystem::is_regular_file(std::filesystem::status(entry, ec)) || ec) return "not a regular file";
     return nullptr;
@@ -206,7 +204,7 @@ std::set<std::string> SimFolder::driveNames() const {
     for (std::filesystem::directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
         std::optional<std::string> name = driveNameOf(it->path());
         if (!name) continue;
-        if (const char* why = untrustedEntry(it->path())) {
+        if (const char* why = untrustedDriveEntry(path_, it->path())) {
             warnOnce(*name, why);
             continue;
         }

@@ -26,6 +26,10 @@ struct DriveRuntime {
     std::vector<RecordedCommand> log;
 };
 
+// The folder is untrusted: an entry that is not a regular file (a FIFO would block its
+// reader), or a link leading out of the folder, is never opened. Why, or null when fine.
+const char* untrustedDriveEntry(const std::filesystem::path& folder, const std::filesystem::path& entry);
+
 class SimFolder : public std::enable_shared_from_this<SimFolder> {
 public:
     explicit SimFolder(std::filesystem::path path) : path_(std::move(path)) {}
@@ -45,7 +49,6 @@ public:
     void setRecording(bool recording);
 
 private:
-    const char* untrustedEntry(const std::filesystem::path& entry) const;
     void warnOnce(const std::string& name, const char* why) const;
 
     const std::filesystem::path path_;
