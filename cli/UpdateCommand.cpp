@@ -217,13 +217,13 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
         return status;
     };
     if (!installBackend(backend)) return refuse(kExitFailure, "failed", nullptr, "");
+    if (options.yes && !options.drive)
+        return refuse(kExitUsage, "refused", nullptr, "--yes needs --drive to name the drive to update (see `kdu list`)");
     Images images;
     readImages(images);
     const PermissionWatch permissions;
     std::vector<platform::DriveIdentity> unexamined;
     const std::vector<DeviceData> drives = listDrives(images.normal, &unexamined);
-    if (options.yes && !options.drive)
-        return refuse(kExitUsage, "refused", nullptr, "--yes needs --drive to name the drive to update (see `kdu list`)");
     const std::variant<const DeviceData*, int> choice = chooseDrive(drives, unexamined, options);
     if (const int* status = std::get_if<int>(&choice)) {
         if (*status == kExitUsage) permissions.printHint(std::cerr);
