@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cerrno>
 
+#include "log/LogRouting.h"
+
 namespace cli {
 
 namespace {
@@ -15,20 +17,10 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM};
 // One stop pipe at a time; the handler may only touch this.
 std::atomic<int> gStopWriteFd{-1};
 
-void writeAll(int fd, const char* text, std::size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, text, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        text += n;
-        length -= static_cast<std::size_t>(n);
-    }
-}
-
 extern "C" void onStopSignal(int) {
     const int savedErrno = errno;
     const int fd = gStopWriteFd.load();
-    if (fd >= 0) writeAll(fd, "x", 1);
+    if (fd >= 0) kdulog::writeFully(fd, "x");
     errno = savedErrno;
 }
 

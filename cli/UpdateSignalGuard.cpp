@@ -6,9 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <string>
 #include <system_error>
 #include <utility>
+
+#include "log/LogRouting.h"
 
 namespace cli {
 namespace {
@@ -22,19 +23,9 @@ sigset_t heldSignals() {
     return set;
 }
 
-// One write(2) per line, so a line never lands in the middle of another writer's line.
-void writeLine(const std::string& line) {
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a closed or failing stderr must not stop anything
-        done += static_cast<std::size_t>(n);
-    }
-}
-
+// Each line in one write(2), so it never lands inside another writer's line.
 [[noreturn]] void endProcess(int signo, const char* line) {
-    writeLine(line);
+    kdulog::writeFully(STDERR_FILENO, line);
     // _exit, not exit: other threads are running and must not see static objects destroyed.
     ::_exit(128 + signo);
 }
@@ -125,7 +116,7 @@ void UpdateSignalGuard::onSignal(int signo) {
             endProcess(signo, "kdu: interrupted; the update had already ended.\n");
         case Phase::Critical:
             lock.unlock();  // a stalled stderr must not hold up the phase changes
-            writeLine("finishing: stopping now would leave the drive unusable\n");
+            kdulog::writeFully(STDERR_FILENO, "finishing: stopping now would leave the drive unusable\n");
             return;
         case Phase::InstallWait:
             stopSignal_.store(signo);
