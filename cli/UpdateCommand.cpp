@@ -180,14 +180,14 @@ std::variant<const DeviceData*, int> chooseDrive(const std::vector<DeviceData>& 
     }
     const auto eligible = std::count_if(drives.begin(), drives.end(), [](const DeviceData& d) { return d.isEnableUpdate(); });
     if (eligible > 1) {
-        std::cerr << "kdu: " << eligible << " drives may be updated; choose one with --drive:\n";
+        sayError(std::to_string(eligible) + " drives may be updated; choose one with --drive:");
         listChoices(std::cerr, drives);
         return kExitUsage;
     }
     if (eligible == 1)
         return &*std::find_if(drives.begin(), drives.end(), [](const DeviceData& d) { return d.isEnableUpdate(); });
     if (drives.size() == 1) return &drives.front();  // says below why it may not be updated
-    std::cerr << (drives.empty() ? "kdu: no drive found.\n" : "kdu: no drive may be updated (see `kdu list`).\n");
+    sayError(drives.empty() ? "no drive found." : "no drive may be updated (see `kdu list`).");
     return drives.empty() ? kExitUsage : kExitNotEligible;
 }
 
