@@ -156,7 +156,7 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
         anyStep = true;
         lastStep = progress.step;
     };
-    hooks.stopWaiting = [&signals] { return signals.stopRequested().load(); };
+    hooks.stopWaiting = [&signals] { return signals.stopRequested(); };
     const bool ok = ExecUpdateMain(drive, images.normal, images.kernel, {}, hooks, &report);
     display.finish();
     signals.setPhase(UpdateSignalGuard::Phase::After);

@@ -43,12 +43,6 @@ UpdateSignalGuard::UpdateSignalGuard() {
     sigemptyset(&ignore.sa_mask);
     ::sigaction(SIGPIPE, &ignore, &previousPipeAction_);
 
-    const auto undo = [this] {
-        for (int* fd : {&signalFd_, &wakeRead_, &wakeWrite_})
-            if (*fd >= 0) ::close(std::exchange(*fd, -1));
-        ::sigaction(SIGPIPE, &previousPipeAction_, nullptr);
-        ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
-    };
     try {
         signalFd_ = ::signalfd(-1, &held, SFD_NONBLOCK | SFD_CLOEXEC);
         if (signalFd_ < 0) throw lastError("signalfd");
@@ -58,7 +52,7 @@ UpdateSignalGuard::UpdateSignalGuard() {
         wakeWrite_ = wake[1];
         watcher_ = std::thread([this] { watch(); });
     } catch (...) {
-        undo();
+        restore();
         throw;
     }
 }
@@ -70,21 +64,19 @@ UpdateSignalGuard::~UpdateSignalGuard() {
     // A signal that came after the watcher's last look would otherwise meet its default
     // action as soon as the mask is restored.
     drainSignals();
+    restore();
+}
+
+void UpdateSignalGuard::restore() {
     ::sigaction(SIGPIPE, &previousPipeAction_, nullptr);
     ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
-    ::close(signalFd_);
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
+    for (int* fd : {&signalFd_, &wakeRead_, &wakeWrite_})
+        if (*fd >= 0) ::close(std::exchange(*fd, -1));
 }
 
 void UpdateSignalGuard::setPhase(Phase phase) {
     const std::lock_guard lock(phaseMutex_);
     phase_ = phase;
-}
-
-UpdateSignalGuard::Phase UpdateSignalGuard::phase() const {
-    const std::lock_guard lock(phaseMutex_);
-    return phase_;
 }
 
 void UpdateSignalGuard::watch() {
@@ -120,7 +112,6 @@ void UpdateSignalGuard::onSignal(int signo) {
             return;
         case Phase::InstallWait:
             stopSignal_.store(signo);
-            stopRequested_.store(true);
             return;
     }
 }
