@@ -40,23 +40,6 @@ private:
     bool json_;
 };
 
-std::string stepKey(UpdateStep step) {
-    switch (step) {
-        case UpdateStep::CheckImages: return "check_images";
-        case UpdateStep::TakeDrive: return "take_drive";
-        case UpdateStep::IdentifyAgain: return "identify_again";
-        case UpdateStep::ToKernelMode: return "to_kernel_mode";
-        case UpdateStep::WriteKernelImage: return "write_kernel_image";
-        case UpdateStep::WriteNormalImage: return "write_normal_image";
-        case UpdateStep::ToNormalMode: return "to_normal_mode";
-        case UpdateStep::Install: return "install";
-        case UpdateStep::CheckRevision: return "check_revision";
-        case UpdateStep::ReleaseDrive: return "release_drive";
-        case UpdateStep::Done: return "done";
-    }
-    return "unknown";
-}
-
 // "KESTORY BD-RW KVL-MT38 1.20 (bd-1)": the drive as a person recognises it.
 std::string driveName(const DeviceData& drive) {
     std::string name = trimmed(drive.vendor().value_or("")) + " " + trimmed(drive.product().value_or("")) + " " +
@@ -95,7 +78,7 @@ public:
 Json planJson(const std::vector<PlannedCommand>& plan) {
     Json commands = Json::array();
     for (const PlannedCommand& c : plan)
-        commands.push_back(Json{{"step", stepKey(c.step)}, {"command", c.command}, {"offset", c.offset}, {"length", c.length}});
+        commands.push_back(Json{{"step", std::string(updateStepKey(c.step))}, {"command", c.command}, {"offset", c.offset}, {"length", c.length}});
     return commands;
 }
 
@@ -149,7 +132,7 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
         if (showProgress) display.onProgress(progress);
         if (!anyStep || progress.step != lastStep) {
             Json line = event("step", id);
-            line["step"] = stepKey(progress.step);
+            line["step"] = std::string(updateStepKey(progress.step));
             line["text"] = std::string(updateStepText(progress.step));
             events.emit(line);
         }
@@ -198,7 +181,7 @@ Json resultJson(const std::string& outcome, const DeviceData* drive, const Updat
     line["outcome"] = outcome;
     line["exit_status"] = status;
     line["drive_state"] = report ? Json(std::string(driveStateKey(report->state))) : Json(nullptr);
-    line["step"] = report ? Json(stepKey(report->step)) : Json(nullptr);
+    line["step"] = report ? Json(std::string(updateStepKey(report->step))) : Json(nullptr);
     line["message"] = message;
     line["revision_found"] = report && report->revisionFound ? Json(trimmed(*report->revisionFound)) : Json(nullptr);
     return line;

@@ -111,6 +111,8 @@ struct UpdateReport {
 
 // "writing the firmware", "switching the drive to its update mode"...
 std::string_view updateStepText(UpdateStep step);
+// "check_images", "write_normal_image"...: stable words for scripts.
+std::string_view updateStepKey(UpdateStep step);
 // "the drive still runs its old firmware", "the drive is in its update mode: ..."...
 std::string_view driveStateText(DriveState state);
 // "old_firmware", "update_mode"...: stable words for scripts.
