@@ -239,7 +239,7 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
     DeviceData drive = chosen;
     UpdateReport report;
     const bool ok = installFirmware(drive, images, report, signals, options, events);
-    if (report.dryRun) {
+    if (report.dryRun()) {
         events.emit(resultJson("dry_run", &drive, &report, kExitOk, causeText(report.cause)));
         return kExitOk;
     }
