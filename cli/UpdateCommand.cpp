@@ -105,7 +105,7 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
     const std::string id = drive.identity().id;
     const ProgressObserver observer([&](std::int64_t value) {
         if (showProgress) display.onValue(value);
-        if (value >= 0) {
+        if (value >= 0 && events.json()) {
             Json line = event("install_progress", id);
             line["percent"] = ProgressDisplay::percentFor(value);
             events.emit(line);
