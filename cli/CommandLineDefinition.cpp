@@ -28,7 +28,8 @@ CommandLine::CommandLine() : app{kDescription, "kdu"} {
                               "Use simulated drives (FOLDER, or the demo folder when none is given)")
                    ->expected(0, 1)
                    ->type_name("FOLDER");
-    CLI::Option* real = app.add_flag("--real", realDrives, "Use the real drives (the default)");
+    // Nothing to keep: the drives are real unless --simulate says otherwise.
+    CLI::Option* real = app.add_flag_callback("--real", [] {}, "Use the real drives (the default)");
     simulate->excludes(real);
     CLI::Option* verboseFlag = app.add_flag("-v,--verbose", verbose, "Also show the log lines on stderr");
     CLI::Option* quietFlag = app.add_flag("-q,--quiet", quiet, "Print only errors (and the answers asked for)");
@@ -78,7 +79,7 @@ CommandLine::CommandLine() : app{kDescription, "kdu"} {
     insert->add_option("--volume", sim.volume, "Volume name of the disc (none: a blank disc)");
     eject = simCommand->add_subcommand("eject", "Eject the disc of a simulated drive");
     eject->add_option("NAME", sim.name, "Drive name")->required();
-    demo = simCommand->add_subcommand("demo", "Recreate the demo drives (replaces every drive in the folder)");
+    simCommand->add_subcommand("demo", "Recreate the demo drives (replaces every drive in the folder)");
 }
 
 }  // namespace cli

@@ -35,7 +35,6 @@ struct CommandLine {
 
     std::string simulateFolder;
     CLI::Option* simulate = nullptr;
-    bool realDrives = false;
     bool verbose = false;  // -v: log lines on stderr too
     bool quiet = false;    // -q: errors only
     CLI::Option* version = nullptr;
@@ -56,8 +55,7 @@ struct CommandLine {
     CLI::App* attach = nullptr;
     CLI::App* detach = nullptr;
     CLI::App* insert = nullptr;
-    CLI::App* eject = nullptr;
-    CLI::App* demo = nullptr;
+    CLI::App* eject = nullptr;  // none of the four: demo
 };
 
 }  // namespace cli

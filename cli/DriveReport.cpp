@@ -9,9 +9,10 @@
 
 namespace cli {
 
+Json textOrNull(const OptionalText& text) { return text ? Json(*text) : Json(nullptr); }
+
 namespace {
 
-Json textOrNull(const OptionalText& text) { return text ? Json(*text) : Json(nullptr); }
 Json trimmedOrNull(const OptionalText& text) { return text ? Json(trimmed(*text)) : Json(nullptr); }
 std::string textOrDash(const OptionalText& text) { return text ? *text : "-"; }
 const char* modeName(const DeviceData& drive) { return drive.driveMode() == 0 ? "normal" : "kernel"; }

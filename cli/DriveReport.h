@@ -33,6 +33,8 @@ Json event(std::string_view name, const std::optional<std::string>& driveId);
 std::string rfc3339Now();
 // Without the blanks that pad a fixed-width field.
 std::string trimmed(std::string_view text);
+// The text as it is, or null.
+Json textOrNull(const OptionalText& text);
 
 // Several lines per drive: title, versions, disc, mode, verdict.
 void printDriveText(std::ostream& out, const DeviceData& drive, int index);

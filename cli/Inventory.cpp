@@ -1,6 +1,6 @@
 #include "cli/Inventory.h"
 
-#include <iostream>
+#include <string>
 
 #include "cli/Output.h"
 #include "drive/DriveList.h"
@@ -31,10 +31,10 @@ std::vector<DeviceData> listDrives(const FirmFileData& normal, std::vector<platf
 const DeviceData* pickDrive(const std::vector<DeviceData>& drives, int number) {
     if (number >= 1 && static_cast<std::size_t>(number) <= drives.size()) return &drives[number - 1];
     if (drives.empty())
-        std::cerr << "kdu: no drive " << number << ": no drive found.\n";
+        sayError("no drive " + std::to_string(number) + ": no drive found.");
     else
-        std::cerr << "kdu: no drive " << number << ": drives are numbered 1 to " << drives.size()
-                  << " (see `kdu list`).\n";
+        sayError("no drive " + std::to_string(number) + ": drives are numbered 1 to " + std::to_string(drives.size()) +
+                 " (see `kdu list`).");
     return nullptr;
 }
 
@@ -57,21 +57,21 @@ const DeviceData* pickDrive(const std::vector<DeviceData>& drives,
         if (busyOut != nullptr) *busyOut = true;
         std::string whyNot;
         if (!platform::DriveUpdateLock::tryTake(busy.lockKey(), whyNot))
-            std::cerr << "kdu: drive " << word << ": " << whyNot << ".\n";
+            sayError("drive " + word + ": " + whyNot + ".");
         else
-            std::cerr << "kdu: drive " << word << " is in use by another program; try again when it is free.\n";
+            sayError("drive " + word + " is in use by another program; try again when it is free.");
         return nullptr;
     }
     const std::optional<int> number = listNumber(word);
     if (!number) {
-        std::cerr << "kdu: no drive \"" << word << "\": give its number, id or device node (see `kdu list`).\n";
+        sayError("no drive \"" + word + "\": give its number, id or device node (see `kdu list`).");
         return nullptr;
     }
     if (!unexamined.empty()) {
         // The drive meant may be the busy one: a number would then name its neighbour.
-        std::cerr << "kdu: drive numbers are not reliable now: " << unexamined.size()
-                  << " drive(s) could not be examined (busy or not accessible). Name the drive by its id or device "
-                     "node instead (see `kdu list`).\n";
+        sayError("drive numbers are not reliable now: " + std::to_string(unexamined.size()) +
+                 " drive(s) could not be examined (busy or not accessible). Name the drive by its id or device "
+                 "node instead (see `kdu list`).");
         return nullptr;
     }
     return pickDrive(drives, *number);

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <iostream>
 
@@ -14,16 +13,12 @@ namespace {
 
 Verbosity currentVerbosity = Verbosity::Normal;
 
+// A closed stdout never stops the command.
 void writeAll(int fd, std::string_view text) {
     // What went through the C++ streams first comes first.
     std::cout.flush();
     std::fflush(stdout);
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a closed stdout never stops the command
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
+    kdulog::writeFully(fd, text);
 }
 
 }  // namespace

@@ -2,10 +2,6 @@
 
 #include "platform/AccessRefusals.h"
 
-#ifndef KDU_UDEV_RULE_PATH
-#define KDU_UDEV_RULE_PATH "/usr/lib/udev/rules.d/70-kestory-drive-updater.rules"
-#endif
-
 namespace cli {
 
 namespace {

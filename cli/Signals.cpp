@@ -5,6 +5,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <iterator>
+
+#include "log/LogRouting.h"
 
 namespace cli {
 
@@ -15,35 +18,11 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM};
 // One stop pipe at a time; the handler may only touch this.
 std::atomic<int> gStopWriteFd{-1};
 
-void writeAll(int fd, const char* text, std::size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, text, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        text += n;
-        length -= static_cast<std::size_t>(n);
-    }
-}
-
 extern "C" void onStopSignal(int) {
     const int savedErrno = errno;
     const int fd = gStopWriteFd.load();
-    if (fd >= 0) writeAll(fd, "x", 1);
+    if (fd >= 0) kdulog::writeFully(fd, "x");
     errno = savedErrno;
-}
-
-template <std::size_t N>
-void installHandler(const int (&signals)[N], void (*handler)(int), struct sigaction (&previous)[N]) {
-    struct sigaction action{};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (std::size_t i = 0; i < N; ++i) ::sigaction(signals[i], &action, &previous[i]);
-}
-
-template <std::size_t N>
-void restoreHandlers(const int (&signals)[N], const struct sigaction (&previous)[N]) {
-    for (std::size_t i = 0; i < N; ++i) ::sigaction(signals[i], &previous[i], nullptr);
 }
 
 }  // namespace
@@ -53,12 +32,17 @@ StopSignalPipe::StopSignalPipe() {
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
     readFd_ = fds[0];
     gStopWriteFd.store(fds[1]);
-    installHandler(kStopSignals, onStopSignal, previous_);
+    static_assert(std::size(kStopSignals) == sizeof previous_ / sizeof previous_[0]);
+    struct sigaction action{};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) ::sigaction(kStopSignals[i], &action, &previous_[i]);
 }
 
 StopSignalPipe::~StopSignalPipe() {
     if (readFd_ < 0) return;
-    restoreHandlers(kStopSignals, previous_);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) ::sigaction(kStopSignals[i], &previous_[i], nullptr);
     const int writeFd = gStopWriteFd.exchange(-1);
     ::close(writeFd);
     ::close(readFd_);

@@ -40,23 +40,6 @@ private:
     bool json_;
 };
 
-std::string stepKey(UpdateStep step) {
-    switch (step) {
-        case UpdateStep::CheckImages: return "check_images";
-        case UpdateStep::TakeDrive: return "take_drive";
-        case UpdateStep::IdentifyAgain: return "identify_again";
-        case UpdateStep::ToKernelMode: return "to_kernel_mode";
-        case UpdateStep::WriteKernelImage: return "write_kernel_image";
-        case UpdateStep::WriteNormalImage: return "write_normal_image";
-        case UpdateStep::ToNormalMode: return "to_normal_mode";
-        case UpdateStep::Install: return "install";
-        case UpdateStep::CheckRevision: return "check_revision";
-        case UpdateStep::ReleaseDrive: return "release_drive";
-        case UpdateStep::Done: return "done";
-    }
-    return "unknown";
-}
-
 // "KESTORY BD-RW KVL-MT38 1.20 (bd-1)": the drive as a person recognises it.
 std::string driveName(const DeviceData& drive) {
     std::string name = trimmed(drive.vendor().value_or("")) + " " + trimmed(drive.product().value_or("")) + " " +
@@ -95,7 +78,7 @@ public:
 Json planJson(const std::vector<PlannedCommand>& plan) {
     Json commands = Json::array();
     for (const PlannedCommand& c : plan)
-        commands.push_back(Json{{"step", stepKey(c.step)}, {"command", c.command}, {"offset", c.offset}, {"length", c.length}});
+        commands.push_back(Json{{"step", std::string(updateStepKey(c.step))}, {"command", c.command}, {"offset", c.offset}, {"length", c.length}});
     return commands;
 }
 
@@ -122,7 +105,7 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
     const std::string id = drive.identity().id;
     const ProgressObserver observer([&](std::int64_t value) {
         if (showProgress) display.onValue(value);
-        if (value >= 0) {
+        if (value >= 0 && events.json()) {
             Json line = event("install_progress", id);
             line["percent"] = ProgressDisplay::percentFor(value);
             events.emit(line);
@@ -149,14 +132,14 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
         if (showProgress) display.onProgress(progress);
         if (!anyStep || progress.step != lastStep) {
             Json line = event("step", id);
-            line["step"] = stepKey(progress.step);
+            line["step"] = std::string(updateStepKey(progress.step));
             line["text"] = std::string(updateStepText(progress.step));
             events.emit(line);
         }
         anyStep = true;
         lastStep = progress.step;
     };
-    hooks.stopWaiting = [&signals] { return signals.stopRequested().load(); };
+    hooks.stopWaiting = [&signals] { return signals.stopRequested(); };
     const bool ok = ExecUpdateMain(drive, images.normal, images.kernel, {}, hooks, &report);
     display.finish();
     signals.setPhase(UpdateSignalGuard::Phase::After);
@@ -180,14 +163,14 @@ std::variant<const DeviceData*, int> chooseDrive(const std::vector<DeviceData>& 
     }
     const auto eligible = std::count_if(drives.begin(), drives.end(), [](const DeviceData& d) { return d.isEnableUpdate(); });
     if (eligible > 1) {
-        std::cerr << "kdu: " << eligible << " drives may be updated; choose one with --drive:\n";
+        sayError(std::to_string(eligible) + " drives may be updated; choose one with --drive:");
         listChoices(std::cerr, drives);
         return kExitUsage;
     }
     if (eligible == 1)
         return &*std::find_if(drives.begin(), drives.end(), [](const DeviceData& d) { return d.isEnableUpdate(); });
     if (drives.size() == 1) return &drives.front();  // says below why it may not be updated
-    std::cerr << (drives.empty() ? "kdu: no drive found.\n" : "kdu: no drive may be updated (see `kdu list`).\n");
+    sayError(drives.empty() ? "no drive found." : "no drive may be updated (see `kdu list`).");
     return drives.empty() ? kExitUsage : kExitNotEligible;
 }
 
@@ -198,7 +181,7 @@ Json resultJson(const std::string& outcome, const DeviceData* drive, const Updat
     line["outcome"] = outcome;
     line["exit_status"] = status;
     line["drive_state"] = report ? Json(std::string(driveStateKey(report->state))) : Json(nullptr);
-    line["step"] = report ? Json(stepKey(report->step)) : Json(nullptr);
+    line["step"] = report ? Json(std::string(updateStepKey(report->step))) : Json(nullptr);
     line["message"] = message;
     line["revision_found"] = report && report->revisionFound ? Json(trimmed(*report->revisionFound)) : Json(nullptr);
     return line;
@@ -217,13 +200,13 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
         return status;
     };
     if (!installBackend(backend)) return refuse(kExitFailure, "failed", nullptr, "");
+    if (options.yes && !options.drive)
+        return refuse(kExitUsage, "refused", nullptr, "--yes needs --drive to name the drive to update (see `kdu list`)");
     Images images;
     readImages(images);
     const PermissionWatch permissions;
     std::vector<platform::DriveIdentity> unexamined;
     const std::vector<DeviceData> drives = listDrives(images.normal, &unexamined);
-    if (options.yes && !options.drive)
-        return refuse(kExitUsage, "refused", nullptr, "--yes needs --drive to name the drive to update (see `kdu list`)");
     const std::variant<const DeviceData*, int> choice = chooseDrive(drives, unexamined, options);
     if (const int* status = std::get_if<int>(&choice)) {
         if (*status == kExitUsage) permissions.printHint(std::cerr);
@@ -256,7 +239,7 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
     DeviceData drive = chosen;
     UpdateReport report;
     const bool ok = installFirmware(drive, images, report, signals, options, events);
-    if (report.dryRun) {
+    if (report.dryRun()) {
         events.emit(resultJson("dry_run", &drive, &report, kExitOk, causeText(report.cause)));
         return kExitOk;
     }

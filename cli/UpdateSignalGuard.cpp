@@ -6,9 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <string>
 #include <system_error>
 #include <utility>
+
+#include "log/LogRouting.h"
 
 namespace cli {
 namespace {
@@ -22,19 +23,9 @@ sigset_t heldSignals() {
     return set;
 }
 
-// One write(2) per line, so a line never lands in the middle of another writer's line.
-void writeLine(const std::string& line) {
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a closed or failing stderr must not stop anything
-        done += static_cast<std::size_t>(n);
-    }
-}
-
+// Each line in one write(2), so it never lands inside another writer's line.
 [[noreturn]] void endProcess(int signo, const char* line) {
-    writeLine(line);
+    kdulog::writeFully(STDERR_FILENO, line);
     // _exit, not exit: other threads are running and must not see static objects destroyed.
     ::_exit(128 + signo);
 }
@@ -52,12 +43,6 @@ UpdateSignalGuard::UpdateSignalGuard() {
     sigemptyset(&ignore.sa_mask);
     ::sigaction(SIGPIPE, &ignore, &previousPipeAction_);
 
-    const auto undo = [this] {
-        for (int* fd : {&signalFd_, &wakeRead_, &wakeWrite_})
-            if (*fd >= 0) ::close(std::exchange(*fd, -1));
-        ::sigaction(SIGPIPE, &previousPipeAction_, nullptr);
-        ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
-    };
     try {
         signalFd_ = ::signalfd(-1, &held, SFD_NONBLOCK | SFD_CLOEXEC);
         if (signalFd_ < 0) throw lastError("signalfd");
@@ -67,7 +52,7 @@ UpdateSignalGuard::UpdateSignalGuard() {
         wakeWrite_ = wake[1];
         watcher_ = std::thread([this] { watch(); });
     } catch (...) {
-        undo();
+        restore();
         throw;
     }
 }
@@ -79,21 +64,19 @@ UpdateSignalGuard::~UpdateSignalGuard() {
     // A signal that came after the watcher's last look would otherwise meet its default
     // action as soon as the mask is restored.
     drainSignals();
+    restore();
+}
+
+void UpdateSignalGuard::restore() {
     ::sigaction(SIGPIPE, &previousPipeAction_, nullptr);
     ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
-    ::close(signalFd_);
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
+    for (int* fd : {&signalFd_, &wakeRead_, &wakeWrite_})
+        if (*fd >= 0) ::close(std::exchange(*fd, -1));
 }
 
 void UpdateSignalGuard::setPhase(Phase phase) {
     const std::lock_guard lock(phaseMutex_);
     phase_ = phase;
-}
-
-UpdateSignalGuard::Phase UpdateSignalGuard::phase() const {
-    const std::lock_guard lock(phaseMutex_);
-    return phase_;
 }
 
 void UpdateSignalGuard::watch() {
@@ -125,11 +108,10 @@ void UpdateSignalGuard::onSignal(int signo) {
             endProcess(signo, "kdu: interrupted; the update had already ended.\n");
         case Phase::Critical:
             lock.unlock();  // a stalled stderr must not hold up the phase changes
-            writeLine("finishing: stopping now would leave the drive unusable\n");
+            kdulog::writeFully(STDERR_FILENO, "finishing: stopping now would leave the drive unusable\n");
             return;
         case Phase::InstallWait:
             stopSignal_.store(signo);
-            stopRequested_.store(true);
             return;
     }
 }

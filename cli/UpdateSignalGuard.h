@@ -36,14 +36,15 @@ public:
     // Returns once the watcher has finished with any signal read under the old phase, so
     // after setPhase(Critical) no signal can end the process any more.
     void setPhase(Phase phase);
-    Phase phase() const;
 
     // Set by a signal during InstallWait; the wait loop polls it.
-    const std::atomic<bool>& stopRequested() const { return stopRequested_; }
+    bool stopRequested() const { return stopSignal() != 0; }
     // The signal that set stopRequested(), 0 before.
     int stopSignal() const { return stopSignal_.load(); }
 
 private:
+    // Puts the mask and SIGPIPE back and closes the descriptors.
+    void restore();
     void watch();
     void drainSignals();
     void onSignal(int signo);
@@ -52,9 +53,8 @@ private:
     struct sigaction previousPipeAction_{};
     int signalFd_ = -1;
     int wakeRead_ = -1, wakeWrite_ = -1;
-    mutable std::mutex phaseMutex_;
+    std::mutex phaseMutex_;
     Phase phase_ = Phase::Before;
-    std::atomic<bool> stopRequested_{false};
     std::atomic<int> stopSignal_{0};
     std::thread watcher_;
 };

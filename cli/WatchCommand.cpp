@@ -53,7 +53,6 @@ public:
         const OptionalText model = description ? description->deviceModel : std::nullopt;
         std::vector<DeviceData> drives = listDrives(normal_);
         if (json_) {
-            const auto orNull = [](const OptionalText& t) { return t ? Json(*t) : Json(nullptr); };
             // The drive whose disc came or went since the last listing, where one did.
             const auto changed = firstDrive(drives, [&](const DeviceData& d) {
                 const DeviceData* before = listed(lastDrives_, d);
@@ -61,8 +60,8 @@ public:
                        d.isPresenceDisc() == appeared;
             });
             Json line = event(appeared ? "disc_appeared" : "disc_disappeared", changed);
-            line["volume"] = orNull(volume);
-            line["model"] = orNull(model);
+            line["volume"] = textOrNull(volume);
+            line["model"] = textOrNull(model);
             emitLocked(line);
         } else {
             std::cout << (appeared ? "disc appeared: " : "disc disappeared: ")

@@ -265,10 +265,8 @@ bool UpdateRun::identifiesAsTarget(platform::SCSITaskDeviceInterface* interface)
 bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const ProvenImages& images) {
     if (hooks_.reviewPlan) {
         const auto normalLength = static_cast<std::uint32_t>(images.normal.size());
-        if (!hooks_.reviewPlan(updatePlan(drive_.driveMode(), normalLength))) {
-            report_.dryRun = true;
+        if (!hooks_.reviewPlan(updatePlan(drive_.driveMode(), normalLength)))
             return fail(UpdateStep::ToKernelMode, UpdateCauseKind::DryRun);
-        }
     }
     if (hooks_.beginCritical && !hooks_.beginCritical())
         return fail(UpdateStep::ToKernelMode, UpdateCauseKind::Cancelled);

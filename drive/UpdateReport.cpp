@@ -17,6 +17,23 @@ std::string_view updateStepText(UpdateStep step) {
     return "";
 }
 
+std::string_view updateStepKey(UpdateStep step) {
+    switch (step) {
+        case UpdateStep::CheckImages: return "check_images";
+        case UpdateStep::TakeDrive: return "take_drive";
+        case UpdateStep::IdentifyAgain: return "identify_again";
+        case UpdateStep::ToKernelMode: return "to_kernel_mode";
+        case UpdateStep::WriteKernelImage: return "write_kernel_image";
+        case UpdateStep::WriteNormalImage: return "write_normal_image";
+        case UpdateStep::ToNormalMode: return "to_normal_mode";
+        case UpdateStep::Install: return "install";
+        case UpdateStep::CheckRevision: return "check_revision";
+        case UpdateStep::ReleaseDrive: return "release_drive";
+        case UpdateStep::Done: return "done";
+    }
+    return "unknown";
+}
+
 std::string_view driveStateText(DriveState state) {
     switch (state) {
         case DriveState::OldFirmware: return "the drive still runs its old firmware";

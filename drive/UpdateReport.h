@@ -102,7 +102,9 @@ struct UpdateReport {
     DriveState state = DriveState::OldFirmware;
     UpdateCause cause;                          // None on success
     std::optional<std::string> revisionFound;   // what the drive reported at the end
-    bool dryRun = false;                        // stopped on purpose after every check
+
+    // Stopped on purpose after every check.
+    bool dryRun() const { return cause.kind == UpdateCauseKind::DryRun; }
 
     // "<step>: <cause>; <state>", e.g. "writing the firmware: the drive refused piece 3 of 47;
     // the drive is in its update mode: run the update again to finish; do not unplug it".
@@ -111,6 +113,8 @@ struct UpdateReport {
 
 // "writing the firmware", "switching the drive to its update mode"...
 std::string_view updateStepText(UpdateStep step);
+// "check_images", "write_normal_image"...: stable words for scripts.
+std::string_view updateStepKey(UpdateStep step);
 // "the drive still runs its old firmware", "the drive is in its update mode: ..."...
 std::string_view driveStateText(DriveState state);
 // "old_firmware", "update_mode"...: stable words for scripts.

@@ -1,24 +1,15 @@
 #include "log/Console.h"
 
 #include <cstdarg>
-#include <cstdio>
-#include <string>
 
+#include "log/Format.h"
 #include "log/LogRouting.h"
 
 namespace kdulog {
 namespace {
 
-std::string formatted(const char* format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (length <= 0) return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.pop_back();
-    return text;
+__attribute__((format(printf, 2, 0))) void console(Origin origin, const char* format, va_list args) {
+    writeRouted(origin, vformat(format, args));
 }
 
 }  // namespace
@@ -26,17 +17,15 @@ std::string formatted(const char* format, va_list args) {
 void consoleOut(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const std::string text = formatted(format, args);
+    console(Origin::Out, format, args);
     va_end(args);
-    writeRouted(Origin::Out, text);
 }
 
 void consoleErr(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const std::string text = formatted(format, args);
+    console(Origin::Err, format, args);
     va_end(args);
-    writeRouted(Origin::Err, text);
 }
 
 }  // namespace kdulog

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <vector>
 
+#include "log/Format.h"
 #include "log/LogRouting.h"
 
 namespace kdulog {
@@ -59,14 +59,9 @@ void logLine(LogLevel level, const char* function, int line, const std::string& 
 void logFormat(LogLevel level, const char* function, int line, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::vector<char> buffer(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
-    if (length > 0) std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    const std::string message = vformat(format, args);
     va_end(args);
-    logLine(level, function, line, buffer.data());
+    logLine(level, function, line, message.c_str());  // up to a NUL, as a C string
 }
 
 void setLogSink(LogSink newSink) {

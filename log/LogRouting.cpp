@@ -11,10 +11,8 @@
 #include <mutex>
 
 namespace kdulog {
-namespace {
 
-// Writes all of `text`, retrying short writes and interruptions.
-void writeAll(int fd, std::string_view text) {
+void writeFully(int fd, std::string_view text) {
     while (!text.empty()) {
         const ssize_t n = ::write(fd, text.data(), text.size());
         if (n < 0 && errno == EINTR) continue;
@@ -22,6 +20,8 @@ void writeAll(int fd, std::string_view text) {
         text.remove_prefix(static_cast<std::size_t>(n));
     }
 }
+
+namespace {
 
 class Router {
 public:
@@ -58,11 +58,11 @@ public:
         }
         if (fd_ >= 0) {
             rotateIfFull(text.size());
-            if (fd_ >= 0) writeAll(fd_, text);
+            if (fd_ >= 0) writeFully(fd_, text);
         }
         if (routing_.toStderr) {
             std::fflush(stdout);  // what the front end printed comes first
-            writeAll(STDERR_FILENO, text);
+            writeFully(STDERR_FILENO, text);
         }
     }
 

@@ -31,4 +31,8 @@ void writeRouted(Origin origin, std::string_view text);
 // "$XDG_STATE_HOME/kestory-drive-updater/<name>" (~/.local/state when unset).
 std::filesystem::path defaultLogFile(std::string_view name);
 
+// Writes all of `text` to `fd`, retrying short writes and interruptions; gives up quietly
+// when the descriptor fails or is closed. Only write(2): safe in a signal handler.
+void writeFully(int fd, std::string_view text);
+
 }  // namespace kdulog
