@@ -24,6 +24,7 @@
 #include "app/UpdateStatus.h"
 #include "drive/STUCMethod.h"
 #include "model/DeviceData.h"
+#include "model/NotificationNames.h"
 #include "model/FirmFileData.h"
 #include "platform/NotificationCenter.h"
 
@@ -48,7 +49,7 @@ inline constexpr char kUserDefaultKeyMainWindowRightKey[] = "kUserDefaultKeyMain
 inline constexpr char kUserDefaultKeyMainWindowWidthKey[] = "kUserDefaultKeyMainWindowWidthKey";
 inline constexpr char kUserDefaultKeyMainWindowHeightKey[] = "kUserDefaultKeyMainWindowHeightKey";
 inline constexpr char kMainWindowAutosaveName[] = "MainWindow";
-inline constexpr int kProgressMaximum = 65536;  // the bar shows 65536 - v for a progress value v
+inline constexpr int kProgressMaximum = kInstallProgressScale;  // the bar shows the part done
 
 // The waits of start-up and of the update start; tests shorten them.
 struct AppDelegateTiming {

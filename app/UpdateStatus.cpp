@@ -1,11 +1,13 @@
 #include "app/UpdateStatus.h"
 
+#include "model/NotificationNames.h"
+
 #include <QCoreApplication>
 #include <algorithm>
 
 namespace {
 
-constexpr std::int32_t kScale = 65536;
+constexpr std::int32_t kScale = kInstallProgressScale;
 // Too early to tell: a guess from less than this would jump around.
 constexpr std::int64_t kEstimateAfterMs = 1000;
 
@@ -49,13 +51,8 @@ QString UpdateStatus::phase(const UpdateProgress& progress) {
     return QString();
 }
 
-int UpdateStatus::percent(std::int32_t v) {
-    const std::int64_t done = kScale - std::clamp<std::int32_t>(v, 0, kScale);
-    return static_cast<int>(done * 100 / kScale);
-}
-
 QString UpdateStatus::install(std::int32_t v, std::int64_t nowMs) {
-    const int pct = percent(v);
+    const int pct = installPercent(v);
     const std::int32_t done = kScale - std::clamp<std::int32_t>(v, 0, kScale);
     if (nowMs >= 0 && !installStart_) {
         installStart_.emplace(nowMs, done);

@@ -18,8 +18,6 @@ public:
     // The text for the drive's progress value v (65536: nothing installed yet, 0: all),
     // reported at `nowMs` on any steady clock.
     QString install(std::int32_t v, std::int64_t nowMs);
-    // The install's percentage for v, 0 to 100.
-    static int percent(std::int32_t v);
 
 private:
     // The first install report: when, and how far the drive was then.

@@ -1,5 +1,7 @@
 #include "cli/ProgressDisplay.h"
 
+#include "model/NotificationNames.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,7 +9,6 @@ namespace cli {
 
 namespace {
 
-constexpr std::int64_t kProgressScale = 65536;
 // An estimate needs some history: before this much time and progress it would be a guess.
 constexpr auto kEstimateAfter = std::chrono::seconds(3);
 constexpr double kEstimateAfterFraction = 0.05;
@@ -37,11 +38,6 @@ ProgressDisplay::ProgressDisplay(Writer write, bool terminal, std::function<Cloc
     : write_(std::move(write)), terminal_(terminal), now_(std::move(now)) {}
 
 ProgressDisplay::~ProgressDisplay() { finish(); }
-
-int ProgressDisplay::percentFor(std::int64_t value) {
-    const std::int64_t v = std::clamp<std::int64_t>(value, 0, kProgressScale - 1);
-    return static_cast<int>((kProgressScale - v) * 100 / kProgressScale);
-}
 
 std::string ProgressDisplay::timeLeftText(std::chrono::seconds left) {
     const auto s = left.count();
@@ -99,7 +95,7 @@ void ProgressDisplay::onValue(std::int64_t value) {
         finish();
         return;
     }
-    const int percent = percentFor(value);
+    const int percent = installPercent(value);
     if (step_ != UpdateStep::Install || !stepShown_) {
         // Values before the phase notice: the install has begun all the same.
         onProgress(UpdateProgress{UpdateStep::Install, 0, 0});

@@ -32,8 +32,6 @@ public:
     // Ends the line on a terminal; later calls draw nothing.
     void finish();
 
-    // Whole percent of the install done for a progress value (0..65535 -> 100..0).
-    static int percentFor(std::int64_t value);
     // "about 40 s left", "about 3 min left".
     static std::string timeLeftText(std::chrono::seconds left);
 

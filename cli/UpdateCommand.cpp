@@ -107,7 +107,7 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
         if (showProgress) display.onValue(value);
         if (value >= 0 && events.json()) {
             Json line = event("install_progress", id);
-            line["percent"] = ProgressDisplay::percentFor(value);
+            line["percent"] = installPercent(value);
             events.emit(line);
         }
     });

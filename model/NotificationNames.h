@@ -1,7 +1,20 @@
 // Names of the notifications posted on the process's notification centre.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+
 inline constexpr char kAppearedDeviceNotify[] = "appearedDeviceNotify";
 inline constexpr char kDisappearedDeviceNotify[] = "disappearedDeviceNotify";
 inline constexpr char kChangedDeviceNotify[] = "changedDeviceNotify";
 inline constexpr char kUpdateIndicatorNotify[] = "updateIndicatorNotify";
+
+// Its values while the drive installs: what is left of kInstallProgressScale (the whole
+// install), counting down to 0; a negative value ends the install's reports.
+inline constexpr std::int32_t kInstallProgressScale = 65536;
+
+// The part of the install done for such a value, in whole percent (0 to 100).
+constexpr int installPercent(std::int64_t value) {
+    const std::int64_t left = std::clamp<std::int64_t>(value, 0, kInstallProgressScale);
+    return static_cast<int>((kInstallProgressScale - left) * 100 / kInstallProgressScale);
+}

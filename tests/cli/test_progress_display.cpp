@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/ProgressDisplay.h"
+#include "model/NotificationNames.h"
 
 using cli::ProgressDisplay;
 using namespace std::chrono_literals;
@@ -41,7 +42,7 @@ std::int64_t valueFor(int percent) { return 65536LL * (100 - percent) / 100; }
 
 TEST(ProgressDisplayTest, ValueCountsDownToDone) {
     for (auto [value, percent] : {std::pair<std::int64_t, int>{0, 100}, {65535, 0}, {32768, 50}, {655, 99}, {70000, 0}})
-        EXPECT_EQ(ProgressDisplay::percentFor(value), percent) << value;
+        EXPECT_EQ(installPercent(value), percent) << value;
 }
 
 TEST(ProgressDisplayTest, PlainOutputHasALinePerPhaseAndPerTenPercent) {
