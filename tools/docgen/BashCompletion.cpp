@@ -6,11 +6,7 @@ namespace docgen {
 
 namespace {
 
-std::string functionName(const std::string& program) {
-    std::string name = "_";
-    for (const char c : program) name += (c == '-' || c == '.') ? '_' : c;
-    return name;
-}
+std::string functionName(const std::string& program) { return "_" + shellIdentifier(program); }
 
 std::string optionWords(const CommandDoc& command) {
     std::vector<std::string> words;

@@ -12,11 +12,6 @@ bool isGenericTypeName(const std::string& name) {
     return name.empty() || name == "TEXT" || name == "INT" || name == "UINT" || name == "FLOAT" || name == "NUMBER";
 }
 
-std::string upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-    return text;
-}
-
 // "TEXT:{target,other}" -> "TEXT" and {"target", "other"}.
 void splitTypeName(const std::string& typeName, std::string& base, std::vector<std::string>& choices) {
     const std::size_t colon = typeName.find(':');

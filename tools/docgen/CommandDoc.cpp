@@ -1,5 +1,8 @@
 #include "tools/docgen/CommandDoc.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace docgen {
 
 bool OptionDoc::isHelp() const {
@@ -35,6 +38,25 @@ std::string joinWords(const std::vector<std::string>& words, const std::string& 
         joined += word;
     }
     return joined;
+}
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    return text;
+}
+
+std::string shellIdentifier(std::string name) {
+    for (char& c : name) {
+        if (c == '-' || c == '.') c = '_';
+    }
+    return name;
+}
+
+std::string nameLineSummary(std::string description) {
+    description = description.substr(0, description.find('\n'));
+    if (!description.empty() && description.back() == '.') description.pop_back();
+    if (!description.empty()) description[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(description[0])));
+    return description;
 }
 
 std::string concat(std::initializer_list<std::string_view> parts) {

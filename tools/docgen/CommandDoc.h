@@ -47,6 +47,12 @@ std::vector<CommandPath> commandPaths(const CommandDoc& program);
 
 std::string joinWords(const std::vector<std::string>& words, const std::string& separator);
 
+std::string upper(std::string text);
+// A program's or command's name as a shell function may carry it: '-' and '.' become '_'.
+std::string shellIdentifier(std::string name);
+// "Installs the firmware.\n..." -> "installs the firmware", as a manual's NAME line reads.
+std::string nameLineSummary(std::string description);
+
 // The parts one after the other. GCC 12 warns (-Wrestrict, wrongly) about "literal" + a
 // temporary string at -O3, so the writers build their strings with this.
 std::string concat(std::initializer_list<std::string_view> parts);

@@ -16,11 +16,7 @@ std::string quoted(const std::string& text) {
 }
 
 std::string helperName(const std::string& program, const std::string& what) {
-    std::string name = "__" + program + "_" + what;
-    for (char& c : name) {
-        if (c == '-' || c == '.') c = '_';
-    }
-    return name;
+    return shellIdentifier(concat({"__", program, "_", what}));
 }
 
 std::string optionNames(const OptionDoc& option) {

@@ -25,11 +25,6 @@ std::string escapePlain(const std::string& text) {
 std::string bold(const std::string& text) { return concat({"\\fB", escapePlain(text), "\\fR"}); }
 std::string italic(const std::string& text) { return concat({"\\fI", escapePlain(text), "\\fR"}); }
 
-std::string upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-    return text;
-}
-
 // "\fB\-y\fR, \fB\-\-yes\fR \fIDRIVE\fR": short names first, as manual pages list them.
 std::string optionTerm(const OptionDoc& option) {
     std::vector<std::string> names = option.names;

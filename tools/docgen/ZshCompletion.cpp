@@ -9,10 +9,7 @@ namespace {
 std::string functionName(const std::string& program, const std::vector<std::string>& words) {
     std::string name = "_" + program;
     for (const std::string& word : words) name += "_" + word;
-    for (char& c : name) {
-        if (c == '-' || c == '.') c = '_';
-    }
-    return name;
+    return shellIdentifier(name);
 }
 
 // Inside a single-quoted _arguments word: no quote, and brackets and colons escaped.

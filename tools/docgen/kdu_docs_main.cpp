@@ -13,17 +13,9 @@
 
 namespace {
 
-// "Installs the firmware." -> "installs the firmware", as a NAME line reads.
-std::string summaryOf(std::string description) {
-    description = description.substr(0, description.find('\n'));
-    if (!description.empty() && description.back() == '.') description.pop_back();
-    if (!description.empty()) description[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(description[0])));
-    return description;
-}
-
 docgen::ManualDoc manual(const cli::CommandLine& line) {
     docgen::ManualDoc doc;
-    doc.summary = summaryOf(line.app.get_description());
+    doc.summary = docgen::nameLineSummary(line.app.get_description());
     doc.source = KDU_SOURCE;
     doc.description = {
         "kdu finds every attached optical drive, keeps the BD-RW KVL-MT38 drives, decides whether the firmware "

@@ -29,9 +29,7 @@ docgen::CommandDoc describeWindow() {
 
 docgen::ManualDoc manual(const docgen::CommandDoc& window) {
     docgen::ManualDoc doc;
-    doc.summary = window.description;
-    if (!doc.summary.empty() && doc.summary.back() == '.') doc.summary.pop_back();
-    doc.summary[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(doc.summary[0])));
+    doc.summary = docgen::nameLineSummary(window.description);
     doc.source = KDU_SOURCE;
     doc.description = {
         "kestory-drive-updater opens a window that lists every attached BD-RW KVL-MT38 drive and whether the "
