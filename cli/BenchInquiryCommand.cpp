@@ -7,6 +7,7 @@
 #include "cli/DriveReport.h"
 #include "cli/ExitCodes.h"
 #include "cli/Inventory.h"
+#include "cli/Output.h"
 #include "drive/DriveAccess.h"
 #include "drive/STUCMethod.h"
 
@@ -40,8 +41,7 @@ int runBenchInquiry(const platform::BackendChoice& backend, const BenchInquiryOp
     for (int i = 0; i < options.count; ++i) CommandInquiry(interfaces.taskDevice(), &scratch);
     const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
 
-    std::cout << jsonLine(Json{{"count", options.count}, {"microsecondsPerInquiry", elapsed.count() / options.count}})
-              << std::endl;
+    answer(jsonLine(Json{{"count", options.count}, {"microsecondsPerInquiry", elapsed.count() / options.count}}) + "\n");
     return kExitOk;
 }
 

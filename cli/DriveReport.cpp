@@ -14,7 +14,8 @@ Json textOrNull(const OptionalText& text) { return text ? Json(*text) : Json(nul
 namespace {
 
 Json trimmedOrNull(const OptionalText& text) { return text ? Json(trimmed(*text)) : Json(nullptr); }
-std::string textOrDash(const OptionalText& text) { return text ? *text : "-"; }
+// A drive's or an image's text for people: escaped, "-" when absent.
+std::string textOrDash(const OptionalText& text) { return text ? escapeControls(*text) : "-"; }
 const char* modeName(const DeviceData& drive) { return drive.driveMode() == 0 ? "normal" : "kernel"; }
 Json nodesJson(const DeviceData& drive) {
     Json nodes = Json::array();
@@ -107,10 +108,12 @@ std::string trimmed(std::string_view text) {
 std::string driveWhereText(const DeviceData& drive) {
     const platform::DriveIdentity& identity = drive.identity();
     std::string text = identity.id.empty() ? "?" : identity.id;
-    if (identity.nodes.empty()) return text;
-    text += " (";
-    for (std::size_t i = 0; i < identity.nodes.size(); ++i) text += (i ? ", " : "") + identity.nodes[i];
-    return text + ")";
+    if (!identity.nodes.empty()) {
+        text += " (";
+        for (std::size_t i = 0; i < identity.nodes.size(); ++i) text += (i ? ", " : "") + identity.nodes[i];
+        text += ")";
+    }
+    return escapeControls(text);
 }
 
 std::string driveVerdictText(const DeviceData& drive) {
@@ -123,7 +126,7 @@ std::string driveVerdictText(const DeviceData& drive) {
 void printDriveText(std::ostream& out, const DeviceData& drive, int index) {
     out << index << ". " << escapeControls(DriveEntryTitle(drive)) << "\n"
         << "   at " << driveWhereText(drive)
-        << (drive.identity().serial ? ", serial " + *drive.identity().serial : std::string()) << "\n"
+        << (drive.identity().serial ? ", serial " + escapeControls(*drive.identity().serial) : std::string()) << "\n"
         << "   revision " << textOrDash(drive.revision()) << ", hardware " << textOrDash(drive.hard_version())
         << ", kernel " << textOrDash(drive.krnl_version()) << ", destination " << textOrDash(drive.dest_version())
         << "\n"
@@ -140,7 +143,7 @@ void printDriveShort(std::ostream& out, const DeviceData& drive, int index) {
 
 std::string shippedVersionText(const FirmFileData& normal) {
     if (!normal.isFileExists()) return "missing (no drive can be updated)";
-    return textOrDash(normal.product()) + " " + textOrDash(normal.revision()) + normal.date().value_or("");
+    return textOrDash(normal.product()) + " " + textOrDash(normal.revision()) + escapeControls(normal.date().value_or(""));
 }
 
 }  // namespace cli

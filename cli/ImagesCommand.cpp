@@ -1,5 +1,5 @@
 // `kdu images [--json]`: the header fields of the two shipped firmware images.
-#include <iostream>
+#include <sstream>
 
 #include "cli/Commands.h"
 #include "cli/DriveReport.h"
@@ -17,7 +17,7 @@ void printImageText(std::ostream& out, const char* role, const FirmFileData& ima
         out << "missing\n";
         return;
     }
-    const auto text = [](const OptionalText& t) { return t ? "\"" + *t + "\"" : std::string("-"); };
+    const auto text = [](const OptionalText& t) { return t ? "\"" + escapeControls(*t) + "\"" : std::string("-"); };
     out << "product " << text(image.product()) << ", revision " << text(image.revision()) << ", date "
         << text(image.date()) << ", hardware " << text(image.hard_version()) << ", kernel "
         << text(image.krnl_version()) << ", destination " << text(image.dest_version()) << "\n";
@@ -32,9 +32,10 @@ int runImages(const ImagesOptions& options) {
         answer(jsonLine(document(Json{{"kernel", imageJson(images.kernel)}, {"normal", imageJson(images.normal)}})) +
                "\n");
     } else {
-        printImageText(std::cout, "Kernel", images.kernel);
-        printImageText(std::cout, "Normal", images.normal);
-        std::cout.flush();
+        std::ostringstream text;
+        printImageText(text, "Kernel", images.kernel);
+        printImageText(text, "Normal", images.normal);
+        answer(text.str());
     }
     return kExitOk;
 }

@@ -1,5 +1,6 @@
 // `kdu list [--json]`: the drives of the target model and whether each may be updated.
 #include <iostream>
+#include <sstream>
 
 #include "cli/Commands.h"
 #include "cli/DriveReport.h"
@@ -20,10 +21,11 @@ int runList(const platform::BackendChoice& backend, const ListOptions& options) 
     if (options.json) {
         answer(jsonLine(document(Json{{"drives", drivesJson(drives)}})) + "\n");
     } else {
-        std::cout << "Shipped firmware: " << shippedVersionText(images.normal) << "\n";
-        if (drives.empty()) std::cout << "No drive found.\n";
-        for (std::size_t i = 0; i < drives.size(); ++i) printDriveText(std::cout, drives[i], static_cast<int>(i) + 1);
-        std::cout.flush();
+        std::ostringstream text;
+        text << "Shipped firmware: " << shippedVersionText(images.normal) << "\n";
+        if (drives.empty()) text << "No drive found.\n";
+        for (std::size_t i = 0; i < drives.size(); ++i) printDriveText(text, drives[i], static_cast<int>(i) + 1);
+        answer(text.str());
     }
     permissions.printHint(std::cerr);
     return kExitOk;

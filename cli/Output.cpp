@@ -2,9 +2,13 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
+#include "cli/ExitCodes.h"
 #include "log/LogRouting.h"
 
 namespace cli {
@@ -13,12 +17,24 @@ namespace {
 
 Verbosity currentVerbosity = Verbosity::Normal;
 
-// A closed stdout never stops the command.
-void writeAll(int fd, std::string_view text) {
-    // What went through the C++ streams first comes first.
+// The first failure to write stdout, as errno (-1: no reason known); 0 while none.
+std::atomic<int> outputError{0};
+
+void noteOutputFailure(int error) {
+    int none = 0;
+    outputError.compare_exchange_strong(none, error != 0 ? error : -1);
+}
+
+// What went through the C++ and C streams first comes first.
+void flushStreams() {
     std::cout.flush();
-    std::fflush(stdout);
-    kdulog::writeFully(fd, text);
+    if (std::fflush(stdout) != 0) noteOutputFailure(errno);
+    else if (std::ferror(stdout) != 0 || std::cout.bad()) noteOutputFailure(-1);
+}
+
+void writeAll(int fd, std::string_view text) {
+    flushStreams();
+    if (!kdulog::writeFully(fd, text) && fd == STDOUT_FILENO) noteOutputFailure(errno);
 }
 
 }  // namespace
@@ -42,26 +58,20 @@ void say(std::string_view text) {
 void answer(std::string_view text) { writeAll(STDOUT_FILENO, text); }
 
 void sayError(std::string_view text) {
-    std::string line = "kdu: ";
-    line += text;
-    if (line.back() != '\n') line += '\n';
-    writeAll(STDERR_FILENO, line);
+    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+    writeAll(STDERR_FILENO, "kdu: " + escapeControls(text) + "\n");
 }
 
-std::string escapeControls(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+bool outputFailed() { return outputError.load() != 0; }
+
+int finishOutput(int status) {
+    flushStreams();
+    // A file system may report a failed write only when the file is closed.
+    if (::close(STDOUT_FILENO) != 0 && errno != EBADF) noteOutputFailure(errno);
+    const int error = outputError.load();
+    if (error == 0) return status;
+    sayError(error > 0 ? std::string("cannot write the output: ") + std::strerror(error) : "cannot write the output");
+    return status == kExitOk ? kExitFailure : status;
 }
 
 }  // namespace cli

@@ -1,10 +1,10 @@
 // `kdu sim attach|detach|insert|eject|demo`: changes to the simulated drive folder, as a
 // person makes them while the window or `kdu watch` is running.
 #include <filesystem>
-#include <iostream>
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/Output.h"
 #include "simdrive/DriveFile.h"
 #include "platform/sim/SimControl.h"
 
@@ -22,6 +22,32 @@ sim::DriveSpec specFor(const SimOptions& options) {
     if (options.kernel) profile.mode = sim::DriveMode::Kernel;
     if (options.volume) profile.disc = sim::Disc{options.volume};
     return profile;
+}
+
+// A text argument as the drive file carries it, checked by the reader every listing uses:
+// what the listing would refuse is never written.
+sim::ControlError refusedText(const char* option, const std::optional<std::string>& value, const char* object,
+                              const char* key) {
+    if (!value) return std::nullopt;
+    const std::string label = std::string(option) + " \"" + *value + "\"";
+    const nlohmann::json document{{object, {{key, *value}}}};
+    try {
+        (void)document.dump();
+    } catch (const nlohmann::json::exception&) {
+        return label + ": not UTF-8 text";
+    }
+    std::string error;
+    if (sim::fromJson(document, label, error)) return std::nullopt;
+    return error;
+}
+
+sim::ControlError refusedArgument(const SimOptions& options) {
+    if (options.action == SimOptions::Action::Demo) return std::nullopt;
+    if (sim::ControlError error = sim::checkName(options.name)) return error;
+    const bool attach = options.action == SimOptions::Action::Attach;
+    if (sim::ControlError error = refusedText(attach ? "--disc" : "--volume", options.volume, "disc", "volume"))
+        return error;
+    return refusedText("--revision", options.revision, "identity", "revision");
 }
 
 // Every drive goes, so the demo drives come back in their first state.
@@ -57,9 +83,13 @@ sim::ControlError perform(const std::filesystem::path& folder, const SimOptions&
 }  // namespace
 
 int runSim(const platform::BackendChoice& backend, const SimOptions& options) {
+    if (const sim::ControlError error = refusedArgument(options)) {
+        sayError(*error);
+        return kExitUsage;
+    }
     const std::filesystem::path folder = backend.folder.value_or(platform::defaultSimulationFolder());
     if (const sim::ControlError error = perform(folder, options)) {
-        std::cerr << "kdu: " << *error << "\n";
+        sayError(*error);
         return kExitFailure;
     }
     return kExitOk;

@@ -226,8 +226,8 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
     }
 
     if (!events.json())
-        say("Updating " + driveName(chosen) + " to firmware " + images.normal.revision().value_or("?") + " (" +
-            images.normal.date().value_or("?") + ")\n");
+        say("Updating " + driveName(chosen) + " to firmware " +
+            escapeControls(images.normal.revision().value_or("?") + " (" + images.normal.date().value_or("?") + ")") + "\n");
     // A dry run changes nothing, so it needs no confirmation.
     if (!options.yes && !options.dryRun && !confirm(chosen)) {
         sayError("update cancelled; nothing was sent to the drive");

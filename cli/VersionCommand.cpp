@@ -12,7 +12,7 @@ int runVersion() {
     readImages(images);
     const FirmFileData& normal = images.normal;
     const std::string firmware = normal.isFileExists() && normal.revision()
-                                     ? *normal.revision() + (normal.date() ? " (" + *normal.date() + ")" : std::string())
+                                     ? escapeControls(*normal.revision() + (normal.date() ? " (" + *normal.date() + ")" : std::string()))
                                      : "missing";
     answer("kdu " KDU_VERSION "\ngit revision " KDU_GIT_REVISION "\nshipped firmware " + firmware + "\n");
     return kExitOk;

@@ -1,8 +1,10 @@
 // `kdu watch [--json]`: drive arrivals and removals, discs coming and going, and the
 // relisting each causes, until SIGINT or SIGTERM. Threads as in the window: drive events
 // on a device-manager thread, disc events on the main thread's run loop.
+#include <functional>
 #include <iostream>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "cli/Commands.h"
@@ -23,7 +25,9 @@ namespace {
 
 class Watcher {
 public:
-    Watcher(bool json, const FirmFileData& normal) : json_(json), normal_(normal) {}
+    // `stop` ends the watch from any thread: output that cannot be written ends it.
+    Watcher(bool json, const FirmFileData& normal, std::function<void()> stop)
+        : json_(json), normal_(normal), stop_(std::move(stop)) {}
 
     void onDriveNotice(bool arrived) {
         const std::lock_guard lock(mutex_);
@@ -41,7 +45,7 @@ public:
             emitLocked(event(arrived ? "drive_arrived" : "drive_removed",
                              firstDrive(to, [&](const DeviceData& d) { return !listed(from, d); })));
         } else {
-            std::cout << (arrived ? "drive arrived" : "drive removed") << std::endl;
+            printLocked(arrived ? "drive arrived\n" : "drive removed\n");
         }
         relistLocked(std::move(drives));
     }
@@ -64,9 +68,9 @@ public:
             line["model"] = textOrNull(model);
             emitLocked(line);
         } else {
-            std::cout << (appeared ? "disc appeared: " : "disc disappeared: ")
-                      << (volume ? "volume \"" + escapeControls(*volume) + "\"" : std::string("no volume name")) << " in "
-                      << escapeControls(model.value_or("an unknown drive")) << std::endl;
+            printLocked(std::string(appeared ? "disc appeared: " : "disc disappeared: ") +
+                        (volume ? "volume \"" + escapeControls(*volume) + "\"" : std::string("no volume name")) + " in " +
+                        escapeControls(model.value_or("an unknown drive")) + "\n");
         }
         relistLocked(std::move(drives));
     }
@@ -99,16 +103,22 @@ private:
             emitLocked(line);
             return;
         }
-        std::cout << "relisted: " << drives.size() << (drives.size() == 1 ? " drive" : " drives") << "\n";
-        for (std::size_t i = 0; i < drives.size(); ++i) printDriveShort(std::cout, drives[i], static_cast<int>(i) + 1);
-        std::cout.flush();
+        std::ostringstream text;
+        text << "relisted: " << drives.size() << (drives.size() == 1 ? " drive" : " drives") << "\n";
+        for (std::size_t i = 0; i < drives.size(); ++i) printDriveShort(text, drives[i], static_cast<int>(i) + 1);
+        printLocked(text.str());
     }
 
-    void emitLocked(const Json& line) { answer(jsonLine(line) + "\n"); }
+    void emitLocked(const Json& line) { printLocked(jsonLine(line) + "\n"); }
+    void printLocked(std::string_view text) {
+        answer(text);
+        if (outputFailed()) stop_();
+    }
 
     std::mutex mutex_;  // one relisting at a time, and whole lines
     const bool json_;
     const FirmFileData& normal_;
+    const std::function<void()> stop_;
     int primingNotices_ = 2;
     std::vector<DeviceData> lastDrives_;  // as last listed, to tell which drive a notice is about
 };
@@ -219,8 +229,8 @@ int runWatch(const platform::BackendChoice& backend, const WatchOptions& options
     Images images;
     readImages(images);
 
-    Watcher watcher(options.json, images.normal);
     platform::RunLoop& mainLoop = platform::CFRunLoopGetCurrent();
+    Watcher watcher(options.json, images.normal, [&mainLoop] { mainLoop.perform([&mainLoop] { mainLoop.stop(); }); });
     const DriveNoticeObserver observer(watcher);
     const StopSource stopSource(mainLoop, stopPipe);
     const DiscSession discs(watcher, mainLoop);

@@ -1,15 +1,23 @@
 // kdu: the command-line front end. Parses the command line and hands over to one command.
 #include <iostream>
+#include <sstream>
 
 #include "cli/CommandLineDefinition.h"
 #include "cli/Output.h"
+#include "log/LogRouting.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
     cli::CommandLine line;
     try {
         line.app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        const int status = line.app.exit(error);
+        // Through kdu's own writes, so a help text that cannot be written is reported.
+        std::ostringstream out, err;
+        const int status = line.app.exit(error, out, err);
+        cli::answer(out.str());
+        std::cerr << err.str();
         return status == 0 ? cli::kExitOk : cli::kExitUsage;
     }
     cli::setVerbosity(line.verbose ? cli::Verbosity::Verbose
@@ -43,4 +51,11 @@ int main(int argc, char** argv) {
         cli::sayError(error.what());
         return cli::kExitFailure;
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kdulog::occupyClosedStandardDescriptors();
+    return cli::finishOutput(run(argc, argv));
 }

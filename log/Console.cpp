@@ -9,7 +9,8 @@ namespace kdulog {
 namespace {
 
 __attribute__((format(printf, 2, 0))) void console(Origin origin, const char* format, va_list args) {
-    writeRouted(origin, vformat(format, args));
+    // The texts quote what drives answer (class names, sense data).
+    writeRouted(origin, escapeControls(vformat(format, args), true));
 }
 
 }  // namespace

@@ -16,4 +16,50 @@ std::string vformat(const char* format, va_list args) {
     return text;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `text` whose code point is
+// printable (not C1), or 0.
+std::size_t printableSequence(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    char32_t point = 0;
+    if (lead >= 0xc2 && lead <= 0xdf) length = 2, point = lead & 0x1f;
+    else if (lead >= 0xe0 && lead <= 0xef) length = 3, point = lead & 0x0f;
+    else if (lead >= 0xf0 && lead <= 0xf4) length = 4, point = lead & 0x07;
+    if (length == 0 || text.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xc0) != 0x80) return 0;
+        point = (point << 6) | (byte(i) & 0x3f);
+    }
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < kLeast[length] || point > 0x10ffff || (point >= 0xd800 && point <= 0xdfff)) return 0;
+    if (point <= 0x9f) return 0;  // C1: 0x9b is CSI to many terminals
+    return length;
+}
+
+}  // namespace
+
+std::string escapeControls(std::string_view text, bool keepLineBreaks) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto byte = static_cast<unsigned char>(text.front());
+        std::size_t keep = 0;
+        if (byte >= 0x80) keep = printableSequence(text);
+        else if ((byte >= 0x20 && byte != 0x7f) || (keepLineBreaks && byte == '\n')) keep = 1;
+        if (keep > 0) {
+            out.append(text.substr(0, keep));
+            text.remove_prefix(keep);
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+        out += escaped;
+        text.remove_prefix(1);
+    }
+    return out;
+}
+
 }  // namespace kdulog

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 
 #include "log/Format.h"
 #include "log/LogRouting.h"
@@ -44,12 +45,13 @@ const char* levelTag(LogLevel level) {
 
 void logLine(LogLevel level, const char* function, int line, const std::string& message) {
     if (level == LogLevel::Debug && !debugLogEnabled()) return;
-    std::string text = message;
-    while (!text.empty() && text.back() == '\n') text.pop_back();
+    std::string_view text = message;
+    while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
     char prefix[256];
     std::snprintf(prefix, sizeof prefix, "%s(%d) %s ", function ? function : "?", line,
                   levelTag(level));
-    std::string full = prefix + text;
+    // Messages quote drives and files; one line each, whatever they hold.
+    const std::string full = prefix + escapeControls(text);
     writeRouted(Origin::Err, full + "\n");
     if (syslogEnabled.load() && level != LogLevel::Debug) syslog(level == LogLevel::Error ? LOG_ERR : LOG_WARNING, "%s", full.c_str());
     std::lock_guard lock(sinkMutex);

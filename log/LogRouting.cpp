@@ -12,12 +12,26 @@
 
 namespace kdulog {
 
-void writeFully(int fd, std::string_view text) {
+bool writeFully(int fd, std::string_view text) {
     while (!text.empty()) {
         const ssize_t n = ::write(fd, text.data(), text.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a full disk or a closed stream costs the line, never the update
+        if (n < 0) return false;
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
         text.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+void occupyClosedStandardDescriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lower ones are open, so this takes `fd`; opened the other way round, it can
+        // neither be read (stdin) nor written (stdout, stderr), as when it was closed.
+        (void)::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
     }
 }
 
@@ -33,12 +47,9 @@ public:
         if (!routing_.file) return std::nullopt;
         std::error_code ec;
         std::filesystem::create_directories(routing_.file->parent_path(), ec);
-        if (!openFile()) {
-            const std::string error = "cannot open the log file " + routing_.file->string() + ": " + std::strerror(errno);
-            routing_.file.reset();
-            return error;
-        }
-        return std::nullopt;
+        std::optional<std::string> error = openFile();
+        if (error) routing_.file.reset();
+        return error;
     }
 
     void reset() {
@@ -69,9 +80,29 @@ public:
     ~Router() { closeFile(); }
 
 private:
-    bool openFile() {
-        fd_ = ::open(routing_.file->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        return fd_ >= 0;
+    // Anyone who can write the state directory can plant something in the file's place: a
+    // link is not followed, a FIFO never makes the opening wait, and only a regular file is kept.
+    std::optional<std::string> openFile() {
+        const std::string& path = routing_.file->native();
+        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+        struct stat st{};
+        if (fd < 0) {
+            const int openError = errno;
+            if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return notRegularText(st);
+            return "cannot open the log file " + path + ": " + std::strerror(openError);
+        }
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return notRegularText(st);
+        }
+        fd_ = fd;
+        return std::nullopt;
+    }
+    std::string notRegularText(const struct stat& st) const {
+        const char* kind = S_ISLNK(st.st_mode) ? "a symbolic link" : S_ISFIFO(st.st_mode) ? "a FIFO"
+                         : S_ISDIR(st.st_mode) ? "a directory" : S_ISSOCK(st.st_mode) ? "a socket"
+                         : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device" : "a special file";
+        return "the log file " + routing_.file->string() + " is " + kind + ", not a regular file";
     }
     void closeFile() {
         if (fd_ >= 0) ::close(fd_);
@@ -87,7 +118,7 @@ private:
         std::error_code ec;
         std::filesystem::rename(*routing_.file, old, ec);
         closeFile();
-        openFile();
+        (void)openFile();  // refused: the lines from here on are not kept
     }
 
     std::mutex mutex_;

@@ -19,8 +19,8 @@ struct Routing {
     bool toStderr = false;                         // -v
 };
 
-// Chooses the destinations. Returns an error text when the log file cannot be opened (the
-// other destinations stay chosen).
+// Chooses the destinations. Returns an error text when the log file cannot be opened or is
+// not a regular file (a link, a FIFO, a device: refused; the other destinations stay chosen).
 std::optional<std::string> setRouting(const Routing& routing);
 // Back to the standard streams (tests).
 void resetRouting();
@@ -31,8 +31,13 @@ void writeRouted(Origin origin, std::string_view text);
 // "$XDG_STATE_HOME/kestory-drive-updater/<name>" (~/.local/state when unset).
 std::filesystem::path defaultLogFile(std::string_view name);
 
-// Writes all of `text` to `fd`, retrying short writes and interruptions; gives up quietly
-// when the descriptor fails or is closed. Only write(2): safe in a signal handler.
-void writeFully(int fd, std::string_view text);
+// Writes all of `text` to `fd`, retrying short writes and interruptions. False, with errno
+// set, when the descriptor fails or is closed. Only write(2): safe in a signal handler.
+bool writeFully(int fd, std::string_view text);
+
+// Puts an unusable descriptor in place of each closed standard one (0, 1, 2), so that no file
+// opened later takes its number and receives what was meant for the console: writes to a
+// closed stdout keep failing (EBADF) instead. Called first thing, before anything is opened.
+void occupyClosedStandardDescriptors();
 
 }  // namespace kdulog

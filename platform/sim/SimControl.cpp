@@ -4,12 +4,12 @@
 
 namespace sim {
 
-namespace {
-
 ControlError checkName(const std::string& name) {
     if (isValidDriveName(name)) return std::nullopt;
     return "\"" + name + "\" is not a usable drive name (letters, digits, '-', '_' and '.', not starting with '.')";
 }
+
+namespace {
 
 ControlError checkAttached(const std::filesystem::path& folder, const std::string& name) {
     if (ControlError error = checkName(name)) return error;

@@ -23,6 +23,9 @@ DriveSpec defaultTargetDrive();
 // another model, all with realistic timing.
 ControlError createDemoFolder(const std::filesystem::path& folder);
 
+// None when `name` may name a drive; else why not.
+ControlError checkName(const std::string& name);
+
 // Attaches a drive: writes <name>.json. Refused when the name is taken or unusable.
 ControlError attach(const std::filesystem::path& folder, const std::string& name, const DriveSpec& profile);
 // Detaches a drive: deletes its file.

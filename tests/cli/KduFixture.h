@@ -45,12 +45,15 @@ protected:
 
     std::string simulate() const { return "--simulate=" + folder_.string(); }
 
-    // Runs kdu to its end, `input` on its standard input.
-    RunResult run(const std::vector<std::string>& args, const std::string& input = "") {
+    // Runs kdu to its end, `input` on its standard input; stdout to a file unless `stdoutTo`
+    // redirects it elsewhere (">/dev/full", ">&-").
+    RunResult run(const std::vector<std::string>& args, const std::string& input = "", const std::string& stdoutTo = "") {
         const auto in = root_ / "in", out = root_ / "out", err = root_ / "err";
         std::ofstream(in) << input;
+        std::ofstream(out).flush();
+        const std::string redirect = stdoutTo.empty() ? " >" + out.string() : " " + stdoutTo;
         const int status =
-            std::system((kduLine(args) + " <" + in.string() + " >" + out.string() + " 2>" + err.string()).c_str());
+            std::system((kduLine(args) + " <" + in.string() + redirect + " 2>" + err.string()).c_str());
         return {exitStatusOf(status), slurp(out), slurp(err)};
     }
     static std::string slurp(const std::filesystem::path& path) {

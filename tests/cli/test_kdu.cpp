@@ -186,6 +186,8 @@ TEST_P(KduErrorTest, ClearMessageAndStatus) {
     EXPECT_EQ(r.out.find("Complete!"), std::string::npos);
     if (c.exitStatus > 1) {
         EXPECT_EQ(r.out.find("write completed."), std::string::npos);
+        for (const auto& entry : std::filesystem::directory_iterator(folder_))
+            EXPECT_EQ(sim::driveNameOf(entry.path()).value_or("a"), "a") << "no drive was attached";
     }
     if (!patch.is_discarded() && c.folderSuffix[0] == '\0') {
         EXPECT_EQ(load("a").revision, patch.value(json::json_pointer("/identity/revision"), "1.20"));
@@ -210,7 +212,17 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"SwitchBackRefused", R"({"faults": {"modeChange": "toNormal"}})", "",
                   {"update", "--drive", "a", "--yes"}, 1, "run the update again to finish; do not unplug it", "Error!"},
         ErrorCase{"WritesNotDelivered", R"({"faults": {"commands": [{"command": "WRITE BUFFER", "delivery": true}]}})",
-                  "", {"update", "--drive", "a", "--yes"}, 1, "kdu: drive a: ", "Error!"}),
+                  "", {"update", "--drive", "a", "--yes"}, 1, "kdu: drive a: ", "Error!"},
+        // sim writes only what the listing reads, by the drive file's own rules.
+        ErrorCase{"SimRevisionTooLong", "{}", "", {"sim", "attach", "x", "--revision", "12345"}, 2,
+                  "kdu: --revision \"12345\": identity.revision: longer than 4 bytes\n", ""},
+        ErrorCase{"SimRevisionNotText", "{}", "", {"sim", "attach", "x", "--revision", "1.2\xff"}, 2,
+                  "kdu: --revision \"1.2\\xff\": not UTF-8 text\n", ""},
+        ErrorCase{"SimNameWithSlash", "{}", "", {"sim", "attach", "../x"}, 2, "\"../x\" is not a usable drive name", ""},
+        ErrorCase{"SimNameHidden", "{}", "", {"sim", "attach", ".x"}, 2, "\".x\" is not a usable drive name", ""},
+        ErrorCase{"SimNameWithEscape", "{}", "", {"sim", "insert", "a\x1b[m", "--volume", "V"}, 2,
+                  "\"a\\x1b[m\" is not a usable drive name", ""},
+        ErrorCase{"SimNameTaken", "{}", "", {"sim", "attach", "a"}, 1, "drive \"a\" is attached already", ""}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

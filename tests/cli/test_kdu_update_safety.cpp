@@ -71,13 +71,14 @@ TEST_F(KduUpdateSafetyTest, AnInterruptWhileTheDriveInstallsStopsOnlyTheWaiting)
     EXPECT_EQ(load("a").mode, sim::DriveMode::Normal) << "the drive was switched back before the wait";
 }
 
-TEST_F(KduUpdateSafetyTest, AClosedStdoutDoesNotStopTheUpdate) {
+TEST_F(KduUpdateSafetyTest, AClosedStdoutDoesNotStopTheUpdateAndIsReportedAtTheEnd) {
     attach("a", {{"timing", {{"commandLatencyMs", 5}, {"installMs", 100}}}});
     // head leaves after the first line: every later write to stdout meets a closed pipe.
     const std::string line = "set -o pipefail; " + kduLine({simulate(), "update", "--drive", "a", "--yes"}) +
-                             " 2>/dev/null </dev/null | head -n 1 >/dev/null";
+                             " 2>" + (root_ / "err").string() + " </dev/null | head -n 1 >/dev/null";
     const int status = std::system(("bash -c '" + line + "'").c_str());
-    EXPECT_EQ(exitStatusOf(status), 0);
+    EXPECT_EQ(exitStatusOf(status), 1);
+    EXPECT_TRUE(slurp(root_ / "err").ends_with("kdu: cannot write the output: Broken pipe\n")) << slurp(root_ / "err");
     EXPECT_EQ(load("a").mode, sim::DriveMode::Normal);
     EXPECT_EQ(load("a").revision, "1.21");
 }

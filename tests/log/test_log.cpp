@@ -4,11 +4,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "log/Console.h"
+#include "log/Format.h"
 #include "log/Log.h"
 #include "log/LogRouting.h"
 
@@ -111,17 +115,84 @@ TEST_F(RoutingTest, AFullFileIsRotatedToDotOne) {
     EXPECT_EQ(readFile(fs::path(file) += ".1"), line + "2\n" + line + "3\n");
 }
 
-TEST_F(RoutingTest, AnUnwritableFileIsReportedAndStderrStillChosen) {
+struct EscapeCase {
+    const char* name;
+    std::string text;
+    bool keepLineBreaks;
+    std::string shown;
+};
+
+class EscapeTest : public ::testing::TestWithParam<EscapeCase> {};
+
+TEST_P(EscapeTest, ShowsWhatATerminalWouldActOnAsHex) {
+    const EscapeCase& c = GetParam();
+    EXPECT_EQ(escapeControls(c.text, c.keepLineBreaks), c.shown);
+    EXPECT_EQ(escapeControls(c.shown, c.keepLineBreaks), c.shown) << "escaping twice changes nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, EscapeTest,
+    ::testing::Values(EscapeCase{"Plain", "KRNL0101 1.20", false, "KRNL0101 1.20"},
+                      EscapeCase{"ColourSequence", "KRN\x1b[31m", false, "KRN\\x1b[31m"},
+                      EscapeCase{"TitleSequence", "a\x1b]0;x\x07", false, "a\\x1b]0;x\\x07"},
+                      EscapeCase{"CarriageReturnAndDel", "ab\r\x7f", false, "ab\\x0d\\x7f"},
+                      EscapeCase{"Nul", std::string("a\0b", 3), false, "a\\x00b"},
+                      EscapeCase{"LineBreak", "a\nb\n", false, "a\\x0ab\\x0a"},
+                      EscapeCase{"LineBreakKept", "a\tb\n", true, "a\\x09b\n"},
+                      EscapeCase{"C1AsUtf8", "a\xc2\x9b" "31m", false, "a\\xc2\\x9b31m"},
+                      EscapeCase{"C1AsByte", "a\x9b" "31m", false, "a\\x9b31m"},
+                      EscapeCase{"NotUtf8", "\xff\xc3(", false, "\\xff\\xc3("},
+                      EscapeCase{"Overlong", "\xc0\xaf", false, "\\xc0\\xaf"},
+                      EscapeCase{"Cut", "ab\xe2\x82", false, "ab\\xe2\\x82"},
+                      EscapeCase{"PrintableUtf8Stays", "Urlaub \xc3\x84 \xe2\x82\xac \xf0\x9f\x92\xbf", false,
+                                 "Urlaub \xc3\x84 \xe2\x82\xac \xf0\x9f\x92\xbf"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(RoutingTest, DriveTextInLinesAndConsoleTextsIsEscaped) {
+    const fs::path file = dir_ / "kdu.log";
+    ASSERT_EQ(setRouting({file, 1u << 20, false}), std::nullopt);
+    consoleErr("Found device class \"%s\" using .\n", "Sim\x1b]0;x\x07");
+    logFormat(LogLevel::Error, "ExecUpdateMain", 3, "revision \"%s\"\nforged line", "1\x1b[m");
+    EXPECT_EQ(readFile(file), "Found device class \"Sim\\x1b]0;x\\x07\" using .\n"
+                              "ExecUpdateMain(3) [ERR] revision \"1\\x1b[m\"\\x0aforged line\n");
+}
+
+struct PlantedFile {
+    const char* name;
+    const char* kind;
+    std::function<void(const fs::path& file, const fs::path& elsewhere)> plant;
+};
+
+class PlantedLogFileTest : public RoutingTest, public ::testing::WithParamInterface<PlantedFile> {};
+
+// Whoever can write the state directory can put anything there: it is neither followed nor
+// waited on (a FIFO without a reader would block the opening for ever), and lines go on to
+// stderr when asked.
+TEST_P(PlantedLogFileTest, IsRefusedWithOneLine) {
+    const fs::path file = dir_ / "kdu.log", elsewhere = dir_ / "elsewhere";
     fs::create_directories(dir_);
-    const fs::path file = dir_ / "dir-not-file";
-    fs::create_directories(file);
+    GetParam().plant(file, elsewhere);
     const std::optional<std::string> error = setRouting({file, 1u << 20, true});
     ASSERT_TRUE(error);
-    EXPECT_NE(error->find(file.string()), std::string::npos);
+    EXPECT_EQ(*error, "the log file " + file.string() + " is " + GetParam().kind + ", not a regular file");
     ::testing::internal::CaptureStderr();
-    consoleErr("last one\n");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "last one\n");
+    consoleErr("still said\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "still said\n");
+    EXPECT_FALSE(fs::exists(elsewhere) && fs::file_size(elsewhere) > 0) << "written through the link";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, PlantedLogFileTest,
+    ::testing::Values(
+        PlantedFile{"Fifo", "a FIFO", [](const fs::path& f, const fs::path&) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }},
+        PlantedFile{"LinkToAFile", "a symbolic link",
+                    [](const fs::path& f, const fs::path& e) {
+                        std::ofstream(e).flush();
+                        fs::create_symlink(e, f);
+                    }},
+        PlantedFile{"DanglingLink", "a symbolic link", [](const fs::path& f, const fs::path& e) { fs::create_symlink(e, f); }},
+        PlantedFile{"Directory", "a directory", [](const fs::path& f, const fs::path&) { fs::create_directories(f); }}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(LogFileTest, LivesInTheStateDirectory) {
     const char* old = std::getenv("XDG_STATE_HOME");
