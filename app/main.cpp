@@ -27,6 +27,8 @@ void nameTheApplication() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Before anything opens a file: a closed stdout must not hand its number to the log.
+    kdulog::occupyClosedStandardDescriptors();
     ParsedOptions parsed;
     const QString instanceName = instanceServerName();
     {
