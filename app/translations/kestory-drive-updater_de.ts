@@ -31,6 +31,18 @@
         <source>the shipped firmware image is missing or damaged</source>
         <translation>das mitgelieferte Firmware-Abbild fehlt oder ist beschädigt</translation>
     </message>
+    <message id="REASON_HARDWARE_VERSION_UNKNOWN">
+        <source>the drive did not report its hardware version</source>
+        <translation>das Laufwerk hat seine Hardwareversion nicht gemeldet</translation>
+    </message>
+    <message id="REASON_DESTINATION_UNKNOWN">
+        <source>the drive did not report its destination version</source>
+        <translation>das Laufwerk hat seine Zielversion nicht gemeldet</translation>
+    </message>
+    <message id="REASON_REVISION_UNKNOWN">
+        <source>the drive did not report its firmware revision</source>
+        <translation>das Laufwerk hat seine Firmware-Revision nicht gemeldet</translation>
+    </message>
     <message id="DRIVE_ID">
         <source>id %1</source>
         <translation>Kennung %1</translation>

@@ -31,6 +31,18 @@
         <source>the shipped firmware image is missing or damaged</source>
         <translation>the shipped firmware image is missing or damaged</translation>
     </message>
+    <message id="REASON_HARDWARE_VERSION_UNKNOWN">
+        <source>the drive did not report its hardware version</source>
+        <translation>the drive did not report its hardware version</translation>
+    </message>
+    <message id="REASON_DESTINATION_UNKNOWN">
+        <source>the drive did not report its destination version</source>
+        <translation>the drive did not report its destination version</translation>
+    </message>
+    <message id="REASON_REVISION_UNKNOWN">
+        <source>the drive did not report its firmware revision</source>
+        <translation>the drive did not report its firmware revision</translation>
+    </message>
     <message id="DRIVE_ID">
         <source>id %1</source>
         <translation>id %1</translation>

@@ -31,6 +31,18 @@
         <source>the shipped firmware image is missing or damaged</source>
         <translation>同梱のファームウェアイメージが見つからないか破損しています</translation>
     </message>
+    <message id="REASON_HARDWARE_VERSION_UNKNOWN">
+        <source>the drive did not report its hardware version</source>
+        <translation>ドライブがハードウェアバージョンを報告しませんでした</translation>
+    </message>
+    <message id="REASON_DESTINATION_UNKNOWN">
+        <source>the drive did not report its destination version</source>
+        <translation>ドライブが仕向け先バージョンを報告しませんでした</translation>
+    </message>
+    <message id="REASON_REVISION_UNKNOWN">
+        <source>the drive did not report its firmware revision</source>
+        <translation>ドライブがファームウェアのリビジョンを報告しませんでした</translation>
+    </message>
     <message id="DRIVE_ID">
         <source>id %1</source>
         <translation>ID %1</translation>

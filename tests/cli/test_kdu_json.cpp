@@ -23,6 +23,9 @@ const DriveKind kDriveKinds[] = {
     {"other_hardware", R"({"readBuffer": {"hard_version": "MT99HW01"}})", false},
     {"kernel_mode", R"({"mode": "kernel"})", true},
     {"disc", R"({"disc": {"volume": "BACKUP"}})", true},
+    {"revision_unknown", R"({"identity": {"revision": "    "}})", false},
+    {"hardware_version_unknown", R"({"readBuffer": {"hard_version": ""}})", false},
+    {"destination_unknown", R"({"readBuffer": {"dest_version": ""}})", false},
 };
 
 class KduJsonTest : public SimFolderTest {
