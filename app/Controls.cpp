@@ -10,11 +10,16 @@
 #include "app/ElidedLabel.h"
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/MainWindow.h"
+#include "app/UpdateReportText.h"
 #include "platform/NamedLock.h"
 
 QString KestoryDriveUpdaterAppDelegate::updateVersionText() const {
     if (!curFwNormalData) {
         return QString();
+    }
+    if (curFwFault.problem != ImageProblem::None) {
+        //% "unusable: %1"
+        return qtTrId("SHIPPED_FIRMWARE_UNUSABLE").arg(imageFaultLabel(curFwFault));
     }
     const FirmFileData& image = *curFwNormalData;
     return QString::fromStdString(image.product().value_or("") + " " + image.revision().value_or("") +

@@ -44,6 +44,15 @@ QString eligibilityReason(UpdateEligibility eligibility) {
     case UpdateEligibility::ImageDamaged:
         //% "the shipped firmware image is missing or damaged"
         return qtTrId("REASON_IMAGE_DAMAGED");
+    case UpdateEligibility::HardwareVersionUnknown:
+        //% "the drive did not report its hardware version"
+        return qtTrId("REASON_HARDWARE_VERSION_UNKNOWN");
+    case UpdateEligibility::DestinationUnknown:
+        //% "the drive did not report its destination version"
+        return qtTrId("REASON_DESTINATION_UNKNOWN");
+    case UpdateEligibility::RevisionUnknown:
+        //% "the drive did not report its firmware revision"
+        return qtTrId("REASON_REVISION_UNKNOWN");
     }
     return QString();
 }

@@ -16,6 +16,7 @@
 #include "app/MainWindow.h"
 #include "app/ObserverGate.h"
 #include "model/FirmwareImages.h"
+#include "model/ImageBinding.h"
 #include "model/NotificationNames.h"
 #include "monitor/DAUtil.h"
 #include "monitor/USBDeviceManager.h"
@@ -99,7 +100,9 @@ void KestoryDriveUpdaterAppDelegate::awakeFromNib() {
     updateControll();
 }
 
-void KestoryDriveUpdaterAppDelegate::getFwFileInfo() { ::getFwFileInfo(*curFwKernelData, *curFwNormalData); }
+void KestoryDriveUpdaterAppDelegate::getFwFileInfo() {
+    curFwFault = loadShippedImages(shippedImageBinding(), *curFwKernelData, *curFwNormalData);
+}
 
 void KestoryDriveUpdaterAppDelegate::registerObservers() {
     auto& centre = platform::NotificationCenter::defaultCenter();

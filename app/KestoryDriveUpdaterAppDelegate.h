@@ -26,6 +26,7 @@
 #include "model/DeviceData.h"
 #include "model/NotificationNames.h"
 #include "model/FirmFileData.h"
+#include "model/ImageProof.h"
 #include "platform/NotificationCenter.h"
 
 class ListingWorker;
@@ -190,6 +191,7 @@ private:
     std::optional<DeviceData> updateTarget_;           // set before the worker starts, read by it
     std::unique_ptr<FirmFileData> curFwKernelData;
     std::unique_ptr<FirmFileData> curFwNormalData;
+    ImageFault curFwFault;  // why the shipped images may not be used; the two records stay empty then
     QLabel* lblTitleTargetDrive = nullptr;
     QLabel* lblTitleWillUpdateTo = nullptr;
     QLabel* lblTxtUpdateVersion = nullptr;

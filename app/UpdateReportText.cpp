@@ -32,7 +32,7 @@ QString imageProblemLabel(const ImageFault& fault) {
         //% "truncated (%1 bytes, at least %2 needed)"
         return qtTrId("IMAGE_TRUNCATED").arg(fault.size).arg(fault.limit);
     case ImageProblem::Damaged:
-        //% "damaged or replaced (its SHA-256 differs from the manifest)"
+        //% "damaged or replaced (its SHA-256 differs from the one this program was built with)"
         return qtTrId("IMAGE_DAMAGED");
     case ImageProblem::OtherRevision:
         //% "carries revision \"%1\", not \"%2\""
@@ -41,6 +41,16 @@ QString imageProblemLabel(const ImageFault& fault) {
         // The parser's words stay as they are.
         //% "malformed: %1"
         return qtTrId("IMAGE_MANIFEST_MALFORMED").arg(text(fault.detail));
+    case ImageProblem::WrongRole:
+        if (fault.detail == "kernel") {
+            //% "holds the kernel image, not the normal image"
+            return qtTrId("IMAGE_HOLDS_KERNEL");
+        }
+        //% "holds the normal image, not the kernel image"
+        return qtTrId("IMAGE_HOLDS_NORMAL");
+    case ImageProblem::ManifestDiffers:
+        //% "lists another SHA-256 for %1 than this program was built with"
+        return qtTrId("IMAGE_MANIFEST_DIFFERS").arg(text(fault.detail));
     case ImageProblem::ChangedSinceStart:
         //% "changed since the program started"
         return qtTrId("IMAGE_CHANGED");
@@ -50,6 +60,14 @@ QString imageProblemLabel(const ImageFault& fault) {
     }
     return QString();
 }
+
+}  // namespace
+
+QString imageFaultLabel(const ImageFault& fault) {
+    return text(fault.file) + QStringLiteral(": ") + imageProblemLabel(fault);
+}
+
+namespace {
 
 QString driveChangeLabel(const UpdateCause& cause) {
     switch (cause.change) {
@@ -150,7 +168,7 @@ QString updateCauseLabel(const UpdateCause& cause) {
     case UpdateCauseKind::None:
         break;
     case UpdateCauseKind::ImageRefused:
-        return text(cause.image.file) + QStringLiteral(": ") + imageProblemLabel(cause.image);
+        return imageFaultLabel(cause.image);
     case UpdateCauseKind::NoDriveChosen:
         //% "no drive was chosen"
         return qtTrId("CAUSE_NO_DRIVE");

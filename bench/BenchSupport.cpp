@@ -116,6 +116,7 @@ void SimulatedDrives::attach(const std::string& name, const sim::DriveSpec& prof
 
 void SimulatedDrives::provideImages(std::size_t normalLength) {
     if (const auto error = image_maker::writeShippedImages(resources_, normalLength)) throw std::runtime_error(*error);
+    binding_.bindImagesIn(resources_);
     Util::setResourceDirectoryOverride(resources_.string());
 }
 

@@ -10,6 +10,7 @@
 #include "platform/SCSITaskLib.h"
 #include "simdrive/DriveFile.h"
 #include "platform/sim/SimBackend.h"
+#include "support/ImageBindingSubstitute.h"
 
 namespace bench {
 
@@ -36,6 +37,7 @@ private:
     std::filesystem::path root_, folder_, resources_;
     std::shared_ptr<sim::SimBackend> backend_;
     std::shared_ptr<TimedBackend> timed_;
+    kdu::test::ImageBindingSubstitute binding_;
 };
 
 // The opened interface chain of the first drive, released in order when destroyed.

@@ -74,6 +74,13 @@ Json imageJson(const FirmFileData& image) {
                 {"dest_version", trimmedOrNull(image.dest_version())}};
 }
 
+Json imageProblemJson(const ImageFault& fault) {
+    if (fault.problem == ImageProblem::None) return nullptr;
+    return Json{{"file", fault.file},
+                {"problem", std::string(imageProblemKey(fault.problem))},
+                {"text", imageFaultText(fault)}};
+}
+
 Json document(Json fields) {
     Json doc{{"schema", kJsonSchemaVersion}};
     for (auto& [key, value] : fields.items()) doc[key] = std::move(value);
@@ -141,7 +148,8 @@ void printDriveShort(std::ostream& out, const DeviceData& drive, int index) {
         << ", " << modeName(drive) << ", " << driveVerdictText(drive) << ")\n";
 }
 
-std::string shippedVersionText(const FirmFileData& normal) {
+std::string shippedVersionText(const FirmFileData& normal, const ImageFault& fault) {
+    if (fault.problem != ImageProblem::None) return "unusable, no drive can be updated: " + escapeControls(imageFaultText(fault));
     if (!normal.isFileExists()) return "missing (no drive can be updated)";
     return textOrDash(normal.product()) + " " + textOrDash(normal.revision()) + escapeControls(normal.date().value_or(""));
 }

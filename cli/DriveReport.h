@@ -8,6 +8,7 @@
 
 #include "model/DeviceData.h"
 #include "model/FirmFileData.h"
+#include "model/ImageProof.h"
 
 namespace cli {
 
@@ -25,6 +26,8 @@ inline constexpr int kJsonSchemaVersion = 1;
 Json driveJson(const DeviceData& drive, int index);
 Json drivesJson(const std::vector<DeviceData>& drives);
 Json imageJson(const FirmFileData& image);
+// {"file":..., "problem":"truncated", "text":"R7360501.121: truncated (...)"}, or null when none.
+Json imageProblemJson(const ImageFault& fault);
 // {"schema":1, ...fields}.
 Json document(Json fields);
 // One event of a JSON Lines stream: {"schema":1,"event":name,"time":RFC 3339 UTC,"drive":id or null}.
@@ -44,7 +47,7 @@ void printDriveShort(std::ostream& out, const DeviceData& drive, int index);
 std::string driveWhereText(const DeviceData& drive);
 // "may be updated", "in update mode: update to recover", or "may not be updated: <why>".
 std::string driveVerdictText(const DeviceData& drive);
-// "product revisiondate", the version the drives are updated to, or a note that it is missing.
-std::string shippedVersionText(const FirmFileData& normal);
+// "product revisiondate", the version the drives are updated to, or why the images are unusable.
+std::string shippedVersionText(const FirmFileData& normal, const ImageFault& fault);
 
 }  // namespace cli

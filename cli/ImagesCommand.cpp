@@ -28,16 +28,21 @@ void printImageText(std::ostream& out, const char* role, const FirmFileData& ima
 int runImages(const ImagesOptions& options) {
     Images images;
     readImages(images);
+    const bool usable = images.fault.problem == ImageProblem::None;
     if (options.json) {
-        answer(jsonLine(document(Json{{"kernel", imageJson(images.kernel)}, {"normal", imageJson(images.normal)}})) +
+        answer(jsonLine(document(Json{{"kernel", imageJson(images.kernel)},
+                                      {"normal", imageJson(images.normal)},
+                                      {"image_problem", imageProblemJson(images.fault)}})) +
                "\n");
+    } else if (!usable) {
+        answer("The shipped images are unusable: " + escapeControls(imageFaultText(images.fault)) + "\n");
     } else {
         std::ostringstream text;
         printImageText(text, "Kernel", images.kernel);
         printImageText(text, "Normal", images.normal);
         answer(text.str());
     }
-    return kExitOk;
+    return usable ? kExitOk : kExitFailure;
 }
 
 }  // namespace cli

@@ -4,12 +4,14 @@
 
 #include "cli/Output.h"
 #include "drive/DriveList.h"
-#include "model/FirmwareImages.h"
+#include "model/ImageBinding.h"
 #include "platform/DriveUpdateLock.h"
 
 namespace cli {
 
-void readImages(Images& images) { getFwFileInfo(images.kernel, images.normal); }
+void readImages(Images& images) {
+    images.fault = loadShippedImages(shippedImageBinding(), images.kernel, images.normal);
+}
 
 bool installBackend(const platform::BackendChoice& choice) {
     if (const std::optional<std::string> error = platform::installChosenBackend(choice)) {

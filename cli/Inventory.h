@@ -8,6 +8,7 @@
 
 #include "model/DeviceData.h"
 #include "model/FirmFileData.h"
+#include "model/ImageProof.h"
 #include "platform/BackendChoice.h"
 #include "platform/DriveIdentity.h"
 
@@ -16,9 +17,11 @@ namespace cli {
 struct Images {
     FirmFileData kernel;
     FirmFileData normal;
+    ImageFault fault;  // why the images may not be used; the records stay empty then
 };
 
-// Reads both image headers from the resources.
+// Proves the shipped images against the program's own binding and reads both headers from
+// them; an image that fails is named in `fault` and leaves both records empty.
 void readImages(Images& images);
 
 // Installs the chosen backend; on failure writes the reason to stderr and returns false.

@@ -204,6 +204,11 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
         return refuse(kExitUsage, "refused", nullptr, "--yes needs --drive to name the drive to update (see `kdu list`)");
     Images images;
     readImages(images);
+    // Before any drive is listed: images the program cannot vouch for never cost a drive a command.
+    if (images.fault.problem != ImageProblem::None)
+        return refuse(kExitFailure, "failed", nullptr,
+                      "the shipped images are unusable, so no drive can be updated: " +
+                          escapeControls(imageFaultText(images.fault)));
     const PermissionWatch permissions;
     std::vector<platform::DriveIdentity> unexamined;
     const std::vector<DeviceData> drives = listDrives(images.normal, &unexamined);

@@ -11,9 +11,11 @@ int runVersion() {
     Images images;
     readImages(images);
     const FirmFileData& normal = images.normal;
-    const std::string firmware = normal.isFileExists() && normal.revision()
-                                     ? escapeControls(*normal.revision() + (normal.date() ? " (" + *normal.date() + ")" : std::string()))
-                                     : "missing";
+    std::string firmware = "missing";
+    if (images.fault.problem != ImageProblem::None)
+        firmware = "unusable: " + escapeControls(imageFaultText(images.fault));
+    else if (normal.isFileExists() && normal.revision())
+        firmware = escapeControls(*normal.revision() + (normal.date() ? " (" + *normal.date() + ")" : std::string()));
     answer("kdu " KDU_VERSION "\ngit revision " KDU_GIT_REVISION "\nshipped firmware " + firmware + "\n");
     return kExitOk;
 }

@@ -29,7 +29,7 @@ std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* i
 }
 
 std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal) {
-    return GetDeviceInfo(interface, normal, proveShippedImages(normal).proven());
+    return GetDeviceInfo(interface, normal, proveShippedImages(shippedImageBinding(), normal).proven());
 }
 
 std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
@@ -90,7 +90,8 @@ void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData
     // one needs it: the images are read and hashed only when some drive would take them.
     const auto eligible = [](const DeviceData& drive) { return drive.eligibility() == UpdateEligibility::Eligible; };
     const auto listed = list.begin() + static_cast<std::ptrdiff_t>(first);
-    if (std::none_of(listed, list.end(), eligible) || proveShippedImages(normal).proven()) return;
+    if (std::none_of(listed, list.end(), eligible) || proveShippedImages(shippedImageBinding(), normal).proven())
+        return;
     for (auto drive = listed; drive != list.end(); ++drive) {
         if (!eligible(*drive)) continue;
         drive->setEligibility(UpdateEligibility::ImageDamaged);

@@ -327,7 +327,7 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
 
     // Proven before the drive is opened: a bad image never costs the drive a single command.
     run.progress(UpdateStep::CheckImages);
-    const ImageProof proof = proveShippedImages(normal);
+    const ImageProof proof = proveShippedImages(shippedImageBinding(), normal);
     if (!proof.proven() || !kernel.isFileExists()) {
         const UpdateCause cause = UpdateCause::refusedImage(
             proof.proven() ? ImageFault(ImageProblem::MissingAtStart, firmwareFileName(kKernelImageBaseName)) : proof.fault);

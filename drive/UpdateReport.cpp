@@ -82,7 +82,7 @@ std::string changeText(const UpdateCause& cause) {
 std::string causeText(const UpdateCause& cause) {
     switch (cause.kind) {
         case UpdateCauseKind::None: return {};
-        case UpdateCauseKind::ImageRefused: return cause.image.file + ": " + imageProblemText(cause.image);
+        case UpdateCauseKind::ImageRefused: return imageFaultText(cause.image);
         case UpdateCauseKind::NoDriveChosen: return "no drive was chosen";
         case UpdateCauseKind::LockedElsewhere: return "the drive is being updated by another process";
         case UpdateCauseKind::LockUnusable: return cause.detail;

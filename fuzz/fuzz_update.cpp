@@ -25,6 +25,7 @@
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
 #include "model/Util.h"
+#include "support/ImageBindingSubstitute.h"
 #include "tools/ImageMaker.h"
 
 namespace {
@@ -34,11 +35,14 @@ constexpr std::uint8_t kTestUnitReady = 0x00, kInquiry = 0x12, kWriteBuffer = 0x
 constexpr std::size_t kNormalImageLength = 3 * 32768 + 256;
 
 FirmFileData kernelRecord, normalRecord;
+kdu::test::ImageBindingSubstitute binding;
 
+// Bound to their roles by the generator that binds the shipped ones.
 void writeShippedImages() {
     const std::filesystem::path folder = kdu::fuzz::scratchFolder("update");
     Util::setResourceDirectoryOverride(folder.string());
     if (image_maker::writeShippedImages(folder, kNormalImageLength)) abort();
+    binding.bindImagesIn(folder);
     getFwFileInfo(kernelRecord, normalRecord);
 }
 

@@ -14,10 +14,14 @@ enum class UpdateEligibility {
     OtherDestination,  // ... nor for its destination
     VersionsUnknown,   // the drive did not tell its versions
     ImageDamaged,      // the shipped images are missing, damaged or do not match
+    HardwareVersionUnknown,  // READ BUFFER answered, but without a hardware version
+    DestinationUnknown,      // ... or without a destination version
+    RevisionUnknown,         // INQUIRY gave a blank, missing or digitless revision
 };
 
 // The drive rule: hardware, then destination (eight blanks accept any), then a revision
-// lower than the image's. `imagesProven` is whether the shipped images passed their proof.
+// lower than the image's. Each field is judged only once it is known to be there: a field
+// the drive left out or blank never lets it pass. `imagesProven` is whether the shipped images passed their proof.
 UpdateEligibility judgeEligibility(const DeviceData& drive, const FirmFileData& normal, bool imagesProven);
 
 // "up_to_date", "other_hardware"...: stable words for scripts.

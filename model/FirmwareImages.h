@@ -1,6 +1,8 @@
 // The two firmware images shipped among the resources, and the reading of their headers.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "model/FirmFileData.h"
@@ -16,3 +18,7 @@ std::string firmwareFileName(const std::string& baseName);
 // Fills the kernel record first, then the normal one, from the image headers.
 // A missing image leaves its record untouched.
 void getFwFileInfo(FirmFileData& kernel, FirmFileData& normal);
+
+// The same fields from an image already read whole; a record is left untouched by an image
+// shorter than its header.
+void readImageHeader(std::span<const std::uint8_t> image, FirmFileData& record);

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -56,50 +57,73 @@ OptionalText headerField(const std::vector<std::uint8_t>& image, std::size_t off
     return Util::convertToString(image.data(), static_cast<std::int32_t>(offset), static_cast<std::int32_t>(length));
 }
 
-std::optional<Failure> checkImage(const std::string& name, const std::vector<std::uint8_t>& image,
-                                  const std::map<std::string, std::string>& manifest, std::uint64_t minimumLength) {
-    const auto entry = manifest.find(name);
-    if (entry == manifest.end()) return Failure{ImageProblem::NotInManifest, name};
-    if (image.size() < minimumLength) return Failure{ImageProblem::Truncated, name, image.size(), minimumLength};
-    if (sha256Hex(image) != entry->second) return Failure{ImageProblem::Damaged, name};
+// The file in the role of `own`: byte for byte the image the program was built with there.
+// The other role's image in its place is named as such, since swapped files are the likely slip.
+std::optional<Failure> checkImage(const BoundImage& own, const BoundImage& other, const char* otherRole,
+                                  const std::vector<std::uint8_t>& image, std::uint64_t minimumLength) {
+    const std::string digest = sha256Hex(image);
+    const auto is = [&](const BoundImage& bound) {
+        return !digest.empty() && digest == bound.sha256 && image.size() == bound.length;
+    };
+    if (!is(own)) {
+        if (is(other)) return Failure{ImageProblem::WrongRole, own.file, 0, 0, otherRole};
+        if (image.size() < own.length) return Failure{ImageProblem::Truncated, own.file, image.size(), own.length};
+        return Failure{ImageProblem::Damaged, own.file};
+    }
+    if (image.size() < minimumLength) return Failure{ImageProblem::Truncated, own.file, image.size(), minimumLength};
     using namespace image_format;
     const OptionalText revision = headerField(image, kRevisionOffset, kRevisionLength);
     if (Util::cmpCurVersion(revision, OptionalText{kTargetRevision}) != 0 || !revision)
-        return Failure{ImageProblem::OtherRevision, name, 0, 0, revision.value_or("?")};
+        return Failure{ImageProblem::OtherRevision, own.file, 0, 0, revision.value_or("?")};
     return std::nullopt;
 }
 
-std::optional<Failure> prove(const FirmFileData& normal, ProvenImages& images) {
-    const std::string kernelName = firmwareFileName(kKernelImageBaseName);
-    const std::string normalName = firmwareFileName(kNormalImageBaseName);
+// The manifest is for people checking the files by hand: it must say what the program knows.
+std::optional<Failure> checkManifest(const ImageBinding& binding) {
     Failure failure;
-
-    const auto manifestBytes = readResource(kImageManifestName, kMaxManifestLength, failure);
-    if (!manifestBytes) return failure;
+    const auto bytes = readResource(kImageManifestName, kMaxManifestLength, failure);
+    if (!bytes) return failure;
     std::string error;
     const auto manifest =
-        parseImageManifest(std::string_view(reinterpret_cast<const char*>(manifestBytes->data()), manifestBytes->size()), error);
+        parseImageManifest(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), error);
     if (!manifest) return Failure{ImageProblem::ManifestMalformed, kImageManifestName, 0, 0, error};
+    for (const BoundImage* bound : {&binding.kernel, &binding.normal}) {
+        const auto entry = manifest->find(bound->file);
+        if (entry == manifest->end()) return Failure{ImageProblem::NotInManifest, bound->file};
+        if (entry->second != bound->sha256)
+            return Failure{ImageProblem::ManifestDiffers, kImageManifestName, 0, 0, bound->file};
+    }
+    return std::nullopt;
+}
 
-    auto kernel = readResource(kernelName, kMaxNormalImageLength, failure);
+std::optional<Failure> proveFiles(const ImageBinding& binding, ProvenImages& images) {
+    // Large enough for either image, so one in the other's place is read and named.
+    const std::uint64_t limit = std::min(kMaxNormalImageLength, std::max(binding.kernel.length, binding.normal.length));
+    Failure failure;
+    auto kernel = readResource(binding.kernel.file, limit, failure);
     if (!kernel) return failure;
-    if (auto bad = checkImage(kernelName, *kernel, *manifest, image_format::kKernelImageSentLength)) return bad;
+    if (auto bad = checkImage(binding.kernel, binding.normal, "normal", *kernel, image_format::kKernelImageSentLength))
+        return bad;
+    auto normal = readResource(binding.normal.file, limit, failure);
+    if (!normal) return failure;
+    if (auto bad = checkImage(binding.normal, binding.kernel, "kernel", *normal, image_format::kHeaderLength))
+        return bad;
+    if (auto bad = checkManifest(binding)) return bad;
+    images.kernel = std::move(*kernel);
+    images.normal = std::move(*normal);
+    return std::nullopt;
+}
 
-    auto normalBytes = readResource(normalName, kMaxNormalImageLength, failure);
-    if (!normalBytes) return failure;
-    if (auto bad = checkImage(normalName, *normalBytes, *manifest, image_format::kHeaderLength)) return bad;
-
+std::optional<Failure> prove(const ImageBinding& binding, const FirmFileData& normal, ProvenImages& images) {
+    if (auto bad = proveFiles(binding, images)) return bad;
     // Eligibility was judged with the header read at start-up: a file swapped since then,
     // even a genuine one, must not be sent under that judgement.
     using namespace image_format;
     if (!normal.isFileExists() ||
-        !textEquals(headerField(*normalBytes, kHardVersionOffset, kHardVersionLength), normal.hard_version()) ||
-        !textEquals(headerField(*normalBytes, kDestVersionOffset, kDestVersionLength), normal.dest_version()) ||
-        !textEquals(headerField(*normalBytes, kRevisionOffset, kRevisionLength), normal.revision()))
-        return Failure{ImageProblem::ChangedSinceStart, normalName};
-
-    images.kernel = std::move(*kernel);
-    images.normal = std::move(*normalBytes);
+        !textEquals(headerField(images.normal, kHardVersionOffset, kHardVersionLength), normal.hard_version()) ||
+        !textEquals(headerField(images.normal, kDestVersionOffset, kDestVersionLength), normal.dest_version()) ||
+        !textEquals(headerField(images.normal, kRevisionOffset, kRevisionLength), normal.revision()))
+        return Failure{ImageProblem::ChangedSinceStart, binding.normal.file};
     return std::nullopt;
 }
 
@@ -117,28 +141,64 @@ std::string imageProblemText(const ImageFault& fault) {
         case ImageProblem::Truncated:
             return "truncated (" + std::to_string(fault.size) + " bytes, at least " + std::to_string(fault.limit) +
                    " needed)";
-        case ImageProblem::Damaged: return "damaged or replaced (its SHA-256 differs from the manifest)";
+        case ImageProblem::Damaged:
+            return "damaged or replaced (its SHA-256 differs from the one this program was built with)";
         case ImageProblem::OtherRevision:
             return "carries revision \"" + fault.detail + "\", not \"" + kTargetRevision + "\"";
         case ImageProblem::ManifestMalformed: return "malformed: " + fault.detail;
+        case ImageProblem::WrongRole:
+            return fault.detail == "kernel" ? "holds the kernel image, not the normal image"
+                                            : "holds the normal image, not the kernel image";
+        case ImageProblem::ManifestDiffers:
+            return "lists another SHA-256 for " + fault.detail + " than this program was built with";
         case ImageProblem::ChangedSinceStart: return "changed since the program started";
         case ImageProblem::MissingAtStart: return "missing at start-up";
     }
     return {};
 }
 
-std::string ImageProof::message() const {
-    if (proven()) return {};
+std::string imageFaultText(const ImageFault& fault) {
+    if (fault.problem == ImageProblem::None) return {};
     return fault.file + ": " + imageProblemText(fault);
 }
 
-ImageProof proveShippedImages(const FirmFileData& normal) {
+std::string_view imageProblemKey(ImageProblem problem) {
+    switch (problem) {
+        case ImageProblem::None: return "none";
+        case ImageProblem::Missing: return "missing";
+        case ImageProblem::NotRegularFile: return "not_regular_file";
+        case ImageProblem::TooLarge: return "too_large";
+        case ImageProblem::Unreadable: return "unreadable";
+        case ImageProblem::NotInManifest: return "not_in_manifest";
+        case ImageProblem::Truncated: return "truncated";
+        case ImageProblem::Damaged: return "damaged";
+        case ImageProblem::OtherRevision: return "other_revision";
+        case ImageProblem::ManifestMalformed: return "manifest_malformed";
+        case ImageProblem::WrongRole: return "wrong_role";
+        case ImageProblem::ManifestDiffers: return "manifest_differs";
+        case ImageProblem::ChangedSinceStart: return "changed_since_start";
+        case ImageProblem::MissingAtStart: return "missing_at_start";
+    }
+    return "damaged";
+}
+
+std::string ImageProof::message() const { return proven() ? std::string() : imageFaultText(fault); }
+
+ImageProof proveShippedImages(const ImageBinding& binding, const FirmFileData& normal) {
     ImageProof proof;
     ProvenImages images;
-    if (std::optional<Failure> failure = prove(normal, images)) {
+    if (std::optional<Failure> failure = prove(binding, normal, images)) {
         proof.fault = std::move(*failure);
         return proof;
     }
     proof.images = std::move(images);
     return proof;
+}
+
+ImageFault loadShippedImages(const ImageBinding& binding, FirmFileData& kernel, FirmFileData& normal) {
+    ProvenImages images;
+    if (std::optional<Failure> failure = proveFiles(binding, images)) return std::move(*failure);
+    readImageHeader(images.kernel, kernel);
+    readImageHeader(images.normal, normal);
+    return {};
 }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 #include "model/FirmwareImageFormat.h"
@@ -116,6 +118,35 @@ std::optional<std::string> writeShippedImages(const std::filesystem::path& folde
     if (!writeImageManifest(folder, error))
         return error;
     return std::nullopt;
+}
+
+std::optional<ImageBinding> bindingOf(const std::filesystem::path& folder, std::string& error)
+{
+    ImageBinding binding;
+    for (auto [base, bound] : {std::pair{kKernelImageBaseName, &binding.kernel},
+                               std::pair{kNormalImageBaseName, &binding.normal}}) {
+        bound->file = firmwareFileName(base);
+        std::ifstream in(folder / bound->file, std::ios::binary);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (!in.is_open() || in.bad()) {
+            error = "cannot read " + (folder / bound->file).string();
+            return std::nullopt;
+        }
+        bound->length = bytes.size();
+        bound->sha256 = sha256Hex(bytes);
+    }
+    return binding;
+}
+
+std::string bindingTableText(const ImageBinding& binding)
+{
+    const auto entry = [](const BoundImage& image) {
+        return "{\"" + image.file + "\", " + std::to_string(image.length) + "u, \"" + image.sha256 + "\"}";
+    };
+    return "// Written by kdu-mkimage beside the images it made: each role's file, length and SHA-256.\n"
+           "#pragma once\n\n#include \"model/ImageBinding.h\"\n\n"
+           "inline ImageBinding builtImageBinding() {\n    return ImageBinding{" +
+           entry(binding.kernel) + ",\n                        " + entry(binding.normal) + "};\n}\n";
 }
 
 }  // namespace image_maker

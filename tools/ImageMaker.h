@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "model/ImageBinding.h"
+
 namespace image_maker {
 
 struct ImageSpec {
@@ -42,5 +44,13 @@ bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t
 // of `normalLength` bytes and their manifest. The error text, or none.
 std::optional<std::string> writeShippedImages(const std::filesystem::path& folder,
                                               std::size_t normalLength = kNormalImageLength);
+
+// Each role's file in `folder` with its length and SHA-256: what the build carries into the
+// program, and what a test binds the images it made to. None, with the reason, when a file
+// cannot be read.
+std::optional<ImageBinding> bindingOf(const std::filesystem::path& folder, std::string& error);
+
+// The C++ header that gives the program `binding` as builtImageBinding().
+std::string bindingTableText(const ImageBinding& binding);
 
 }  // namespace image_maker

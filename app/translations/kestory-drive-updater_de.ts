@@ -31,6 +31,18 @@
         <source>the shipped firmware image is missing or damaged</source>
         <translation>das mitgelieferte Firmware-Abbild fehlt oder ist beschädigt</translation>
     </message>
+    <message id="REASON_HARDWARE_VERSION_UNKNOWN">
+        <source>the drive did not report its hardware version</source>
+        <translation>das Laufwerk hat seine Hardwareversion nicht gemeldet</translation>
+    </message>
+    <message id="REASON_DESTINATION_UNKNOWN">
+        <source>the drive did not report its destination version</source>
+        <translation>das Laufwerk hat seine Zielversion nicht gemeldet</translation>
+    </message>
+    <message id="REASON_REVISION_UNKNOWN">
+        <source>the drive did not report its firmware revision</source>
+        <translation>das Laufwerk hat seine Firmware-Revision nicht gemeldet</translation>
+    </message>
     <message id="DRIVE_ID">
         <source>id %1</source>
         <translation>Kennung %1</translation>
@@ -196,8 +208,8 @@
         <translation>abgeschnitten (%1 Bytes, mindestens %2 nötig)</translation>
     </message>
     <message id="IMAGE_DAMAGED">
-        <source>damaged or replaced (its SHA-256 differs from the manifest)</source>
-        <translation>beschädigt oder ersetzt (die SHA-256-Prüfsumme weicht vom Manifest ab)</translation>
+        <source>damaged or replaced (its SHA-256 differs from the one this program was built with)</source>
+        <translation>beschädigt oder ersetzt (die SHA-256-Prüfsumme weicht von der ab, mit der dieses Programm erstellt wurde)</translation>
     </message>
     <message id="IMAGE_OTHER_REVISION">
         <source>carries revision "%1", not "%2"</source>
@@ -206,6 +218,22 @@
     <message id="IMAGE_MANIFEST_MALFORMED">
         <source>malformed: %1</source>
         <translation>fehlerhaft: %1</translation>
+    </message>
+    <message id="IMAGE_HOLDS_KERNEL">
+        <source>holds the kernel image, not the normal image</source>
+        <translation>enthält das Kernel-Abbild, nicht das normale Abbild</translation>
+    </message>
+    <message id="IMAGE_HOLDS_NORMAL">
+        <source>holds the normal image, not the kernel image</source>
+        <translation>enthält das normale Abbild, nicht das Kernel-Abbild</translation>
+    </message>
+    <message id="IMAGE_MANIFEST_DIFFERS">
+        <source>lists another SHA-256 for %1 than this program was built with</source>
+        <translation>nennt für %1 eine andere SHA-256-Prüfsumme als die, mit der dieses Programm erstellt wurde</translation>
+    </message>
+    <message id="SHIPPED_FIRMWARE_UNUSABLE">
+        <source>unusable: %1</source>
+        <translation>unbrauchbar: %1</translation>
     </message>
     <message id="IMAGE_CHANGED">
         <source>changed since the program started</source>

@@ -31,6 +31,18 @@
         <source>the shipped firmware image is missing or damaged</source>
         <translation>the shipped firmware image is missing or damaged</translation>
     </message>
+    <message id="REASON_HARDWARE_VERSION_UNKNOWN">
+        <source>the drive did not report its hardware version</source>
+        <translation>the drive did not report its hardware version</translation>
+    </message>
+    <message id="REASON_DESTINATION_UNKNOWN">
+        <source>the drive did not report its destination version</source>
+        <translation>the drive did not report its destination version</translation>
+    </message>
+    <message id="REASON_REVISION_UNKNOWN">
+        <source>the drive did not report its firmware revision</source>
+        <translation>the drive did not report its firmware revision</translation>
+    </message>
     <message id="DRIVE_ID">
         <source>id %1</source>
         <translation>id %1</translation>
@@ -196,8 +208,8 @@
         <translation>truncated (%1 bytes, at least %2 needed)</translation>
     </message>
     <message id="IMAGE_DAMAGED">
-        <source>damaged or replaced (its SHA-256 differs from the manifest)</source>
-        <translation>damaged or replaced (its SHA-256 differs from the manifest)</translation>
+        <source>damaged or replaced (its SHA-256 differs from the one this program was built with)</source>
+        <translation>damaged or replaced (its SHA-256 differs from the one this program was built with)</translation>
     </message>
     <message id="IMAGE_OTHER_REVISION">
         <source>carries revision "%1", not "%2"</source>
@@ -206,6 +218,22 @@
     <message id="IMAGE_MANIFEST_MALFORMED">
         <source>malformed: %1</source>
         <translation>malformed: %1</translation>
+    </message>
+    <message id="IMAGE_HOLDS_KERNEL">
+        <source>holds the kernel image, not the normal image</source>
+        <translation>holds the kernel image, not the normal image</translation>
+    </message>
+    <message id="IMAGE_HOLDS_NORMAL">
+        <source>holds the normal image, not the kernel image</source>
+        <translation>holds the normal image, not the kernel image</translation>
+    </message>
+    <message id="IMAGE_MANIFEST_DIFFERS">
+        <source>lists another SHA-256 for %1 than this program was built with</source>
+        <translation>lists another SHA-256 for %1 than this program was built with</translation>
+    </message>
+    <message id="SHIPPED_FIRMWARE_UNUSABLE">
+        <source>unusable: %1</source>
+        <translation>unusable: %1</translation>
     </message>
     <message id="IMAGE_CHANGED">
         <source>changed since the program started</source>

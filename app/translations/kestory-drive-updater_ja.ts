@@ -31,6 +31,18 @@
         <source>the shipped firmware image is missing or damaged</source>
         <translation>同梱のファームウェアイメージが見つからないか破損しています</translation>
     </message>
+    <message id="REASON_HARDWARE_VERSION_UNKNOWN">
+        <source>the drive did not report its hardware version</source>
+        <translation>ドライブがハードウェアバージョンを報告しませんでした</translation>
+    </message>
+    <message id="REASON_DESTINATION_UNKNOWN">
+        <source>the drive did not report its destination version</source>
+        <translation>ドライブが仕向け先バージョンを報告しませんでした</translation>
+    </message>
+    <message id="REASON_REVISION_UNKNOWN">
+        <source>the drive did not report its firmware revision</source>
+        <translation>ドライブがファームウェアのリビジョンを報告しませんでした</translation>
+    </message>
     <message id="DRIVE_ID">
         <source>id %1</source>
         <translation>ID %1</translation>
@@ -196,8 +208,8 @@
         <translation>途中で切れています (%1 バイト、%2 バイト以上必要)</translation>
     </message>
     <message id="IMAGE_DAMAGED">
-        <source>damaged or replaced (its SHA-256 differs from the manifest)</source>
-        <translation>破損しているか置き換えられています (SHA-256 がマニフェストと一致しません)</translation>
+        <source>damaged or replaced (its SHA-256 differs from the one this program was built with)</source>
+        <translation>破損しているか置き換えられています (SHA-256 がこのプログラムのビルド時のものと一致しません)</translation>
     </message>
     <message id="IMAGE_OTHER_REVISION">
         <source>carries revision "%1", not "%2"</source>
@@ -206,6 +218,22 @@
     <message id="IMAGE_MANIFEST_MALFORMED">
         <source>malformed: %1</source>
         <translation>形式が正しくありません: %1</translation>
+    </message>
+    <message id="IMAGE_HOLDS_KERNEL">
+        <source>holds the kernel image, not the normal image</source>
+        <translation>通常イメージではなくカーネルイメージが入っています</translation>
+    </message>
+    <message id="IMAGE_HOLDS_NORMAL">
+        <source>holds the normal image, not the kernel image</source>
+        <translation>カーネルイメージではなく通常イメージが入っています</translation>
+    </message>
+    <message id="IMAGE_MANIFEST_DIFFERS">
+        <source>lists another SHA-256 for %1 than this program was built with</source>
+        <translation>%1 について、このプログラムのビルド時とは異なる SHA-256 が記載されています</translation>
+    </message>
+    <message id="SHIPPED_FIRMWARE_UNUSABLE">
+        <source>unusable: %1</source>
+        <translation>使用できません: %1</translation>
     </message>
     <message id="IMAGE_CHANGED">
         <source>changed since the program started</source>

@@ -4,9 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <gmock/gmock.h>
+
 #include "KduFixture.h"
 
 using nlohmann::json;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
 namespace fs = std::filesystem;
 
 namespace {
@@ -23,6 +27,9 @@ const DriveKind kDriveKinds[] = {
     {"other_hardware", R"({"readBuffer": {"hard_version": "MT99HW01"}})", false},
     {"kernel_mode", R"({"mode": "kernel"})", true},
     {"disc", R"({"disc": {"volume": "BACKUP"}})", true},
+    {"revision_unknown", R"({"identity": {"revision": "    "}})", false},
+    {"hardware_version_unknown", R"({"readBuffer": {"hard_version": ""}})", false},
+    {"destination_unknown", R"({"readBuffer": {"dest_version": ""}})", false},
 };
 
 class KduJsonTest : public SimFolderTest {
@@ -112,33 +119,84 @@ TEST_F(KduJsonTest, WatchEventsFollowTheirSchema) {
         << text;
 }
 
-// A damaged shipped image: the drives say why they may not be updated, and nothing is sent.
-TEST_F(KduJsonTest, ADamagedImageIsAReasonInTheSchema) {
-    // kdu finds its images beside its own executable: a copy with a damaged image.
-    const fs::path bin = root_ / "install" / "bin", share = root_ / "install" / "share" / "kestory-drive-updater";
-    fs::create_directories(bin);
-    fs::create_directories(share.parent_path());
-    fs::copy(KDU_EXECUTABLE, bin / "kdu");
-    fs::copy(fs::path(KDU_EXECUTABLE).parent_path().parent_path() / "share" / "kestory-drive-updater", share,
-             fs::copy_options::recursive);
-    for (const fs::directory_entry& entry : fs::directory_iterator(share)) {
-        if (!entry.path().filename().string().starts_with("R7360501")) continue;
-        std::fstream image(entry.path(), std::ios::in | std::ios::out | std::ios::binary);
-        image.seekp(5000);
-        image.put('\x5a');
+struct Tampering {
+    const char* name;
+    const char* shell;  // run in the copied resource folder
+    const char* file;   // the file kdu must name
+    const char* problem;
+};
+
+// Sums remade as a person would, so only what the program carries can tell.
+#define KDU_REMANIFEST " && sha256sum R7360500.121 R7360501.121 > images.sha256"
+const Tampering kTamperings[] = {
+    {"swapped", "mv R7360500.121 t && mv R7360501.121 R7360500.121 && mv t R7360501.121" KDU_REMANIFEST,
+     "R7360500.121", "wrong_role"},
+    {"replaced", "printf Z | dd of=R7360501.121 bs=1 seek=5000 conv=notrunc 2>/dev/null" KDU_REMANIFEST,
+     "R7360501.121", "damaged"},
+    {"truncated", "truncate -s 100 R7360501.121", "R7360501.121", "truncated"},
+};
+#undef KDU_REMANIFEST
+
+class TamperedImagesTest : public KduJsonTest, public ::testing::WithParamInterface<Tampering> {
+protected:
+    // kdu finds its images beside its own executable: a copy of both, the images tampered with.
+    void SetUp() override {
+        KduJsonTest::SetUp();
+        const fs::path bin = root_ / "install" / "bin", share = root_ / "install" / "share" / "kestory-drive-updater";
+        fs::create_directories(bin);
+        fs::create_directories(share.parent_path());
+        fs::copy(KDU_EXECUTABLE, kdu_ = bin / "kdu");
+        fs::copy(fs::path(KDU_EXECUTABLE).parent_path().parent_path() / "share" / "kestory-drive-updater", share,
+                 fs::copy_options::recursive);
+        ASSERT_EQ(exitStatusOf(std::system(("cd '" + share.string() + "' && " + GetParam().shell).c_str())), 0);
     }
+    RunResult runCopy(const std::vector<std::string>& args, const std::string& environment = "") {
+        const fs::path out = root_ / "out", err = root_ / "err";
+        std::string line = environment + " '" + kdu_.string() + "'";
+        for (const std::string& a : args) line += " '" + a + "'";
+        const int status = std::system((line + " </dev/null >'" + out.string() + "' 2>'" + err.string() + "'").c_str());
+        return {exitStatusOf(status), slurp(out), slurp(err)};
+    }
+    fs::path kdu_;
+};
+
+// Named wherever it shows; every drive "may not be updated" for that reason alone, and the
+// update is refused before a single command reaches any drive.
+TEST_P(TamperedImagesTest, NamedEverywhereAndRefusedBeforeAnyCommand) {
+    const Tampering& row = GetParam();
+    const std::string named = std::string(row.file) + ": ";
     attach("d");
-    const std::string kdu = (bin / "kdu").string();
-    const fs::path out = root_ / "damaged.out";
-    ASSERT_EQ(exitStatusOf(std::system(("'" + kdu + "' " + simulate() + " list --json >'" + out.string() + "'").c_str())), 0);
-    EXPECT_EQ(violations("list", slurp(out)), "");
-    EXPECT_EQ(json::parse(slurp(out))["drives"][0]["reason"], "image_damaged");
-    const int status = std::system(("'" + kdu + "' " + simulate() + " update --drive d --yes --json >'" +
-                                    out.string() + "' 2>/dev/null").c_str());
-    EXPECT_EQ(exitStatusOf(status), 3);
-    EXPECT_EQ(violations("update-event", slurp(out), true), "");
+
+    const RunResult listJson = runCopy({simulate(), "list", "--json"});
+    ASSERT_EQ(listJson.exitStatus, 0) << listJson.err;
+    EXPECT_EQ(violations("list", listJson.out), "");
+    const json list = json::parse(listJson.out);
+    EXPECT_EQ(list["image_problem"]["file"], row.file);
+    EXPECT_EQ(list["image_problem"]["problem"], row.problem);
+    EXPECT_EQ(list["drives"][0]["reason"], "image_damaged");
+
+    const RunResult listText = runCopy({simulate(), "list"});
+    EXPECT_THAT(listText.out, StartsWith("Shipped firmware: unusable, no drive can be updated: " + named));
+
+    const RunResult imagesText = runCopy({"images"});
+    EXPECT_EQ(imagesText.exitStatus, 1);
+    EXPECT_THAT(imagesText.out, HasSubstr("The shipped images are unusable: " + named));
+    const RunResult imagesJson = runCopy({"images", "--json"});
+    EXPECT_EQ(violations("images", imagesJson.out), "");
+    EXPECT_EQ(json::parse(imagesJson.out)["image_problem"]["problem"], row.problem);
+
+    const fs::path trace = root_ / "trace";
+    const RunResult update =
+        runCopy({simulate(), "update", "--drive", "d", "--yes", "--json"}, "KDU_SIMDRIVE_TRACE='" + trace.string() + "'");
+    EXPECT_EQ(update.exitStatus, 1);
+    EXPECT_EQ(violations("update-event", update.out, true), "");
+    EXPECT_THAT(update.err, HasSubstr("no drive can be updated: " + named));
+    EXPECT_EQ(slurp(trace), "") << "commands reached the drive";
     EXPECT_EQ(load("d").revision, "1.20");
 }
+
+INSTANTIATE_TEST_SUITE_P(Tamperings, TamperedImagesTest, ::testing::ValuesIn(kTamperings),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(KduJsonTest, DefaultUpdateIsShortAndQuietAndTheLogGoesToItsFile) {
     const json fast = {{"timing", {{"installMs", 100}}}};

@@ -26,6 +26,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Registry.h"
 #include "support/FakeBackend.h"
+#include "support/ImageBindingSubstitute.h"
 #include "tools/ImageMaker.h"
 
 namespace kdu::test {
@@ -129,7 +130,9 @@ private:
     std::vector<std::int64_t> values_;
 };
 
-// A temporary folder that resource lookup points at while it lives.
+// A temporary folder that resource lookup points at while it lives. The writers named for
+// the build (writeKernel, writeNormal, writeImagesFor, ship) also bind what they wrote, as
+// the build binds the shipped images; writeManifest alone is a person regenerating it.
 struct ResourceFolder : TempDir {
     ResourceFolder() { Util::setResourceDirectoryOverride(path()); }
     ~ResourceFolder() { Util::setResourceDirectoryOverride(std::nullopt); }
@@ -138,11 +141,11 @@ struct ResourceFolder : TempDir {
     void writeKernel(std::size_t size = image_format::kKernelImageSentLength + 1000) const {
         write(firmwareFileName(kKernelImageBaseName),
               image_maker::makeImage({.length = size, .sealedLength = image_format::kKernelImageSentLength}));
-        writeManifest();
+        ship();
     }
     void writeNormal(std::size_t size) const {
         write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage({.length = size, .seed = 2}));
-        writeManifest();
+        ship();
     }
     // Kernel and normal image whose headers carry these fields (the rest as the samples),
     // with the manifest: images shipped for exactly that record.
@@ -153,11 +156,20 @@ struct ResourceFolder : TempDir {
         write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage(profile));
         writeKernel();
     }
-    // As the build does it: the images present now, as shipped.
+    // The manifest of the images present now, as sha256sum would write it.
     void writeManifest() const {
         std::string error;
         if (!writeImageManifest(path(), error)) throw std::runtime_error(error);
     }
+    // As the build does it: the manifest, and the images present now bound to their roles
+    // (once both are there).
+    void ship() const {
+        writeManifest();
+        if (std::filesystem::exists(kernelFile()) && std::filesystem::exists(normalFile())) binding_.bindImagesIn(path());
+    }
+
+private:
+    mutable ImageBindingSubstitute binding_;
 };
 
 }  // namespace kdu::test

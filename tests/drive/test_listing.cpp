@@ -190,6 +190,15 @@ INSTANTIATE_TEST_SUITE_P(
                        [](FirmFileData& f) { f.setDest_version("OTHER001"); }, E::Eligible},
         EligibilityRow{"SevenBlanksAndALetter", {.destVersion = "       X"}, nullptr, E::OtherDestination},
         EligibilityRow{"HardwareCaseDiffers", {.hardVersion = "hw000001"}, nullptr, E::OtherHardware},
+        // A field the rule reads that the drive left out or blank never lets it pass.
+        EligibilityRow{"BlankRevision", {.revision = "    "}, nullptr, E::RevisionUnknown},
+        EligibilityRow{"RevisionNotText", {.revision = "\xFF\xFE\xFD\xFC"}, nullptr, E::RevisionUnknown},
+        EligibilityRow{"RevisionWithoutDigits", {.revision = "!!!!"}, nullptr, E::RevisionUnknown},
+        EligibilityRow{"NoHardwareVersion", {.hardVersion = ""}, nullptr, E::HardwareVersionUnknown},
+        EligibilityRow{"BlankHardwareVersion", {.hardVersion = "        "}, nullptr, E::HardwareVersionUnknown},
+        EligibilityRow{"NoDestinationVersion", {.destVersion = ""}, nullptr, E::DestinationUnknown},
+        EligibilityRow{"ImageDestinationAbsent", {}, [](FirmFileData& f) { f.setDest_version(std::nullopt); },
+                       E::ImageDamaged},
         EligibilityRow{"NormalImageMissing", {},
                        [](FirmFileData& f) {
                            f.setIsFileExists(false);

@@ -260,11 +260,12 @@ using F = UpdateTest;
 using S = UpdateStep;
 using D = DriveState;
 
-void writeNormalImage(F& f, image_maker::ImageSpec profile, bool manifest) {
+// A normal image the build itself made and bound: genuine, yet not the one to send.
+void shipNormalImage(F& f, image_maker::ImageSpec profile) {
     profile.length = 40000;
     profile.seed = 2;
     f.resources_.write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage(profile));
-    if (manifest) f.resources_.writeManifest();
+    f.resources_.ship();
 }
 Answer refusedPiece() { return checkCondition(0x05, 0x26, 0x00); }
 // WRITE BUFFER answers: mode changes as the drive does them, the chosen piece otherwise.
@@ -338,10 +339,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{"ManifestMissing", [](F& f) { std::filesystem::remove(f.resources_.file(kImageManifestName)); }, {},
                    kRefused, {}, S::CheckImages, D::OldFirmware},
         FailureRow{"GenuineImageOfAnotherRevision",
-                   [](F& f) { writeNormalImage(f, {.revision = "1.22"}, true); }, {}, kRefused, {}, S::CheckImages,
+                   [](F& f) { shipNormalImage(f, {.revision = "1.22"}); }, {}, kRefused, {}, S::CheckImages,
                    D::OldFirmware},
         FailureRow{"ImageSwappedSinceStartUp",
-                   [](F& f) { writeNormalImage(f, {.hardVersion = "MT38HW02"}, true); }, {}, kRefused, {},
+                   [](F& f) { shipNormalImage(f, {.hardVersion = "MT38HW02"}); }, {}, kRefused, {},
                    S::CheckImages, D::OldFirmware},
         FailureRow{"NoImageAtAll",
                    [](F& f) {
@@ -389,6 +390,72 @@ INSTANTIATE_TEST_SUITE_P(
                    [](F& f) { failPiece(f, 0xFE, 1, Answer{.result = platform::kIOReturnNoDevice}); },
                    concat({kLook, {"mode", "kernel 0+32768"}}), "[ERR] the drive has gone", {}, S::WriteKernelImage,
                    D::Unknown}),
+    kRowName);
+
+struct ImageRefusalRow {
+    const char* name;
+    std::function<void(const ResourceFolder&)> tamper;  // after the build bound the images
+    ImageProblem problem;
+    const char* file;
+    std::string detail;
+};
+
+class ImageRefusalTest : public UpdateTest, public ::testing::WithParamInterface<ImageRefusalRow> {};
+
+// Images the program was not built with are refused, and named, before the drive sees a
+// command: whatever the manifest beside them now says.
+TEST_P(ImageRefusalTest, NamesTheFileAndSendsNothing) {
+    const ImageRefusalRow& row = GetParam();
+    row.tamper(resources_);
+    EXPECT_FALSE(run());
+    EXPECT_EQ(wire(), Wire{});
+    EXPECT_EQ(report_.step, S::CheckImages);
+    EXPECT_EQ(report_.cause.kind, UpdateCauseKind::ImageRefused);
+    EXPECT_EQ(report_.cause.image.problem, row.problem) << report_.message();
+    EXPECT_EQ(report_.cause.image.file, row.file);
+    EXPECT_EQ(report_.cause.image.detail, row.detail);
+    EXPECT_THAT(report_.message(), HasSubstr(row.file));
+
+    // Read afresh, as at start-up, the same fault and no header.
+    FirmFileData kernel, normal;
+    const ImageFault fault = loadShippedImages(shippedImageBinding(), kernel, normal);
+    EXPECT_EQ(fault.problem, row.problem);
+    EXPECT_EQ(fault.file, row.file);
+    EXPECT_FALSE(kernel.isFileExists() || normal.isFileExists());
+}
+
+void swapImages(const ResourceFolder& r) {
+    std::filesystem::rename(r.kernelFile(), r.file("swap"));
+    std::filesystem::rename(r.normalFile(), r.kernelFile());
+    std::filesystem::rename(r.file("swap"), r.normalFile());
+    r.writeManifest();
+}
+void replaceNormalImage(const ResourceFolder& r) {
+    r.write(firmwareFileName(kNormalImageBaseName), image_maker::makeImage({.length = 40000, .seed = 3}));
+    r.writeManifest();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ImageRefusalTest,
+    ::testing::Values(
+        ImageRefusalRow{"SwappedAndRemanifested", swapImages, ImageProblem::WrongRole, "R7360500.121", "normal"},
+        ImageRefusalRow{"NormalReplacedAndRemanifested", replaceNormalImage, ImageProblem::Damaged, "R7360501.121", ""},
+        ImageRefusalRow{"NormalCutTo100Bytes",
+                        [](const ResourceFolder& r) { std::filesystem::resize_file(r.normalFile(), 100); },
+                        ImageProblem::Truncated, "R7360501.121", ""},
+        ImageRefusalRow{"KernelIsACopyOfTheNormal",
+                        [](const ResourceFolder& r) {
+                            std::filesystem::copy_file(r.normalFile(), r.kernelFile(),
+                                                       std::filesystem::copy_options::overwrite_existing);
+                        },
+                        ImageProblem::WrongRole, "R7360500.121", "normal"},
+        ImageRefusalRow{"ManifestRemadeForAnotherImage",
+                        [](const ResourceFolder& r) {
+                            const Bytes genuine = fileBytes(r.normalFile());
+                            replaceNormalImage(r);
+                            r.write(firmwareFileName(kNormalImageBaseName), genuine);
+                        },
+                        ImageProblem::ManifestDiffers, kImageManifestName, "R7360501.121"}),
     kRowName);
 
 // A drive that restarts while it installs says so once with UNIT ATTENTION; the wait goes on
