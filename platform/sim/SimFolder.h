@@ -45,7 +45,9 @@ public:
     // The disc in each attached drive that has one.
     std::vector<platform::DiskDescription> presentDisks() const;
 
-    std::shared_ptr<DriveRuntime> runtime(const std::string& key);
+    // The drive named `key`; `opening` a channel to a drive that went away reaches the
+    // drive in its file now, while channels opened before keep the one that went away.
+    std::shared_ptr<DriveRuntime> runtime(const std::string& key, bool opening = false);
     void setRecording(bool recording);
 
 private:
