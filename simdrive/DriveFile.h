@@ -1,6 +1,6 @@
 // The drive file of a simulated drive: one JSON document per drive, named <name>.json in
 // the drive folder. Users and tests write identity, disc, timing and faults; the drive
-// writes back its own state (mode, revision, install) with an atomic replace.
+// writes back its own state (mode, revision, date, install) with an atomic replace.
 //
 // Every field may be left out (the defaults are an eligible target drive):
 //   {"identity": {"vendor": "KESTORY", "product": "BD-RW KVL-MT38", "revision": "1.20", "date": "20240612"},

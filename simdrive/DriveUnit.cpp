@@ -193,6 +193,10 @@ IOReturn DriveUnit::answer(DriveSpec& profile, const ScsiCommand& command, ScsiO
 
 void DriveUnit::powerLoss() {
     drive_.reset();
+    givenBack();
+}
+
+void DriveUnit::givenBack() {
     own_.reset();
     inUpdate_ = false;
 }

@@ -55,6 +55,9 @@ public:
     // The drive lost power: whatever it received is gone.
     // It is bound afresh to the file it is attached with next.
     void powerLoss();
+    // The program gave the drive back: others may drive it now, and what they save is no
+    // replacement. Bound afresh at the next command.
+    void givenBack();
     // The drive's file was replaced by another while the drive was in its update mode or
     // installing: that is another drive, and this one answers nothing from then on.
     bool wentAway() const { return gone_; }

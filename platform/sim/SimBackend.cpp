@@ -46,6 +46,9 @@ public:
         : driveFile_(std::move(driveFile)), lockFd_(lockFd), runtime_(std::move(runtime)) {}
     SimTaskChannel(const SimTaskChannel&) = delete;
     SimTaskChannel& operator=(const SimTaskChannel&) = delete;
+    ~SimTaskChannel() override {
+        if (held_) givenBack();
+    }
 
     IOReturn obtainExclusiveAccess() override {
         IOReturn result = kIOReturnSuccess;
@@ -70,6 +73,7 @@ public:
         } else {
             ::flock(lockFd_.get(), LOCK_UN);
             held_ = false;
+            givenBack();
         }
         note(RecordedCommand::Kind::ReleaseExclusiveAccess, result);
         return result;
@@ -106,6 +110,11 @@ public:
     }
 
 private:
+    // Another process may take the drive now: its saves are the drive's own.
+    void givenBack() {
+        std::lock_guard lock(runtime_->mutex);
+        runtime_->unit.givenBack();
+    }
     void note(RecordedCommand::Kind kind, IOReturn result) {
         RecordedCommand record;
         record.kind = kind;

@@ -27,7 +27,8 @@ struct DriveRuntime {
 };
 
 // The folder is untrusted: an entry that is not a regular file (a FIFO would block its
-// reader), or a link leading out of the folder, is never opened. Why, or null when fine.
+// reader) is never opened, and a link or a file with several names is no drive. Why, or
+// null when fine.
 const char* untrustedDriveEntry(const std::filesystem::path& folder, const std::filesystem::path& entry);
 
 class SimFolder : public std::enable_shared_from_this<SimFolder> {

@@ -221,6 +221,19 @@ TEST_F(SimBackendTest, AChannelOpenedAfterTheDriveWentAwayReachesTheNewOne) {
     EXPECT_EQ(reload().mode, sim::DriveMode::Normal);
 }
 
+// Given back, the drive may be driven by others, and what they save is its own state.
+TEST_F(SimBackendTest, OnceGivenBackTheDriveAcceptsOthersSaves) {
+    attach();
+    auto ch = channel();
+    ASSERT_EQ(ch->obtainExclusiveAccess(), kIOReturnSuccess);
+    ASSERT_EQ(exec(*ch, changeDriveMode()), kIOReturnSuccess);
+    ASSERT_EQ(ch->releaseExclusiveAccess(), kIOReturnSuccess);
+    ASSERT_FALSE(sim::insertDisc(dir.path(), "bd", std::nullopt));  // rewritten by another
+    ASSERT_EQ(ch->obtainExclusiveAccess(), kIOReturnSuccess);
+    EXPECT_EQ(exec(*ch, testUnitReady()), kIOReturnSuccess);
+    EXPECT_EQ(out.status, kSCSITaskStatus_GOOD) << "the disc put in";
+}
+
 TEST_F(SimBackendTest, VanishingDriveDeletesItsFileAndFailsFromThen) {
     attach({{"vanishAtCommand", 2}});
     auto ch = channel();
