@@ -27,6 +27,8 @@ bool matches(const CommandFault& fault, const std::uint8_t* cdb) {
     return fault.opcode && *fault.opcode == cdb[0];
 }
 
+bool inAnUpdate(const DriveSpec& profile) { return profile.mode == DriveMode::Kernel || profile.install.has_value(); }
+
 // Drive files are replaced whole, so inode, size and modification time tell whether one changed.
 class ParsedDriveFiles {
 public:
@@ -165,7 +167,7 @@ bool DriveUnit::holdsFile(const FileId& read, const DriveSpec& profile) {
     // (a disc put in by hand); within one, only the drive itself rewrites its file.
     if (inUpdate_ && own_ && *own_ != read) return false;
     own_ = read;
-    inUpdate_ = profile.mode == DriveMode::Kernel || profile.install.has_value();
+    inUpdate_ = inAnUpdate(profile);
     return true;
 }
 
@@ -176,7 +178,7 @@ IOReturn DriveUnit::answer(DriveSpec& profile, const ScsiCommand& command, ScsiO
     switch (saveDriveState(file_, profile, error, inUpdate_ ? &*own_ : nullptr, &written)) {
     case SaveResult::Saved:
         own_ = written;
-        inUpdate_ = profile.mode == DriveMode::Kernel || profile.install.has_value();
+        inUpdate_ = inAnUpdate(profile);
         return kIOReturnSuccess;
     case SaveResult::Replaced: return goAway();
     case SaveResult::Failed: break;
