@@ -76,10 +76,11 @@ public:
         if (const json* install = member(doc, "install"); install && !install->is_null()) {
             InstallState state;
             if (!object(*install, "install") ||
-                !onlyKeys(*install, "install.", {"startedAtMs", "durationMs", "resultRevision"}) ||
+                !onlyKeys(*install, "install.", {"startedAtMs", "durationMs", "resultRevision", "resultDate"}) ||
                 !signedNumber(*install, "install.", "startedAtMs", state.startedAtMs) ||
                 !unsignedNumber(*install, "install.", "durationMs", state.durationMs) ||
-                !optionalText(*install, "install.", "resultRevision", state.resultRevision))
+                !optionalText(*install, "install.", "resultRevision", state.resultRevision) ||
+                !optionalText(*install, "install.", "resultDate", state.resultDate, 9))
                 return false;
             profile.install = state;
         }
@@ -205,11 +206,14 @@ private:
         out = std::move(s);
         return true;
     }
-    bool optionalText(const json& obj, const std::string& prefix, const char* key, std::optional<std::string>& out) {
+    bool optionalText(const json& obj, const std::string& prefix, const char* key, std::optional<std::string>& out,
+                      std::size_t maxLength = std::string::npos) {
         const json* value = member(obj, key);
         if (!value || value->is_null()) return true;
         if (!value->is_string()) return fail(prefix + key, "expected a text or null");
-        out = value->get<std::string>();
+        std::string s = value->get<std::string>();
+        if (s.size() > maxLength) return fail(prefix + key, "longer than " + std::to_string(maxLength) + " bytes");
+        out = std::move(s);
         return true;
     }
     bool flag(const json& obj, const std::string& prefix, const char* key, bool& out) {
@@ -342,6 +346,7 @@ json installToJson(const std::optional<InstallState>& install) {
     if (!install) return nullptr;
     json out{{"startedAtMs", install->startedAtMs}, {"durationMs", install->durationMs}};
     out["resultRevision"] = install->resultRevision ? json(*install->resultRevision) : json(nullptr);
+    out["resultDate"] = install->resultDate ? json(*install->resultDate) : json(nullptr);
     return out;
 }
 
@@ -373,7 +378,10 @@ private:
 // (a FIFO would block the reader, a device or a huge file would exhaust memory).
 constexpr std::uintmax_t kMaxDriveFileBytes = 1u << 20;
 
-bool readWhole(const std::filesystem::path& path, std::string& out, bool& missing, std::string* why = nullptr) {
+FileId fileIdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
+
+bool readWhole(const std::filesystem::path& path, std::string& out, bool& missing, std::string* why = nullptr,
+               FileId* id = nullptr) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         missing = errno == ENOENT;
@@ -382,6 +390,7 @@ bool readWhole(const std::filesystem::path& path, std::string& out, bool& missin
     const platform::UniqueFd closer(fd);
     struct stat st{};
     if (::fstat(fd, &st) != 0) return false;
+    if (id) *id = fileIdOf(st);
     if (!S_ISREG(st.st_mode)) {
         if (why) *why = "not a regular file";
         return false;
@@ -419,22 +428,41 @@ bool parseDocument(const std::filesystem::path& path, const std::string& text, j
     }
 }
 
-bool replaceFile(const std::filesystem::path& path, const json& doc, std::string& error) {
+// Writes all of `text` to a new file; the reason when it cannot (a full file system, say).
+std::optional<std::string> writeNewFile(const std::filesystem::path& file, const std::string& text, FileId& id) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return std::strerror(errno);
+    int failure = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            failure = errno;
+            break;
+        }
+        at += static_cast<std::size_t>(n);
+    }
+    struct stat st{};
+    if (failure == 0 && ::fstat(fd, &st) != 0) failure = errno;
+    // Some file systems report a lack of space only when the file is closed.
+    if (::close(fd) != 0 && failure == 0) failure = errno;
+    if (failure != 0) return std::strerror(failure);
+    id = fileIdOf(st);
+    return std::nullopt;
+}
+
+bool replaceFile(const std::filesystem::path& path, const json& doc, std::string& error, FileId* written = nullptr) {
     static std::atomic<unsigned> counter{0};
     // Hidden temporary beside the target: the folder watcher ignores hidden names.
     const std::filesystem::path temp = path.parent_path() / ("." + path.filename().string() + ".tmp." +
                                                              std::to_string(::getpid()) + "." +
                                                              std::to_string(counter.fetch_add(1)));
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << doc.dump(2) << '\n';
-        out.flush();
-        if (!out) {
-            error = path.filename().string() + ": cannot write " + temp.string();
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            return false;
-        }
+    FileId id;
+    if (std::optional<std::string> why = writeNewFile(temp, doc.dump(2) + '\n', id)) {
+        error = path.filename().string() + ": cannot write " + temp.filename().string() + ": " + *why;
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        return false;
     }
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         error = path.filename().string() + ": cannot replace the file: " + std::strerror(errno);
@@ -442,7 +470,40 @@ bool replaceFile(const std::filesystem::path& path, const json& doc, std::string
         std::filesystem::remove(temp, ignored);
         return false;
     }
+    if (written) *written = id;
     return true;
+}
+
+// Read-modify-write under the folder's state lock. With `own`, only that file is changed
+// (`replaced` is set when another took its place).
+bool rewriteDriveFile(const std::filesystem::path& path, const std::function<void(json&)>& change,
+                      std::string& error, const FileId* own = nullptr, bool* replaced = nullptr,
+                      FileId* written = nullptr) {
+    FolderStateLock lock(path.parent_path());
+    if (!lock.held()) {
+        error = path.parent_path().string() + ": cannot open the drive folder";
+        return false;
+    }
+    std::string text;
+    bool missing = false;
+    FileId read;
+    if (!readWhole(path, text, missing, nullptr, &read)) {
+        error = path.filename().string() + (missing ? ": no such drive file" : ": cannot be read");
+        return false;
+    }
+    if (own && read != *own) {
+        if (replaced) *replaced = true;
+        error = path.filename().string() + ": replaced by another file";
+        return false;
+    }
+    json doc;
+    if (!parseDocument(path, text, doc, error)) return false;
+    if (!doc.is_object()) {
+        error = path.filename().string() + ": (document): expected an object";
+        return false;
+    }
+    change(doc);
+    return replaceFile(path, doc, error, written);
 }
 
 }  // namespace
@@ -500,12 +561,13 @@ bool isValidDriveName(const std::string& name) {
     return true;
 }
 
-std::optional<DriveSpec> loadDriveFile(const std::filesystem::path& path, std::string& error, bool* missing) {
+std::optional<DriveSpec> loadDriveFile(const std::filesystem::path& path, std::string& error, bool* missing,
+                                       FileId* id) {
     std::string text;
     bool absent = false;
     if (missing) *missing = false;
     std::string why;
-    if (!readWhole(path, text, absent, &why)) {
+    if (!readWhole(path, text, absent, &why, id)) {
         if (missing) *missing = absent;
         error = path.filename().string() + (absent ? ": no such drive file" : ": cannot be read") +
                 (why.empty() ? "" : " (" + why + ")");
@@ -521,37 +583,23 @@ bool writeDriveFile(const std::filesystem::path& path, const DriveSpec& profile,
 }
 
 bool updateDriveFile(const std::filesystem::path& path, const std::function<void(json&)>& change, std::string& error) {
-    FolderStateLock lock(path.parent_path());
-    if (!lock.held()) {
-        error = path.parent_path().string() + ": cannot open the drive folder";
-        return false;
-    }
-    std::string text;
-    bool missing = false;
-    if (!readWhole(path, text, missing)) {
-        error = path.filename().string() + (missing ? ": no such drive file" : ": cannot be read");
-        return false;
-    }
-    json doc;
-    if (!parseDocument(path, text, doc, error)) return false;
-    if (!doc.is_object()) {
-        error = path.filename().string() + ": (document): expected an object";
-        return false;
-    }
-    change(doc);
-    return replaceFile(path, doc, error);
+    return rewriteDriveFile(path, change, error);
 }
 
-bool saveDriveState(const std::filesystem::path& path, const DriveSpec& profile, std::string& error) {
-    return updateDriveFile(
+SaveResult saveDriveState(const std::filesystem::path& path, const DriveSpec& profile, std::string& error,
+                          const FileId* own, FileId* written) {
+    bool replaced = false;
+    const bool saved = rewriteDriveFile(
         path,
         [&](json& doc) {
             doc["mode"] = modeText(profile.mode);
             if (!doc.contains("identity") || !doc["identity"].is_object()) doc["identity"] = json::object();
             doc["identity"]["revision"] = profile.revision;
+            doc["identity"]["date"] = profile.date;
             doc["install"] = installToJson(profile.install);
         },
-        error);
+        error, own, &replaced, written);
+    return saved ? SaveResult::Saved : replaced ? SaveResult::Replaced : SaveResult::Failed;
 }
 
 }  // namespace sim

@@ -1,6 +1,6 @@
 // The drive file of a simulated drive: one JSON document per drive, named <name>.json in
 // the drive folder. Users and tests write identity, disc, timing and faults; the drive
-// writes back its own state (mode, revision, install) with an atomic replace.
+// writes back its own state (mode, revision, date, install) with an atomic replace.
 //
 // Every field may be left out (the defaults are an eligible target drive):
 //   {"identity": {"vendor": "KESTORY", "product": "BD-RW KVL-MT38", "revision": "1.20", "date": "20240612"},
@@ -24,6 +24,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/types.h>
 
 #include <nlohmann/json.hpp>
 
@@ -49,6 +51,7 @@ struct DriveTiming {
 struct SenseCodes {
     std::uint8_t key = 0, asc = 0, ascq = 0;
 };
+inline constexpr SenseCodes kInternalTargetFailure{0x04, 0x44, 0x00};  // a hardware error
 
 // One command answered other than the drive would: with CHECK CONDITION and given sense,
 // with another task status, not delivered at all, or answered as the drive would but only
@@ -59,7 +62,7 @@ struct CommandFault {
     std::optional<std::uint8_t> opcode;       // matched when no name is given
     std::optional<std::uint32_t> occurrence;  // the Nth matching command (1-based); none: every one
     Kind kind = Kind::CheckCondition;
-    SenseCodes sense{0x04, 0x44, 0x00};       // hardware error, internal target failure
+    SenseCodes sense = kInternalTargetFailure;
     platform::SCSITaskStatus status = platform::kSCSITaskStatus_BUSY;
     platform::IOReturn deliveryError = platform::kIOReturnIOError;
     std::uint32_t holdMs = 0;
@@ -86,6 +89,7 @@ struct InstallState {
     std::int64_t startedAtMs = 0;             // since the epoch
     std::uint32_t durationMs = 0;
     std::optional<std::string> resultRevision;  // none: the images were refused
+    std::optional<std::string> resultDate;      // the installed image's date
 };
 
 struct DriveSpec {
@@ -117,8 +121,18 @@ std::optional<std::string> driveNameOf(const std::filesystem::path& file);
 // True for names usable as drive names: letters, digits, '-', '_' and '.', not leading '.'.
 bool isValidDriveName(const std::string& name);
 
-// Reads and validates a drive file. A missing file sets `missing` (when given).
-std::optional<DriveSpec> loadDriveFile(const std::filesystem::path& path, std::string& error, bool* missing = nullptr);
+// The file a drive lives in. The drive replaces it whole when it saves its state, so the
+// name stays but the inode changes; a file put there by anyone else is another drive.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    friend bool operator==(const FileId&, const FileId&) = default;
+};
+
+// Reads and validates a drive file. A missing file sets `missing` (when given); `id` is
+// set to the file read.
+std::optional<DriveSpec> loadDriveFile(const std::filesystem::path& path, std::string& error, bool* missing = nullptr,
+                                       FileId* id = nullptr);
 // Replaces the file atomically (temporary file + rename).
 bool writeDriveFile(const std::filesystem::path& path, const DriveSpec& profile, std::string& error);
 // Read-modify-write of the raw document under the folder's state lock, so a drive writing
@@ -126,7 +140,12 @@ bool writeDriveFile(const std::filesystem::path& path, const DriveSpec& profile,
 // the file does not exist.
 bool updateDriveFile(const std::filesystem::path& path, const std::function<void(nlohmann::json&)>& change,
                      std::string& error);
-// Writes back the state the drive owns: mode, revision and install.
-bool saveDriveState(const std::filesystem::path& path, const DriveSpec& profile, std::string& error);
+
+enum class SaveResult { Saved, Failed, Replaced };
+// Writes back the state the drive owns: mode, revision, date and install. Given `own`, only
+// into that file: one another put in its place is left alone (Replaced). `written` is set
+// to the file written.
+SaveResult saveDriveState(const std::filesystem::path& path, const DriveSpec& profile, std::string& error,
+                          const FileId* own = nullptr, FileId* written = nullptr);
 
 }  // namespace sim

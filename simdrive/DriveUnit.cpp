@@ -27,20 +27,23 @@ bool matches(const CommandFault& fault, const std::uint8_t* cdb) {
     return fault.opcode && *fault.opcode == cdb[0];
 }
 
+bool inAnUpdate(const DriveSpec& profile) { return profile.mode == DriveMode::Kernel || profile.install.has_value(); }
+
 // Drive files are replaced whole, so inode, size and modification time tell whether one changed.
 class ParsedDriveFiles {
 public:
-    std::optional<DriveSpec> load(const std::filesystem::path& path, std::string& error, bool* missing) {
+    std::optional<DriveSpec> load(const std::filesystem::path& path, std::string& error, bool* missing, FileId& id) {
         struct stat before{};
         if (::stat(path.c_str(), &before) == 0) {
             std::lock_guard lock(mutex_);
             auto it = files_.find(path.string());
             if (it != files_.end() && same(it->second.identity, before)) {
                 if (missing) *missing = false;
+                id = FileId{before.st_dev, before.st_ino};
                 return it->second.profile;
             }
         }
-        std::optional<DriveSpec> profile = loadDriveFile(path, error, missing);
+        std::optional<DriveSpec> profile = loadDriveFile(path, error, missing, &id);
         struct stat after{};
         if (profile && ::stat(path.c_str(), &after) == 0 && same(before, after)) {
             std::lock_guard lock(mutex_);
@@ -65,11 +68,13 @@ private:
 }  // namespace
 
 std::optional<DriveSpec> loadDriveFileCached(const char* function, const std::filesystem::path& path,
-                                             IOReturn& failure) {
+                                             IOReturn& failure, FileId* id) {
     static ParsedDriveFiles* parsed = new ParsedDriveFiles;  // shared by every thread, never torn down
     std::string error;
     bool missing = false;
-    std::optional<DriveSpec> profile = parsed->load(path, error, &missing);
+    FileId read;
+    std::optional<DriveSpec> profile = parsed->load(path, error, &missing, read);
+    if (id) *id = read;
     if (!profile) {
         failure = missing ? kIOReturnNoDevice : kIOReturnIOError;
         if (!missing) KDU_LOG_WAR(function, "%s", error.c_str());
@@ -110,25 +115,27 @@ IOReturn DriveUnit::execute(const ScsiCommand& command, ScsiOutcome& out, std::i
 
 IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs,
                         std::chrono::microseconds& wire, Origin origin) {
+    if (gone_) return kIOReturnNoDevice;
     IOReturn failure = kIOReturnSuccess;
-    std::optional<DriveSpec> profile = loadDriveFileCached("sim::DriveUnit::execute", file_, failure);
+    FileId read;
+    std::optional<DriveSpec> profile = loadDriveFileCached("sim::DriveUnit::execute", file_, failure, &read);
     if (!profile) {
-        drive_.reset();
+        // Without its file the drive is detached: what comes back is attached anew.
+        if (failure == kIOReturnNoDevice) powerLoss();
+        else drive_.reset();
         return failure;
     }
-    std::string error;
+    if (!holdsFile(read, *profile)) return goAway();
     wire = wireTime(profile->timing, command);
     const std::uint8_t* cdb = command.cdb.data();
     if (origin == Origin::Housekeeping) {
         traceCommand(name_, command, "# kernel");
-        if (drive_.answer(*profile, command, out, nowMs) && !saveDriveState(file_, *profile, error))
-            KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
-        return kIOReturnSuccess;
+        return answer(*profile, command, out, nowMs);
     }
     if (profile->faults.vanishAtCommand && commandsSeen_ + 1 == *profile->faults.vanishAtCommand) {
         std::error_code ignored;
         std::filesystem::remove(file_, ignored);
-        drive_.reset();
+        powerLoss();
         return kIOReturnNoDevice;
     }
     traceCommand(name_, command);
@@ -152,9 +159,54 @@ IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64
         }
         if (fault.kind == CommandFault::Kind::Hold) break;  // answered as the drive would, later
     }
-    if (drive_.answer(*profile, command, out, nowMs) && !saveDriveState(file_, *profile, error))
-        KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
+    return answer(*profile, command, out, nowMs);
+}
+
+bool DriveUnit::holdsFile(const FileId& read, const DriveSpec& profile) {
+    // Outside an update nothing is at stake, and a replaced file is the same drive edited
+    // (a disc put in by hand); within one, only the drive itself rewrites its file.
+    if (inUpdate_ && own_ && *own_ != read) return false;
+    own_ = read;
+    inUpdate_ = inAnUpdate(profile);
+    return true;
+}
+
+IOReturn DriveUnit::answer(DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs) {
+    if (!drive_.answer(profile, command, out, nowMs)) return kIOReturnSuccess;
+    std::string error;
+    FileId written;
+    switch (saveDriveState(file_, profile, error, inUpdate_ ? &*own_ : nullptr, &written)) {
+    case SaveResult::Saved:
+        own_ = written;
+        inUpdate_ = inAnUpdate(profile);
+        return kIOReturnSuccess;
+    case SaveResult::Replaced: return goAway();
+    case SaveResult::Failed: break;
+    }
+    // A drive does not acknowledge what it could not do: it failed inside, and keeps none
+    // of what it received.
+    KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
+    drive_.reset();
+    out = ScsiOutcome{};
+    out.status = kSCSITaskStatus_CHECK_CONDITION;
+    out.sense = makeSense(kInternalTargetFailure);
     return kIOReturnSuccess;
+}
+
+void DriveUnit::powerLoss() {
+    drive_.reset();
+    givenBack();
+}
+
+void DriveUnit::givenBack() {
+    own_.reset();
+    inUpdate_ = false;
+}
+
+IOReturn DriveUnit::goAway() {
+    gone_ = true;
+    drive_.reset();
+    return kIOReturnNoDevice;
 }
 
 void DriveUnit::count(const std::uint8_t* cdb) {

@@ -22,9 +22,9 @@ namespace sim {
 // drive's file, and the simulator's own cost must stay out of what the benchmarks measure.
 // Shared by every thread of the process.
 // A missing file gives kIOReturnNoDevice in `failure`; one that cannot be read or parsed,
-// kIOReturnIOError and a warning logged for `function`.
+// kIOReturnIOError and a warning logged for `function`. `id` is set to the file read.
 std::optional<DriveSpec> loadDriveFileCached(const char* function, const std::filesystem::path& path,
-                                             platform::IOReturn& failure);
+                                             platform::IOReturn& failure, FileId* id = nullptr);
 
 // The time a command spends on the modelled wire: the latency plus its data at the
 // drive's rate.
@@ -43,27 +43,44 @@ public:
     enum class Origin { Program, Housekeeping };
 
     // Answers one command as the drive in the file would, faults included, and writes back
-    // the state the answer changed. kIOReturnNoDevice when the drive is gone (no file, or
-    // it vanished at this command), another error when the command was not delivered.
+    // the state the answer changed; a state that cannot be saved fails the command as a
+    // drive failing inside would (hardware error). kIOReturnNoDevice when the drive is gone
+    // (no file, it vanished at this command, or it went away), another error when the
+    // command was not delivered.
     // `wire` is set to how long the answer takes: the modelled wire time plus any hold.
     // The caller serialises calls.
     platform::IOReturn execute(const platform::ScsiCommand& command, platform::ScsiOutcome& out, std::int64_t nowMs,
                                std::chrono::microseconds& wire, Origin origin = Origin::Program);
 
     // The drive lost power: whatever it received is gone.
-    void powerLoss() { drive_.reset(); }
+    // It is bound afresh to the file it is attached with next.
+    void powerLoss();
+    // The program gave the drive back: others may drive it now, and what they save is no
+    // replacement. Bound afresh at the next command.
+    void givenBack();
+    // The drive's file was replaced by another while the drive was in its update mode or
+    // installing: that is another drive, and this one answers nothing from then on.
+    bool wentAway() const { return gone_; }
     // Restarts the numbering that "Nth occurrence" faults count by.
     void restartCounts();
 
 private:
     platform::IOReturn run(const platform::ScsiCommand& command, platform::ScsiOutcome& out, std::int64_t nowMs,
                            std::chrono::microseconds& wire, Origin origin);
+    // False when the file read is not the drive's own (see wentAway).
+    bool holdsFile(const FileId& read, const DriveSpec& profile);
+    platform::IOReturn answer(DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out,
+                              std::int64_t nowMs);
+    platform::IOReturn goAway();
     void count(const std::uint8_t* cdb);
     std::uint32_t earlierMatches(const CommandFault& fault) const;
 
     const std::filesystem::path file_;
     const std::string name_;                          // the file's stem, as traces name it
     SimDrive drive_;
+    std::optional<FileId> own_;                       // the file the drive was last seen in
+    bool inUpdate_ = false;                           // in its update mode or installing, then
+    bool gone_ = false;
     std::uint32_t commandsSeen_ = 0;
     std::map<std::string, std::uint32_t> seenByName_;  // by commandName(), upper case
     std::array<std::uint32_t, 256> seenByOpcode_{};

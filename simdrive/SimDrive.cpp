@@ -37,7 +37,7 @@ constexpr SenseCodes kParameterLengthError{0x05, 0x1A, 0x00};
 constexpr SenseCodes kCommandSequenceError{0x05, 0x2C, 0x00};
 constexpr SenseCodes kNoMedium{0x02, 0x3A, 0x00};
 constexpr SenseCodes kInstalling{0x02, 0x04, 0x12};
-constexpr SenseCodes kModeChangeRefused{0x04, 0x44, 0x00};
+constexpr SenseCodes kModeChangeRefused = kInternalTargetFailure;
 
 std::uint32_t be24(const std::uint8_t* p) {
     return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
@@ -135,6 +135,8 @@ bool SimDrive::settle(DriveSpec& profile, std::int64_t nowMs) {
     } else if (install.resultRevision) {
         profile.revision = *install.resultRevision;
     }
+    // The drive runs the installed firmware, and reports its date with its revision.
+    if (install.resultRevision && install.resultDate) profile.date = *install.resultDate;
     profile.install.reset();
     profile.mode = DriveMode::Normal;
     return true;
@@ -255,7 +257,7 @@ bool SimDrive::changeDriveMode(DriveSpec& profile, const ScsiCommand& command, S
     }
     profile.mode = DriveMode::Normal;
     if (kernel_.received || normal_.received) {
-        profile.install = InstallState{nowMs, profile.timing.installMs, judgeImages(profile)};
+        profile.install = judgeImages(profile, nowMs);
         reset();
     }
     return true;
@@ -316,19 +318,22 @@ bool SimDrive::Image::sealHolds() const {
     return image_format::verifySeal(bytes);
 }
 
-std::optional<std::string> SimDrive::judgeImages(const DriveSpec& profile) const {
-    if (!normal_.received || !normal_.sealHolds()) return std::nullopt;
-    if (kernel_.received && !kernel_.sealHolds()) return std::nullopt;
+InstallState SimDrive::judgeImages(const DriveSpec& profile, std::int64_t nowMs) const {
+    InstallState install{nowMs, profile.timing.installMs, std::nullopt, std::nullopt};
+    if (!normal_.received || !normal_.sealHolds()) return install;
+    if (kernel_.received && !kernel_.sealHolds()) return install;
     const std::string product =
         headerField(normal_.bytes, image_format::kProductOffset, image_format::kProductLength);
-    if (product.find(kTargetProduct) == std::string::npos) return std::nullopt;
+    if (product.find(kTargetProduct) == std::string::npos) return install;
     const std::string hardware =
         headerField(normal_.bytes, image_format::kHardVersionOffset, image_format::kHardVersionLength);
-    if (hardware != profile.hard_version) return std::nullopt;
+    if (hardware != profile.hard_version) return install;
     std::string revision = headerField(normal_.bytes, image_format::kRevisionOffset, image_format::kRevisionLength);
     while (!revision.empty() && revision.back() == ' ') revision.pop_back();
-    if (revision.empty()) return std::nullopt;
-    return revision.substr(0, 4);
+    if (revision.empty()) return install;
+    install.resultRevision = revision.substr(0, 4);
+    install.resultDate = headerField(normal_.bytes, image_format::kDateOffset, image_format::kDateLength);
+    return install;
 }
 
 }  // namespace sim

@@ -62,8 +62,9 @@ private:
     bool changeDriveMode(DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out,
                          std::int64_t nowMs);
     void writeBuffer(const DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out);
-    // The revision the received images install, or none when the drive refuses them.
-    std::optional<std::string> judgeImages(const DriveSpec& profile) const;
+    // The install the received images start: the revision and date they carry, or no
+    // revision when the drive refuses them.
+    InstallState judgeImages(const DriveSpec& profile, std::int64_t nowMs) const;
 
     Image kernel_;
     Image normal_;

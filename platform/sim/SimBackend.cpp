@@ -46,6 +46,9 @@ public:
         : driveFile_(std::move(driveFile)), lockFd_(lockFd), runtime_(std::move(runtime)) {}
     SimTaskChannel(const SimTaskChannel&) = delete;
     SimTaskChannel& operator=(const SimTaskChannel&) = delete;
+    ~SimTaskChannel() override {
+        if (held_) givenBack();
+    }
 
     IOReturn obtainExclusiveAccess() override {
         IOReturn result = kIOReturnSuccess;
@@ -70,6 +73,7 @@ public:
         } else {
             ::flock(lockFd_.get(), LOCK_UN);
             held_ = false;
+            givenBack();
         }
         note(RecordedCommand::Kind::ReleaseExclusiveAccess, result);
         return result;
@@ -106,6 +110,11 @@ public:
     }
 
 private:
+    // Another process may take the drive now: its saves are the drive's own.
+    void givenBack() {
+        std::lock_guard lock(runtime_->mutex);
+        runtime_->unit.givenBack();
+    }
     void note(RecordedCommand::Kind kind, IOReturn result) {
         RecordedCommand record;
         record.kind = kind;
@@ -166,7 +175,7 @@ public:
                         std::strerror(errno));
             return nullptr;
         }
-        return std::make_unique<SimTaskChannel>(file_, fd, folder->runtime(key_));
+        return std::make_unique<SimTaskChannel>(file_, fd, folder->runtime(key_, true));
     }
 
 private:
@@ -183,12 +192,17 @@ const char* untrustedDriveEntry(const std::filesystem::path& folder, const std::
     std::error_code ec;
     const std::filesystem::file_status own = std::filesystem::symlink_status(entry, ec);
     if (ec) return "cannot be examined";
+    // A drive saves its state by replacing its file, which would cut a link: two names
+    // for one file would become two drives, or one drive with two ids and two locks.
     if (std::filesystem::is_symlink(own)) {
         const std::filesystem::path target = std::filesystem::weakly_canonical(entry, ec);
         if (ec || target.parent_path() != std::filesystem::weakly_canonical(folder, ec))
             return "a link leading out of the folder";
+        return "a link to another file (a drive is a file of its own)";
     }
-    if (!std::filesystem::is_regular_file(std::filesystem::status(entry, ec)) || ec) return "not a regular file";
+    if (!std::filesystem::is_regular_file(own)) return "not a regular file";
+    if (std::filesystem::hard_link_count(entry, ec) != 1 || ec)
+        return "a file with more than one name (a drive is a file of its own)";
     return nullptr;
 }
 
@@ -248,9 +262,18 @@ std::vector<DiskDescription> SimFolder::presentDisks() const {
     return disks;
 }
 
-std::shared_ptr<DriveRuntime> SimFolder::runtime(const std::string& key) {
+std::shared_ptr<DriveRuntime> SimFolder::runtime(const std::string& key, bool opening) {
     std::lock_guard lock(mutex_);
     std::shared_ptr<DriveRuntime>& runtime = runtimes_[key];
+    if (runtime && opening) {
+        // Whoever opens the name now reaches the drive in the file there now.
+        bool wentAway;
+        {
+            std::lock_guard driveLock(runtime->mutex);
+            wentAway = runtime->unit.wentAway();
+        }
+        if (wentAway) runtime.reset();
+    }
     if (!runtime) {
         runtime = std::make_shared<DriveRuntime>(driveFilePath(path_, key));
         runtime->recording = recording_;

@@ -27,7 +27,8 @@ struct DriveRuntime {
 };
 
 // The folder is untrusted: an entry that is not a regular file (a FIFO would block its
-// reader), or a link leading out of the folder, is never opened. Why, or null when fine.
+// reader) is never opened, and a link or a file with several names is no drive. Why, or
+// null when fine.
 const char* untrustedDriveEntry(const std::filesystem::path& folder, const std::filesystem::path& entry);
 
 class SimFolder : public std::enable_shared_from_this<SimFolder> {
@@ -45,7 +46,9 @@ public:
     // The disc in each attached drive that has one.
     std::vector<platform::DiskDescription> presentDisks() const;
 
-    std::shared_ptr<DriveRuntime> runtime(const std::string& key);
+    // The drive named `key`; `opening` a channel to a drive that went away reaches the
+    // drive in its file now, while channels opened before keep the one that went away.
+    std::shared_ptr<DriveRuntime> runtime(const std::string& key, bool opening = false);
     void setRecording(bool recording);
 
 private:

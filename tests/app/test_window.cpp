@@ -12,6 +12,8 @@ namespace {
 // INQUIRY fields keep their blank padding: vendor 8, product 16, revision 4 characters.
 const QString kTitle120 = QStringLiteral("KESTORY  BD-RW KVL-MT38   1.2020240612 ");
 const QString kTitle121 = QStringLiteral("KESTORY  BD-RW KVL-MT38   1.2120240612 ");
+// An updated drive reports the date of the firmware it now runs.
+const QString kTitleUpdated = QStringLiteral("KESTORY  BD-RW KVL-MT38   1.2120261120 ");
 const QString kTwin = kTitle120 + QStringLiteral(" [%1]");
 
 sim::DriveSpec driveWith(const char* revision) {
@@ -140,7 +142,7 @@ private slots:
         QTest::addColumn<bool>("fails");
         QTest::addColumn<QString>("result");
         QTest::addColumn<QStringList>("titles");
-        QTest::newRow("success") << false << "Complete!" << QStringList{kTitle120, kTitle121};
+        QTest::newRow("success") << false << "Complete!" << QStringList{kTitle120, kTitleUpdated};
         QTest::newRow("failure keeps the record") << true << "Error!" << QStringList{kTwin.arg(1), kTwin.arg(2)};
     }
     void updateResult() {

@@ -245,6 +245,9 @@ TEST_F(KduJsonTest, BadDriveFilesLeaveOutOnlyThemselves) {
     attach("good");
     ASSERT_EQ(::mkfifo((folder_ / "fifo.json").c_str(), 0600), 0);
     fs::create_symlink("/etc/hostname", folder_ / "outside.json");
+    fs::create_symlink("good.json", folder_ / "alias.json");
+    attach("pair");
+    fs::create_hard_link(folder_ / "pair.json", folder_ / "pair-too.json");
     std::ofstream(folder_ / "big.json") << std::string(2u << 20, ' ');
     std::ofstream(folder_ / "bad.json") << R"({"identity": SECRETBYTES})";
     std::ofstream(folder_ / "overflow.json") << R"({"install": {"startedAtMs": 9223372036854775807, "durationMs": 1}})";
@@ -255,6 +258,9 @@ TEST_F(KduJsonTest, BadDriveFilesLeaveOutOnlyThemselves) {
     EXPECT_EQ(drives[0]["id"], "good");
     for (const char* line : {"kdu: fifo.json: not a regular file; left out\n",
                              "kdu: outside.json: a link leading out of the folder; left out\n",
+                             "kdu: alias.json: a link to another file (a drive is a file of its own); left out\n",
+                             "kdu: pair.json: a file with more than one name (a drive is a file of its own); left out\n",
+                             "kdu: pair-too.json: a file with more than one name (a drive is a file of its own); left out\n",
                              "kdu: big.json: cannot be read (larger than 1 MiB); left out\n",
                              "kdu: bad.json: malformed JSON near byte 14; left out\n",
                              "kdu: overflow.json: install.startedAtMs: expected an integer within +/-10^15; left out\n"})

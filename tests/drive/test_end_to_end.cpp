@@ -9,6 +9,7 @@
 #include "platform/sim/SimBackend.h"
 #include "simdrive/SimDefaults.h"
 #include "simdrive/SimDrive.h"
+#include "simdrive/SimTestSupport.h"
 
 namespace kdu::test {
 namespace {
@@ -100,6 +101,63 @@ TEST_F(EndToEndTest, AnUpdateCutOffByTheDriveVanishingIsCompletedAfterReattachin
     relist();
     ASSERT_EQ(list_.size(), 1u);
     EXPECT_FALSE(list_[0].isEnableUpdate());
+    // The drive reports the date of the firmware it runs now, not the old one's.
+    EXPECT_EQ(list_[0].date(), OptionalText{image_maker::ImageSpec{}.date});
+}
+
+// The drive cannot save its state (a full file system): the mode change fails, and the
+// update says what the drive's file says.
+TEST_F(EndToEndTest, AModeChangeTheDriveCannotSaveFailsAndTheStateIsTold) {
+    struct Case {
+        sim::DriveMode mode;
+        UpdateStep step;
+        DriveState state;
+    };
+    for (const Case& c : {Case{sim::DriveMode::Normal, UpdateStep::ToKernelMode, DriveState::OldFirmware},
+                          Case{sim::DriveMode::Kernel, UpdateStep::ToNormalMode, DriveState::UpdateMode}}) {
+        sim::DriveSpec profile;
+        profile.mode = c.mode;
+        attach("drive1", profile);
+        relist();
+        ASSERT_EQ(list_.size(), 1u);
+        UpdateReport report;
+        {
+            simtest::FileSizeLimit full(0);
+            current_ = list_[0];
+            EXPECT_FALSE(ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms}, {}, &report));
+        }
+        EXPECT_EQ(report.step, c.step) << report.message();
+        EXPECT_EQ(report.state, c.state) << report.message();
+        EXPECT_EQ(stateOf("drive1")->mode, c.mode);
+        EXPECT_FALSE(stateOf("drive1")->install);
+    }
+}
+
+// The drive's file is replaced by another while the firmware goes over: the drive went
+// away, and the drive in the new file is sent nothing.
+TEST_F(EndToEndTest, ADriveFileReplacedDuringTheTransferIsADriveThatWentAway) {
+    attach("drive1", {});
+    relist();
+    ASSERT_EQ(list_.size(), 1u);
+    sim::DriveSpec other;
+    other.revision = "1.19";
+    UpdateHooks hooks;
+    hooks.progress = [&](const UpdateProgress& p) {
+        if (p.step != UpdateStep::WriteNormalImage || p.done == 0 || stateOf("drive1")->revision == "1.19") return;
+        attach(".other", other);
+        std::filesystem::rename(sim::driveFilePath(folder_.path(), ".other"), sim::driveFilePath(folder_.path(), "drive1"));
+    };
+    UpdateReport report;
+    current_ = list_[0];
+    EXPECT_FALSE(ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms}, hooks, &report));
+    EXPECT_EQ(report.step, UpdateStep::WriteNormalImage) << report.message();
+    EXPECT_EQ(report.cause.kind, UpdateCauseKind::DriveGone) << report.message();
+    EXPECT_EQ(report.state, DriveState::Unknown);
+    EXPECT_EQ(stateOf("drive1")->mode, sim::DriveMode::Normal);
+    EXPECT_EQ(stateOf("drive1")->revision, "1.19");
+    relist();
+    ASSERT_EQ(list_.size(), 1u);
+    EXPECT_EQ(list_[0].revision(), OptionalText{"1.19"});
 }
 
 // The drive restarts while it installs and says so once (power on / reset); the update

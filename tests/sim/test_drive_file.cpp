@@ -40,7 +40,7 @@ TEST(DriveFile, RoundTripKeepsEveryField) {
     hold.name = "CHANGE DRIVE MODE";
     hold.kind = sim::CommandFault::Kind::Hold;
     hold.holdMs = 2500;
-    profile.install = sim::InstallState{123456789, 8000, "1.21"};
+    profile.install = sim::InstallState{123456789, 8000, "1.21", "20261120"};
 
     const auto path = sim::driveFilePath(dir.path(), "bd");
     std::string error;
@@ -52,6 +52,7 @@ TEST(DriveFile, RoundTripKeepsEveryField) {
     EXPECT_EQ(back.faults.commands.at(0).status, 0x08u);
     EXPECT_EQ(back.faults.commands.at(1).holdMs, 2500u);
     EXPECT_EQ(back.install.value_or(sim::InstallState{}).resultRevision, "1.21");
+    EXPECT_EQ(back.install.value_or(sim::InstallState{}).resultDate, "20261120");
 }
 
 struct BadFile {
@@ -100,7 +101,7 @@ TEST_F(DriveFolderTest, StateWriteBackKeepsADiscInsertedMeanwhile) {
     ASSERT_FALSE(sim::insertDisc(dir.path(), "bd", "MOVIE"));  // the user, after the drive loaded its state
     drive.mode = sim::DriveMode::Kernel;
     std::string error;
-    ASSERT_TRUE(sim::saveDriveState(path, drive, error)) << error;
+    ASSERT_EQ(sim::saveDriveState(path, drive, error), sim::SaveResult::Saved) << error;
     const DriveSpec now = load(path).value_or(DriveSpec{});
     EXPECT_EQ(now.mode, sim::DriveMode::Kernel);
     EXPECT_EQ(now.disc.value_or(sim::Disc{}).volume, "MOVIE");

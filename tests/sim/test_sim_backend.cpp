@@ -6,6 +6,7 @@
 
 #include "model/TempDir.h"
 #include "platform/sim/SimControl.h"
+#include "platform/sim/SimFolder.h"
 #include "simdrive/SimTestSupport.h"
 
 using namespace simtest;
@@ -48,6 +49,23 @@ TEST_F(SimBackendTest, ListsDriveFilesOnlyInNameOrder) {
     std::string className;
     EXPECT_EQ(drives[0]->className(className), kIOReturnSuccess);
     EXPECT_EQ(className, sim::kDefaultClassName);
+}
+
+// A drive saves its state by replacing its file, which would cut any link: a file reached
+// by a second name is no drive, so one drive never has two ids and two locks.
+TEST_F(SimBackendTest, FilesWithSeveralNamesAreNoDrives) {
+    for (const char* name : {"bd", "pair"}) ASSERT_FALSE(sim::attach(dir.path(), name, sim::defaultTargetDrive()));
+    const std::filesystem::path folder = dir.path();
+    std::filesystem::create_symlink("bd.json", folder / "alias.json");
+    std::filesystem::create_hard_link(folder / "pair.json", folder / "pair-too.json");
+    auto drives = backend->authoringDevices();
+    ASSERT_EQ(drives.size(), 1u);
+    EXPECT_EQ(drives[0]->key(), "bd");
+    EXPECT_STREQ(sim::untrustedDriveEntry(folder, folder / "alias.json"),
+                 "a link to another file (a drive is a file of its own)");
+    for (const char* name : {"pair.json", "pair-too.json"})
+        EXPECT_STREQ(sim::untrustedDriveEntry(folder, folder / name),
+                     "a file with more than one name (a drive is a file of its own)");
 }
 
 TEST_F(SimBackendTest, ExclusiveAccessExcludesASecondChannelUntilReleased) {
@@ -98,6 +116,7 @@ TEST_F(SimBackendTest, StateIsWrittenBackAndSeenByAnotherBackend) {
     const sim::DriveSpec after = reload();
     EXPECT_EQ(after.mode, sim::DriveMode::Normal);
     EXPECT_EQ(after.install.value_or(sim::InstallState{}).resultRevision, "1.21");
+    EXPECT_EQ(after.install.value_or(sim::InstallState{}).resultDate, image_maker::ImageSpec{}.date);
 
     // Another process (here: another backend) sees the install going on.
     auto other = sim::makeSimBackend(dir.path())->authoringDevices().at(0)->openTaskChannel();
@@ -178,6 +197,41 @@ TEST_F(SimBackendTest, RefusedWriteBufferPieceSpoilsTheInstall) {
     exec(*ch, testUnitReady());
     EXPECT_EQ(reload().revision, "1.20");
     EXPECT_EQ(reload().mode, sim::DriveMode::Normal);
+}
+
+// A channel open when the drive went away stays with it; one opened afterwards reaches the
+// drive in the file now.
+TEST_F(SimBackendTest, AChannelOpenedAfterTheDriveWentAwayReachesTheNewOne) {
+    attach();
+    auto before = channel();
+    ASSERT_EQ(exec(*before, changeDriveMode()), kIOReturnSuccess);
+    sim::DriveSpec other = sim::defaultTargetDrive();
+    other.revision = "1.19";
+    const std::filesystem::path temp = std::filesystem::path(dir.path()) / ".other";
+    std::string error;
+    ASSERT_TRUE(sim::writeDriveFile(temp, other, error)) << error;
+    std::filesystem::rename(temp, sim::driveFilePath(dir.path(), "bd"));
+    EXPECT_EQ(exec(*before, inquiry()), kIOReturnNoDevice);
+
+    auto after = channel();
+    Command ask = inquiry();
+    ASSERT_EQ(after->execute(ask.get(), out), kIOReturnSuccess);
+    EXPECT_EQ(text(ask.buffer, 32, 4), "1.19");
+    EXPECT_EQ(exec(*before, inquiry()), kIOReturnNoDevice) << "gone for good";
+    EXPECT_EQ(reload().mode, sim::DriveMode::Normal);
+}
+
+// Given back, the drive may be driven by others, and what they save is its own state.
+TEST_F(SimBackendTest, OnceGivenBackTheDriveAcceptsOthersSaves) {
+    attach();
+    auto ch = channel();
+    ASSERT_EQ(ch->obtainExclusiveAccess(), kIOReturnSuccess);
+    ASSERT_EQ(exec(*ch, changeDriveMode()), kIOReturnSuccess);
+    ASSERT_EQ(ch->releaseExclusiveAccess(), kIOReturnSuccess);
+    ASSERT_FALSE(sim::insertDisc(dir.path(), "bd", std::nullopt));  // rewritten by another
+    ASSERT_EQ(ch->obtainExclusiveAccess(), kIOReturnSuccess);
+    EXPECT_EQ(exec(*ch, testUnitReady()), kIOReturnSuccess);
+    EXPECT_EQ(out.status, kSCSITaskStatus_GOOD) << "the disc put in";
 }
 
 TEST_F(SimBackendTest, VanishingDriveDeletesItsFileAndFailsFromThen) {

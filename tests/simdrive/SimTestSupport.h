@@ -1,7 +1,10 @@
 // Commands as the drive command layer sends them, and sealed sample images.
 #pragma once
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -67,6 +70,28 @@ inline std::vector<Command> imagePieces(bool kernel, const Bytes& image) {
                                      {image.begin() + at, image.begin() + std::min(at + 0x8000, image.size())}));
     return pieces;
 }
+
+// While it lives, no file of this process grows past `bytes`: a write beyond fails (EFBIG)
+// as on a full file system, through the drive file's own save path.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : previous_(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int);
+};
 
 inline std::string text(const Bytes& bytes, std::size_t offset, std::size_t length) {
     return std::string(reinterpret_cast<const char*>(bytes.data() + offset), length);

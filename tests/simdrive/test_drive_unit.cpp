@@ -1,5 +1,6 @@
 // One drive as a transport serves it: the trace both transports write, held answers, the
-// kernel's housekeeping kept out of faults and counts, and a drive that vanishes.
+// kernel's housekeeping kept out of faults and counts, a drive that vanishes, a state it
+// cannot save, and a file put in its place.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -27,6 +28,23 @@ protected:
     void TearDown() override { std::filesystem::remove(kTracePath); }
 
     void attach(const std::string& json) { std::ofstream(file) << json; }
+    // Another file put in the drive's place, as a person moves one there.
+    void replace(const std::string& json) {
+        const auto other = std::filesystem::path(dir.path()) / ".other";
+        std::ofstream(other) << json;
+        std::filesystem::rename(other, file);
+    }
+    sim::DriveSpec state() const {
+        std::string error;
+        std::optional<sim::DriveSpec> profile = sim::loadDriveFile(file, error);
+        EXPECT_TRUE(profile) << error;
+        return profile.value_or(sim::DriveSpec{});
+    }
+    void sendImages() {
+        for (Command& piece : imagePieces(true, sealedImage(0x8000))) ASSERT_EQ(exec(piece), platform::kIOReturnSuccess);
+        for (Command& piece : imagePieces(false, sealedImage(0x8000 + 512))) ASSERT_EQ(exec(piece), platform::kIOReturnSuccess);
+        ASSERT_EQ(out.status, platform::kSCSITaskStatus_GOOD);
+    }
     platform::IOReturn exec(Command command, Origin origin = Origin::Program) {
         return unit.execute(command.get(), out, 1'000'000, wire, origin);
     }
@@ -83,8 +101,70 @@ TEST_F(DriveUnitTest, HousekeepingIsAnsweredButNeitherCountedNorFaultedNorTraced
 TEST_F(DriveUnitTest, StateTheAnswerChangesIsWrittenBack) {
     attach("{}");
     ASSERT_EQ(exec(changeDriveMode()), platform::kIOReturnSuccess);
-    std::string error;
-    EXPECT_EQ(sim::loadDriveFile(file, error).value_or(sim::DriveSpec{}).mode, sim::DriveMode::Kernel) << error;
+    EXPECT_EQ(state().mode, sim::DriveMode::Kernel);
+}
+
+// A drive does not acknowledge what it did not do: a mode change it cannot save (a full
+// file system) fails as a drive failing inside, and leaves the drive as it was.
+TEST_F(DriveUnitTest, AStateItCannotSaveFailsTheCommand) {
+    for (const char* before : {R"({"mode": "normal"})", R"({"mode": "kernel"})"}) {
+        attach(before);
+        const sim::DriveMode mode = state().mode;
+        if (mode == sim::DriveMode::Kernel) sendImages();
+        {
+            FileSizeLimit full(0);
+            ASSERT_EQ(exec(changeDriveMode()), platform::kIOReturnSuccess) << before;
+        }
+        EXPECT_EQ(out.status, platform::kSCSITaskStatus_CHECK_CONDITION) << before;
+        EXPECT_EQ((std::vector<int>{out.sense[2], out.sense[12]}), (std::vector<int>{0x04, 0x44})) << before;
+        EXPECT_EQ(state().mode, mode) << before;
+        EXPECT_FALSE(state().install) << before;
+    }
+    // It kept none of the images it had received: switched back now, it installs nothing.
+    ASSERT_EQ(exec(changeDriveMode()), platform::kIOReturnSuccess);
+    EXPECT_EQ(out.status, platform::kSCSITaskStatus_GOOD);
+    EXPECT_EQ(state().mode, sim::DriveMode::Normal);
+    EXPECT_FALSE(state().install);
+}
+
+// In its update mode only the drive rewrites its file: another file in its place is
+// another drive, which is sent nothing, and this one went away.
+TEST_F(DriveUnitTest, AFileReplacedDuringAnUpdateIsADriveThatWentAway) {
+    attach("{}");
+    ASSERT_EQ(exec(changeDriveMode()), platform::kIOReturnSuccess);
+    ASSERT_EQ(exec(writeBuffer(true, 0, sealedImage(0x8000))), platform::kIOReturnSuccess);
+    const std::size_t traced = traceLines().size();
+    replace(R"({"identity": {"revision": "1.19"}})");
+    EXPECT_EQ(exec(writeBuffer(true, 0x8000, Bytes(0x8000))), platform::kIOReturnNoDevice);
+    EXPECT_TRUE(unit.wentAway());
+    EXPECT_EQ(exec(changeDriveMode()), platform::kIOReturnNoDevice) << "gone for good";
+    EXPECT_EQ(state().mode, sim::DriveMode::Normal);
+    EXPECT_EQ(state().revision, "1.19");
+    EXPECT_EQ(traceLines().size(), traced);
+}
+
+// Outside an update a file put in the drive's place is the drive edited (a disc put in);
+// a file moved away and back is the same file; one deleted and made again is a drive
+// attached anew.
+TEST_F(DriveUnitTest, EditsThatKeepTheDrive) {
+    attach("{}");
+    ASSERT_EQ(exec(inquiry()), platform::kIOReturnSuccess);
+    replace(R"({"disc": {}})");
+    ASSERT_EQ(exec(testUnitReady()), platform::kIOReturnSuccess);
+    EXPECT_EQ(out.status, platform::kSCSITaskStatus_GOOD) << "the disc put in";
+
+    ASSERT_EQ(exec(changeDriveMode()), platform::kIOReturnSuccess);
+    const auto away = std::filesystem::path(dir.path()) / "away";
+    std::filesystem::rename(file, away);
+    EXPECT_EQ(exec(inquiry()), platform::kIOReturnNoDevice);
+    std::filesystem::rename(away, file);
+    EXPECT_EQ(exec(inquiry()), platform::kIOReturnSuccess);
+
+    std::filesystem::remove(file);
+    EXPECT_EQ(exec(inquiry()), platform::kIOReturnNoDevice);
+    attach(R"({"mode": "kernel"})");
+    EXPECT_EQ(exec(inquiry()), platform::kIOReturnSuccess);
+    EXPECT_FALSE(unit.wentAway());
 }
 
 }  // namespace

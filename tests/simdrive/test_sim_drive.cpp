@@ -210,12 +210,13 @@ class SimDriveInstallClockTest : public ::testing::TestWithParam<InstallClockCas
 
 TEST_P(SimDriveInstallClockTest, EndsAndReportsProgressWithoutOverflow) {
     const InstallClockCase& c = GetParam();
-    const sim::InstallState install{c.startedAtMs, 8000, "1.21"};
+    const sim::InstallState install{c.startedAtMs, 8000, "1.21", "20261120"};
     EXPECT_EQ(sim::SimDrive::installProgress(install, c.nowMs), c.progress);
     sim::DriveSpec profile;
     profile.install = install;
     EXPECT_EQ(sim::SimDrive::settle(profile, c.nowMs), c.over);
     EXPECT_EQ(profile.revision, c.over ? "1.21" : sim::kDefaultRevision);
+    EXPECT_EQ(profile.date, c.over ? "20261120" : sim::kDefaultDate) << "the date of the firmware it runs";
 }
 
 constexpr std::int64_t kLatest = std::numeric_limits<std::int64_t>::max();

@@ -9,6 +9,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -113,12 +114,20 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    std::vector<sim::FileId> ids;
     for (const auto& file : files) {
         std::string error;
-        if (!sim::loadDriveFile(file, error)) {
+        sim::FileId id;
+        if (!sim::loadDriveFile(file, error, nullptr, &id)) {
             std::fprintf(stderr, "kdu_tcmu_drive: %s\n", error.c_str());
             return 2;
         }
+        // Served twice, one drive would take two updates at once.
+        if (std::find(ids.begin(), ids.end(), id) != ids.end()) {
+            std::fprintf(stderr, "kdu_tcmu_drive: %s: given twice (a drive is a file of its own)\n", file.c_str());
+            return 2;
+        }
+        ids.push_back(id);
     }
     if (::geteuid() != 0)
         return fail("needs root: it sets up SCSI targets in the kernel's configfs (/sys/kernel/config)");
