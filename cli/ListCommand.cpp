@@ -18,11 +18,11 @@ int runList(const platform::BackendChoice& backend, const ListOptions& options) 
     const std::vector<DeviceData> drives = listDrives(images.normal);
 
     if (options.json) {
-        answer(jsonLine(document(Json{{"drives", drivesJson(drives)}})) + "\n");
+        answer(jsonLine(document(Json{{"drives", drivesJson(drives)}, {"summary", summaryJson(drives)}})) + "\n");
     } else {
         std::cout << "Shipped firmware: " << shippedVersionText(images.normal) << "\n";
-        if (drives.empty()) std::cout << "No drive found.\n";
         for (std::size_t i = 0; i < drives.size(); ++i) printDriveText(std::cout, drives[i], static_cast<int>(i) + 1);
+        std::cout << summaryText(drives) << "\n";
         std::cout.flush();
     }
     permissions.printHint(std::cerr);

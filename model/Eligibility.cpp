@@ -25,6 +25,11 @@ UpdateEligibility judgeEligibility(const DeviceData& drive, const FirmFileData& 
     return UpdateEligibility::Eligible;
 }
 
+bool examinationFailed(UpdateEligibility eligibility) {
+    return eligibility == UpdateEligibility::InUse || eligibility == UpdateEligibility::AccessRefused ||
+           eligibility == UpdateEligibility::Unreadable;
+}
+
 std::string_view eligibilityKey(UpdateEligibility eligibility) {
     switch (eligibility) {
         case UpdateEligibility::Eligible: return "eligible";
@@ -33,6 +38,9 @@ std::string_view eligibilityKey(UpdateEligibility eligibility) {
         case UpdateEligibility::OtherDestination: return "other_destination";
         case UpdateEligibility::VersionsUnknown: return "versions_unknown";
         case UpdateEligibility::ImageDamaged: return "image_damaged";
+        case UpdateEligibility::InUse: return "in_use";
+        case UpdateEligibility::AccessRefused: return "access_refused";
+        case UpdateEligibility::Unreadable: return "unreadable";
     }
     return "versions_unknown";
 }
@@ -45,6 +53,9 @@ std::string_view eligibilityText(UpdateEligibility eligibility) {
         case UpdateEligibility::OtherDestination: return "the firmware is for another destination";
         case UpdateEligibility::VersionsUnknown: return "the drive did not report its versions";
         case UpdateEligibility::ImageDamaged: return "the shipped firmware image is missing or damaged";
+        case UpdateEligibility::InUse: return "in use by another program";
+        case UpdateEligibility::AccessRefused: return "access to the drive was refused";
+        case UpdateEligibility::Unreadable: return "the drive could not be examined";
     }
     return "";
 }

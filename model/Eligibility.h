@@ -14,11 +14,19 @@ enum class UpdateEligibility {
     OtherDestination,  // ... nor for its destination
     VersionsUnknown,   // the drive did not tell its versions
     ImageDamaged,      // the shipped images are missing, damaged or do not match
+    // The drive could not be examined: nothing but its identity (and the model names the
+    // system holds) is known of it.
+    InUse,             // another program (or another kdu) holds it
+    AccessRefused,     // the system refused this user access to it
+    Unreadable,        // it could not be opened or did not answer
 };
 
 // The drive rule: hardware, then destination (eight blanks accept any), then a revision
 // lower than the image's. `imagesProven` is whether the shipped images passed their proof.
 UpdateEligibility judgeEligibility(const DeviceData& drive, const FirmFileData& normal, bool imagesProven);
+
+// True for the reasons that stand for a drive that could not be examined.
+bool examinationFailed(UpdateEligibility eligibility);
 
 // "up_to_date", "other_hardware"...: stable words for scripts.
 std::string_view eligibilityKey(UpdateEligibility eligibility);

@@ -31,6 +31,22 @@
         <source>the shipped firmware image is missing or damaged</source>
         <translation>the shipped firmware image is missing or damaged</translation>
     </message>
+    <message id="REASON_IN_USE">
+        <source>in use by another program</source>
+        <translation>in use by another program</translation>
+    </message>
+    <message id="REASON_ACCESS_REFUSED">
+        <source>access to the drive was refused</source>
+        <translation>access to the drive was refused</translation>
+    </message>
+    <message id="REASON_UNREADABLE">
+        <source>the drive could not be examined</source>
+        <translation>the drive could not be examined</translation>
+    </message>
+    <message id="DRIVE_ENTRY_NOT_EXAMINED">
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
     <message id="DRIVE_ID">
         <source>id %1</source>
         <translation>id %1</translation>
