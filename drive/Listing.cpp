@@ -35,7 +35,9 @@ std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* inter
 
 namespace {
 
-UpdateEligibility refusalReason(platform::IOReturn result) {
+// None for a drive that has gone since it was found: it is no longer attached.
+std::optional<UpdateEligibility> refusalReason(platform::IOReturn result) {
+    if (result == platform::kIOReturnNoDevice) return std::nullopt;
     if (drive_access::refusedAsBusy(result)) return UpdateEligibility::InUse;
     if (result == platform::kIOReturnNotPrivileged || result == platform::kIOReturnNotPermitted)
         return UpdateEligibility::AccessRefused;

@@ -76,7 +76,8 @@ void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData
 // Without `imagesProven` the shipped images are proven first.
 std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal);
 // `unexaminedOut`, when given, receives why a drive could not be examined (none for a drive
-// that was, whatever its model). Exclusive access refused as busy is asked again briefly.
+// that was, whatever its model, or that has gone). Exclusive access refused as busy is asked
+// again briefly.
 std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
                                         bool imagesProven,
                                         std::optional<UpdateEligibility>* unexaminedOut = nullptr);

@@ -266,6 +266,8 @@ INSTANTIATE_TEST_SUITE_P(
                        b.setModelNames(kOtherModelNames);
                    },
                    std::nullopt, {}, "[WAR] ObtainExclusiveAccess failed.(1)"},
+        FailureRow{"GoneSinceFound", [](F& b) { b.setFaults({.obtain = platform::kIOReturnNoDevice}); }, std::nullopt,
+                   {}, "[WAR] ObtainExclusiveAccess failed.(1)"},
         FailureRow{"AccessRefused", [](F& b) { b.setFaults({.obtain = platform::kIOReturnNotPrivileged}); },
                    E::AccessRefused, {}, "[WAR] ObtainExclusiveAccess failed.(1)"},
         FailureRow{"NoMMCInterface", [](F& b) { b.setFaults({.mmc = platform::E_NOINTERFACE}); }, E::Unreadable, {},
