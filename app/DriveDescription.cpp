@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include "drive/DriveList.h"
 #include "model/DeviceData.h"
 
 namespace {
@@ -53,8 +54,31 @@ QString eligibilityReason(UpdateEligibility eligibility) {
     case UpdateEligibility::RevisionUnknown:
         //% "the drive did not report its firmware revision"
         return qtTrId("REASON_REVISION_UNKNOWN");
+    case UpdateEligibility::InUse:
+        //% "in use by another program"
+        return qtTrId("REASON_IN_USE");
+    case UpdateEligibility::AccessRefused:
+        //% "access to the drive was refused"
+        return qtTrId("REASON_ACCESS_REFUSED");
+    case UpdateEligibility::Unreadable:
+        //% "the drive could not be examined"
+        return qtTrId("REASON_UNREADABLE");
     }
     return QString();
+}
+
+QString driveEntryText(const DeviceData& drive) {
+    QString title = QString::fromStdString(DriveEntryTitle(drive));
+    if (!examinationFailed(drive.eligibility())) {
+        return title;
+    }
+    // Nothing but the names the system holds is known: the id stands in where those are none.
+    title = title.trimmed();
+    if (title.isEmpty()) {
+        title = QString::fromStdString(drive.identity().id);
+    }
+    //% "%1 (%2)"
+    return qtTrId("DRIVE_ENTRY_NOT_EXAMINED").arg(title, eligibilityReason(drive.eligibility()));
 }
 
 QString driveDetailsLine(const DeviceData& drive) {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
 
 #include "app/AlertSheet.h"
 #include "app/DriveDescription.h"
@@ -152,21 +153,39 @@ void KestoryDriveUpdaterAppDelegate::postClearPopUp() {
 void KestoryDriveUpdaterAppDelegate::updateDeviceCombobox() {
     platform::SyncScope current("SYNC_CURRENTDEVICE");
     QStringList titles, tips;
+    QList<int> greyed;  // drives that could not be examined: shown, never chosen
     for (const DeviceData& drive : deviceArray) {
-        titles.append(QString::fromStdString(DriveEntryTitle(drive)));
+        if (examinationFailed(drive.eligibility())) {
+            greyed.append(titles.size());
+        }
+        titles.append(driveEntryText(drive));
         tips.append(driveToolTip(drive));
     }
-    // A pop-up that gets entries with nothing selected selects its first one.
+    // A pop-up that gets entries with nothing selected selects its first one that may be
+    // chosen, or its first one when none may, so the reason shows.
     const std::int32_t index = curIndex;
-    const std::int32_t selection = index >= 0 && index < titles.size() ? index : (titles.isEmpty() ? -1 : 0);
+    std::int32_t selection = index >= 0 && index < titles.size() ? index : (titles.isEmpty() ? -1 : 0);
+    if (index < 0) {
+        for (std::int32_t i = 0; i < titles.size(); ++i) {
+            if (!greyed.contains(i)) {
+                selection = i;
+                break;
+            }
+        }
+    }
     popUpSelection_ = selection;
     const std::uint64_t generation = ++popUpGeneration_;
-    onGui([this, titles, tips, selection, generation] {
+    onGui([this, titles, tips, greyed, selection, generation] {
         const QSignalBlocker quiet(cmbDriveList);
         cmbDriveList->clear();
         cmbDriveList->addItems(titles);
         for (int i = 0; i < tips.size(); ++i) {
             cmbDriveList->setItemData(i, tips[i], Qt::ToolTipRole);
+        }
+        if (auto* entries = qobject_cast<QStandardItemModel*>(cmbDriveList->model())) {
+            for (const int i : greyed) {
+                entries->item(i)->setEnabled(false);
+            }
         }
         cmbDriveList->setCurrentIndex(selection);
         shownPopUpGeneration_ = generation;

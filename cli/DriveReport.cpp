@@ -17,6 +17,13 @@ Json trimmedOrNull(const OptionalText& text) { return text ? Json(trimmed(*text)
 // A drive's or an image's text for people: escaped, "-" when absent.
 std::string textOrDash(const OptionalText& text) { return text ? escapeControls(*text) : "-"; }
 const char* modeName(const DeviceData& drive) { return drive.driveMode() == 0 ? "normal" : "kernel"; }
+// What was learnt by asking the drive; nothing for a drive that could not be examined.
+bool examined(const DeviceData& drive) { return !examinationFailed(drive.eligibility()); }
+// "no disc, normal mode", or that nothing of the sort is known.
+std::string stateText(const DeviceData& drive, const char* disc, const char* noDisc, const char* modeSuffix) {
+    if (!examined(drive)) return "not examined";
+    return std::string(drive.isPresenceDisc() ? disc : noDisc) + ", " + modeName(drive) + modeSuffix;
+}
 Json nodesJson(const DeviceData& drive) {
     Json nodes = Json::array();
     for (const std::string& node : drive.identity().nodes) nodes.push_back(node);
@@ -41,8 +48,9 @@ Json driveJson(const DeviceData& drive, int index) {
               {"hard_version", trimmedOrNull(drive.hard_version())},
               {"krnl_version", trimmedOrNull(drive.krnl_version())},
               {"dest_version", trimmedOrNull(drive.dest_version())},
-              {"mode", modeName(drive)},
-              {"disc", drive.isPresenceDisc()},
+              {"examined", examined(drive)},
+              {"mode", examined(drive) ? Json(modeName(drive)) : Json(nullptr)},
+              {"disc", examined(drive) ? Json(drive.isPresenceDisc()) : Json(nullptr)},
               {"twin", drive.same() ? Json(drive.sameNo()) : Json(nullptr)},
               {"may_update", drive.isEnableUpdate()}};
     if (!drive.isEnableUpdate()) {
@@ -54,7 +62,7 @@ Json driveJson(const DeviceData& drive, int index) {
                        {"revision", textOrNull(drive.revision())},
                        {"date", textOrNull(drive.date())},
                        {"judge_krnl", textOrNull(drive.judgeKrnl())},
-                       {"drive_mode", drive.driveMode()}};
+                       {"drive_mode", examined(drive) ? Json(drive.driveMode()) : Json(nullptr)}};
     return json;
 }
 
@@ -62,6 +70,48 @@ Json drivesJson(const std::vector<DeviceData>& drives) {
     Json list = Json::array();
     for (std::size_t i = 0; i < drives.size(); ++i) list.push_back(driveJson(drives[i], static_cast<int>(i) + 1));
     return list;
+}
+
+namespace {
+
+struct DriveCounts {
+    std::size_t mayUpdate = 0, mayNot = 0, notExamined = 0;
+};
+DriveCounts countDrives(const std::vector<DeviceData>& drives) {
+    DriveCounts counts;
+    for (const DeviceData& drive : drives) {
+        if (!examined(drive))
+            ++counts.notExamined;
+        else if (drive.isEnableUpdate())
+            ++counts.mayUpdate;
+        else
+            ++counts.mayNot;
+    }
+    return counts;
+}
+
+}  // namespace
+
+Json summaryJson(const std::vector<DeviceData>& drives) {
+    const DriveCounts counts = countDrives(drives);
+    return Json{{"drives", drives.size()},
+                {"may_update", counts.mayUpdate},
+                {"may_not_update", counts.mayNot},
+                {"not_examined", counts.notExamined}};
+}
+
+std::string summaryText(const std::vector<DeviceData>& drives) {
+    if (drives.empty()) return "No drive found.";
+    const DriveCounts counts = countDrives(drives);
+    std::string text = std::to_string(drives.size()) + (drives.size() == 1 ? " drive: " : " drives: ");
+    std::string parts;
+    const auto part = [&parts](std::size_t count, const char* what) {
+        if (count != 0) parts += (parts.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+    };
+    part(counts.mayUpdate, "may be updated");
+    part(counts.mayNot, "may not be updated");
+    part(counts.notExamined, "could not be examined");
+    return text + parts + ".";
 }
 
 Json imageJson(const FirmFileData& image) {
@@ -137,15 +187,15 @@ void printDriveText(std::ostream& out, const DeviceData& drive, int index) {
         << "   revision " << textOrDash(drive.revision()) << ", hardware " << textOrDash(drive.hard_version())
         << ", kernel " << textOrDash(drive.krnl_version()) << ", destination " << textOrDash(drive.dest_version())
         << "\n"
-        << "   " << (drive.isPresenceDisc() ? "disc present" : "no disc") << ", " << modeName(drive) << " mode, "
+        << "   " << stateText(drive, "disc present", "no disc", " mode") << ", "
         << driveVerdictText(drive) << "\n";
 }
 
 void printDriveShort(std::ostream& out, const DeviceData& drive, int index) {
     std::string title = DriveEntryTitle(drive);
     title.erase(title.find_last_not_of(' ') + 1);
-    out << "  " << index << ". " << escapeControls(title) << " (" << (drive.isPresenceDisc() ? "disc" : "no disc")
-        << ", " << modeName(drive) << ", " << driveVerdictText(drive) << ")\n";
+    out << "  " << index << ". " << escapeControls(title) << " (" << stateText(drive, "disc", "no disc", "") << ", "
+        << driveVerdictText(drive) << ")\n";
 }
 
 std::string shippedVersionText(const FirmFileData& normal, const ImageFault& fault) {

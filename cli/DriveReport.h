@@ -25,6 +25,11 @@ inline constexpr int kJsonSchemaVersion = 1;
 // texts trimmed, the drive's fixed-width fields as sent under "raw"; absent texts are null.
 Json driveJson(const DeviceData& drive, int index);
 Json drivesJson(const std::vector<DeviceData>& drives);
+// {"drives":3,"may_update":1,"may_not_update":1,"not_examined":1}.
+Json summaryJson(const std::vector<DeviceData>& drives);
+// "3 drives: 1 may be updated, 1 may not be updated, 1 could not be examined." (counts of
+// none left out), or "No drive found.".
+std::string summaryText(const std::vector<DeviceData>& drives);
 Json imageJson(const FirmFileData& image);
 // {"file":..., "problem":"truncated", "text":"R7360501.121: truncated (...)"}, or null when none.
 Json imageProblemJson(const ImageFault& fault);

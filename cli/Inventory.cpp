@@ -23,9 +23,9 @@ bool installBackend(const platform::BackendChoice& choice) {
     return true;
 }
 
-std::vector<DeviceData> listDrives(const FirmFileData& normal, std::vector<platform::DriveIdentity>* unexamined) {
+std::vector<DeviceData> listDrives(const FirmFileData& normal) {
     std::vector<DeviceData> drives;
-    ListTargetDrives(drives, normal, unexamined);
+    ListTargetDrives(drives, normal);
     NumberIdenticalDrives(drives);
     return drives;
 }
@@ -49,34 +49,38 @@ std::optional<int> listNumber(const std::string& word) {
 
 }  // namespace
 
-const DeviceData* pickDrive(const std::vector<DeviceData>& drives,
-                            const std::vector<platform::DriveIdentity>& unexamined, const std::string& word,
-                            bool* busyOut) {
-    for (const DeviceData& drive : drives)
-        if (drive.identity().isNamedBy(word)) return &drive;
-    for (const platform::DriveIdentity& busy : unexamined) {
-        if (!busy.isNamedBy(word)) continue;
-        if (busyOut != nullptr) *busyOut = true;
-        std::string whyNot;
-        if (!platform::DriveUpdateLock::tryTake(busy.lockKey(), whyNot))
-            sayError("drive " + word + ": " + whyNot + ".");
-        else
-            sayError("drive " + word + " is in use by another program; try again when it is free.");
-        return nullptr;
+void sayNotExamined(const DeviceData& drive, const std::string& word) {
+    if (drive.eligibility() != UpdateEligibility::InUse) {
+        sayError("drive " + word + " could not be examined: " + std::string(eligibilityText(drive.eligibility())) + ".");
+        return;
     }
-    const std::optional<int> number = listNumber(word);
-    if (!number) {
-        sayError("no drive \"" + word + "\": give its number, id or device node (see `kdu list`).");
-        return nullptr;
+    // Busy because another kdu updates it, or held by some other program.
+    std::string whyNot;
+    if (!platform::DriveUpdateLock::tryTake(drive.identity().lockKey(), whyNot))
+        sayError("drive " + word + ": " + whyNot + ".");
+    else
+        sayError("drive " + word + " is in use by another program; try again when it is free.");
+}
+
+const DeviceData* pickDrive(const std::vector<DeviceData>& drives, const std::string& word, bool* busyOut) {
+    const DeviceData* named = nullptr;
+    for (const DeviceData& drive : drives) {
+        if (!drive.identity().isNamedBy(word)) continue;
+        named = &drive;
+        break;
     }
-    if (!unexamined.empty()) {
-        // The drive meant may be the busy one: a number would then name its neighbour.
-        sayError("drive numbers are not reliable now: " + std::to_string(unexamined.size()) +
-                 " drive(s) could not be examined (busy or not accessible). Name the drive by its id or device "
-                 "node instead (see `kdu list`).");
-        return nullptr;
+    if (named == nullptr) {
+        const std::optional<int> number = listNumber(word);
+        if (!number) {
+            sayError("no drive \"" + word + "\": give its number, id or device node (see `kdu list`).");
+            return nullptr;
+        }
+        if ((named = pickDrive(drives, *number)) == nullptr) return nullptr;
     }
-    return pickDrive(drives, *number);
+    if (!examinationFailed(named->eligibility())) return named;
+    if (busyOut != nullptr) *busyOut = true;
+    sayNotExamined(*named, word);
+    return nullptr;
 }
 
 }  // namespace cli

@@ -27,20 +27,19 @@ void readImages(Images& images);
 // Installs the chosen backend; on failure writes the reason to stderr and returns false.
 bool installBackend(const platform::BackendChoice& choice);
 
-// One full listing with twins numbered, as the window shows it. Drives that could not be
-// examined (busy, not openable) go to `unexamined` when given.
-std::vector<DeviceData> listDrives(const FirmFileData& normal,
-                                   std::vector<platform::DriveIdentity>* unexamined = nullptr);
+// One full listing with twins numbered, as the window shows it; drives that could not be
+// examined are listed with the reason.
+std::vector<DeviceData> listDrives(const FirmFileData& normal);
 
 // The drive with the 1-based number, or a message on stderr and none.
 const DeviceData* pickDrive(const std::vector<DeviceData>& drives, int number);
 
 // The drive a person named: its number in the listing, its id or one of its device nodes.
-// A number is refused while some drive could not be examined, since numbers then shift;
-// a drive named but busy is reported as such. None (with a message on stderr) otherwise.
-// `busyOut` is set when the drive named is there but held by someone else.
-const DeviceData* pickDrive(const std::vector<DeviceData>& drives,
-                            const std::vector<platform::DriveIdentity>& unexamined, const std::string& word,
-                            bool* busyOut = nullptr);
+// A drive named that could not be examined is refused with its reason. None (with a message
+// on stderr) otherwise; `busyOut` is set when the drive named is there but could not be examined.
+const DeviceData* pickDrive(const std::vector<DeviceData>& drives, const std::string& word, bool* busyOut = nullptr);
+// Says on stderr why the drive `word` names cannot be taken now: another kdu updates it,
+// another program holds it, or why else it could not be examined.
+void sayNotExamined(const DeviceData& drive, const std::string& word);
 
 }  // namespace cli

@@ -19,13 +19,15 @@ int runList(const platform::BackendChoice& backend, const ListOptions& options) 
     const std::vector<DeviceData> drives = listDrives(images.normal);
 
     if (options.json) {
-        answer(jsonLine(document(Json{{"image_problem", imageProblemJson(images.fault)}, {"drives", drivesJson(drives)}})) +
+        answer(jsonLine(document(Json{{"image_problem", imageProblemJson(images.fault)},
+                                      {"drives", drivesJson(drives)},
+                                      {"summary", summaryJson(drives)}})) +
                "\n");
     } else {
         std::ostringstream text;
         text << "Shipped firmware: " << shippedVersionText(images.normal, images.fault) << "\n";
-        if (drives.empty()) text << "No drive found.\n";
         for (std::size_t i = 0; i < drives.size(); ++i) printDriveText(text, drives[i], static_cast<int>(i) + 1);
+        text << summaryText(drives) << "\n";
         answer(text.str());
     }
     permissions.printHint(std::cerr);

@@ -153,12 +153,10 @@ void listChoices(std::ostream& out, const std::vector<DeviceData>& drives) {
 }
 
 // The drive the person meant, or an exit status.
-std::variant<const DeviceData*, int> chooseDrive(const std::vector<DeviceData>& drives,
-                                                 const std::vector<platform::DriveIdentity>& unexamined,
-                                                 const UpdateOptions& options) {
+std::variant<const DeviceData*, int> chooseDrive(const std::vector<DeviceData>& drives, const UpdateOptions& options) {
     if (options.drive) {
         bool busy = false;
-        if (const DeviceData* named = pickDrive(drives, unexamined, *options.drive, &busy)) return named;
+        if (const DeviceData* named = pickDrive(drives, *options.drive, &busy)) return named;
         return busy ? kExitFailure : kExitUsage;
     }
     const auto eligible = std::count_if(drives.begin(), drives.end(), [](const DeviceData& d) { return d.isEnableUpdate(); });
@@ -169,7 +167,11 @@ std::variant<const DeviceData*, int> chooseDrive(const std::vector<DeviceData>& 
     }
     if (eligible == 1)
         return &*std::find_if(drives.begin(), drives.end(), [](const DeviceData& d) { return d.isEnableUpdate(); });
-    if (drives.size() == 1) return &drives.front();  // says below why it may not be updated
+    if (drives.size() == 1) {
+        if (!examinationFailed(drives.front().eligibility())) return &drives.front();  // says below why not
+        sayNotExamined(drives.front(), drives.front().identity().id);
+        return kExitFailure;
+    }
     sayError(drives.empty() ? "no drive found." : "no drive may be updated (see `kdu list`).");
     return drives.empty() ? kExitUsage : kExitNotEligible;
 }
@@ -210,9 +212,8 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
                       "the shipped images are unusable, so no drive can be updated: " +
                           escapeControls(imageFaultText(images.fault)));
     const PermissionWatch permissions;
-    std::vector<platform::DriveIdentity> unexamined;
-    const std::vector<DeviceData> drives = listDrives(images.normal, &unexamined);
-    const std::variant<const DeviceData*, int> choice = chooseDrive(drives, unexamined, options);
+    const std::vector<DeviceData> drives = listDrives(images.normal);
+    const std::variant<const DeviceData*, int> choice = chooseDrive(drives, options);
     if (const int* status = std::get_if<int>(&choice)) {
         if (*status == kExitUsage) permissions.printHint(std::cerr);
         return refuse(*status, "refused", nullptr, "");

@@ -29,7 +29,7 @@ public:
     Watcher(bool json, const FirmFileData& normal, std::function<void()> stop)
         : json_(json), normal_(normal), stop_(std::move(stop)) {}
 
-    void onDriveNotice(bool arrived) {
+    void onDriveNotice(bool arrived, const std::vector<std::string>& ids) {
         const std::lock_guard lock(mutex_);
         // The device manager's first two notices only arm its watch; together they stand
         // for the listing at start.
@@ -37,17 +37,15 @@ public:
             if (--primingNotices_ == 0) relistLocked(listDrives(normal_));
             return;
         }
-        std::vector<DeviceData> drives = listDrives(normal_);
-        if (json_) {
-            // The notice names no drive; the listings before and after it do.
-            const std::vector<DeviceData>& from = arrived ? lastDrives_ : drives;
-            const std::vector<DeviceData>& to = arrived ? drives : lastDrives_;
-            emitLocked(event(arrived ? "drive_arrived" : "drive_removed",
-                             firstDrive(to, [&](const DeviceData& d) { return !listed(from, d); })));
-        } else {
-            printLocked(arrived ? "drive arrived\n" : "drive removed\n");
+        const char* name = arrived ? "drive_arrived" : "drive_removed";
+        // One event per drive the notice names, by the id the listings use.
+        for (const std::string& id : ids) {
+            if (json_)
+                emitLocked(event(name, id));
+            else
+                printLocked(std::string(arrived ? "drive arrived: " : "drive removed: ") + escapeControls(id) + "\n");
         }
-        relistLocked(std::move(drives));
+        relistLocked(listDrives(normal_));
     }
 
     void onDisc(platform::DADiskRef disk, bool appeared) {
@@ -56,21 +54,21 @@ public:
         const OptionalText volume = description ? description->volumeName : std::nullopt;
         const OptionalText model = description ? description->deviceModel : std::nullopt;
         std::vector<DeviceData> drives = listDrives(normal_);
+        // The drive the disk is in, named by its device: in this listing, or for a disc gone
+        // with its drive, the last one.
+        const char* bsdName = platform::DADiskGetBSDName(disk);
+        std::optional<std::string> drive = bsdName ? driveOfDisk(drives, bsdName) : std::nullopt;
+        if (!drive && bsdName) drive = driveOfDisk(lastDrives_, bsdName);
         if (json_) {
-            // The drive whose disc came or went since the last listing, where one did.
-            const auto changed = firstDrive(drives, [&](const DeviceData& d) {
-                const DeviceData* before = listed(lastDrives_, d);
-                return before != nullptr && before->isPresenceDisc() != d.isPresenceDisc() &&
-                       d.isPresenceDisc() == appeared;
-            });
-            Json line = event(appeared ? "disc_appeared" : "disc_disappeared", changed);
+            Json line = event(appeared ? "disc_appeared" : "disc_disappeared", drive);
             line["volume"] = textOrNull(volume);
             line["model"] = textOrNull(model);
             emitLocked(line);
         } else {
             printLocked(std::string(appeared ? "disc appeared: " : "disc disappeared: ") +
                         (volume ? "volume \"" + escapeControls(*volume) + "\"" : std::string("no volume name")) + " in " +
-                        escapeControls(model.value_or("an unknown drive")) + "\n");
+                        escapeControls(model.value_or("an unknown drive")) + (drive ? " at " + escapeControls(*drive) : std::string()) +
+                        "\n");
         }
         relistLocked(std::move(drives));
     }
@@ -83,15 +81,9 @@ public:
     }
 
 private:
-    static const DeviceData* listed(const std::vector<DeviceData>& drives, const DeviceData& drive) {
+    static std::optional<std::string> driveOfDisk(const std::vector<DeviceData>& drives, const std::string& bsdName) {
         for (const DeviceData& d : drives)
-            if (d.identity().sameDriveAs(drive.identity())) return &d;
-        return nullptr;
-    }
-    template <typename Test>
-    static std::optional<std::string> firstDrive(const std::vector<DeviceData>& drives, Test test) {
-        for (const DeviceData& d : drives)
-            if (test(d)) return d.identity().id;
+            if (d.identity().isNamedBy(bsdName) || d.identity().isNamedBy("/dev/" + bsdName)) return d.identity().id;
         return std::nullopt;
     }
 
@@ -120,7 +112,7 @@ private:
     const FirmFileData& normal_;
     const std::function<void()> stop_;
     int primingNotices_ = 2;
-    std::vector<DeviceData> lastDrives_;  // as last listed, to tell which drive a notice is about
+    std::vector<DeviceData> lastDrives_;  // as last listed, to find the drive of a disc that went with it
 };
 
 // The device-manager thread: USBDeviceManager on its own run loop, stopped on request.
@@ -163,10 +155,10 @@ public:
     explicit DriveNoticeObserver(Watcher& watcher) {
         auto& center = platform::NotificationCenter::defaultCenter();
         center.addObserver(this, kAppearedDeviceNotify, [&watcher](const platform::Notification& n) {
-            if (!n.object) watcher.onDriveNotice(true);
+            if (!n.object) watcher.onDriveNotice(true, n.drives);
         });
         center.addObserver(this, kDisappearedDeviceNotify, [&watcher](const platform::Notification& n) {
-            if (!n.object) watcher.onDriveNotice(false);
+            if (!n.object) watcher.onDriveNotice(false, n.drives);
         });
     }
     DriveNoticeObserver(const DriveNoticeObserver&) = delete;

@@ -2,6 +2,9 @@
 // the listing and the update sequence so that every way out gives everything back in order.
 #pragma once
 
+#include <chrono>
+#include <thread>
+
 #include "drive/STUCMethod.h"
 #include "platform/IOTypes.h"
 #include "platform/Registry.h"
@@ -36,12 +39,28 @@ private:
     platform::SCSITaskDeviceInterface* taskDevice_ = nullptr;
 };
 
+// A listing holds each drive only while it asks it three questions, so a drive found busy
+// is asked again a few times over about a second before the refusal stands.
+struct AccessRetry {
+    int tries = 6;
+    std::chrono::milliseconds pause{200};
+};
+
+inline bool refusedAsBusy(platform::IOReturn result) {
+    return result == platform::kIOReturnBusy || result == platform::kIOReturnExclusiveAccess;
+}
+
 // Exclusive access to a drive, given back at the end of the scope unless release() did it.
 class ExclusiveAccess {
 public:
-    explicit ExclusiveAccess(platform::SCSITaskDeviceInterface* interface)
-        : interface_(interface), obtainResult_(interface->ObtainExclusiveAccess()),
-          held_(obtainResult_ == platform::kIOReturnSuccess) {}
+    explicit ExclusiveAccess(platform::SCSITaskDeviceInterface* interface, AccessRetry retry = {})
+        : interface_(interface), obtainResult_(interface->ObtainExclusiveAccess()) {
+        for (int tried = 1; refusedAsBusy(obtainResult_) && tried < retry.tries; ++tried) {
+            std::this_thread::sleep_for(retry.pause);
+            obtainResult_ = interface->ObtainExclusiveAccess();
+        }
+        held_ = obtainResult_ == platform::kIOReturnSuccess;
+    }
     ExclusiveAccess(const ExclusiveAccess&) = delete;
     ExclusiveAccess& operator=(const ExclusiveAccess&) = delete;
     ~ExclusiveAccess() {

@@ -9,9 +9,9 @@
 #include "model/FirmFileData.h"
 
 // Finds the authoring drives and lists those of the target model (FindDevicesUsing +
-// ExecListDeviceMain), releasing the iterator in every case. Appends to `list`.
-void ListTargetDrives(std::vector<DeviceData>& list, const FirmFileData& normal,
-                      std::vector<platform::DriveIdentity>* unexamined = nullptr);
+// ExecListDeviceMain), releasing the iterator in every case. Appends to `list`; drives that
+// could not be examined are in it too, never eligible (examinationFailed).
+void ListTargetDrives(std::vector<DeviceData>& list, const FirmFileData& normal);
 
 // Marks identical drives (same vendor, product and revision; the date is not compared):
 // `same` for every member of a group, `sameNo` 1, 2, 3... in list order.

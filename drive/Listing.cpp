@@ -13,10 +13,11 @@
 #include "platform/Registry.h"
 
 std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
-                                            bool imagesProven) {
+                                            bool imagesProven, bool* unansweredOut) {
     assert(interface != NULL);
     DeviceData record;
     CommandInquiry(interface, &record);
+    if (unansweredOut != nullptr) *unansweredOut = !record.product();
     if (!Util::isTargetModel(record.product())) return std::nullopt;
     bool discPresent = false;
     CommandTestUnitReady(interface, &record, &discPresent, nullptr);
@@ -32,28 +33,56 @@ std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* inter
     return GetDeviceInfo(interface, normal, proveShippedImages(shippedImageBinding(), normal).proven());
 }
 
+namespace {
+
+// None for a drive that has gone since it was found: it is no longer attached.
+std::optional<UpdateEligibility> refusalReason(platform::IOReturn result) {
+    if (result == platform::kIOReturnNoDevice) return std::nullopt;
+    if (drive_access::refusedAsBusy(result)) return UpdateEligibility::InUse;
+    if (result == platform::kIOReturnNotPrivileged || result == platform::kIOReturnNotPermitted)
+        return UpdateEligibility::AccessRefused;
+    return UpdateEligibility::Unreadable;
+}
+
+// A drive that could not be examined, with what the system knows of it unasked; none when
+// that says it is another model.
+std::optional<DeviceData> unexaminedDrive(platform::io_service_t service, UpdateEligibility why) {
+    const platform::DriveModelNames names = platform::IORegistryEntryGetModelNames(service);
+    if (names.product && !Util::isTargetModel(names.product)) return std::nullopt;
+    DeviceData record;
+    record.setVendor(names.vendor);
+    record.setProduct(names.product);
+    record.setEligibility(why);
+    record.setIsEnableUpdate(false);
+    return record;
+}
+
+}  // namespace
+
 std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
-                                        bool imagesProven, bool* examinedOut) {
+                                        bool imagesProven, std::optional<UpdateEligibility>* unexaminedOut) {
     assert(interface != NULL);
-    if (examinedOut != nullptr) *examinedOut = false;
+    if (unexaminedOut != nullptr) unexaminedOut->reset();
     drive_access::ExclusiveAccess access(interface);
     if (!access.held()) {
         KDU_LOG_WAR("GetDeviceInfo", "ObtainExclusiveAccess failed.(1) (0x%08x)\n",
                     static_cast<unsigned>(access.obtainResult()));
+        if (unexaminedOut != nullptr) *unexaminedOut = refusalReason(access.obtainResult());
         return std::nullopt;
     }
-    std::optional<DeviceData> record = IdentifyHeldDrive(interface, normal, imagesProven);
+    bool unanswered = false;
+    std::optional<DeviceData> record = IdentifyHeldDrive(interface, normal, imagesProven, &unanswered);
+    if (unanswered && unexaminedOut != nullptr) *unexaminedOut = UpdateEligibility::Unreadable;
     const platform::IOReturn released = access.release();
     if (released != platform::kIOReturnSuccess) {
         KDU_LOG_ERR("GetDeviceInfo", "ReleaseExclusiveAccess failed. (0x%08x)\n", static_cast<unsigned>(released));
+        if (unexaminedOut != nullptr) *unexaminedOut = UpdateEligibility::Unreadable;
         return std::nullopt;
     }
-    if (examinedOut != nullptr) *examinedOut = true;
     return record;
 }
 
-void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData>& list, const FirmFileData& normal,
-                        std::vector<platform::DriveIdentity>* unexamined) {
+void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData>& list, const FirmFileData& normal) {
     const std::size_t first = list.size();
     for (;;) {
         drive_access::ServiceReference service(platform::IOIteratorNext(iterator));
@@ -69,17 +98,18 @@ void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData
             kdulog::consoleErr("ExecListDeviceMain() Found device class \"%s\" using .\n", className);
         }
 
+        // A drive that cannot be looked at now is listed all the same, with the reason.
+        std::optional<DeviceData> record;
         drive_access::DriveInterfaces interfaces(service.get());
         if (interfaces.taskDevice() == nullptr) {
             KDU_LOG_ERR("ExecListDeviceMain", "interface is NULL.");
-            if (unexamined != nullptr) unexamined->push_back(platform::IORegistryEntryGetIdentity(service.get()));
-            continue;
+            record = unexaminedDrive(service.get(), UpdateEligibility::Unreadable);
+        } else {
+            std::optional<UpdateEligibility> unexamined;
+            // Judged with the images taken as sound; they are proven below, once, if it matters.
+            record = GetDeviceInfo(interfaces.taskDevice(), normal, true, &unexamined);
+            if (unexamined) record = unexaminedDrive(service.get(), *unexamined);
         }
-        bool examined = false;
-        // Judged with the images taken as sound; they are proven below, once, if it matters.
-        std::optional<DeviceData> record = GetDeviceInfo(interfaces.taskDevice(), normal, true, &examined);
-        if (!examined && unexamined != nullptr)
-            unexamined->push_back(platform::IORegistryEntryGetIdentity(service.get()));
         if (record) {
             record->setScsiDevice(service.get());
             record->setIdentity(platform::IORegistryEntryGetIdentity(service.get()));

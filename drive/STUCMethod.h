@@ -67,22 +67,25 @@ void PrintReadBuffer(const std::uint8_t* data, std::uint32_t size);
 
 // Listing and update -----------------------------------------------------------
 
-// Appends one record per attached drive of the target model, in discovery order. Drives
-// that could not be examined (held elsewhere, not openable) go to `unexamined` when given:
-// they may be of the target model, so list numbers are not to be trusted while there are any.
-void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData>& list, const FirmFileData& normal,
-                        std::vector<platform::DriveIdentity>* unexamined = nullptr);
+// Appends one record per attached drive of the target model, in discovery order. A drive
+// that could not be examined (held elsewhere, refused, not answering) is listed too, unless
+// the system knows it to be another model: its record has the identity, the model names the
+// system holds, and the reason as its eligibility, so list numbers stay the same.
+void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData>& list, const FirmFileData& normal);
 // The drive's record, or none when it is not listed (held elsewhere, another model...).
 // Without `imagesProven` the shipped images are proven first.
 std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal);
-// `examinedOut` tells a drive that was looked at (whatever it is) from one that could not be.
+// `unexaminedOut`, when given, receives why a drive could not be examined (none for a drive
+// that was, whatever its model, or that has gone). Exclusive access refused as busy is asked
+// again briefly.
 std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
-                                        bool imagesProven, bool* examinedOut = nullptr);
+                                        bool imagesProven,
+                                        std::optional<UpdateEligibility>* unexaminedOut = nullptr);
 // INQUIRY, TEST UNIT READY and READ BUFFER of a drive already held, judged by the one
 // eligibility rule; none for a drive of another model. The listing and the update's second
-// look at the drive both use it.
+// look at the drive both use it. `unansweredOut` is set when INQUIRY gave no product.
 std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
-                                            bool imagesProven);
+                                            bool imagesProven, bool* unansweredOut = nullptr);
 
 struct UpdateTiming {
     std::chrono::milliseconds pollInterval{100};     // pause between TEST UNIT READY polls

@@ -37,6 +37,11 @@ UpdateEligibility judgeEligibility(const DeviceData& drive, const FirmFileData& 
     return UpdateEligibility::Eligible;
 }
 
+bool examinationFailed(UpdateEligibility eligibility) {
+    return eligibility == UpdateEligibility::InUse || eligibility == UpdateEligibility::AccessRefused ||
+           eligibility == UpdateEligibility::Unreadable;
+}
+
 std::string_view eligibilityKey(UpdateEligibility eligibility) {
     switch (eligibility) {
         case UpdateEligibility::Eligible: return "eligible";
@@ -48,6 +53,9 @@ std::string_view eligibilityKey(UpdateEligibility eligibility) {
         case UpdateEligibility::HardwareVersionUnknown: return "hardware_version_unknown";
         case UpdateEligibility::DestinationUnknown: return "destination_unknown";
         case UpdateEligibility::RevisionUnknown: return "revision_unknown";
+        case UpdateEligibility::InUse: return "in_use";
+        case UpdateEligibility::AccessRefused: return "access_refused";
+        case UpdateEligibility::Unreadable: return "unreadable";
     }
     return "versions_unknown";
 }
@@ -63,6 +71,9 @@ std::string_view eligibilityText(UpdateEligibility eligibility) {
         case UpdateEligibility::HardwareVersionUnknown: return "the drive did not report its hardware version";
         case UpdateEligibility::DestinationUnknown: return "the drive did not report its destination version";
         case UpdateEligibility::RevisionUnknown: return "the drive did not report its firmware revision";
+        case UpdateEligibility::InUse: return "in use by another program";
+        case UpdateEligibility::AccessRefused: return "access to the drive was refused";
+        case UpdateEligibility::Unreadable: return "the drive could not be examined";
     }
     return "";
 }

@@ -1,6 +1,8 @@
 #include "monitor/USBDeviceManager.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "model/NotificationNames.h"
 #include "platform/IONotification.h"
@@ -24,14 +26,17 @@ CFMutableDictionaryRef createAuthoringDeviceMatching() {
     return matching;
 }
 
-// Takes every service (what they are does not matter: the listing looks again), which
-// also re-arms the registration, then posts one notice for the lot.
+// Takes every service, which also re-arms the registration, then posts one notice for the
+// lot naming each drive by the id the listing uses, so that every observer agrees on which
+// drive came or went (what the drives are, the listing looks at again).
 void drainAndPost(io_iterator_t iterator, const char* name) {
+    std::vector<std::string> drives;
     for (io_service_t service = IOIteratorNext(iterator); service != IO_OBJECT_NULL;
          service = IOIteratorNext(iterator)) {
+        drives.push_back(IORegistryEntryGetIdentity(service).id);
         IOObjectRelease(service);
     }
-    NotificationCenter::defaultCenter().post(name);
+    NotificationCenter::defaultCenter().post(name, std::nullopt, std::move(drives));
 }
 
 // The task's right to the master port, given back once the registrations are made.

@@ -1,5 +1,6 @@
 // Watches drives of the authoring category being attached and detached, and posts
-// "appearedDeviceNotify" / "disappearedDeviceNotify" (no object) for each report.
+// "appearedDeviceNotify" / "disappearedDeviceNotify" (no object) for each report, with the
+// ids of the drives reported.
 #pragma once
 
 #include "platform/IOTypes.h"

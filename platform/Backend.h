@@ -69,6 +69,8 @@ public:
     virtual std::string key() const = 0;
     // Who the drive is, for people and for checks that it is still the same drive.
     virtual DriveIdentity identity() const { return DriveIdentity{key(), {}, std::nullopt}; }
+    // Read without opening the drive, so also while someone else holds it.
+    virtual DriveModelNames modelNames() const { return {}; }
     virtual IOReturn className(std::string& out) const = 0;
     virtual IOReturn createPlugIn() = 0;
     virtual HRESULT queryMMCInterface() = 0;

@@ -11,6 +11,7 @@ class DADisk {
 public:
     explicit DADisk(DiskDescription description) : description_(std::move(description)) {}
     DADiskDescription copyDescription() const { return {description_.volumeName, description_.deviceModel}; }
+    const std::string& bsdName() const { return description_.bsdName; }
 
 private:
     DiskDescription description_;
@@ -203,6 +204,8 @@ std::optional<DADiskDescription> DADiskCopyDescription(DADiskRef disk) {
     if (!disk) return std::nullopt;
     return disk->copyDescription();
 }
+
+const char* DADiskGetBSDName(DADiskRef disk) { return disk ? disk->bsdName().c_str() : nullptr; }
 
 namespace testing {
 void failNextSessionCreation(bool fail) { gFailNextSessionCreation = fail; }

@@ -40,6 +40,9 @@ void DAUnregisterCallback(DASessionRef session, void* callback, void* context);
 
 // The disk's description, or none.
 std::optional<DADiskDescription> DADiskCopyDescription(DADiskRef disk);
+// The disk's device name ("sr0"; a drive file's name in the simulator), valid while the disk
+// is; null for no disk.
+const char* DADiskGetBSDName(DADiskRef disk);
 
 namespace testing {
 void failNextSessionCreation(bool fail);

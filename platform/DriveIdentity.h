@@ -37,4 +37,11 @@ struct DriveIdentity {
     friend bool operator==(const DriveIdentity&, const DriveIdentity&) = default;
 };
 
+// The INQUIRY names the system holds for a drive without opening it (the kernel keeps them
+// from attach time): what a drive that cannot be examined is known by. Absent when unknown.
+struct DriveModelNames {
+    std::optional<std::string> vendor;
+    std::optional<std::string> product;
+};
+
 }  // namespace platform

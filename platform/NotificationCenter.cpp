@@ -19,7 +19,8 @@ void NotificationCenter::removeObserver(const void* observer) {
     std::erase_if(entries_, [observer](const Entry& e) { return e.observer == observer; });
 }
 
-void NotificationCenter::post(const std::string& name, std::optional<std::int64_t> object) {
+void NotificationCenter::post(const std::string& name, std::optional<std::int64_t> object,
+                              std::vector<std::string> drives) {
     // Observers run without the centre's lock held: they may post or register in turn.
     std::vector<Handler> handlers;
     {
@@ -27,7 +28,7 @@ void NotificationCenter::post(const std::string& name, std::optional<std::int64_
         for (const Entry& e : entries_)
             if (e.name == name) handlers.push_back(e.handler);
     }
-    const Notification notification{name, object};
+    const Notification notification{name, object, std::move(drives)};
     for (const Handler& handler : handlers) handler(notification);
 }
 

@@ -1,6 +1,6 @@
 // The process's notification centre. Posting is synchronous: every observer of the
 // name runs on the posting thread before post() returns. A notice carries no object
-// or a number.
+// or a number, and the ids of the drives it is about, if any.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,7 @@ namespace platform {
 struct Notification {
     std::string name;
     std::optional<std::int64_t> object;  // none, or a number
+    std::vector<std::string> drives;     // DriveIdentity ids, in the order reported
 };
 
 class NotificationCenter {
@@ -25,7 +26,8 @@ public:
     // `observer` only identifies the registration for removeObserver.
     void addObserver(const void* observer, const std::string& name, Handler handler);
     void removeObserver(const void* observer);
-    void post(const std::string& name, std::optional<std::int64_t> object = std::nullopt);
+    void post(const std::string& name, std::optional<std::int64_t> object = std::nullopt,
+              std::vector<std::string> drives = {});
 
 private:
     struct Entry {

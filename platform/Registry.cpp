@@ -93,6 +93,11 @@ DriveIdentity IORegistryEntryGetIdentity(io_service_t service) {
     return node ? node->identity() : DriveIdentity{};
 }
 
+DriveModelNames IORegistryEntryGetModelNames(io_service_t service) {
+    std::shared_ptr<DeviceNode> node = registry::nodeOf(service);
+    return node ? node->modelNames() : DriveModelNames{};
+}
+
 io_object_t IOIteratorNext(io_iterator_t iterator) {
     auto& r = reg();
     std::lock_guard lock(r.mutex);

@@ -43,6 +43,22 @@
         <source>the drive did not report its firmware revision</source>
         <translation>das Laufwerk hat seine Firmware-Revision nicht gemeldet</translation>
     </message>
+    <message id="REASON_IN_USE">
+        <source>in use by another program</source>
+        <translation>von einem anderen Programm belegt</translation>
+    </message>
+    <message id="REASON_ACCESS_REFUSED">
+        <source>access to the drive was refused</source>
+        <translation>der Zugriff auf das Laufwerk wurde verweigert</translation>
+    </message>
+    <message id="REASON_UNREADABLE">
+        <source>the drive could not be examined</source>
+        <translation>das Laufwerk konnte nicht abgefragt werden</translation>
+    </message>
+    <message id="DRIVE_ENTRY_NOT_EXAMINED">
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
     <message id="DRIVE_ID">
         <source>id %1</source>
         <translation>Kennung %1</translation>

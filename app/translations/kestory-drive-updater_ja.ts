@@ -43,6 +43,22 @@
         <source>the drive did not report its firmware revision</source>
         <translation>ドライブがファームウェアのリビジョンを報告しませんでした</translation>
     </message>
+    <message id="REASON_IN_USE">
+        <source>in use by another program</source>
+        <translation>別のプログラムが使用中です</translation>
+    </message>
+    <message id="REASON_ACCESS_REFUSED">
+        <source>access to the drive was refused</source>
+        <translation>ドライブへのアクセスが拒否されました</translation>
+    </message>
+    <message id="REASON_UNREADABLE">
+        <source>the drive could not be examined</source>
+        <translation>ドライブを調べられませんでした</translation>
+    </message>
+    <message id="DRIVE_ENTRY_NOT_EXAMINED">
+        <source>%1 (%2)</source>
+        <translation>%1（%2）</translation>
+    </message>
     <message id="DRIVE_ID">
         <source>id %1</source>
         <translation>ID %1</translation>

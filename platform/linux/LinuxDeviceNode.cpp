@@ -13,7 +13,23 @@ namespace platform {
 LinuxDeviceNode::LinuxDeviceNode(sysfs::Layout layout, sysfs::MmcDevice device, PropertyLookup udev)
     : layout_(std::move(layout)), device_(std::move(device)), udev_(std::move(udev)) {}
 
-DriveIdentity LinuxDeviceNode::identity() const { return driveIdentity(layout_, device_, udev_); }
+DriveIdentity LinuxDeviceNode::identity() const {
+    const std::lock_guard lock(identityMutex_);
+    // Once the drive is gone udev and sysfs know nothing of it: a removal names it as listed.
+    if (lastIdentity_ && !std::filesystem::exists(device_.key)) {
+        return *lastIdentity_;
+    }
+    lastIdentity_ = driveIdentity(layout_, device_, udev_);
+    return *lastIdentity_;
+}
+
+DriveModelNames LinuxDeviceNode::modelNames() const {
+    const auto attribute = [this](const char* name) -> std::optional<std::string> {
+        const auto text = sysfs::readAttribute(device_.key + "/" + name);
+        return text ? std::optional(sysfs::trimmed(*text)) : std::nullopt;
+    };
+    return {attribute("vendor"), attribute("model")};
+}
 
 IOReturn LinuxDeviceNode::className(std::string& out) const {
     if (auto driver = sysfs::driverOf(device_.key)) {

@@ -140,6 +140,14 @@ public:
     // same name in different folders.
     DriveIdentity identity() const override { return DriveIdentity{key_, {file_.string()}, std::nullopt}; }
 
+    DriveModelNames modelNames() const override {
+        IOReturn ignored = kIOReturnSuccess;
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::modelNames", file_, ignored);
+        // A file that is no drive (said once, at start) or is gone is no drive of any model.
+        if (!profile) return {std::nullopt, std::string()};
+        return {profile->vendor, profile->product};
+    }
+
     IOReturn className(std::string& out) const override {
         IOReturn result = kIOReturnSuccess;
         std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::className", file_, result);

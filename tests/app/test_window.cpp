@@ -1,5 +1,9 @@
 // The real window over simulated drives: start-up, listing, control states, the update
 // from confirmation to result, the refusals during an update and the launch messages.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include "model/FirmwareImages.h"
 #include "platform/sim/SimBackend.h"
 #include "tests/app/WindowHarness.h"
@@ -111,6 +115,33 @@ private slots:
         QTEST(w.btnUpdate()->isEnabled(), "buttonEnabled");
         QVERIFY(w.cmbDriveList()->isEnabled());
         QVERIFY(w.idctProgressUpdate()->isHidden());
+    }
+
+    // A drive another program holds is shown greyed with the reason and is not chosen; once
+    // free, the next relisting makes it an entry like any other.
+    void aDriveHeldElsewhereIsGreyedWithItsReason() {
+        WindowHarness h;
+        h.attach("a");
+        h.attach("b", driveWith("1.20"));
+        const int held = ::open((h.folder() / ".a.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+        h.startListed();
+        QCOMPARE(h.titles(), (QStringList{QStringLiteral("KESTORY BD-RW KVL-MT38 (in use by another program)"), kTitle120}));
+        QComboBox* list = h.window().cmbDriveList();
+        const auto* entries = qobject_cast<QStandardItemModel*>(list->model());
+        QVERIFY(entries != nullptr);
+        QVERIFY(!entries->item(0)->isEnabled());
+        QVERIFY(entries->item(1)->isEnabled());
+        QVERIFY(list->itemData(0, Qt::ToolTipRole).toString().endsWith(QStringLiteral("in use by another program")));
+        QCOMPARE(h.delegate().currentIndex(), 1);  // the first entry that may be chosen
+        QVERIFY(h.window().btnUpdate()->isEnabled());
+
+        ::close(held);
+        h.delegate().updateDeviceList(nullptr);
+        settle();
+        QCOMPARE(h.titles(), (QStringList{kTwin.arg(1), kTwin.arg(2)}));
+        QVERIFY(entries->item(0)->isEnabled());
+        QCOMPARE(h.delegate().currentIndex(), 1);
     }
 
     void declinedConfirmationStartsNothing_data() {
@@ -354,7 +385,7 @@ private slots:
         h.startListed();
         QProgressBar* bar = h.window().idctProgressUpdate();
         for (std::int64_t v : {0, 65535, -1}) {
-            h.delegate().updateIndicatorNotify(platform::Notification{kUpdateIndicatorNotify, v});
+            h.delegate().updateIndicatorNotify(platform::Notification{kUpdateIndicatorNotify, v, {}});
             settle();
             QCOMPARE(bar->isVisible(), v >= 0);
             if (v >= 0) QCOMPARE(bar->value(), int(65536 - v));

@@ -3,7 +3,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <optional>
 #include <set>
+#include <thread>
 
 #include "KduFixture.h"
 
@@ -39,8 +42,8 @@ TEST_F(KduListTest, JsonNumbersTwinsAndMarksEligibility) {
     std::set<std::string> keys;
     for (const auto& [key, value] : drives[0].items()) keys.insert(key);
     EXPECT_EQ(keys, (std::set<std::string>{"index", "id", "nodes", "serial", "title", "vendor", "product", "revision",
-                                           "date", "hard_version", "krnl_version", "dest_version", "mode", "disc",
-                                           "twin", "may_update", "raw"}));
+                                           "date", "hard_version", "krnl_version", "dest_version", "examined",
+                                           "mode", "disc", "twin", "may_update", "raw"}));
     EXPECT_EQ(drives[0]["id"], "a");
     EXPECT_EQ(drives[0]["nodes"], json::array({sim::driveFilePath(folder_, "a").string()}));
     EXPECT_EQ(drives[2]["reason"], "up_to_date");
@@ -63,10 +66,30 @@ TEST_F(KduListTest, TextShowsEachDriveWithItsVerdict) {
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_NE(r.out.find("1. KESTORY"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  [2]\n"), std::string::npos);
-    EXPECT_EQ(occurrences(r.out, "may be updated"), 2u);
+    EXPECT_EQ(occurrences(r.out, ", may be updated\n"), 2u);
     EXPECT_EQ(occurrences(r.out, "may not be updated: its firmware is up to date"), 1u);
     EXPECT_EQ(occurrences(r.out, "   at current ("), 1u) << "each drive says where it is";
     EXPECT_EQ(r.out.find("4. "), std::string::npos);
+    EXPECT_TRUE(r.out.ends_with("\n3 drives: 2 may be updated, 1 may not be updated.\n")) << r.out;
+}
+
+// Each listing holds every drive for a moment; one that finds a drive held by the other
+// asks again rather than leaving it out.
+TEST_F(KduListTest, TwoListingsAtOnceEachSeeEveryDrive) {
+    attachMixedDrives();
+    const auto a = root_ / "a.json", b = root_ / "b.json";
+    for (int round = 0; round < 5; ++round) {
+        const std::string line = kduLine({simulate(), "list", "--json"});
+        ASSERT_EQ(std::system(("(" + line + " >" + a.string() + " 2>/dev/null & " + line + " >" + b.string() +
+                               " 2>/dev/null; wait)")
+                                  .c_str()),
+                  0);
+        for (const auto& path : {a, b}) {
+            const json listed = json::parse(slurp(path));
+            ASSERT_EQ(listed.at("drives").size(), 3u) << "round " << round << ": " << listed.dump();
+            EXPECT_EQ(listed.at("summary").at("not_examined"), 0) << "round " << round << ": " << listed.dump();
+        }
+    }
 }
 
 TEST_F(KduListTest, NoDriveIsNotAnError) {
@@ -74,6 +97,8 @@ TEST_F(KduListTest, NoDriveIsNotAnError) {
     EXPECT_EQ(text.exitStatus, 0);
     EXPECT_NE(text.out.find("No drive found."), std::string::npos);
     EXPECT_EQ(listJson(), json::array());
+    EXPECT_EQ(json::parse(run({simulate(), "list", "--json"}).out)["summary"],
+              (json{{"drives", 0}, {"may_update", 0}, {"may_not_update", 0}, {"not_examined", 0}}));
 }
 
 TEST_F(KduListTest, SimCommandsChangeWhatIsListed) {
@@ -244,30 +269,50 @@ private:
 
 class KduChoiceTest : public SimFolderTest {};
 
-// What the person names is the drive updated, however the others come and go.
-TEST_F(KduChoiceTest, ANumberIsRefusedWhileADriveIsBusyAndAnIdOrNodeStillWorks) {
+// A drive held elsewhere keeps its place in the list, so numbers still name the drives they
+// did; naming the busy one, however, says why it cannot be taken.
+TEST_F(KduChoiceTest, ABusyDriveKeepsItsNumberAndIsRefusedWithItsReason) {
     attach("a");
     attach("b");
     attach("c");
     {
         const DriveHeldElsewhere busy(folder_, "a");
-        const RunResult byNumber = run({simulate(), "update", "--drive", "1", "--yes"});
-        EXPECT_EQ(byNumber.exitStatus, 2) << byNumber.err;
-        EXPECT_NE(byNumber.err.find("Name the drive by its id or device node"), std::string::npos) << byNumber.err;
-        EXPECT_EQ(load("b").revision, "1.20") << "drive 1 is busy: its neighbour must not be taken for it";
+        const RunResult list = run({simulate(), "list"});
+        EXPECT_NE(list.out.find("1. KESTORY BD-RW KVL-MT38"), std::string::npos) << list.out;
+        EXPECT_NE(list.out.find("   not examined, may not be updated: in use by another program\n"), std::string::npos)
+            << list.out;
+        EXPECT_NE(list.out.find("3 drives: 2 may be updated, 1 could not be examined.\n"), std::string::npos) << list.out;
 
-        const RunResult byId = run({simulate(), "update", "--drive", "b", "--yes"});
-        EXPECT_EQ(byId.exitStatus, 0) << byId.err;
+        for (const std::string& word : {std::string("1"), std::string("a"), sim::driveFilePath(folder_, "a").string()}) {
+            const RunResult refused = run({simulate(), "update", "--drive", word, "--yes"});
+            EXPECT_EQ(refused.exitStatus, 1) << word;
+            EXPECT_NE(refused.err.find("drive " + word + " is in use by another program; try again when it is free."),
+                      std::string::npos)
+                << refused.err;
+        }
+        const RunResult byNumber = run({simulate(), "update", "--drive", "2", "--yes"});
+        EXPECT_EQ(byNumber.exitStatus, 0) << byNumber.err;
         const RunResult byNode =
             run({simulate(), "update", "--drive", sim::driveFilePath(folder_, "c").string(), "--yes"});
         EXPECT_EQ(byNode.exitStatus, 0) << byNode.err;
-        const RunResult busyById = run({simulate(), "update", "--drive", "a", "--yes"});
-        EXPECT_EQ(busyById.exitStatus, 1);
-        EXPECT_NE(busyById.err.find("in use by another program"), std::string::npos) << busyById.err;
     }
     EXPECT_EQ(load("a").revision, "1.20");
     EXPECT_EQ(load("b").revision, "1.21");
     EXPECT_EQ(load("c").revision, "1.21");
+}
+
+// Another kdu listing holds the drive just as the update wants it: the update waits it out.
+TEST_F(KduChoiceTest, AnUpdateIsNotRefusedForADriveHeldAMoment) {
+    attach("a");
+    std::optional<DriveHeldElsewhere> listing(std::in_place, folder_, "a");
+    std::thread letGo([&listing] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        listing.reset();
+    });
+    const RunResult r = run({simulate(), "update", "--drive", "a", "--yes"});
+    letGo.join();
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(load("a").revision, "1.21");
 }
 
 TEST_F(KduChoiceTest, WithoutDriveOnlyALoneEligibleDriveIsTaken) {

@@ -95,6 +95,33 @@ TEST_P(DriveKindTest, ListAndUpdateFollowTheirSchemas) {
 INSTANTIATE_TEST_SUITE_P(Kinds, DriveKindTest, ::testing::ValuesIn(kDriveKinds),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// A drive in use by another program: listed, counted, with nothing claimed of its state.
+TEST_F(KduJsonTest, ADriveInUseIsListedWithItsReasonInTheSchema) {
+    attach("d", {{"faults", {{"exclusiveAccess", true}}}});
+    attach("e");
+    const RunResult list = run({simulate(), "list", "--json"});
+    ASSERT_EQ(list.exitStatus, 0) << list.err;
+    EXPECT_EQ(violations("list", list.out), "");
+    const json listed = json::parse(list.out);
+    const json& drive = listed["drives"].at(0);
+    EXPECT_EQ(drive["id"], "d");
+    EXPECT_EQ(drive["examined"], false);
+    EXPECT_EQ(drive["may_update"], false);
+    EXPECT_EQ(drive["reason"], "in_use");
+    EXPECT_EQ(drive["reason_text"], "in use by another program");
+    EXPECT_EQ(drive["product"], "BD-RW KVL-MT38");
+    EXPECT_EQ(drive["revision"], nullptr);
+    EXPECT_EQ(drive["mode"], nullptr);
+    EXPECT_EQ(drive["disc"], nullptr);
+    EXPECT_EQ(listed["drives"].at(1)["examined"], true);
+    EXPECT_EQ(listed["summary"], (json{{"drives", 2}, {"may_update", 1}, {"may_not_update", 0}, {"not_examined", 1}}));
+
+    const RunResult update = run({simulate(), "update", "--drive", "d", "--yes", "--json"});
+    EXPECT_EQ(update.exitStatus, 1);
+    EXPECT_NE(update.err.find("drive d is in use by another program"), std::string::npos) << update.err;
+    EXPECT_EQ(violations("update-event", update.out, true), "");
+}
+
 TEST_F(KduJsonTest, ImagesFollowTheirSchema) {
     const RunResult r = run({"images", "--json"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;

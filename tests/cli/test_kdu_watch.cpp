@@ -1,6 +1,11 @@
 // `kdu watch --json` follows drives and discs as they come and go, and stops cleanly.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
+#include <set>
 
 #include "KduFixture.h"
 
@@ -52,6 +57,31 @@ private:
     std::FILE* out_;
     int pid_ = -1;
 };
+
+// Two watchers name each drive that comes or goes alike, by its id, also one that is held
+// elsewhere as it arrives (it is listed, as in use).
+TEST_F(SimFolderTest, TwoWatchersNameTheSameDrive) {
+    Watch first({simulate(), "watch", "--json"}), second({simulate(), "watch", "--json"});
+    ASSERT_TRUE(first.running() && second.running());
+    for (Watch* w : {&first, &second}) EXPECT_EQ(w->next("relisted")["drives"].size(), 0u);
+
+    const int held = ::open((folder_ / ".busy.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    attach("busy");
+    attach("free");
+    for (Watch* w : {&first, &second}) {
+        std::set<std::string> arrived;
+        while (arrived.size() < 2) arrived.insert(w->next("drive_arrived")["drive"].get<std::string>());
+        EXPECT_EQ(arrived, (std::set<std::string>{"busy", "free"}));
+        json drives = w->next("relisted")["drives"];
+        while (drives.size() < 2) drives = w->next("relisted")["drives"];
+        EXPECT_EQ(drives[0]["id"], "busy");
+        EXPECT_EQ(drives[0]["reason"], "in_use");
+    }
+    ::close(held);
+    std::filesystem::remove(sim::driveFilePath(folder_, "busy"));
+    for (Watch* w : {&first, &second}) EXPECT_EQ(w->next("drive_removed")["drive"], "busy");
+}
 
 TEST_F(SimFolderTest, WatchReportsDrivesAndDiscsThenStopsOnSignal) {
     attach("first");

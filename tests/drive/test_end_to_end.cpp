@@ -192,7 +192,7 @@ TEST_F(EndToEndTest, AnUnavailableClassNameIsLoggedAndChangesNothing) {
     EXPECT_EQ(log_.count("[ERR] ExecWriteMain() Failed to get class name. (0xe00002bc)"), 1);
 }
 
-TEST_F(EndToEndTest, AListingDuringAnUpdateOnAnotherThreadSkipsTheDriveBeingUpdated) {
+TEST_F(EndToEndTest, AListingDuringAnUpdateOnAnotherThreadListsTheDriveBeingUpdatedAsInUse) {
     sim::DriveSpec profile;
     profile.timing.installMs = 10;
     attach("drive1", profile);
@@ -222,8 +222,13 @@ TEST_F(EndToEndTest, AListingDuringAnUpdateOnAnotherThreadSkipsTheDriveBeingUpda
     EXPECT_TRUE(result.get());
     platform::NotificationCenter::defaultCenter().removeObserver(&observer);
 
-    ASSERT_EQ(list_.size(), 1u);
-    EXPECT_EQ(keyOf(list_[0]), "drive2");
+    ASSERT_EQ(list_.size(), 2u);
+    EXPECT_EQ(keyOf(list_[0]), "drive1");
+    EXPECT_EQ(list_[0].eligibility(), UpdateEligibility::InUse);
+    EXPECT_FALSE(list_[0].isEnableUpdate());
+    EXPECT_EQ(list_[0].product(), OptionalText{"BD-RW KVL-MT38"}) << "known from the drive file unasked";
+    EXPECT_EQ(keyOf(list_[1]), "drive2");
+    EXPECT_TRUE(list_[1].isEnableUpdate());
     EXPECT_EQ(log_.count("[WAR] ObtainExclusiveAccess failed.(1)"), 1);
     EXPECT_EQ(stateOf("drive1")->revision, "1.21");
 }

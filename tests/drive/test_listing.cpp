@@ -220,13 +220,15 @@ INSTANTIATE_TEST_SUITE_P(
 struct FailureRow {
     const char* name;
     std::function<void(FakeDrive&)> arrange;
-    bool listed;
+    std::optional<UpdateEligibility> listedAs;  // none: left out (another model)
     std::vector<std::uint8_t> commandsToB;
     const char* logLine;  // expected once, or null for a silent listing
 };
 
 class ListingFailureTest : public ListingTest, public ::testing::WithParamInterface<FailureRow> {};
 
+// A drive of the target model is listed whatever happens to it, with the reason when it
+// could not be examined; only a drive known to be another model is left out.
 TEST_P(ListingFailureTest, OnlyTheFailingDriveIsAffected) {
     const FailureRow& row = GetParam();
     addTarget("a");
@@ -238,7 +240,14 @@ TEST_P(ListingFailureTest, OnlyTheFailingDriveIsAffected) {
         keys.push_back(keyOf(d));
         EXPECT_TRUE(keys.back() == "b" || d.isEnableUpdate()) << keys.back();
     }
-    EXPECT_EQ(keys, (row.listed ? std::vector<std::string>{"a", "b", "c"} : std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(keys, (row.listedAs ? std::vector<std::string>{"a", "b", "c"} : std::vector<std::string>{"a", "c"}));
+    if (row.listedAs) {
+        const DeviceData& b = list.at(1);
+        EXPECT_EQ(b.eligibility(), *row.listedAs) << eligibilityKey(b.eligibility());
+        EXPECT_EQ(b.isEnableUpdate(), *row.listedAs == UpdateEligibility::Eligible);
+        EXPECT_EQ(b.identity().id, "b");
+        EXPECT_NE(b.scsiDevice(), platform::IO_OBJECT_NULL) << "a drive not examined keeps its handle";
+    }
     EXPECT_NE(list.at(0).scsiDevice(), list.at(1).scsiDevice());
     std::vector<std::uint8_t> opcodes;
     for (const RecordedCommand& c : drives[1]->commands()) opcodes.push_back(c.opcode());
@@ -252,24 +261,38 @@ TEST_P(ListingFailureTest, OnlyTheFailingDriveIsAffected) {
 
 const std::vector<std::uint8_t> kAllThree{kInquiry, kTestUnitReady, kReadBuffer};
 using F = FakeDrive;
+const platform::DriveModelNames kOtherModelNames{"KESTORY", "DVD-RW KVL-D100"};
 INSTANTIATE_TEST_SUITE_P(
     Rows, ListingFailureTest,
     ::testing::Values(
         FailureRow{"HeldByAnotherClient", [](F& b) { b.setFaults({.obtain = platform::kIOReturnExclusiveAccess}); },
-                   false, {}, "[WAR] ObtainExclusiveAccess failed.(1)"},
-        FailureRow{"NoMMCInterface", [](F& b) { b.setFaults({.mmc = platform::E_NOINTERFACE}); }, false, {},
+                   E::InUse, {}, "[WAR] ObtainExclusiveAccess failed.(1)"},
+        // Another listing holds it for a moment: asked again, it is examined.
+        FailureRow{"BusyForAMoment", [](F& b) { b.setFaults({.busyObtains = 3}); }, E::Eligible, kAllThree, nullptr},
+        FailureRow{"HeldAndKnownToBeAnotherModel",
+                   [](F& b) {
+                       b.setFaults({.obtain = platform::kIOReturnBusy});
+                       b.setModelNames(kOtherModelNames);
+                   },
+                   std::nullopt, {}, "[WAR] ObtainExclusiveAccess failed.(1)"},
+        FailureRow{"GoneSinceFound", [](F& b) { b.setFaults({.obtain = platform::kIOReturnNoDevice}); }, std::nullopt,
+                   {}, "[WAR] ObtainExclusiveAccess failed.(1)"},
+        FailureRow{"AccessRefused", [](F& b) { b.setFaults({.obtain = platform::kIOReturnNotPrivileged}); },
+                   E::AccessRefused, {}, "[WAR] ObtainExclusiveAccess failed.(1)"},
+        FailureRow{"NoMMCInterface", [](F& b) { b.setFaults({.mmc = platform::E_NOINTERFACE}); }, E::Unreadable, {},
                    "[ERR] interface is NULL."},
-        FailureRow{"NoTaskDevice", [](F& b) { b.setFaults({.noTaskChannel = true}); }, false, {},
+        FailureRow{"NoTaskDevice", [](F& b) { b.setFaults({.noTaskChannel = true}); }, E::Unreadable, {},
                    "[ERR] interface is NULL."},
-        FailureRow{"InquiryFails", [](F& b) { b.queue(checkCondition(0x04, 0x44, 0x00)); }, false, {kInquiry}, nullptr},
-        FailureRow{"OtherModel", [](F& b) { answerAsTarget(b, {.product = "BD-RW KVL-MT39"}); }, false, {kInquiry},
+        FailureRow{"InquiryFails", [](F& b) { b.queue(checkCondition(0x04, 0x44, 0x00)); }, E::Unreadable, {kInquiry},
                    nullptr},
+        FailureRow{"OtherModel", [](F& b) { answerAsTarget(b, {.product = "BD-RW KVL-MT39"}); }, std::nullopt,
+                   {kInquiry}, nullptr},
         FailureRow{"ReadBufferFails",
                    [](F& b) {
                        b.setResponder(kReadBuffer, [](const RecordedCommand&) { return checkCondition(5, 0x24, 0); });
                    },
-                   true, kAllThree, nullptr},
-        FailureRow{"ReleaseRefused", [](F& b) { b.setFaults({.refuseRelease = true}); }, false, kAllThree,
+                   E::VersionsUnknown, kAllThree, nullptr},
+        FailureRow{"ReleaseRefused", [](F& b) { b.setFaults({.refuseRelease = true}); }, E::Unreadable, kAllThree,
                    "[ERR] ReleaseExclusiveAccess failed."}),
     kRowName);
 

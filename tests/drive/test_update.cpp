@@ -482,6 +482,15 @@ TEST_F(UpdateTest, UnitAttentionWhileInstallingKeepsTheWaitGoing) {
     }
 }
 
+// A listing elsewhere holds the drive for a moment: the update waits it out, not refuses.
+TEST_F(UpdateTest, ExclusiveAccessFoundBusyForAMomentIsAskedAgain) {
+    state_.installProgress = {0x1000};
+    drive_->setFaults({.busyObtains = 2});
+    EXPECT_TRUE(run()) << report_.message();
+    EXPECT_EQ(report_.state, DriveState::Updated);
+    EXPECT_EQ(std::count(trace_.begin(), trace_.end(), "exclusive.refused"), 2);
+}
+
 TEST_F(UpdateTest, EveryPollIsReportedAndTheLastValueStaysWhenAPollIsNotDelivered) {
     state_.installProgress = {0x1234, 0x8000, 0xFFFF};
     timing_.pollInterval = 1ms;

@@ -59,6 +59,23 @@ TEST_F(DriveIdentityOnLinux, NodesAreTheGenericNodeThenTheBlockNodeWhenBound) {
     EXPECT_EQ(identityOf(1).nodes, (std::vector<std::string>{sys.dev("sg4").string(), sys.dev("sr1").string()}));
 }
 
+// What a drive is known by without opening it, and after it has gone: a removal names the
+// drive as it was listed, when udev and sysfs no longer know it.
+TEST_F(DriveIdentityOnLinux, TheModelIsTheKernelsAndAGoneDriveKeepsItsListedIdentity) {
+    const auto device = sys.addDevice(1, 1, 5, 0);
+    FakeSysfs::write(device / "vendor", "KESTORY ");
+    udev.paths[{"block", "sr0"}] = "pci-0000:00:1f.2-ata-2";
+    const auto nodes = makeLinuxBackend(sys.options(udev.lookup()))->authoringDevices();
+    const DriveModelNames names = nodes.at(0)->modelNames();
+    EXPECT_EQ(names.vendor, std::optional<std::string>("KESTORY"));
+    EXPECT_EQ(names.product, std::optional<std::string>("BD-RW KVL-MT38"));
+    const DriveIdentity listed = nodes.at(0)->identity();
+    ASSERT_EQ(listed.id, "pci-0000:00:1f.2-ata-2");
+    udev.paths.clear();
+    std::filesystem::remove_all(device);
+    EXPECT_EQ(nodes.at(0)->identity(), listed);
+}
+
 struct SerialCase {
     const char* name;
     std::optional<std::string> page;  // the vpd_pg80 file's bytes; none: no file

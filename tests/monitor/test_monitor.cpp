@@ -29,6 +29,7 @@ struct Notice {
     std::optional<std::int64_t> object;
     std::thread::id thread;
     bool flag;  // the start-up disc flag; lowered after each notice, so it shows what raised it
+    std::vector<std::string> drives;
 };
 
 // Records the device notices and the log lines; checks that no handle outlives a test.
@@ -45,7 +46,8 @@ protected:
         for (const char* name : {kAppearedDeviceNotify, kDisappearedDeviceNotify})
             NotificationCenter::defaultCenter().addObserver(this, name, [this](const Notification& n) {
                 std::lock_guard lock(mutex_);
-                notices_.push_back({n.name, n.object, std::this_thread::get_id(), IsPresenceDiscsForAppLaunch.exchange(false)});
+                notices_.push_back({n.name, n.object, std::this_thread::get_id(),
+                                    IsPresenceDiscsForAppLaunch.exchange(false), n.drives});
             });
     }
     ~MonitorTest() override {
@@ -114,6 +116,7 @@ private:
 
 using DeviceManagerTest = MonitorTest;
 
+// Each notice names its drives by the ids the listing uses, so every observer agrees on them.
 TEST_F(DeviceManagerTest, PostsTwoNoticesBeforeItsLoopRunsThenOnePerBatch) {
     ManagerThread manager(this);
     EXPECT_EQ(manager.noticesBeforeLoop, 2u);
@@ -128,10 +131,13 @@ TEST_F(DeviceManagerTest, PostsTwoNoticesBeforeItsLoopRunsThenOnePerBatch) {
 
     EXPECT_EQ(names(), (std::vector<std::string>{kAppearedDeviceNotify, kDisappearedDeviceNotify,
                                                  kAppearedDeviceNotify, kDisappearedDeviceNotify}));
+    std::vector<std::vector<std::string>> drives;
     for (const auto& notice : notices()) {
         EXPECT_FALSE(notice.object.has_value());
         EXPECT_EQ(notice.thread, manager.id());
+        drives.push_back(notice.drives);
     }
+    EXPECT_EQ(drives, (std::vector<std::vector<std::string>>{{}, {}, {"drive-a", "drive-b"}, {"drive-a"}}));
     EXPECT_TRUE(manager.finish());  // only because the test stopped its loop
     EXPECT_TRUE(log_.empty());
 }

@@ -69,6 +69,7 @@ public:
     IOReturn obtainExclusiveAccess() override {
         std::lock_guard lock(drive_->mutex_);
         if (drive_->faults_.obtain != kIOReturnSuccess) return drive_->faults_.obtain;
+        if (int& busy = drive_->faults_.busyObtains; busy > 0) return --busy, kIOReturnBusy;
         if (drive_->exclusiveHolder_ && drive_->exclusiveHolder_ != this) return kIOReturnExclusiveAccess;
         drive_->exclusiveHolder_ = this;
         return kIOReturnSuccess;
