@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "model/DeviceData.h"
+#include "model/NotificationNames.h"
 
 namespace {
 
@@ -44,6 +45,9 @@ QString eligibilityReason(UpdateEligibility eligibility) {
     case UpdateEligibility::ImageDamaged:
         //% "the shipped firmware image is missing or damaged"
         return qtTrId("REASON_IMAGE_DAMAGED");
+    case UpdateEligibility::Installing:
+        //% "the drive is installing firmware; it reports its versions when it is done"
+        return qtTrId("REASON_INSTALLING");
     }
     return QString();
 }
@@ -61,6 +65,10 @@ QString driveDetailsLine(const DeviceData& drive) {
     }
     if (needsRecovery(drive)) {
         parts.append(recoveryText());
+    }
+    if (drive.installProgress()) {
+        //% "installing firmware: %1 %"
+        parts.append(qtTrId("DRIVE_INSTALLING").arg(installPercent(*drive.installProgress())));
     }
     if (const QString nodes = nodesOf(drive); !nodes.isEmpty()) {
         parts.append(nodes);

@@ -6,6 +6,7 @@
 
 #include "cli/Output.h"
 #include "drive/DriveList.h"
+#include "model/NotificationNames.h"
 
 namespace cli {
 
@@ -16,6 +17,11 @@ namespace {
 Json trimmedOrNull(const OptionalText& text) { return text ? Json(trimmed(*text)) : Json(nullptr); }
 std::string textOrDash(const OptionalText& text) { return text ? *text : "-"; }
 const char* modeName(const DeviceData& drive) { return drive.driveMode() == 0 ? "normal" : "kernel"; }
+// An installing drive says so with its progress; whether it holds a disc is not known then.
+std::string discText(const DeviceData& drive, const char* present, const char* absent) {
+    if (drive.installProgress()) return "installing firmware " + std::to_string(installPercent(*drive.installProgress())) + " %";
+    return drive.isPresenceDisc() ? present : absent;
+}
 Json nodesJson(const DeviceData& drive) {
     Json nodes = Json::array();
     for (const std::string& node : drive.identity().nodes) nodes.push_back(node);
@@ -42,6 +48,8 @@ Json driveJson(const DeviceData& drive, int index) {
               {"dest_version", trimmedOrNull(drive.dest_version())},
               {"mode", modeName(drive)},
               {"disc", drive.isPresenceDisc()},
+              {"install_percent",
+               drive.installProgress() ? Json(installPercent(*drive.installProgress())) : Json(nullptr)},
               {"twin", drive.same() ? Json(drive.sameNo()) : Json(nullptr)},
               {"may_update", drive.isEnableUpdate()}};
     if (!drive.isEnableUpdate()) {
@@ -127,14 +135,14 @@ void printDriveText(std::ostream& out, const DeviceData& drive, int index) {
         << "   revision " << textOrDash(drive.revision()) << ", hardware " << textOrDash(drive.hard_version())
         << ", kernel " << textOrDash(drive.krnl_version()) << ", destination " << textOrDash(drive.dest_version())
         << "\n"
-        << "   " << (drive.isPresenceDisc() ? "disc present" : "no disc") << ", " << modeName(drive) << " mode, "
+        << "   " << discText(drive, "disc present", "no disc") << ", " << modeName(drive) << " mode, "
         << driveVerdictText(drive) << "\n";
 }
 
 void printDriveShort(std::ostream& out, const DeviceData& drive, int index) {
     std::string title = DriveEntryTitle(drive);
     title.erase(title.find_last_not_of(' ') + 1);
-    out << "  " << index << ". " << escapeControls(title) << " (" << (drive.isPresenceDisc() ? "disc" : "no disc")
+    out << "  " << index << ". " << escapeControls(title) << " (" << discText(drive, "disc", "no disc")
         << ", " << modeName(drive) << ", " << driveVerdictText(drive) << ")\n";
 }
 

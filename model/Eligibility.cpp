@@ -33,6 +33,7 @@ std::string_view eligibilityKey(UpdateEligibility eligibility) {
         case UpdateEligibility::OtherDestination: return "other_destination";
         case UpdateEligibility::VersionsUnknown: return "versions_unknown";
         case UpdateEligibility::ImageDamaged: return "image_damaged";
+        case UpdateEligibility::Installing: return "installing";
     }
     return "versions_unknown";
 }
@@ -45,6 +46,8 @@ std::string_view eligibilityText(UpdateEligibility eligibility) {
         case UpdateEligibility::OtherDestination: return "the firmware is for another destination";
         case UpdateEligibility::VersionsUnknown: return "the drive did not report its versions";
         case UpdateEligibility::ImageDamaged: return "the shipped firmware image is missing or damaged";
+        case UpdateEligibility::Installing:
+            return "the drive is installing firmware; it reports its versions when it is done";
     }
     return "";
 }

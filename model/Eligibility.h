@@ -14,6 +14,7 @@ enum class UpdateEligibility {
     OtherDestination,  // ... nor for its destination
     VersionsUnknown,   // the drive did not tell its versions
     ImageDamaged,      // the shipped images are missing, damaged or do not match
+    Installing,        // the drive is installing firmware: never sent another
 };
 
 // The drive rule: hardware, then destination (eight blanks accept any), then a revision
