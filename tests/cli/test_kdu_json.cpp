@@ -23,6 +23,11 @@ const DriveKind kDriveKinds[] = {
     {"other_hardware", R"({"readBuffer": {"hard_version": "MT99HW01"}})", false},
     {"kernel_mode", R"({"mode": "kernel"})", true},
     {"disc", R"({"disc": {"volume": "BACKUP"}})", true},
+    // Goes away at the start of its install and comes back: the update follows it.
+    {"away", R"({"faults": {"vanishWhileInstallingMs": 200}})", true},
+    // An install that began "later" goes on for the whole test.
+    {"installing", R"({"install": {"startedAtMs": 900000000000000, "durationMs": 60000, "resultRevision": "1.21"}})",
+     false},
 };
 
 class KduJsonTest : public SimFolderTest {
