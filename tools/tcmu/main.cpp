@@ -107,6 +107,7 @@ int serve(const std::vector<std::filesystem::path>& files, int signals) {
         fds.push_back({drive->returnedFd(), POLLIN, 0});
     }
     std::vector<platform::UniqueFd> heldNodes(files.size());
+    std::vector<bool> linked(files.size(), true);
     for (;;) {
         if (::poll(fds.data(), fds.size(), -1) < 0) continue;
         if (fds[0].revents) break;
@@ -114,6 +115,9 @@ int serve(const std::vector<std::filesystem::path>& files, int signals) {
             const auto lun = static_cast<unsigned>(i);
             if (fds[1 + 2 * i].revents) {
                 drain(fds[1 + 2 * i].fd);
+                // Each command that reached it while it was going says so: one removal.
+                if (!linked[i]) continue;
+                linked[i] = false;
                 bridge.drives[i]->detached();
                 // Its node kept open, as a program still holding it would: the drive that
                 // comes back gets another one.
@@ -131,8 +135,11 @@ int serve(const std::vector<std::filesystem::path>& files, int signals) {
                     std::fprintf(stderr, "kdu_tcmu_drive: %s did not come back: %s\n", files[i].c_str(), error.c_str());
                     continue;
                 }
-                bridge.drives[i]->settle(kSettleQuiet, kSettleLimit);
+                // The program that follows it polls it at once: only the kernel's first look
+                // is waited out.
+                bridge.drives[i]->settle(kSettleQuiet, kSettleQuiet);
                 bridge.drives[i]->attached(*nodes);
+                linked[i] = true;
                 generics[i] = nodes->generic;
                 std::printf("%s back at %s %s\n", files[i].c_str(), nodes->generic.c_str(),
                             nodes->block.empty() ? "-" : nodes->block.c_str());
