@@ -5,6 +5,7 @@
 
 #include "drive/DriveList.h"
 #include "model/DeviceData.h"
+#include "model/NotificationNames.h"
 
 namespace {
 
@@ -63,6 +64,9 @@ QString eligibilityReason(UpdateEligibility eligibility) {
     case UpdateEligibility::Unreadable:
         //% "the drive could not be examined"
         return qtTrId("REASON_UNREADABLE");
+    case UpdateEligibility::Installing:
+        //% "the drive is installing firmware; it reports its versions when it is done"
+        return qtTrId("REASON_INSTALLING");
     }
     return QString();
 }
@@ -94,6 +98,10 @@ QString driveDetailsLine(const DeviceData& drive) {
     }
     if (needsRecovery(drive)) {
         parts.append(recoveryText());
+    }
+    if (drive.installProgress()) {
+        //% "installing firmware: %1 %"
+        parts.append(qtTrId("DRIVE_INSTALLING").arg(installPercent(*drive.installProgress())));
     }
     if (const QString nodes = nodesOf(drive); !nodes.isEmpty()) {
         parts.append(nodes);

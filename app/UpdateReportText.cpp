@@ -129,6 +129,9 @@ QString updateStepLabel(UpdateStep step) {
     case UpdateStep::Install:
         //% "waiting for the drive to install the firmware"
         return qtTrId("STEP_INSTALL");
+    case UpdateStep::AwaitReturn:
+        //% "waiting for the drive to come back"
+        return qtTrId("STEP_AWAIT_RETURN");
     case UpdateStep::CheckRevision:
         //% "checking the new firmware"
         return qtTrId("STEP_CHECK_REVISION");
@@ -209,6 +212,16 @@ QString updateCauseLabel(const UpdateCause& cause) {
     case UpdateCauseKind::StillInstalling:
         //% "the drive was still installing after %1 s"
         return qtTrId("CAUSE_STILL_INSTALLING").arg(cause.number);
+    case UpdateCauseKind::NoReadyAnswer:
+        //% "the drive did not report ready within %1 s"
+        return qtTrId("CAUSE_NO_READY_ANSWER").arg(cause.number);
+    case UpdateCauseKind::InstallFault:
+        // The drive's answer stays in the words of its codes.
+        //% "the drive kept answering \"%1\" while installing"
+        return qtTrId("CAUSE_INSTALL_FAULT").arg(text(cause.detail));
+    case UpdateCauseKind::WentAway:
+        //% "the drive went away while installing: reconnect it and run `kdu list`"
+        return qtTrId("CAUSE_WENT_AWAY");
     case UpdateCauseKind::StoppedWaiting:
         //% "stopped waiting on request"
         return qtTrId("CAUSE_STOPPED_WAITING");

@@ -41,6 +41,10 @@ QString UpdateStatus::phase(const UpdateProgress& progress) {
         return qtTrId("STATUS_STARTING_INSTALL");
     case UpdateStep::Install:
         return install(kScale, -1);
+    case UpdateStep::AwaitReturn:
+        installStart_.reset();  // the estimate starts afresh once it is back
+        //% "Waiting for the drive to come back"
+        return qtTrId("STATUS_AWAITING_RETURN");
     case UpdateStep::CheckRevision:
         //% "Checking the new firmware"
         return qtTrId("STATUS_CHECKING");

@@ -6,6 +6,7 @@
 
 #include "cli/Output.h"
 #include "drive/DriveList.h"
+#include "model/NotificationNames.h"
 
 namespace cli {
 
@@ -19,10 +20,15 @@ std::string textOrDash(const OptionalText& text) { return text ? escapeControls(
 const char* modeName(const DeviceData& drive) { return drive.driveMode() == 0 ? "normal" : "kernel"; }
 // What was learnt by asking the drive; nothing for a drive that could not be examined.
 bool examined(const DeviceData& drive) { return !examinationFailed(drive.eligibility()); }
+// An installing drive says so with its progress; whether it holds a disc is not known then.
+std::string discText(const DeviceData& drive, const char* present, const char* absent) {
+    if (drive.installProgress()) return "installing firmware " + std::to_string(installPercent(*drive.installProgress())) + " %";
+    return drive.isPresenceDisc() ? present : absent;
+}
 // "no disc, normal mode", or that nothing of the sort is known.
 std::string stateText(const DeviceData& drive, const char* disc, const char* noDisc, const char* modeSuffix) {
     if (!examined(drive)) return "not examined";
-    return std::string(drive.isPresenceDisc() ? disc : noDisc) + ", " + modeName(drive) + modeSuffix;
+    return discText(drive, disc, noDisc) + ", " + modeName(drive) + modeSuffix;
 }
 Json nodesJson(const DeviceData& drive) {
     Json nodes = Json::array();
@@ -51,6 +57,8 @@ Json driveJson(const DeviceData& drive, int index) {
               {"examined", examined(drive)},
               {"mode", examined(drive) ? Json(modeName(drive)) : Json(nullptr)},
               {"disc", examined(drive) ? Json(drive.isPresenceDisc()) : Json(nullptr)},
+              {"install_percent",
+               drive.installProgress() ? Json(installPercent(*drive.installProgress())) : Json(nullptr)},
               {"twin", drive.same() ? Json(drive.sameNo()) : Json(nullptr)},
               {"may_update", drive.isEnableUpdate()}};
     if (!drive.isEnableUpdate()) {

@@ -24,13 +24,16 @@ std::string phaseText(const UpdateProgress& p) {
         case UpdateStep::WriteNormalImage: return "Writing firmware " + kib(p.done) + " of " + kib(p.total);
         case UpdateStep::ToNormalMode: return "Switching the drive back to start the install";
         case UpdateStep::Install: return "Installing";
+        case UpdateStep::AwaitReturn: return "Waiting for the drive to come back";
         case UpdateStep::CheckRevision: return "Checking the installed revision";
         default: return {};
     }
 }
 
 // Off a terminal only these phases get a line of their own (the install gets its tenths).
-bool plainPhase(UpdateStep step) { return step == UpdateStep::WriteKernelImage || step == UpdateStep::WriteNormalImage; }
+bool plainPhase(UpdateStep step) {
+    return step == UpdateStep::WriteKernelImage || step == UpdateStep::WriteNormalImage || step == UpdateStep::AwaitReturn;
+}
 
 }  // namespace
 

@@ -128,7 +128,8 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
     UpdateStep lastStep = UpdateStep::CheckImages;
     bool anyStep = false;
     hooks.progress = [&](const UpdateProgress& progress) {
-        if (progress.step == UpdateStep::Install) signals.setPhase(UpdateSignalGuard::Phase::InstallWait);
+        if (progress.step == UpdateStep::Install || progress.step == UpdateStep::AwaitReturn)
+            signals.setPhase(UpdateSignalGuard::Phase::InstallWait);
         if (showProgress) display.onProgress(progress);
         if (!anyStep || progress.step != lastStep) {
             Json line = event("step", id);

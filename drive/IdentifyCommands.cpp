@@ -18,12 +18,12 @@ using platform::SCSI_Sense_Data;
 constexpr std::size_t kDataInSize = 256;
 
 constexpr std::uint8_t kSenseKeyNotReady = 0x2;
+constexpr std::uint8_t kSenseKeyUnitAttention = 0x6;
 constexpr std::uint8_t kAscNotReady = 0x04;
+constexpr std::uint8_t kAscqBecomingReady = 0x01;
 constexpr std::uint8_t kAscqInstallingFirmware = 0x12;
-
-constexpr std::uint16_t kTestUnitReadyInstalling = 0;
-constexpr std::uint16_t kTestUnitReadyOtherSense = 1;
-constexpr std::uint16_t kTestUnitReadyNoVerdict = 0xFFFF;
+constexpr std::uint8_t kAscMediumNotPresent = 0x3A;
+constexpr platform::SCSITaskStatus kTaskSetFull = 0x28;
 
 // What "%.Ns" makes of the bytes at `offset`: up to the first zero, at most `width`.
 std::string fieldText(const std::uint8_t* buffer, std::size_t offset, std::size_t width) {
@@ -32,12 +32,19 @@ std::string fieldText(const std::uint8_t* buffer, std::size_t offset, std::size_
 }
 
 // The progress value sits in the sense-key-specific bytes, low byte first as this drive sends it.
-std::uint32_t progressOf(const SCSI_Sense_Data& sense) {
-    return static_cast<std::uint32_t>(sense[16] | sense[17] << 8);
+std::uint16_t progressOf(const SCSI_Sense_Data& sense) {
+    return static_cast<std::uint16_t>(sense[16] | sense[17] << 8);
 }
 
-bool isInstallingFirmware(const SCSI_Sense_Data& sense) {
-    return (sense[2] & 0x0F) == kSenseKeyNotReady && sense[12] == kAscNotReady && sense[13] == kAscqInstallingFirmware;
+UnitState stateOf(const SCSI_Sense_Data& sense) {
+    const std::uint8_t key = sense[2] & 0x0F;
+    if (key == kSenseKeyUnitAttention) return UnitState::Restarting;
+    if (key == kSenseKeyNotReady && sense[12] == kAscNotReady && sense[13] == kAscqInstallingFirmware)
+        return UnitState::Installing;
+    if (key == kSenseKeyNotReady && sense[12] == kAscNotReady && sense[13] == kAscqBecomingReady)
+        return UnitState::Busy;
+    if (key == kSenseKeyNotReady && sense[12] == kAscMediumNotPresent) return UnitState::NoDisc;
+    return UnitState::OtherSense;
 }
 
 }  // namespace
@@ -72,9 +79,7 @@ void CommandInquiry(platform::SCSITaskDeviceInterface* interface, DeviceData* re
     }
 }
 
-std::uint16_t CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface, DeviceData* record,
-                                   bool* discPresentOut, std::uint32_t* progressOut,
-                                   platform::SCSI_Sense_Data* senseOut) {
+UnitReadiness CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface, DeviceData* record) {
     assert(interface != NULL);
     drive::CommandRequest request;
     request.function = "CommandTestUnitReady";
@@ -83,24 +88,28 @@ std::uint16_t CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface,
     request.requestLine = "Requesting TEST UNIT READY data\n";
 
     const drive::CommandOutcome outcome = drive::runCommand(interface, request);
-    if (senseOut != nullptr) *senseOut = outcome.checkCondition() ? outcome.sense : platform::SCSI_Sense_Data{};
-    if (!outcome.ran) return kTestUnitReadyNoVerdict;
-
-    if (outcome.executed && progressOut != nullptr) *progressOut = progressOf(outcome.sense);
-
-    std::uint16_t result = kTestUnitReadyNoVerdict;
+    UnitReadiness readiness;
     if (outcome.checkCondition()) {
         PrintSenseString(&outcome.sense, false);
-        if (progressOut != nullptr)
-            result = isInstallingFirmware(outcome.sense) ? kTestUnitReadyInstalling : kTestUnitReadyOtherSense;
-    } else if (!outcome.good()) {
+        readiness.sense = outcome.sense;
+        readiness.state = stateOf(outcome.sense);
+        if (readiness.state == UnitState::Installing) readiness.progress = progressOf(outcome.sense);
+    } else if (outcome.good()) {
+        readiness.state = UnitState::Ready;
+    } else if (outcome.ran) {
         kdulog::consoleErr("taskStatus = 0x%08x\n", outcome.status);
+        if (outcome.status == platform::kSCSITaskStatus_BUSY || outcome.status == kTaskSetFull)
+            readiness.state = UnitState::Busy;
+        else if (!outcome.executed && outcome.executeResult == platform::kIOReturnNoDevice)
+            readiness.state = UnitState::Gone;
     }
 
-    const bool discPresent = Util::isPresenceOfDisc(outcome.sense);
-    if (discPresentOut != nullptr) *discPresentOut = discPresent;
-    if (record != nullptr) record->setIsPresenceDisc(discPresent);
-    return result;
+    if (record != nullptr) {
+        record->setIsPresenceDisc(readiness.discPresent());
+        record->setInstallProgress(readiness.state == UnitState::Installing ? std::optional(readiness.progress)
+                                                                            : std::nullopt);
+    }
+    return readiness;
 }
 
 std::int32_t CommandReadBufferForDevice(platform::SCSITaskDeviceInterface* interface, DeviceData* record) {

@@ -19,9 +19,12 @@ std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* i
     CommandInquiry(interface, &record);
     if (unansweredOut != nullptr) *unansweredOut = !record.product();
     if (!Util::isTargetModel(record.product())) return std::nullopt;
-    bool discPresent = false;
-    CommandTestUnitReady(interface, &record, &discPresent, nullptr);
-    if (CommandReadBufferForDevice(interface, &record) == 0)
+    // A drive that was reset or had its disc changed says so once; the next answer tells.
+    if (CommandTestUnitReady(interface, &record).state == UnitState::Restarting) CommandTestUnitReady(interface, &record);
+    if (record.installProgress()) {
+        // Left alone while it installs: nothing but its own answers would tell its versions.
+        record.setEligibility(UpdateEligibility::Installing);
+    } else if (CommandReadBufferForDevice(interface, &record) == 0)
         record.setEligibility(judgeEligibility(record, normal, imagesProven));
     else
         record.setEligibility(UpdateEligibility::VersionsUnknown);

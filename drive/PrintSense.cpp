@@ -1,10 +1,12 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "log/Console.h"
 #include "drive/STUCMethod.h"
 #include "drive/SenseMessages.h"
+#include "drive/UnitReadiness.h"
 
 namespace {
 
@@ -20,33 +22,43 @@ constexpr const char* kUnknownSenseKey = "Unknown Sense Code";
 constexpr std::uint8_t kAscDiagnosticFailure = 0x40;
 constexpr std::uint8_t kAscTaggedOverlappedCommands = 0x4D;
 
+// The sense key's name and the meaning of ASC/ASCQ, as PrintSenseString writes them.
+std::string describeSense(const platform::SCSI_Sense_Data& sense) {
+    const std::uint8_t key = sense[2] & 0x0F;
+    const std::uint8_t asc = sense[12];
+    const std::uint8_t ascq = sense[13];
+    std::string text = key < std::size(kSenseKeyNames) ? kSenseKeyNames[key] : kUnknownSenseKey;
+    text += ", ";
+    char number[8];
+    if (const char* message = drive::additionalSenseMessage(asc, ascq)) {
+        text += message;
+    } else if (asc == kAscDiagnosticFailure) {
+        std::snprintf(number, sizeof number, "$%02x", ascq);
+        text += std::string("Diagnostic failure on component ") + number;
+    } else if (asc == kAscTaggedOverlappedCommands) {
+        std::snprintf(number, sizeof number, "$%02x", ascq);
+        text += std::string("Tagged overlapped commands, queue tag = ") + number;
+    }
+    return text;
+}
+
 }  // namespace
 
-// The line lives on this frame and the tables are read-only: safe from any thread.
+std::string senseText(const platform::SCSI_Sense_Data& sense) {
+    char codes[24];
+    std::snprintf(codes, sizeof codes, " (%X/%02X/%02X)", sense[2] & 0x0F, sense[12], sense[13]);
+    return describeSense(sense) + codes;
+}
+
+// The tables are read-only: safe from any thread.
 void PrintSenseString(const platform::SCSI_Sense_Data* sense, bool addRawValues) {
     assert(sense != NULL);
-    const std::uint8_t key = (*sense)[2] & 0x0F;
-    const std::uint8_t asc = (*sense)[12];
-    const std::uint8_t ascq = (*sense)[13];
-
-    char line[256];
-    std::size_t used = 0;
-    auto append = [&](const char* format, auto... args) {
-        if (used >= sizeof line) return;
-        int n = std::snprintf(line + used, sizeof line - used, format, args...);
-        if (n > 0) used += static_cast<std::size_t>(n);
-    };
-
-    line[0] = '\0';
-    if (addRawValues) append("Key: $%02x, ASC: $%02x, ASCQ: $%02x  ", key, asc, ascq);
-    append("%s", key < std::size(kSenseKeyNames) ? kSenseKeyNames[key] : kUnknownSenseKey);
-    append("%s", ", ");
-    if (const char* message = drive::additionalSenseMessage(asc, ascq)) {
-        append("%s", message);
-    } else if (asc == kAscDiagnosticFailure) {
-        append("Diagnostic failure on component $%02x", ascq);
-    } else if (asc == kAscTaggedOverlappedCommands) {
-        append("Tagged overlapped commands, queue tag = $%02x", ascq);
+    std::string line;
+    if (addRawValues) {
+        char raw[64];
+        std::snprintf(raw, sizeof raw, "Key: $%02x, ASC: $%02x, ASCQ: $%02x  ", (*sense)[2] & 0x0F, (*sense)[12],
+                      (*sense)[13]);
+        line = raw;
     }
-    kdulog::consoleErr("%s\n", line);
+    kdulog::consoleErr("%s\n", (line + describeSense(*sense)).c_str());
 }

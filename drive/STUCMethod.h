@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "drive/UnitReadiness.h"
 #include "drive/UpdateReport.h"
 #include "model/DeviceData.h"
 #include "model/FirmFileData.h"
@@ -36,12 +37,9 @@ inline constexpr std::uint32_t kCommandTimeoutMs = 500000;
 inline constexpr std::uint32_t kWriteBufferMaxLength = 0x8000;
 
 void CommandInquiry(platform::SCSITaskDeviceInterface* interface, DeviceData* record);
-// 0: still installing (NOT READY 0x04/0x12 with progressOut given); 1: other CHECK
-// CONDITION; 0xFFFF: GOOD, no task, or any other status.
-// senseOut, when given, receives the sense data of a CHECK CONDITION (zeros otherwise).
-std::uint16_t CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface, DeviceData* record,
-                                   bool* discPresentOut, std::uint32_t* progressOut,
-                                   platform::SCSI_Sense_Data* senseOut = nullptr);
+// What the drive says of its readiness. With a record: whether it holds a disc, and its
+// install progress while it installs.
+UnitReadiness CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface, DeviceData* record);
 // 0 on GOOD, -1 otherwise.
 std::int32_t CommandReadBufferForDevice(platform::SCSITaskDeviceInterface* interface, DeviceData* record);
 // True when the drive accepted the mode change (GOOD).
@@ -90,6 +88,8 @@ std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* i
 struct UpdateTiming {
     std::chrono::milliseconds pollInterval{100};     // pause between TEST UNIT READY polls
     std::chrono::milliseconds waitLimit{10 * 60 * 1000};  // give up waiting for the install after this
+    // An answer that is no part of an install ends the wait only when it lasts this long.
+    std::chrono::milliseconds faultPersistence{10 * 1000};
 };
 // The whole update of one drive. True when the drive reports the target revision after it.
 // `drive` is the record that was confirmed: the update goes on only with that very drive,

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "log/Console.h"
 #include "drive/DriveAccess.h"
+#include "drive/DriveReturn.h"
 #include "drive/STUCMethod.h"
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
@@ -38,10 +40,6 @@ struct KernelPiece {
 constexpr KernelPiece kKernelPieces[] = {{0, 32768}, {32768, 32768}, {65536, 4608}};
 static_assert(32768 + 32768 + 4608 == image_format::kKernelImageSentLength);
 
-constexpr std::uint8_t kSenseKeyUnitAttention = 0x06;
-constexpr std::uint8_t kAscPowerOnOrReset = 0x29;
-constexpr std::uint8_t kAscParametersChanged = 0x2A;
-
 std::uint32_t roundUpToGranule(std::uint32_t n) {
     return (n + kTransferGranule - 1) / kTransferGranule * kTransferGranule;
 }
@@ -62,12 +60,43 @@ std::vector<NormalPiece> normalPieces(std::uint32_t length) {
     return pieces;
 }
 
+// The drive as the update holds it: its interfaces and exclusive access. A drive that went
+// away and came back is held anew through its new handle.
+class HeldDrive {
+public:
+    enum class Outcome { Held, CannotOpen, InUse };
+    Outcome take(platform::io_service_t service) {
+        close();
+        interfaces_ = std::make_unique<drive_access::DriveInterfaces>(service);
+        if (interfaces_->taskDevice() == nullptr) return Outcome::CannotOpen;
+        access_ = std::make_unique<drive_access::ExclusiveAccess>(interfaces_->taskDevice());
+        if (access_->held()) return Outcome::Held;
+        KDU_LOG_WAR(kFunction, "ObtainExclusiveAccess failed.(1) (0x%08x)\n",
+                    static_cast<unsigned>(access_->obtainResult()));
+        return Outcome::InUse;
+    }
+    platform::SCSITaskDeviceInterface* interface() const {
+        return interfaces_ ? interfaces_->taskDevice() : nullptr;
+    }
+    platform::IOReturn release() { return access_ ? access_->release() : platform::kIOReturnSuccess; }
+    // Access first, then the interfaces, as always.
+    void close() {
+        access_.reset();
+        interfaces_.reset();
+    }
+    ~HeldDrive() { close(); }
+
+private:
+    std::unique_ptr<drive_access::DriveInterfaces> interfaces_;
+    std::unique_ptr<drive_access::ExclusiveAccess> access_;
+};
+
 // One run of the sequence: the drive, what the caller asked for, and the report it fills.
 class UpdateRun {
 public:
     UpdateRun(DeviceData& drive, const FirmFileData& normal, const UpdateTiming& timing, const UpdateHooks& hooks,
-              UpdateReport& report)
-        : drive_(drive), normal_(normal), timing_(timing), hooks_(hooks), report_(report) {
+              UpdateReport& report, HeldDrive& held)
+        : drive_(drive), normal_(normal), timing_(timing), hooks_(hooks), report_(report), held_(held) {
         report_ = UpdateReport{};
         report_.state = drive_.driveMode() == 0 ? DriveState::OldFirmware : DriveState::UpdateMode;
     }
@@ -102,14 +131,17 @@ private:
     bool sendKernelImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image);
     bool sendNormalImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image);
     bool pieceFailed(PieceOutcome outcome, UpdateStep step, std::uint64_t number, std::uint64_t count);
-    bool waitForInstall(platform::SCSITaskDeviceInterface* interface);
-    bool identifiesAsTarget(platform::SCSITaskDeviceInterface* interface);
+    bool waitForInstall();
+    bool followReturn(std::chrono::steady_clock::time_point deadline);
+    bool stopRequested() const { return hooks_.stopWaiting && hooks_.stopWaiting(); }
+    bool identifiesAsTarget();
 
     DeviceData& drive_;
     const FirmFileData& normal_;
     const UpdateTiming& timing_;
     const UpdateHooks& hooks_;
     UpdateReport& report_;
+    HeldDrive& held_;
 };
 
 // Compares the drive as it answers now, held, with the drive that was chosen. Any
@@ -200,52 +232,128 @@ bool UpdateRun::sendNormalImage(platform::SCSITaskDeviceInterface* interface, co
     return true;
 }
 
-bool isRestartNotice(const platform::SCSI_Sense_Data& sense) {
-    return (sense[2] & 0x0F) == kSenseKeyUnitAttention && (sense[12] == kAscPowerOnOrReset || sense[12] == kAscParametersChanged);
+// Where the drive is, judged by its last answer while it installs.
+DriveState stateAfter(UnitState last) {
+    switch (last) {
+        case UnitState::Installing:
+        case UnitState::Restarting:
+        case UnitState::Busy: return DriveState::Installing;
+        default: return DriveState::Unknown;
+    }
 }
 
-// Polls until the drive stops reporting that it is installing. A drive restarting while it
-// installs says so with UNIT ATTENTION; that is part of the install, not its end.
-bool UpdateRun::waitForInstall(platform::SCSITaskDeviceInterface* interface) {
+// Polls until the drive runs normally again. Answers that are part of an install (its
+// progress, a restart, becoming ready, busy) or no answer for the moment keep the wait
+// going until the bound; another answer ends it only when it persists; a drive that goes
+// away is followed. Only the identification afterwards decides whether it worked.
+bool UpdateRun::waitForInstall() {
+    using Clock = std::chrono::steady_clock;
     auto& center = platform::NotificationCenter::defaultCenter();
-    const auto deadline = std::chrono::steady_clock::now() + timing_.waitLimit;
-    bool discPresent = false;
-    std::uint32_t progressValue = 0;
-    enum class End { Ready, TimedOut, Stopped } end = End::Ready;
+    const auto deadline = Clock::now() + timing_.waitLimit;
+    std::optional<std::int64_t> shown;  // the last progress value reported
+    // When answers that are no part of an install began; never while there are none.
+    constexpr Clock::time_point never = Clock::time_point::max();
+    Clock::time_point faultSince = never;
+    UnitReadiness answer;
+    enum class End { Ready, TimedOut, Stopped, Fault, Away } end = End::Ready;
     for (;;) {
-        platform::SCSI_Sense_Data sense{};
-        const std::uint16_t result = CommandTestUnitReady(interface, &drive_, &discPresent, &progressValue, &sense);
-        center.post(kUpdateIndicatorNotify, static_cast<std::int64_t>(progressValue));
-        if (result != 0 && !(result == 1 && isRestartNotice(sense))) break;
-        if (std::chrono::steady_clock::now() >= deadline) {
+        answer = CommandTestUnitReady(held_.interface(), &drive_);
+        if (answer.state == UnitState::Installing) shown = answer.progress;
+        if (answer.operational()) shown = 0;
+        if (shown) center.post(kUpdateIndicatorNotify, *shown);
+        if (answer.operational()) break;
+        if (answer.state == UnitState::Gone) {
+            if (!followReturn(deadline)) {
+                end = stopRequested() ? End::Stopped : End::Away;
+                break;
+            }
+            faultSince = never;
+            continue;  // the drive that came back answers at once
+        }
+        const auto now = Clock::now();
+        if (answer.state != UnitState::OtherSense) {
+            faultSince = never;
+        } else if (faultSince == never) {
+            faultSince = now;
+        } else if (now - faultSince >= timing_.faultPersistence) {
+            end = End::Fault;
+            break;
+        }
+        if (now >= deadline) {
             end = End::TimedOut;
             break;
         }
-        if (hooks_.stopWaiting && hooks_.stopWaiting()) {
+        if (stopRequested()) {
             end = End::Stopped;
             break;
         }
         std::this_thread::sleep_for(timing_.pollInterval);
     }
     center.post(kUpdateIndicatorNotify, -1);
-    if (end == End::TimedOut) {
-        KDU_LOG_ERR(kFunction, "drive still installing after %lld ms.", static_cast<long long>(timing_.waitLimit.count()));
-        UpdateCause cause(UpdateCauseKind::StillInstalling);
-        cause.number = static_cast<std::uint64_t>(timing_.waitLimit.count() / 1000);
-        return fail(UpdateStep::Install, DriveState::Installing, std::move(cause));
+    const auto seconds = static_cast<std::uint64_t>(timing_.waitLimit.count() / 1000);
+    switch (end) {
+        case End::Ready: return true;
+        case End::TimedOut: {
+            KDU_LOG_ERR(kFunction, "drive still installing after %lld ms.", static_cast<long long>(timing_.waitLimit.count()));
+            const DriveState state = stateAfter(answer.state);
+            UpdateCause cause(state == DriveState::Installing ? UpdateCauseKind::StillInstalling
+                                                              : UpdateCauseKind::NoReadyAnswer);
+            cause.number = seconds;
+            return fail(UpdateStep::Install, state, std::move(cause));
+        }
+        case End::Stopped:
+            return fail(UpdateStep::Install, answer.state == UnitState::Gone ? DriveState::Unknown : stateAfter(answer.state),
+                        UpdateCauseKind::StoppedWaiting);
+        case End::Fault: {
+            UpdateCause cause(UpdateCauseKind::InstallFault);
+            cause.detail = senseText(answer.sense);
+            KDU_LOG_ERR(kFunction, "%s", causeText(cause).c_str());
+            return fail(UpdateStep::Install, DriveState::Unknown, std::move(cause));
+        }
+        case End::Away:
+            KDU_LOG_ERR(kFunction, "the drive did not come back within %lld ms.",
+                        static_cast<long long>(timing_.waitLimit.count()));
+            return fail(UpdateStep::Install, DriveState::Unknown, UpdateCauseKind::WentAway);
     }
-    if (end == End::Stopped) return fail(UpdateStep::Install, DriveState::Installing, UpdateCauseKind::StoppedWaiting);
+    return false;
+}
+
+// The drive went away while it installs (a USB drive resets or is enumerated anew): the
+// same drive is held again once it is back, maybe under another handle and other nodes.
+bool UpdateRun::followReturn(std::chrono::steady_clock::time_point deadline) {
+    using Clock = std::chrono::steady_clock;
+    KDU_LOG_WAR(kFunction, "the drive went away while installing; waiting for it to come back.");
+    progress(UpdateStep::AwaitReturn);
+    held_.close();
+    const platform::DriveIdentity gone =
+        drive_.identity().empty() ? platform::IORegistryEntryGetIdentity(drive_.scsiDevice()) : drive_.identity();
+    const auto slice = std::max(timing_.pollInterval, std::chrono::milliseconds(100));
+    const drive_access::ServiceReference back(AwaitDriveReturn(gone, deadline, [this] { return stopRequested(); }, slice));
+    if (back.get() == platform::IO_OBJECT_NULL) return false;
+    // Someone else may hold it for a moment as it arrives (the system probing it).
+    while (held_.take(back.get()) != HeldDrive::Outcome::Held) {
+        if (Clock::now() >= deadline || stopRequested()) {
+            held_.close();
+            return false;
+        }
+        std::this_thread::sleep_for(slice);
+    }
+    drive_.setScsiDevice(back.get());
+    drive_.setIdentity(platform::IORegistryEntryGetIdentity(back.get()));
+    KDU_LOG_WAR(kFunction, "the drive is back at %s; waiting for its install.", drive_.identity().id.c_str());
+    progress(UpdateStep::Install);
     return true;
 }
 
 // Only a revision the drive reports now counts: a failed INQUIRY must not let the
-// revision kept from before the update pass for the new one.
-bool UpdateRun::identifiesAsTarget(platform::SCSITaskDeviceInterface* interface) {
+// revision kept from before the update pass for the new one. The drive has been switched
+// by now, so another revision never means that nothing changed.
+bool UpdateRun::identifiesAsTarget() {
     OptionalText previous = drive_.revision();
     drive_.setRevision(std::nullopt);
-    CommandInquiry(interface, &drive_);
-    if (!drive_.revision()) {
-        drive_.setRevision(std::move(previous));
+    CommandInquiry(held_.interface(), &drive_);
+    if (!drive_.revision() || !Util::isTargetModel(drive_.product())) {
+        if (!drive_.revision()) drive_.setRevision(std::move(previous));
         return fail(UpdateStep::CheckRevision, DriveState::Unknown, UpdateCauseKind::NotIdentified);
     }
     report_.revisionFound = drive_.revision();
@@ -256,9 +364,8 @@ bool UpdateRun::identifiesAsTarget(platform::SCSITaskDeviceInterface* interface)
     UpdateCause cause(UpdateCauseKind::WrongRevision);
     cause.found = *drive_.revision();
     cause.expected = kTargetRevision;
-    if (drive_.driveMode() != 0) return fail(UpdateStep::CheckRevision, DriveState::UpdateMode, cause);
-    return fail(UpdateStep::CheckRevision, previous == drive_.revision() ? DriveState::OldFirmware : DriveState::Unknown,
-                cause);
+    return fail(UpdateStep::CheckRevision, drive_.driveMode() != 0 ? DriveState::UpdateMode : DriveState::Unknown,
+                std::move(cause));
 }
 
 // From the first mode change to the final identification, with access held.
@@ -290,10 +397,10 @@ bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const 
     }
     report_.state = DriveState::Installing;
     progress(UpdateStep::Install);
-    if (!waitForInstall(interface)) return false;
+    if (!waitForInstall()) return false;
 
     progress(UpdateStep::CheckRevision);
-    return identifiesAsTarget(interface);
+    return identifiesAsTarget();
 }
 
 }  // namespace
@@ -314,7 +421,8 @@ std::vector<PlannedCommand> updatePlan(std::int32_t driveMode, std::uint32_t nor
 bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFileData& kernel,
                     const UpdateTiming& timing, const UpdateHooks& hooks, UpdateReport* report) {
     UpdateReport localReport;
-    UpdateRun run(drive, normal, timing, hooks, report != nullptr ? *report : localReport);
+    HeldDrive held;
+    UpdateRun run(drive, normal, timing, hooks, report != nullptr ? *report : localReport, held);
     const platform::io_service_t service = drive.scsiDevice();
     if (service == platform::IO_OBJECT_NULL) return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::NoDriveChosen);
 
@@ -350,16 +458,12 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
         return run.fail(UpdateStep::TakeDrive, std::move(cause));
     }
 
-    drive_access::DriveInterfaces interfaces(service);
-    platform::SCSITaskDeviceInterface* interface = interfaces.taskDevice();
-    if (interface == nullptr) return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::CannotOpen);
-
-    drive_access::ExclusiveAccess access(interface);
-    if (!access.held()) {
-        KDU_LOG_WAR(kFunction, "ObtainExclusiveAccess failed.(1) (0x%08x)\n",
-                    static_cast<unsigned>(access.obtainResult()));
-        return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::InUse);
+    switch (held.take(service)) {
+        case HeldDrive::Outcome::Held: break;
+        case HeldDrive::Outcome::CannotOpen: return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::CannotOpen);
+        case HeldDrive::Outcome::InUse: return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::InUse);
     }
+    platform::SCSITaskDeviceInterface* interface = held.interface();
 
     run.progress(UpdateStep::IdentifyAgain);
     bool result = false;
@@ -373,7 +477,7 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
     }
     std::fflush(stdout);
 
-    const platform::IOReturn released = access.release();
+    const platform::IOReturn released = held.release();
     if (released != platform::kIOReturnSuccess) {
         KDU_LOG_ERR(kFunction, "ReleaseExclusiveAccess failed. (0x%08x)\n", static_cast<unsigned>(released));
         if (result) run.fail(UpdateStep::ReleaseDrive, DriveState::Updated, UpdateCauseKind::NotGivenBack);

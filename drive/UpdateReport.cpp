@@ -10,6 +10,7 @@ std::string_view updateStepText(UpdateStep step) {
         case UpdateStep::WriteNormalImage: return "writing the firmware";
         case UpdateStep::ToNormalMode: return "switching the drive back to start the install";
         case UpdateStep::Install: return "waiting for the drive to install the firmware";
+        case UpdateStep::AwaitReturn: return "waiting for the drive to come back";
         case UpdateStep::CheckRevision: return "checking the new firmware";
         case UpdateStep::ReleaseDrive: return "giving the drive back";
         case UpdateStep::Done: return "done";
@@ -27,6 +28,7 @@ std::string_view updateStepKey(UpdateStep step) {
         case UpdateStep::WriteNormalImage: return "write_normal_image";
         case UpdateStep::ToNormalMode: return "to_normal_mode";
         case UpdateStep::Install: return "install";
+        case UpdateStep::AwaitReturn: return "await_return";
         case UpdateStep::CheckRevision: return "check_revision";
         case UpdateStep::ReleaseDrive: return "release_drive";
         case UpdateStep::Done: return "done";
@@ -99,6 +101,10 @@ std::string causeText(const UpdateCause& cause) {
         case UpdateCauseKind::DriveGone: return "the drive has gone";
         case UpdateCauseKind::StillInstalling:
             return "the drive was still installing after " + std::to_string(cause.number) + " s";
+        case UpdateCauseKind::NoReadyAnswer:
+            return "the drive did not report ready within " + std::to_string(cause.number) + " s";
+        case UpdateCauseKind::InstallFault: return "the drive kept answering \"" + cause.detail + "\" while installing";
+        case UpdateCauseKind::WentAway: return "the drive went away while installing: reconnect it and run `kdu list`";
         case UpdateCauseKind::StoppedWaiting: return "stopped waiting on request";
         case UpdateCauseKind::NotIdentified: return "the drive did not identify itself";
         case UpdateCauseKind::WrongRevision:

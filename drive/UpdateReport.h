@@ -20,6 +20,7 @@ enum class UpdateStep {
     WriteNormalImage,
     ToNormalMode,       // switching it back, which starts the install
     Install,            // waiting while the drive installs
+    AwaitReturn,        // the drive went away while installing: waiting for it to come back
     CheckRevision,      // the final identification
     ReleaseDrive,       // giving exclusive access back
     Done,
@@ -51,6 +52,9 @@ enum class UpdateCauseKind {
     PieceRefused,         // number of count
     DriveGone,
     StillInstalling,      // number: the seconds waited
+    NoReadyAnswer,        // number: the seconds waited; the last answers were no verdict
+    InstallFault,         // detail: the decoded sense the drive kept answering while installing
+    WentAway,             // gone while installing and not back in time
     StoppedWaiting,
     NotIdentified,
     WrongRevision,        // found, expected

@@ -43,10 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)judgeEligibility(*listed, normal, true);
 
         DeviceData record;
-        bool discPresent = false;
-        std::uint32_t progress = 0;
         CommandInquiry(taskDevice, &record);
-        CommandTestUnitReady(taskDevice, &record, &discPresent, &progress);
+        (void)CommandTestUnitReady(taskDevice, &record).discPresent();
         CommandReadBufferForDevice(taskDevice, &record);
         (void)judgeEligibility(record, normal, true);
         taskDevice->Release();

@@ -27,6 +27,7 @@ DeviceData& DeviceData::operator=(const DeviceData& other)
     setIsEnableUpdate(other.isEnableUpdate_);
     setEligibility(other.eligibility_);
     setIsPresenceDisc(other.isPresenceDisc_);
+    setInstallProgress(other.installProgress_);
     return *this;
 }
 
@@ -57,6 +58,7 @@ DeviceData& DeviceData::operator=(DeviceData&& other) noexcept
     isEnableUpdate_ = other.isEnableUpdate_;
     eligibility_ = other.eligibility_;
     isPresenceDisc_ = other.isPresenceDisc_;
+    installProgress_ = other.installProgress_;
     return *this;
 }
 

@@ -59,6 +59,9 @@ public:
 
     bool isPresenceDisc() const { return isPresenceDisc_; }
     void setIsPresenceDisc(bool v) { isPresenceDisc_ = v; }
+    // While the drive installs firmware: what is left of it, 0xFFFF down to 0; none otherwise.
+    const std::optional<std::uint16_t>& installProgress() const { return installProgress_; }
+    void setInstallProgress(std::optional<std::uint16_t> v) { installProgress_ = v; }
 
 private:
     platform::io_service_t scsiDevice_ = platform::IO_OBJECT_NULL;
@@ -71,6 +74,7 @@ private:
     bool isEnableUpdate_ = false;
     UpdateEligibility eligibility_ = UpdateEligibility::VersionsUnknown;
     bool isPresenceDisc_ = false;
+    std::optional<std::uint16_t> installProgress_;
 };
 
 // Equality of two texts as the update logic uses it: false when either side is absent.

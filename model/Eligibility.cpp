@@ -56,6 +56,7 @@ std::string_view eligibilityKey(UpdateEligibility eligibility) {
         case UpdateEligibility::InUse: return "in_use";
         case UpdateEligibility::AccessRefused: return "access_refused";
         case UpdateEligibility::Unreadable: return "unreadable";
+        case UpdateEligibility::Installing: return "installing";
     }
     return "versions_unknown";
 }
@@ -74,6 +75,8 @@ std::string_view eligibilityText(UpdateEligibility eligibility) {
         case UpdateEligibility::InUse: return "in use by another program";
         case UpdateEligibility::AccessRefused: return "access to the drive was refused";
         case UpdateEligibility::Unreadable: return "the drive could not be examined";
+        case UpdateEligibility::Installing:
+            return "the drive is installing firmware; it reports its versions when it is done";
     }
     return "";
 }

@@ -22,6 +22,7 @@ enum class UpdateEligibility {
     InUse,             // another program (or another kdu) holds it
     AccessRefused,     // the system refused this user access to it
     Unreadable,        // it could not be opened or did not answer
+    Installing,        // the drive is installing firmware: never sent another
 };
 
 // The drive rule: hardware, then destination (eight blanks accept any), then a revision

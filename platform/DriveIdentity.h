@@ -26,6 +26,12 @@ struct DriveIdentity {
         if (id.empty() || id != other.id) return false;
         return !serial || !other.serial || *serial == *other.serial;
     }
+    // The same drive after it went away and was attached again, perhaps under other nodes
+    // or at another port: the serial number where both sides know it, else the place.
+    bool returnedAs(const DriveIdentity& other) const {
+        if (serial && other.serial) return *serial == *other.serial;
+        return !id.empty() && id == other.id;
+    }
     // A person's word for a drive: the id itself or one of its nodes.
     bool isNamedBy(const std::string& word) const {
         if (word.empty()) return false;

@@ -93,13 +93,15 @@ private:
         if (!object(faults, "faults") ||
             !onlyKeys(faults, p,
                       {"plugin", "mmc", "taskDevice", "className", "exclusiveAccess", "release", "task", "modeChange",
-                       "writeBufferPiece", "commands", "installNeverEnds", "installRevision", "vanishAtCommand"}) ||
+                       "writeBufferPiece", "commands", "installNeverEnds", "installRevision", "vanishAtCommand",
+                       "vanishWhileInstallingMs"}) ||
             !code(faults, p, "plugin", out.plugIn) || !code(faults, p, "mmc", out.mmc) ||
             !flag(faults, p, "taskDevice", out.taskDevice) || !code(faults, p, "className", out.className) ||
             !flag(faults, p, "exclusiveAccess", out.exclusiveAccess) || !flag(faults, p, "release", out.release) ||
             !flag(faults, p, "task", out.task) || !flag(faults, p, "installNeverEnds", out.installNeverEnds) ||
             !optionalText(faults, p, "installRevision", out.installRevision) ||
-            !positive(faults, p, "vanishAtCommand", out.vanishAtCommand))
+            !positive(faults, p, "vanishAtCommand", out.vanishAtCommand) ||
+            !positive(faults, p, "vanishWhileInstallingMs", out.vanishWhileInstallingMs))
             return false;
         if (const json* modeChange = member(faults, "modeChange")) {
             if (*modeChange == "toKernel") out.modeChangeToKernel = true;
@@ -339,6 +341,7 @@ json faultsToJson(const DriveFaults& f) {
     if (f.installNeverEnds) out["installNeverEnds"] = true;
     if (f.installRevision) out["installRevision"] = *f.installRevision;
     if (f.vanishAtCommand) out["vanishAtCommand"] = *f.vanishAtCommand;
+    if (f.vanishWhileInstallingMs) out["vanishWhileInstallingMs"] = *f.vanishWhileInstallingMs;
     return out;
 }
 
@@ -584,6 +587,39 @@ bool writeDriveFile(const std::filesystem::path& path, const DriveSpec& profile,
 
 bool updateDriveFile(const std::filesystem::path& path, const std::function<void(json&)>& change, std::string& error) {
     return rewriteDriveFile(path, change, error);
+}
+
+std::optional<std::filesystem::path> sendDriveAway(const std::filesystem::path& path, std::string& error) {
+    FolderStateLock lock(path.parent_path());
+    if (!lock.held()) {
+        error = path.parent_path().string() + ": cannot open the drive folder";
+        return std::nullopt;
+    }
+    const std::filesystem::path away = path.parent_path() / ("." + path.filename().string() + ".away");
+    std::string text;
+    bool missing = false;
+    json doc;
+    if (!readWhole(path, text, missing) || !parseDocument(path, text, doc, error) || !doc.is_object()) {
+        if (error.empty()) error = path.filename().string() + ": cannot be read";
+        return std::nullopt;
+    }
+    // Once: the drive that comes back stays.
+    if (doc.contains("faults") && doc["faults"].is_object()) doc["faults"].erase("vanishWhileInstallingMs");
+    std::error_code ec;
+    if (!replaceFile(path, doc, error)) return std::nullopt;
+    std::filesystem::rename(path, away, ec);
+    if (ec) {
+        error = path.filename().string() + ": cannot be moved away: " + ec.message();
+        return std::nullopt;
+    }
+    return away;
+}
+
+bool bringDriveBack(const std::filesystem::path& away, const std::filesystem::path& path) {
+    // A link never replaces a drive file made meanwhile.
+    if (::link(away.c_str(), path.c_str()) != 0) return false;
+    ::unlink(away.c_str());
+    return true;
 }
 
 SaveResult saveDriveState(const std::filesystem::path& path, const DriveSpec& profile, std::string& error,

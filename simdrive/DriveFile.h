@@ -11,7 +11,7 @@
 //    "faults": {"plugin": "0xE00002BE", "mmc": "0x80000004", "taskDevice": true, "className": "0xE00002F0",
 //               "exclusiveAccess": true, "release": true, "task": true, "modeChange": "toNormal",
 //               "writeBufferPiece": 3, "installNeverEnds": true, "installRevision": "1.19",
-//               "vanishAtCommand": 12,
+//               "vanishAtCommand": 12, "vanishWhileInstallingMs": 2000,
 //               "commands": [{"command": "TEST UNIT READY", "occurrence": 2, "sense": {"key": 2, "asc": "0x3A"}},
 //                            {"command": "0x12", "status": 8}, {"command": "READ BUFFER", "delivery": true},
 //                            {"command": "CHANGE DRIVE MODE", "holdMs": 3000}]},
@@ -82,6 +82,9 @@ struct DriveFaults {
     bool installNeverEnds = false;
     std::optional<std::string> installRevision;   // the install ends with this revision
     std::optional<std::uint32_t> vanishAtCommand; // the drive disappears at its Nth command
+    // At its first TEST UNIT READY while installing, the drive disappears for this long and
+    // comes back (once); the install goes on meanwhile.
+    std::optional<std::uint32_t> vanishWhileInstallingMs;
 };
 
 // An install running in the drive, wall-clock based so other processes see it too.
@@ -147,5 +150,10 @@ enum class SaveResult { Saved, Failed, Replaced };
 // to the file written.
 SaveResult saveDriveState(const std::filesystem::path& path, const DriveSpec& profile, std::string& error,
                           const FileId* own = nullptr, FileId* written = nullptr);
+// Takes the drive file out of the folder, as a drive that went away (its vanishing switch
+// spent): the hidden file it was moved to, or none with `error`.
+std::optional<std::filesystem::path> sendDriveAway(const std::filesystem::path& path, std::string& error);
+// Puts it back, unless a drive file of that name has been made meanwhile.
+bool bringDriveBack(const std::filesystem::path& away, const std::filesystem::path& path);
 
 }  // namespace sim

@@ -138,6 +138,10 @@ IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64
         powerLoss();
         return kIOReturnNoDevice;
     }
+    if (profile->install && profile->faults.vanishWhileInstallingMs && commandName(cdb) == "TEST UNIT READY") {
+        vanishFor(*profile->faults.vanishWhileInstallingMs);
+        return kIOReturnNoDevice;
+    }
     traceCommand(name_, command);
     for (const CommandFault& fault : profile->faults.commands) {
         if (!matches(fault, cdb)) continue;
@@ -207,6 +211,23 @@ IOReturn DriveUnit::goAway() {
     gone_ = true;
     drive_.reset();
     return kIOReturnNoDevice;
+}
+
+// Gone as a drive that resets or is enumerated anew, back after `ms` with its install
+// running on, whoever still serves it then.
+void DriveUnit::vanishFor(std::uint32_t ms) {
+    drive_.reset();
+    std::string error;
+    const std::optional<std::filesystem::path> away = sendDriveAway(file_, error);
+    if (!away) {
+        KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
+        return;
+    }
+    writeTrace(name_ + " # away for " + std::to_string(ms) + " ms");
+    std::thread([away = *away, file = file_, ms, returned = returned_] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        if (bringDriveBack(away, file) && returned) returned();
+    }).detach();
 }
 
 void DriveUnit::count(const std::uint8_t* cdb) {

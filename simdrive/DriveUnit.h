@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <array>
 #include <map>
 #include <optional>
@@ -52,6 +53,9 @@ public:
     platform::IOReturn execute(const platform::ScsiCommand& command, platform::ScsiOutcome& out, std::int64_t nowMs,
                                std::chrono::microseconds& wire, Origin origin = Origin::Program);
 
+    // Called on a thread of its own when a drive that vanished while installing is back.
+    void onReturn(std::function<void()> returned) { returned_ = std::move(returned); }
+
     // The drive lost power: whatever it received is gone.
     // It is bound afresh to the file it is attached with next.
     void powerLoss();
@@ -74,6 +78,7 @@ private:
     platform::IOReturn goAway();
     void count(const std::uint8_t* cdb);
     std::uint32_t earlierMatches(const CommandFault& fault) const;
+    void vanishFor(std::uint32_t ms);
 
     const std::filesystem::path file_;
     const std::string name_;                          // the file's stem, as traces name it
@@ -84,6 +89,7 @@ private:
     std::uint32_t commandsSeen_ = 0;
     std::map<std::string, std::uint32_t> seenByName_;  // by commandName(), upper case
     std::array<std::uint32_t, 256> seenByOpcode_{};
+    std::function<void()> returned_;
 };
 
 // Waits out a command's modelled wire time: sleeps, then spins the last stretch, since a

@@ -163,6 +163,34 @@
         <source>Installing: %1 % (about %2 s left)</source>
         <translation>Installation: %1 % (noch etwa %2 s)</translation>
     </message>
+    <message id="STATUS_AWAITING_RETURN">
+        <source>Waiting for the drive to come back</source>
+        <translation>Warten, bis das Laufwerk wieder da ist</translation>
+    </message>
+    <message id="STEP_AWAIT_RETURN">
+        <source>waiting for the drive to come back</source>
+        <translation>beim Warten, bis das Laufwerk wieder da ist</translation>
+    </message>
+    <message id="CAUSE_NO_READY_ANSWER">
+        <source>the drive did not report ready within %1 s</source>
+        <translation>das Laufwerk hat sich nicht innerhalb von %1 s bereit gemeldet</translation>
+    </message>
+    <message id="CAUSE_INSTALL_FAULT">
+        <source>the drive kept answering "%1" while installing</source>
+        <translation>das Laufwerk antwortete während der Installation anhaltend „%1“</translation>
+    </message>
+    <message id="CAUSE_WENT_AWAY">
+        <source>the drive went away while installing: reconnect it and run `kdu list`</source>
+        <translation>das Laufwerk ist während der Installation verschwunden: Schließen Sie es wieder an und führen Sie `kdu list` aus</translation>
+    </message>
+    <message id="REASON_INSTALLING">
+        <source>the drive is installing firmware; it reports its versions when it is done</source>
+        <translation>das Laufwerk installiert Firmware; seine Versionen meldet es, wenn es fertig ist</translation>
+    </message>
+    <message id="DRIVE_INSTALLING">
+        <source>installing firmware: %1 %</source>
+        <translation>installiert Firmware: %1 %</translation>
+    </message>
     <message id="STATUS_INSTALLING">
         <source>Installing: %1 %</source>
         <translation>Installation: %1 %</translation>

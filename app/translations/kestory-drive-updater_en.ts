@@ -163,6 +163,34 @@
         <source>Installing: %1 % (about %2 s left)</source>
         <translation>Installing: %1 % (about %2 s left)</translation>
     </message>
+    <message id="STATUS_AWAITING_RETURN">
+        <source>Waiting for the drive to come back</source>
+        <translation>Waiting for the drive to come back</translation>
+    </message>
+    <message id="STEP_AWAIT_RETURN">
+        <source>waiting for the drive to come back</source>
+        <translation>waiting for the drive to come back</translation>
+    </message>
+    <message id="CAUSE_NO_READY_ANSWER">
+        <source>the drive did not report ready within %1 s</source>
+        <translation>the drive did not report ready within %1 s</translation>
+    </message>
+    <message id="CAUSE_INSTALL_FAULT">
+        <source>the drive kept answering "%1" while installing</source>
+        <translation>the drive kept answering "%1" while installing</translation>
+    </message>
+    <message id="CAUSE_WENT_AWAY">
+        <source>the drive went away while installing: reconnect it and run `kdu list`</source>
+        <translation>the drive went away while installing: reconnect it and run `kdu list`</translation>
+    </message>
+    <message id="REASON_INSTALLING">
+        <source>the drive is installing firmware; it reports its versions when it is done</source>
+        <translation>the drive is installing firmware; it reports its versions when it is done</translation>
+    </message>
+    <message id="DRIVE_INSTALLING">
+        <source>installing firmware: %1 %</source>
+        <translation>installing firmware: %1 %</translation>
+    </message>
     <message id="STATUS_INSTALLING">
         <source>Installing: %1 %</source>
         <translation>Installing: %1 %</translation>

@@ -163,6 +163,34 @@
         <source>Installing: %1 % (about %2 s left)</source>
         <translation>インストール中: %1% (残り約 %2 秒)</translation>
     </message>
+    <message id="STATUS_AWAITING_RETURN">
+        <source>Waiting for the drive to come back</source>
+        <translation>ドライブが戻るのを待っています</translation>
+    </message>
+    <message id="STEP_AWAIT_RETURN">
+        <source>waiting for the drive to come back</source>
+        <translation>ドライブが戻るのを待っている間</translation>
+    </message>
+    <message id="CAUSE_NO_READY_ANSWER">
+        <source>the drive did not report ready within %1 s</source>
+        <translation>ドライブが %1 秒以内に準備完了を報告しませんでした</translation>
+    </message>
+    <message id="CAUSE_INSTALL_FAULT">
+        <source>the drive kept answering "%1" while installing</source>
+        <translation>ドライブがインストール中に「%1」と応答し続けました</translation>
+    </message>
+    <message id="CAUSE_WENT_AWAY">
+        <source>the drive went away while installing: reconnect it and run `kdu list`</source>
+        <translation>インストール中にドライブが見えなくなりました: 接続し直して `kdu list` を実行してください</translation>
+    </message>
+    <message id="REASON_INSTALLING">
+        <source>the drive is installing firmware; it reports its versions when it is done</source>
+        <translation>ドライブはファームウェアをインストール中です。完了するとバージョンを報告します</translation>
+    </message>
+    <message id="DRIVE_INSTALLING">
+        <source>installing firmware: %1 %</source>
+        <translation>ファームウェアをインストール中: %1%</translation>
+    </message>
     <message id="STATUS_INSTALLING">
         <source>Installing: %1 %</source>
         <translation>インストール中: %1%</translation>

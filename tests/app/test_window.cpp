@@ -321,7 +321,9 @@ private slots:
         sim::DriveSpec stuck = sim::defaultTargetDrive();
         stuck.faults.installNeverEnds = true;
         h.attach("a", stuck);
-        h.startListed();
+        AppDelegateTiming timing = apptest::fastTiming();
+        timing.update.waitLimit = std::chrono::seconds(3);  // what a drive pulled for good is given to come back
+        h.startListed(timing);
         QSignalSpy quit(&h.delegate(), &KestoryDriveUpdaterAppDelegate::quitApplication);
         h.startUpdate();
         QProgressBar* bar = h.window().idctProgressUpdate();
@@ -368,11 +370,13 @@ private slots:
         QCOMPARE(h.titles().size(), 1);
         QCOMPARE(h.delegate().devices().size(), std::size_t{1});
 
-        // Pulling the drive ends the update; then the list catches up.
+        // Pulling the drive: the window waits for it to come back, then gives up; the list catches up.
         h.detach("a");
+        KDU_WAIT_FOR(h.window().lblStatus()->text() == QStringLiteral("Waiting for the drive to come back"));
         QString result;
         h.finishUpdate(result);
         QCOMPARE(result, QStringLiteral("Error!"));
+        QVERIFY(h.lastInformative().contains(QStringLiteral("the drive went away while installing")));
         KDU_WAIT_FOR(h.titles() == QStringList{kTitle121});
         QVERIFY(h.window().actionQuit()->isEnabled());
         QVERIFY(h.window().close());

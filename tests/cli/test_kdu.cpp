@@ -43,7 +43,7 @@ TEST_F(KduListTest, JsonNumbersTwinsAndMarksEligibility) {
     for (const auto& [key, value] : drives[0].items()) keys.insert(key);
     EXPECT_EQ(keys, (std::set<std::string>{"index", "id", "nodes", "serial", "title", "vendor", "product", "revision",
                                            "date", "hard_version", "krnl_version", "dest_version", "examined",
-                                           "mode", "disc", "twin", "may_update", "raw"}));
+                                           "mode", "disc", "install_percent", "twin", "may_update", "raw"}));
     EXPECT_EQ(drives[0]["id"], "a");
     EXPECT_EQ(drives[0]["nodes"], json::array({sim::driveFilePath(folder_, "a").string()}));
     EXPECT_EQ(drives[2]["reason"], "up_to_date");

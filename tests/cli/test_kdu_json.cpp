@@ -30,6 +30,11 @@ const DriveKind kDriveKinds[] = {
     {"revision_unknown", R"({"identity": {"revision": "    "}})", false},
     {"hardware_version_unknown", R"({"readBuffer": {"hard_version": ""}})", false},
     {"destination_unknown", R"({"readBuffer": {"dest_version": ""}})", false},
+    // Goes away at the start of its install and comes back: the update follows it.
+    {"away", R"({"faults": {"vanishWhileInstallingMs": 200}})", true},
+    // An install that began "later" goes on for the whole test.
+    {"installing", R"({"install": {"startedAtMs": 900000000000000, "durationMs": 60000, "resultRevision": "1.21"}})",
+     false},
 };
 
 class KduJsonTest : public SimFolderTest {

@@ -67,6 +67,15 @@ TEST(ProgressDisplayTest, PlainOutputNeverGoesBack) {
     EXPECT_EQ(h.all(), "Installing 35 %\nInstalling 41 %\n");
 }
 
+TEST(ProgressDisplayTest, PlainOutputSaysWhileTheDriveIsAwaitedAndGoesOnFromWhereItIsBack) {
+    DisplayHarness h(false);
+    for (int percent : {0, 12}) h.display.onValue(valueFor(percent));
+    h.display.onProgress({UpdateStep::AwaitReturn, 0, 0});
+    h.display.onProgress({UpdateStep::Install, 0, 0});
+    for (int percent : {61, 65, 100}) h.display.onValue(valueFor(percent));
+    EXPECT_EQ(h.all(), "Installing 12 %\nWaiting for the drive to come back\nInstalling 61 %\nInstalling 100 %\n");
+}
+
 TEST(ProgressDisplayTest, TerminalRedrawsOneLineWithPhaseTexts) {
     DisplayHarness h(true);
     h.sendImages();

@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CommandCase{"Inquiry", [](auto* i) { CommandInquiry(i, nullptr); }, {0x12, 0, 0, 0, 0x38, 0}, 2, 256,
                     "Requesting Inquiry data\n"},
-        CommandCase{"TestUnitReady", [](auto* i) { CommandTestUnitReady(i, nullptr, nullptr, nullptr); },
+        CommandCase{"TestUnitReady", [](auto* i) { CommandTestUnitReady(i, nullptr); },
                     {0, 0, 0, 0, 0, 0}, 0, 0, "Requesting TEST UNIT READY data\n"},
         CommandCase{"ReadBuffer", [](auto* i) { CommandReadBufferForDevice(i, nullptr); },
                     {0x3C, 0x02, 0xF1, 0, 0, 0, 0, 0, 0x30, 0, 0, 0}, 2, 256, "Requesting read buffer\n"},
@@ -149,56 +149,67 @@ INSTANTIATE_TEST_SUITE_P(
 struct TurCase {
     const char* name;
     Answer answer;
-    bool withProgress;
-    std::uint16_t result;
-    std::optional<std::uint32_t> progress;  // none: left untouched
+    UnitState state;
+    std::uint16_t progress;
     bool discPresent;
 };
 
 class TestUnitReadyResult : public DriveCommandTest, public ::testing::WithParamInterface<TurCase> {};
 
+// Each answer has a verdict of its own: "ready" never stands for "no answer", and only a drive
+// that says so holds a disc.
 TEST_P(TestUnitReadyResult, FollowsStatusAndSense) {
     const TurCase& c = GetParam();
     drive->queue(c.answer);
     DeviceData record;
     record.setIsPresenceDisc(!c.discPresent);
-    bool disc = !c.discPresent;
-    std::uint32_t progress = 0xDEADBEEF;
-    std::uint16_t result = 0;
-    const std::string err = stderrOf(
-        [&] { result = CommandTestUnitReady(taskDevice, &record, &disc, c.withProgress ? &progress : nullptr); });
-    EXPECT_EQ(result, c.result);
-    EXPECT_EQ(progress, c.progress.value_or(0xDEADBEEF));
-    EXPECT_EQ(disc, c.discPresent);
+    record.setInstallProgress(0x1234);
+    UnitReadiness readiness;
+    const std::string err = stderrOf([&] { readiness = CommandTestUnitReady(taskDevice, &record); });
+    EXPECT_EQ(readiness.state, c.state);
+    EXPECT_EQ(readiness.progress, c.progress);
+    EXPECT_EQ(readiness.discPresent(), c.discPresent);
     EXPECT_EQ(record.isPresenceDisc(), c.discPresent);
+    EXPECT_EQ(record.installProgress(),
+              c.state == UnitState::Installing ? std::optional<std::uint16_t>(c.progress) : std::nullopt);
     if (c.answer.status == platform::kSCSITaskStatus_CHECK_CONDITION) {
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;  // request line and sense line
     }
 }
 
+using U = UnitState;
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, TestUnitReadyResult,
     ::testing::Values(
-        TurCase{"GoodReportsZeroProgressAndADisc", {}, true, 0xFFFF, 0u, true},
-        TurCase{"InstallingWithProgress", checkCondition(2, 0x04, 0x12, 0x84, 0xFF), true, 0, 0xFF84u, true},
-        TurCase{"InstallingWithoutProgressOut", checkCondition(2, 0x04, 0x12), false, 0xFFFF, std::nullopt, true},
-        TurCase{"UpperBitsOfKeyIgnored", checkCondition(0xE2, 0x04, 0x12), true, 0, 0u, true},
-        TurCase{"OtherQualifier", checkCondition(2, 0x04, 0x01), true, 1, 0u, true},
-        TurCase{"OtherKey", checkCondition(6, 0x04, 0x12), true, 1, 0u, true},
-        TurCase{"NoDisc", checkCondition(2, 0x3A, 0x01), true, 1, 0u, false},
-        TurCase{"NoDiscWithoutProgressOut", checkCondition(2, 0x3A, 0x00), false, 0xFFFF, std::nullopt, false},
-        TurCase{"Busy", {.status = kSCSITaskStatus_BUSY}, true, 0xFFFF, 0u, true},
-        TurCase{"NotDelivered", {.result = platform::kIOReturnIOError}, true, 0xFFFF, std::nullopt, true}),
+        TurCase{"Good", {}, U::Ready, 0, true},
+        TurCase{"InstallingWithProgress", checkCondition(2, 0x04, 0x12, 0x84, 0xFF), U::Installing, 0xFF84, false},
+        TurCase{"UpperBitsOfKeyIgnored", checkCondition(0xE2, 0x04, 0x12), U::Installing, 0, false},
+        TurCase{"BecomingReady", checkCondition(2, 0x04, 0x01), U::Busy, 0, true},
+        TurCase{"PowerOnReset", checkCondition(6, 0x29, 0x00), U::Restarting, 0, false},
+        TurCase{"MediumChanged", checkCondition(6, 0x28, 0x00), U::Restarting, 0, false},
+        TurCase{"AttentionWithInstallCodes", checkCondition(6, 0x04, 0x12), U::Restarting, 0, false},
+        TurCase{"NoDisc", checkCondition(2, 0x3A, 0x01), U::NoDisc, 0, false},
+        TurCase{"HardwareError", checkCondition(4, 0x44, 0x00), U::OtherSense, 0, false},
+        TurCase{"BusyStatus", {.status = kSCSITaskStatus_BUSY}, U::Busy, 0, false},
+        TurCase{"TaskSetFull", {.status = 0x28}, U::Busy, 0, false},
+        TurCase{"ReservationConflict", {.status = 0x18}, U::NotDelivered, 0, false},
+        TurCase{"NotDelivered", {.result = platform::kIOReturnIOError}, U::NotDelivered, 0, false},
+        TurCase{"Gone", {.result = platform::kIOReturnNoDevice}, U::Gone, 0, false}),
     kRowName);
 
-TEST_F(DriveCommandTest, TestUnitReadyWithoutTaskWritesNoPresence) {
+TEST_F(DriveCommandTest, TestUnitReadyWithoutTaskIsNoVerdict) {
     drive->setFaults({.failingTaskCreations = 1});
     DeviceData record;
-    bool disc = false;
-    std::uint32_t progress = 77;
-    stderrOf([&] { EXPECT_EQ(CommandTestUnitReady(taskDevice, &record, &disc, &progress), 0xFFFF); });
-    EXPECT_FALSE(disc || record.isPresenceDisc());
-    EXPECT_EQ(progress, 77u);
+    record.setIsPresenceDisc(true);
+    stderrOf([&] { EXPECT_EQ(CommandTestUnitReady(taskDevice, &record).state, UnitState::NotDelivered); });
+    EXPECT_FALSE(record.isPresenceDisc());
+}
+
+TEST(SenseText, NamesKeyMeaningAndCodes) {
+    platform::SCSI_Sense_Data sense{};
+    sense[2] = 0x04;
+    sense[12] = 0x44;
+    EXPECT_EQ(senseText(sense), "Hardware Error, Internal target failure (4/44/00)");
 }
 
 struct ReadBufferCase {

@@ -2,6 +2,7 @@
 // installs it: the whole path from discovery to the revision after the update.
 #include <chrono>
 #include <future>
+#include <thread>
 #include <utility>
 
 #include "DriveTestSupport.h"
@@ -10,6 +11,7 @@
 #include "simdrive/SimDefaults.h"
 #include "simdrive/SimDrive.h"
 #include "simdrive/SimTestSupport.h"
+#include "simdrive/DriveUnit.h"
 
 namespace kdu::test {
 namespace {
@@ -231,6 +233,68 @@ TEST_F(EndToEndTest, AListingDuringAnUpdateOnAnotherThreadListsTheDriveBeingUpda
     EXPECT_TRUE(list_[1].isEnableUpdate());
     EXPECT_EQ(log_.count("[WAR] ObtainExclusiveAccess failed.(1)"), 1);
     EXPECT_EQ(stateOf("drive1")->revision, "1.21");
+}
+
+// A drive that goes away while it installs (a USB reset) is followed: the update waits for
+// it, takes it again once it is back and decides by what it reports then.
+TEST_F(EndToEndTest, ADriveThatGoesAwayWhileInstallingIsFollowedWhenItComesBack) {
+    sim::DriveSpec profile;
+    profile.timing.installMs = 600;
+    profile.faults.vanishWhileInstallingMs = 300;
+    attach("drive1", profile);
+    relist();
+    ASSERT_EQ(list_.size(), 1u);
+    std::vector<UpdateStep> steps;
+    UpdateHooks hooks;
+    hooks.progress = [&steps](const UpdateProgress& p) { steps.push_back(p.step); };
+    UpdateReport report;
+    current_ = list_[0];
+    ASSERT_TRUE(ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms}, hooks, &report))
+        << report.message() << ::testing::PrintToString(log_.lines());
+    EXPECT_EQ(report.state, DriveState::Updated);
+    EXPECT_EQ(current_.revision(), OptionalText{"1.21"});
+    const auto install = std::find(steps.begin(), steps.end(), UpdateStep::Install);
+    EXPECT_EQ(std::vector<UpdateStep>(install, steps.end()),
+              (std::vector<UpdateStep>{UpdateStep::Install, UpdateStep::AwaitReturn, UpdateStep::Install,
+                                       UpdateStep::CheckRevision}));
+    EXPECT_EQ(stateOf("drive1")->revision, "1.21");
+    EXPECT_FALSE(stateOf("drive1")->faults.vanishWhileInstallingMs) << "the switch is spent";
+}
+
+TEST_F(EndToEndTest, ADriveThatDoesNotComeBackInTimeEndsInAnUnknownState) {
+    sim::DriveSpec profile;
+    profile.timing.installMs = 600;
+    profile.faults.vanishWhileInstallingMs = 1500;
+    attach("drive1", profile);
+    relist();
+    UpdateReport report;
+    current_ = list_.at(0);
+    EXPECT_FALSE(ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 300ms}, {}, &report));
+    EXPECT_EQ(report.state, DriveState::Unknown);
+    EXPECT_EQ(report.cause.kind, UpdateCauseKind::WentAway);
+    EXPECT_THAT(report.message(), HasSubstr("the drive went away while installing: reconnect it and run `kdu list`"));
+    // Back later on its own, its install finished meanwhile.
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (!stateOf("drive1") && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(20ms);
+    relist();
+    ASSERT_EQ(list_.size(), 1u);
+    EXPECT_EQ(list_[0].revision(), OptionalText{"1.21"});
+}
+
+// An installing drive is listed as such: no disc, never eligible, its versions left for later.
+TEST_F(EndToEndTest, AnInstallingDriveIsListedAsInstalling) {
+    sim::DriveSpec profile;
+    profile.disc = sim::Disc{"DATA"};
+    profile.install = sim::InstallState{sim::wallClockMs(), 60000, "1.21", std::nullopt};
+    attach("drive1", profile);
+    relist();
+    ASSERT_EQ(list_.size(), 1u);
+    EXPECT_TRUE(list_[0].installProgress().has_value());
+    EXPECT_FALSE(list_[0].isPresenceDisc());
+    EXPECT_FALSE(list_[0].isEnableUpdate());
+    EXPECT_EQ(list_[0].eligibility(), UpdateEligibility::Installing);
+    for (const sim::RecordedCommand& c : backend_->sentCommands("drive1"))
+        EXPECT_NE(sim::commandName(c.cdb.data()), "READ BUFFER");
 }
 
 }  // namespace

@@ -297,8 +297,9 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{"SwitchBackFails", [](F& f) { f.state_.failingModeChange = 2; },
                    concat({kLook, {"mode"}, kKernelPieces, kNormal40000, {"mode"}}),
                    "[ERR] change drive mode.( -> Normal)", {}, S::ToNormalMode, D::UpdateMode},
+        // Switched and installed: the old revision now does not mean that nothing changed.
         FailureRow{"OldRevisionAfterwards", [](F& f) { f.state_.revisionAfter = "1.20"; }, kFullWire, kPadding,
-                   {0, -1}, S::CheckRevision, D::OldFirmware},
+                   {0, -1}, S::CheckRevision, D::Unknown},
         FailureRow{"FinalInquiryFails", [](F& f) { f.state_.failFinalInquiry = true; }, kFullWire, kPadding, {0, -1},
                    S::CheckRevision, D::Unknown},
         FailureRow{"ReleaseRefused", [](F& f) { f.drive_->setFaults({.refuseRelease = true}); }, kFullWire,
@@ -494,14 +495,87 @@ TEST_F(UpdateTest, ExclusiveAccessFoundBusyForAMomentIsAskedAgain) {
 TEST_F(UpdateTest, EveryPollIsReportedAndTheLastValueStaysWhenAPollIsNotDelivered) {
     state_.installProgress = {0x1234, 0x8000, 0xFFFF};
     timing_.pollInterval = 1ms;
-    drive_->setResponder(kTestUnitReady, [this](const RecordedCommand&) {
+    auto undelivered = std::make_shared<bool>(true);
+    drive_->setResponder(kTestUnitReady, [this, undelivered](const RecordedCommand&) {
         if (!state_.installed) return Answer{};
-        if (state_.polls == state_.installProgress.size()) return Answer{.result = platform::kIOReturnIOError};
+        if (state_.polls == state_.installProgress.size())
+            return std::exchange(*undelivered, false) ? Answer{.result = platform::kIOReturnIOError} : Answer{};
         const std::uint16_t p = state_.installProgress[state_.polls++];
         return checkCondition(0x02, 0x04, 0x12, p & 0xFF, p >> 8);
     });
     EXPECT_TRUE(run());
-    EXPECT_EQ(progress_.values(), (std::vector<std::int64_t>{0x1234, 0x8000, 0xFFFF, 0xFFFF, -1}));
+    EXPECT_EQ(progress_.values(), (std::vector<std::int64_t>{0x1234, 0x8000, 0xFFFF, 0xFFFF, 0, -1}));
+}
+
+// The install wait: what the drive answers after the switch back, the last answer repeated.
+struct WaitRow {
+    const char* name;
+    std::vector<Answer> answers;
+    bool ok;
+    DriveState state;
+    UpdateCauseKind cause;
+    const char* message = "";  // in the report's message
+};
+
+class InstallWaitTest : public UpdateTest, public ::testing::WithParamInterface<WaitRow> {};
+
+// Only the truth ends the wait: one odd answer keeps it going, an answer that is no part of an
+// install ends it only when it lasts, and the bound leaves the state to the last answers.
+TEST_P(InstallWaitTest, EndsOnlyOnTheTruth) {
+    const WaitRow& row = GetParam();
+    timing_ = {.pollInterval = 1ms, .waitLimit = 300ms, .faultPersistence = 30ms};
+    auto next = std::make_shared<std::size_t>(0);
+    drive_->setResponder(kTestUnitReady, [this, next, &row](const RecordedCommand&) {
+        if (!state_.installed) return Answer{};
+        return row.answers[std::min((*next)++, row.answers.size() - 1)];
+    });
+    EXPECT_EQ(run(), row.ok) << report_.message();
+    EXPECT_EQ(report_.state, row.state) << report_.message();
+    EXPECT_EQ(report_.cause.kind, row.cause) << report_.message();
+    EXPECT_THAT(report_.message(), HasSubstr(row.message));
+    const Wire w = wire();
+    // The identification decides, and only once the drive runs normally again.
+    EXPECT_EQ(w.back() == "inquiry", row.ok || row.cause == UpdateCauseKind::WrongRevision);
+}
+
+const Answer kInstalling = checkCondition(0x02, 0x04, 0x12, 0x00, 0x80);
+const Answer kHardwareError = checkCondition(0x04, 0x44, 0x00);
+using K = UpdateCauseKind;
+INSTANTIATE_TEST_SUITE_P(
+    Rows, InstallWaitTest,
+    ::testing::Values(
+        WaitRow{"BecomingReadyOnce", {kInstalling, checkCondition(0x02, 0x04, 0x01), kInstalling, {}}, true,
+                D::Updated, K::None},
+        WaitRow{"BusyOnce", {kInstalling, {.status = platform::kSCSITaskStatus_BUSY}, kInstalling, {}}, true,
+                D::Updated, K::None},
+        WaitRow{"NotDeliveredOnce", {kInstalling, {.result = platform::kIOReturnIOError}, kInstalling, {}}, true,
+                D::Updated, K::None},
+        WaitRow{"MediumChangedOnce", {kInstalling, checkCondition(0x06, 0x28, 0x00), kInstalling, {}}, true,
+                D::Updated, K::None},
+        WaitRow{"HardwareErrorOnce", {kInstalling, kHardwareError, kInstalling, {}}, true, D::Updated, K::None},
+        WaitRow{"NoDiscAfterwards", {kInstalling, checkCondition(0x02, 0x3A, 0x00)}, true, D::Updated, K::None},
+        WaitRow{"HardwareErrorPersists", {kInstalling, kHardwareError}, false, D::Unknown, K::InstallFault,
+                "Hardware Error, Internal target failure (4/44/00)"},
+        WaitRow{"InstallingUntilTheBound", {kInstalling}, false, D::Installing, K::StillInstalling},
+        WaitRow{"BusyUntilTheBound", {kInstalling, {.status = platform::kSCSITaskStatus_BUSY}}, false, D::Installing,
+                K::StillInstalling},
+        WaitRow{"NoAnswerUntilTheBound", {kInstalling, {.result = platform::kIOReturnIOError}}, false, D::Unknown,
+                K::NoReadyAnswer, "did not report ready within"}),
+    kRowName);
+
+TEST_F(UpdateTest, StoppedWaitingLeavesTheStateToTheLastAnswer) {
+    for (const bool answered : {true, false}) {
+        state_ = {};
+        SetUp();
+        drive_->setResponder(kTestUnitReady, [this, answered](const RecordedCommand&) {
+            if (!state_.installed) return Answer{};
+            return answered ? kInstalling : Answer{.result = platform::kIOReturnIOError};
+        });
+        hooks_.stopWaiting = [] { return true; };
+        EXPECT_FALSE(run());
+        EXPECT_EQ(report_.cause.kind, UpdateCauseKind::StoppedWaiting);
+        EXPECT_EQ(report_.state, answered ? DriveState::Installing : DriveState::Unknown);
+    }
 }
 
 }  // namespace

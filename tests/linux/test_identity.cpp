@@ -111,4 +111,42 @@ INSTANTIATE_TEST_SUITE_P(
                       SerialCase{"Missing", std::nullopt, std::nullopt}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
+// A drive that went away and came back, as the kernel names it then: another host number and
+// generic node; the same drive by its serial number, else by its place.
+struct ReturnCase {
+    const char* name;
+    std::optional<std::string> serialBefore, serialAfter;
+    std::string placeAfter;
+    bool same;
+};
+
+class DriveReturn : public ::testing::TestWithParam<ReturnCase> {};
+
+TEST_P(DriveReturn, IsTheSameDriveBySerialElseByPlace) {
+    const ReturnCase& c = GetParam();
+    const auto identity = [](int host, int generic, const std::optional<std::string>& serial, const std::string& place) {
+        FakeSysfs sys;
+        const auto device = sys.addDevice(host, generic, 5);
+        if (serial) FakeSysfs::writeBytes(device / "vpd_pg80", vpd80(*serial, serial->size()));
+        FakeUdev udev;
+        udev.paths[{"scsi_generic", "sg" + std::to_string(generic)}] = place;
+        return makeLinuxBackend(sys.options(udev.lookup()))->authoringDevices().at(0)->identity();
+    };
+    const DriveIdentity before = identity(1, 1, c.serialBefore, "pci-0000:00:14.0-usb-0:2:1.0-scsi-0:0:0:0");
+    const DriveIdentity after = identity(6, 4, c.serialAfter, c.placeAfter);
+    EXPECT_NE(after.nodes, before.nodes);
+    EXPECT_EQ(before.returnedAs(after), c.same);
+}
+
+constexpr char kSamePort[] = "pci-0000:00:14.0-usb-0:2:1.0-scsi-0:0:0:0";
+constexpr char kOtherPort[] = "pci-0000:00:14.0-usb-0:3:1.0-scsi-0:0:0:0";
+INSTANTIATE_TEST_SUITE_P(
+    Returns, DriveReturn,
+    ::testing::Values(ReturnCase{"SameSerialOtherPort", "KS01", "KS01", kOtherPort, true},
+                      ReturnCase{"OtherSerialSamePort", "KS01", "KS02", kSamePort, false},
+                      ReturnCase{"NoSerialSamePort", std::nullopt, std::nullopt, kSamePort, true},
+                      ReturnCase{"SerialOnOneSideSamePort", "KS01", std::nullopt, kSamePort, true},
+                      ReturnCase{"NoSerialOtherPort", std::nullopt, std::nullopt, kOtherPort, false}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
 }  // namespace

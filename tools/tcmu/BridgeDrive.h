@@ -39,6 +39,10 @@ public:
 
     // Readable once the drive has vanished (its file says so): its LUN is to be removed.
     int vanishedFd() const { return vanished_.get(); }
+    // Readable once a drive that vanished for a while is back: its LUN is to be added again.
+    int returnedFd() const { return returned_->get(); }
+    // The drive has vanished: commands are the kernel's until attached() again.
+    void detached() { attached_ = false; }
 
 private:
     // For the benchmark: how long each image took to arrive, from the first piece's arrival
@@ -59,6 +63,8 @@ private:
     std::unique_ptr<tcmu::Ring> ring_;
     platform::UniqueFd stop_;
     platform::UniqueFd vanished_;
+    // Shared with the thread that brings the drive back, which may outlive this object.
+    std::shared_ptr<platform::UniqueFd> returned_;
     std::atomic<bool> attached_{false};
     std::atomic<std::chrono::steady_clock::rep> lastCommand_{0};  // steady clock ticks
     std::string deviceState_;              // sysfs "state" of the attached SCSI device

@@ -3,7 +3,9 @@
 // /dev/srN as they would a real drive. Prints one line per drive once attached,
 //   <drive file> <generic node> <block node>
 // serves until SIGTERM or SIGINT, then removes everything it made. A drive whose file
-// makes it vanish has its LUN removed at that command.
+// makes it vanish has its LUN removed at that command; one that comes back is added again
+// ("<drive file> back at <generic node> <block node>").
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "log/Log.h"
+#include "platform/UniqueFd.h"
 #include "platform/linux/tcmu/TargetConfig.h"
 #include "simdrive/DriveFile.h"
 #include "tools/tcmu/BridgeDrive.h"
@@ -56,11 +59,27 @@ std::string backstoreName(std::size_t index, const std::filesystem::path& file) 
     return name;
 }
 
+void drain(int eventFd) {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(eventFd, &count, sizeof count);
+}
+
+// Opens a generic node without taking it from anyone; a program holding it exclusively
+// lets go once it sees the drive gone, so that is waited for, a while.
+platform::UniqueFd holdNode(const std::string& node) {
+    for (int tries = 0; tries < 40; ++tries) {
+        platform::UniqueFd fd(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (fd || errno != EBUSY) return fd;
+        ::usleep(50 * 1000);
+    }
+    return {};
+}
+
 int serve(const std::vector<std::filesystem::path>& files, int signals) {
     Bridge bridge;
     std::string error;
     if (!bridge.config.removeLeftovers(error)) return fail(error);
-    std::vector<std::string> names;
+    std::vector<std::string> names, generics;
     for (std::size_t i = 0; i < files.size(); ++i) {
         names.push_back(backstoreName(i, files[i]));
         std::optional<std::string> uio = bridge.config.createBackstore(names.back(), error);
@@ -77,21 +96,56 @@ int serve(const std::vector<std::filesystem::path>& files, int signals) {
         if (!nodes) return fail("the kernel did not attach " + files[i].string());
         bridge.drives[i]->settle(kSettleQuiet, kSettleLimit);
         bridge.drives[i]->attached(*nodes);
+        generics.push_back(nodes->generic);
         std::printf("%s %s %s\n", files[i].c_str(), nodes->generic.c_str(),
                     nodes->block.empty() ? "-" : nodes->block.c_str());
         std::fflush(stdout);
     }
+    // Per drive: vanished, then returned.
     std::vector<pollfd> fds{{signals, POLLIN, 0}};
-    for (const auto& drive : bridge.drives) fds.push_back({drive->vanishedFd(), POLLIN, 0});
+    for (const auto& drive : bridge.drives) {
+        fds.push_back({drive->vanishedFd(), POLLIN, 0});
+        fds.push_back({drive->returnedFd(), POLLIN, 0});
+    }
+    std::vector<platform::UniqueFd> heldNodes(files.size());
+    std::vector<bool> linked(files.size(), true);
     for (;;) {
         if (::poll(fds.data(), fds.size(), -1) < 0) continue;
         if (fds[0].revents) break;
-        for (std::size_t i = 1; i < fds.size(); ++i) {
-            if (!fds[i].revents) continue;
-            bridge.config.unlinkLun(static_cast<unsigned>(i - 1));
-            fds[i].fd = -1;  // gone for good
-            std::printf("%s removed\n", files[i - 1].c_str());
-            std::fflush(stdout);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const auto lun = static_cast<unsigned>(i);
+            if (fds[1 + 2 * i].revents) {
+                drain(fds[1 + 2 * i].fd);
+                // Each command that reached it while it was going says so: one removal.
+                if (!linked[i]) continue;
+                linked[i] = false;
+                bridge.drives[i]->detached();
+                // Its node kept open, as a program still holding it would: the drive that
+                // comes back gets another one.
+                heldNodes[i] = holdNode(generics[i]);
+                bridge.config.unlinkLun(lun);
+                std::printf("%s removed\n", files[i].c_str());
+                std::fflush(stdout);
+            }
+            if (fds[2 + 2 * i].revents) {
+                drain(fds[2 + 2 * i].fd);
+                std::optional<tcmu::AttachedNodes> nodes;
+                if (bridge.config.linkLun(lun, names[i], error)) nodes = bridge.config.nodesOf(lun, kAttachTimeoutMs);
+                heldNodes[i] = {};
+                if (!nodes) {
+                    std::fprintf(stderr, "kdu_tcmu_drive: %s did not come back: %s\n", files[i].c_str(), error.c_str());
+                    continue;
+                }
+                // The program that follows it polls it at once: only the kernel's first look
+                // is waited out.
+                bridge.drives[i]->settle(kSettleQuiet, kSettleQuiet);
+                bridge.drives[i]->attached(*nodes);
+                linked[i] = true;
+                generics[i] = nodes->generic;
+                std::printf("%s back at %s %s\n", files[i].c_str(), nodes->generic.c_str(),
+                            nodes->block.empty() ? "-" : nodes->block.c_str());
+                std::fflush(stdout);
+            }
         }
     }
     return 0;
