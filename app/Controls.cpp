@@ -11,7 +11,6 @@
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/MainWindow.h"
 #include "app/UpdateReportText.h"
-#include "platform/NamedLock.h"
 
 QString KestoryDriveUpdaterAppDelegate::updateVersionText() const {
     if (!curFwNormalData) {
@@ -42,12 +41,12 @@ KestoryDriveUpdaterAppDelegate::ControlInputs KestoryDriveUpdaterAppDelegate::ca
 }
 
 void KestoryDriveUpdaterAppDelegate::updateControll() {
-    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    std::lock_guard current(syncCurrentDevice_);
     onGui([this, in = captureControlInputs()] { applyUpdateControll(in); });
 }
 
 void KestoryDriveUpdaterAppDelegate::initControll() {
-    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    std::lock_guard current(syncCurrentDevice_);
     onGui([this, in = captureControlInputs()] { applyInitControll(in); });
 }
 

@@ -15,7 +15,6 @@
 #include "drive/DriveList.h"
 #include "monitor/DAUtil.h"
 #include "monitor/USBDeviceManager.h"
-#include "platform/NamedLock.h"
 #include "platform/RunLoop.h"
 
 void KestoryDriveUpdaterAppDelegate::createDeviceManager() {
@@ -39,7 +38,7 @@ void KestoryDriveUpdaterAppDelegate::initDeviceList() {
     initFlag = false;
     requestListing([this] {
         {
-            platform::SyncScope current("SYNC_CURRENTDEVICE");
+            std::lock_guard current(syncCurrentDevice_);
             if (!deviceArray.empty()) {
                 IsFoundTargetDriveForAppLaunch = true;
             }
@@ -81,7 +80,7 @@ void KestoryDriveUpdaterAppDelegate::updateDeviceList(const platform::Notificati
     if (gate_->isClosed()) {
         return;
     }
-    platform::SyncScope listing("SYNC_LISTING");
+    std::lock_guard listing(syncListing_);
     // initFlag goes false only after start-up made the image records, so past this test
     // they are complete and no longer written.
     if (initFlag || isUpdatingNow || !curFwNormalData) {
@@ -93,7 +92,7 @@ void KestoryDriveUpdaterAppDelegate::updateDeviceList(const platform::Notificati
     ListTargetDrives(found, *curFwNormalData);
 
     // The list changes in one locked step: whoever reads it sees it before or after.
-    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    std::lock_guard current(syncCurrentDevice_);
     if (isUpdatingNow) {
         return;  // an update was confirmed meanwhile; the relisting at its end catches up
     }
@@ -123,13 +122,13 @@ void KestoryDriveUpdaterAppDelegate::numberIdenticalDrives(std::vector<DeviceDat
 }
 
 void KestoryDriveUpdaterAppDelegate::clearDeviceArray() {
-    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    std::lock_guard current(syncCurrentDevice_);
     curIndex = -1;
     deviceArray.clear();
 }
 
 bool KestoryDriveUpdaterAppDelegate::setCurrentDeviceDataWithIndex(std::int32_t /*index*/) {
-    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    std::lock_guard current(syncCurrentDevice_);
     const std::int32_t index = curIndex;
     if (index >= 0 && static_cast<std::size_t>(index) < deviceArray.size()) {
         curDeviceData = deviceArray[static_cast<std::size_t>(index)];
@@ -141,7 +140,7 @@ bool KestoryDriveUpdaterAppDelegate::setCurrentDeviceDataWithIndex(std::int32_t 
 }
 
 void KestoryDriveUpdaterAppDelegate::postClearPopUp() {
-    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    std::lock_guard current(syncCurrentDevice_);
     popUpSelection_ = -1;
     const std::uint64_t generation = ++popUpGeneration_;
     onGui([this, generation] {
@@ -151,7 +150,7 @@ void KestoryDriveUpdaterAppDelegate::postClearPopUp() {
 }
 
 void KestoryDriveUpdaterAppDelegate::updateDeviceCombobox() {
-    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    std::lock_guard current(syncCurrentDevice_);
     QStringList titles, tips;
     QList<int> greyed;  // drives that could not be examined: shown, never chosen
     for (const DeviceData& drive : deviceArray) {
@@ -194,7 +193,7 @@ void KestoryDriveUpdaterAppDelegate::updateDeviceCombobox() {
 
 void KestoryDriveUpdaterAppDelegate::changedDriveList(QObject* sender) {
     {
-        platform::SyncScope current("SYNC_CURRENTDEVICE");
+        std::lock_guard current(syncCurrentDevice_);
         std::int32_t index = popUpSelection_;
         if (sender != nullptr && sender == cmbDriveList) {
             // A choice on a pop-up that a queued rebuild is about to replace, or made while

@@ -20,7 +20,6 @@
 #include "model/NotificationNames.h"
 #include "monitor/DAUtil.h"
 #include "monitor/USBDeviceManager.h"
-#include "platform/NamedLock.h"
 
 std::atomic<bool> IsFoundTargetDriveForAppLaunch{false};
 
@@ -83,7 +82,7 @@ void KestoryDriveUpdaterAppDelegate::awakeFromNib() {
     window_->lblStatus()->setText(lookingForDrivesText());
     curIndex = -1;
     {
-        platform::SyncScope current("SYNC_CURRENTDEVICE");
+        std::lock_guard current(syncCurrentDevice_);
         deviceArray.clear();
     }
     registerObservers();
@@ -230,11 +229,11 @@ void KestoryDriveUpdaterAppDelegate::stopDeviceManagerThread() {
 }
 
 std::vector<DeviceData> KestoryDriveUpdaterAppDelegate::devices() const {
-    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    std::lock_guard current(syncCurrentDevice_);
     return deviceArray;
 }
 
 std::optional<DeviceData> KestoryDriveUpdaterAppDelegate::currentDevice() const {
-    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    std::lock_guard current(syncCurrentDevice_);
     return curDeviceData;
 }

@@ -2,8 +2,8 @@
 // window: the drive list, the current drive, the two image records and the drive watcher.
 //
 // Threads: widgets change on the GUI thread only. Work that runs elsewhere (relistings on
-// the device-manager thread, the update worker) changes the data under the SYNC_ locks and
-// posts the widget changes to the GUI thread, in order, carrying what they need. Nothing
+// the device-manager thread, the update worker) changes the data under syncListing_ and
+// syncCurrentDevice_ and posts the widget changes to the GUI thread, in order, carrying what they need. Nothing
 // ever waits for the GUI thread while holding a lock.
 #pragma once
 
@@ -135,7 +135,7 @@ signals:
     void statusChanged(const QString& text);
 
 private:
-    // What the control refresh reads, taken in one piece under SYNC_CURRENTDEVICE.
+    // What the control refresh reads, taken in one piece under syncCurrentDevice_.
     struct ControlInputs {
         bool listEmpty = true;
         bool hasCurrent = false;
@@ -173,7 +173,7 @@ private:
     // The first listing is in: the status line clears, the launch messages show (GUI thread).
     void firstListingShown();
     bool onGuiThread() const;
-    // The listed record of the drive with this identity, under SYNC_CURRENTDEVICE; -1 when gone.
+    // The listed record of the drive with this identity, under syncCurrentDevice_; -1 when gone.
     std::int32_t indexOfDrive(const platform::DriveIdentity& identity) const;
 
     // Fields in the order of the window's data model.
@@ -182,12 +182,17 @@ private:
     std::atomic<bool> initFlag{false};
     std::atomic<bool> isUpdatingNow{false};
     std::shared_ptr<USBDeviceManager> deviceManager;  // shared with its thread, which may outlive us
-    std::vector<DeviceData> deviceArray;               // SYNC_CURRENTDEVICE
+    // One listing at a time; an update starts only once the one under way has ended.
+    std::mutex syncListing_;
+    // The list, the current drive and the confirmation target. Recursive: the list's
+    // helpers take it themselves and are also called with it held.
+    mutable std::recursive_mutex syncCurrentDevice_;
+    std::vector<DeviceData> deviceArray;               // syncCurrentDevice_
     QComboBox* cmbDriveList = nullptr;
-    std::optional<DeviceData> curDeviceData;           // SYNC_CURRENTDEVICE
+    std::optional<DeviceData> curDeviceData;           // syncCurrentDevice_
     // The drive the confirmation sheet asks about, fixed when Update was pressed, and the
     // one the worker updates once it was confirmed. Relistings never change either.
-    std::optional<DeviceData> confirmTarget_;          // SYNC_CURRENTDEVICE
+    std::optional<DeviceData> confirmTarget_;          // syncCurrentDevice_
     std::optional<DeviceData> updateTarget_;           // set before the worker starts, read by it
     std::unique_ptr<FirmFileData> curFwKernelData;
     std::unique_ptr<FirmFileData> curFwNormalData;

@@ -239,7 +239,7 @@ QString updateCauseLabel(const UpdateCause& cause) {
 }
 
 QString updateReportText(const UpdateReport& report) {
-    if (report.ok) {
+    if (report.ok()) {
         //% "%1."
         return qtTrId("RESULT_STATE").arg(driveStateLabel(report.state));
     }

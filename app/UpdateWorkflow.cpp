@@ -17,12 +17,11 @@
 #include "app/ObserverGate.h"
 #include "app/UpdateReportText.h"
 #include "drive/DriveList.h"
-#include "platform/NamedLock.h"
 #include "platform/RunLoop.h"
 
 void KestoryDriveUpdaterAppDelegate::clickUpdateButton(QObject* /*sender*/) {
     {
-        platform::SyncScope current("SYNC_CURRENTDEVICE");
+        std::lock_guard current(syncCurrentDevice_);
         confirmTarget_ = curDeviceData;
     }
     QPointer<KestoryDriveUpdaterAppDelegate> self(this);
@@ -36,7 +35,7 @@ void KestoryDriveUpdaterAppDelegate::clickUpdateButton(QObject* /*sender*/) {
 }
 
 std::int32_t KestoryDriveUpdaterAppDelegate::indexOfDrive(const platform::DriveIdentity& identity) const {
-    platform::SyncScope current("SYNC_CURRENTDEVICE");
+    std::lock_guard current(syncCurrentDevice_);
     for (std::size_t i = 0; i < deviceArray.size(); ++i) {
         if (deviceArray[i].identity().sameDriveAs(identity)) {
             return static_cast<std::int32_t>(i);
@@ -50,7 +49,7 @@ void KestoryDriveUpdaterAppDelegate::alertDidEnd(std::int32_t returnCode) {
     {
         // Not under the listing lock: the GUI thread never waits for a listing. One that is
         // half way through drops its result once it sees the update (updateDeviceList).
-        platform::SyncScope current("SYNC_CURRENTDEVICE");
+        std::lock_guard current(syncCurrentDevice_);
         std::optional<DeviceData> confirmed = std::move(confirmTarget_);
         confirmTarget_.reset();
         if (returnCode != kAlertAlternateReturn || !confirmed || isUpdatingNow) {
@@ -97,7 +96,7 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
     {
         // A listing that began before the update was confirmed holds the drives' access;
         // once it has ended, every later one sees the update and lists nothing.
-        platform::SyncScope listing("SYNC_LISTING");
+        std::lock_guard listing(syncListing_);
     }
     // The sequence refreshes the record it is given; it works on a copy so the list only
     // changes, under the lock, when the update has succeeded.
@@ -122,7 +121,7 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
         showResultSheet(qtTrId("RESULT_COMPLETE"),
                         where.trimmed() + QLatin1Char('\n') + revisions + QLatin1Char('\n') + updateReportText(report));
         {
-            platform::SyncScope current("SYNC_CURRENTDEVICE");
+            std::lock_guard current(syncCurrentDevice_);
             const std::int32_t index = indexOfDrive(drive->identity());
             if (index >= 0) {
                 deviceArray[static_cast<std::size_t>(index)] = *drive;

@@ -23,13 +23,9 @@ void NumberIdenticalDrives(std::vector<DeviceData>& list) {
         std::int32_t group = 1;
         for (std::size_t j = 0; j < list.size(); ++j) {
             if (j == i || !identical(list[j], list[i])) continue;
-            list[j].setSame(true);
             list[j].setSameNo(++group);
         }
-        if (group > 1) {
-            list[i].setSame(true);
-            list[i].setSameNo(1);
-        }
+        if (group > 1) list[i].setSameNo(1);
     }
 }
 

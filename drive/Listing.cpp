@@ -28,7 +28,6 @@ std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* i
         record.setEligibility(judgeEligibility(record, normal, imagesProven));
     else
         record.setEligibility(UpdateEligibility::VersionsUnknown);
-    record.setIsEnableUpdate(record.eligibility() == UpdateEligibility::Eligible);
     return record;
 }
 
@@ -56,7 +55,6 @@ std::optional<DeviceData> unexaminedDrive(platform::io_service_t service, Update
     record.setVendor(names.vendor);
     record.setProduct(names.product);
     record.setEligibility(why);
-    record.setIsEnableUpdate(false);
     return record;
 }
 
@@ -125,9 +123,6 @@ void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData
     const auto listed = list.begin() + static_cast<std::ptrdiff_t>(first);
     if (std::none_of(listed, list.end(), eligible) || proveShippedImages(shippedImageBinding(), normal).proven())
         return;
-    for (auto drive = listed; drive != list.end(); ++drive) {
-        if (!eligible(*drive)) continue;
-        drive->setEligibility(UpdateEligibility::ImageDamaged);
-        drive->setIsEnableUpdate(false);
-    }
+    for (auto drive = listed; drive != list.end(); ++drive)
+        if (eligible(*drive)) drive->setEligibility(UpdateEligibility::ImageDamaged);
 }

@@ -102,7 +102,6 @@ public:
     }
 
     bool succeed() {
-        report_.ok = true;
         report_.step = UpdateStep::Done;
         report_.cause = UpdateCause{};
         return true;
@@ -111,7 +110,6 @@ public:
     bool fail(UpdateStep step, UpdateCauseKind kind) { return fail(step, UpdateCause(kind)); }
     bool fail(UpdateStep step, DriveState state, UpdateCauseKind kind) { return fail(step, state, UpdateCause(kind)); }
     bool fail(UpdateStep step, DriveState state, UpdateCause cause) {
-        report_.ok = false;
         report_.step = step;
         report_.state = state;
         report_.cause = std::move(cause);

@@ -115,6 +115,6 @@ std::string causeText(const UpdateCause& cause) {
 }
 
 std::string UpdateReport::message() const {
-    if (ok) return std::string(driveStateText(state));
+    if (ok()) return std::string(driveStateText(state));
     return std::string(updateStepText(step)) + ": " + causeText(cause) + "; " + std::string(driveStateText(state));
 }

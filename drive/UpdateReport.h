@@ -101,12 +101,12 @@ struct UpdateCause {
 std::string causeText(const UpdateCause& cause);
 
 struct UpdateReport {
-    bool ok = false;
     UpdateStep step = UpdateStep::CheckImages;  // the step that failed, Done on success
     DriveState state = DriveState::OldFirmware;
     UpdateCause cause;                          // None on success
     std::optional<std::string> revisionFound;   // what the drive reported at the end
 
+    bool ok() const { return step == UpdateStep::Done; }
     // Stopped on purpose after every check.
     bool dryRun() const { return cause.kind == UpdateCauseKind::DryRun; }
 

@@ -1,9 +1,10 @@
 #include "monitor/DAUtil.h"
 
+#include <mutex>
+
 #include "model/NotificationNames.h"
 #include "model/Util.h"
 #include "log/Log.h"
-#include "platform/NamedLock.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
 
@@ -15,6 +16,7 @@ std::atomic<bool> IsPresenceDiscsForAppLaunch{false};
 namespace {
 constexpr std::int64_t kDiskAppearedObject = 1;
 constexpr std::int64_t kDiskDisappearedObject = 3;
+std::mutex discInfoMutex;  // one description read at a time
 }  // namespace
 
 DASessionRef DAUtil::session() { return gDASession; }
@@ -39,7 +41,7 @@ void DAUtil::releaseSession() {
 }
 
 bool getDiscriptionInfo(DADiskRef disk) {
-    SyncScope sync("SYNC_GETDISCINFO");
+    std::lock_guard sync(discInfoMutex);
     std::optional<DADiskDescription> description = DADiskCopyDescription(disk);
     if (!description || !description->volumeName) return false;
     if (Util::isTargetModel(description->deviceModel)) IsPresenceDiscsForAppLaunch = true;

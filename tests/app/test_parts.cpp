@@ -25,7 +25,7 @@
 namespace {
 
 // One failed report per cause, per change seen at the second look and per image problem, and
-// one per step and per state; the particulars carry numbers a translation must keep.
+// one per step before Done and per state; the particulars carry numbers a translation must keep.
 std::vector<UpdateReport> everyReport() {
     std::vector<UpdateReport> reports;
     const auto failed = [&](UpdateCause cause, UpdateStep step = UpdateStep::WriteNormalImage,
@@ -50,12 +50,11 @@ std::vector<UpdateReport> everyReport() {
         failed(UpdateCause::driveChanged(DriveChange(change)));
     for (int problem = 1; problem <= int(ImageProblem::MissingAtStart); ++problem)
         failed(UpdateCause::refusedImage(ImageFault(ImageProblem(problem), "R7360501.121", 4095, 4096, "1.19")));
-    for (int step = 0; step <= int(UpdateStep::Done); ++step)
+    for (int step = 0; step < int(UpdateStep::Done); ++step)
         failed(UpdateCause(UpdateCauseKind::DriveGone), UpdateStep(step));
     for (int state = 0; state <= int(DriveState::Updated); ++state)
         failed(UpdateCause(UpdateCauseKind::DriveGone), UpdateStep::Install, DriveState(state));
     UpdateReport success;
-    success.ok = true;
     success.step = UpdateStep::Done;
     success.state = DriveState::Updated;
     reports.push_back(success);
@@ -128,7 +127,6 @@ private slots:
         DeviceData drive;
         drive.setIdentity(platform::DriveIdentity{"pci-1", {"/dev/sg3", "/dev/sr0"}, std::string("S1")});
         drive.setDriveMode(mode);
-        drive.setIsEnableUpdate(eligible);
         drive.setEligibility(eligible ? UpdateEligibility::Eligible : UpdateEligibility::UpToDate);
         QTEST(driveDetailsLine(drive), "line");
         QFETCH(QString, tipEnd);

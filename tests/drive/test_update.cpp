@@ -197,7 +197,7 @@ TEST_P(UpdateWireTest, SendsTheSequenceAndSucceedsOnTheTargetRevision) {
     EXPECT_EQ(wire(), concat({kLook, row.expected}));
     EXPECT_EQ(record_.revision(), OptionalText{"1.21"});
     EXPECT_EQ(record_.driveMode(), 0);
-    EXPECT_TRUE(report_.ok);
+    EXPECT_TRUE(report_.ok());
     EXPECT_EQ(report_.state, DriveState::Updated);
     EXPECT_EQ(report_.revisionFound, OptionalText{"1.21"});
     const int padding = row.normalSize % 256 ? 1 : 0;
@@ -247,7 +247,7 @@ TEST_P(UpdateFailureTest, ReportsFalseAndGivesEverythingBack) {
     EXPECT_EQ(log_.count(row.logLine ? row.logLine : "ExecUpdateMain("), row.logLine ? 1 : 0)
         << ::testing::PrintToString(log_.lines());
     EXPECT_EQ(progress_.values(), row.notifications);
-    EXPECT_FALSE(report_.ok);
+    EXPECT_FALSE(report_.ok());
     EXPECT_EQ(report_.step, row.step) << report_.message();
     EXPECT_EQ(report_.state, row.state) << report_.message();
     EXPECT_THAT(report_.message(), HasSubstr(std::string(driveStateText(row.state))));

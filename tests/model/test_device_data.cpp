@@ -41,9 +41,8 @@ DeviceData filledRecord(platform::io_service_t handle)
     d.setVendor("KESTORY");
     d.setRevision("1.20");
     d.setJudgeKrnl(std::string{});
-    d.setSame(true);
     d.setSameNo(2);
-    d.setIsEnableUpdate(true);
+    d.setEligibility(UpdateEligibility::Eligible);
     return d;
 }
 

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
 
-#include "platform/NamedLock.h"
 #include "platform/NotificationCenter.h"
 
 using namespace platform;
@@ -38,14 +36,4 @@ TEST(NotificationCenterTest, ObserverMayPostAndRegisterFromItsHandler) {
     });
     center.post("first");
     EXPECT_EQ(inner, 1);
-}
-
-TEST(NamedLockTest, SameNameSameLockAndRecursive) {
-    EXPECT_EQ(&namedLock("SYNC_LISTING"), &namedLock("SYNC_LISTING"));
-    EXPECT_NE(&namedLock("SYNC_LISTING"), &namedLock("SYNC_CURRENTDEVICE"));
-    SyncScope outer("SYNC_LISTING");
-    SyncScope again("SYNC_LISTING");  // would deadlock if not recursive
-    std::atomic<bool> got{true};
-    std::thread([&] { got = namedLock("SYNC_LISTING").try_lock(); }).join();
-    EXPECT_FALSE(got);
 }
