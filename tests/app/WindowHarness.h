@@ -31,6 +31,9 @@ inline void setUpProcess() {
     QCoreApplication::setApplicationName(QStringLiteral("KestoryDriveUpdaterTests"));
     platform::installMainRunLoop(std::make_shared<QtRunLoop>());
     kdulog::setSyslogEnabled(false);
+    // Update locks in a folder of this process's own, removed when it ends.
+    static const QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     // Updates take a sleep inhibitor: never from the machine's own logind in a test.
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/kdu-test-system-bus");
     installTranslations(*QCoreApplication::instance());

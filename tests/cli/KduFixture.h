@@ -38,6 +38,9 @@ protected:
         root_ = name;
         std::filesystem::create_directory(folder_ = root_ / "drives");
         ::setenv("XDG_STATE_HOME", (root_ / "state").c_str(), 1);
+        // Update locks too, so they go with the folder.
+        std::filesystem::create_directory(root_ / "runtime");
+        ::setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
         // kdu's update takes a sleep inhibitor: never from the machine's own logind here.
         ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (root_ / "no-system-bus").string()).c_str(), 1);
     }

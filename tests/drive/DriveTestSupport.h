@@ -51,16 +51,13 @@ inline std::string stderrOf(const std::function<void()>& action) {
 }
 
 // Update locks of this test process in a folder of its own (suites run side by side and
-// name their drives alike), and no system bus.
+// name their drives alike), removed when the process ends, and no system bus.
 inline void isolateRuntimeDirectory() {
-    static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kdu-runtime-XXXXXX").string();
-        const char* made = ::mkdtemp(pattern.data());
-        return std::string(made != nullptr ? made : "/tmp");
-    }();
-    ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+    static const TempDir folder;
+    const std::string path = folder.path().empty() ? "/tmp" : folder.path();
+    ::setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
     // Updates take a sleep inhibitor: never from the machine's own logind in a test.
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + folder + "/no-system-bus").c_str(), 1);
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + path + "/no-system-bus").c_str(), 1);
 }
 
 // Installs a backend; when it goes, every interface and handle opened since must be gone too.
