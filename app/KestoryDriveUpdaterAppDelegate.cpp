@@ -121,9 +121,6 @@ void KestoryDriveUpdaterAppDelegate::registerObservers() {
     centre.addObserver(this, kAppearedDeviceNotify, relist);
     centre.addObserver(this, kDisappearedDeviceNotify, relist);
     centre.addObserver(this, kChangedDeviceNotify, relist);
-    centre.addObserver(this, kUpdateIndicatorNotify, [this, gate = gate_](const platform::Notification& n) {
-        gate->enter([&] { updateIndicatorNotify(n); });
-    });
 }
 
 void KestoryDriveUpdaterAppDelegate::removeObservers() {

@@ -117,7 +117,7 @@ public:
     void clickUpdateButton(QObject* sender);
     void alertDidEnd(std::int32_t returnCode);
     void runUpdateThread();
-    void updateIndicatorNotify(const platform::Notification& notification);
+    void updateIndicatorNotify(std::int64_t indicator);
 
     // Read-only views (copies taken under the lock).
     std::int32_t currentIndex() const { return curIndex; }

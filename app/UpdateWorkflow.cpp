@@ -105,6 +105,9 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
     UpdateReport report;
     UpdateHooks hooks;
     hooks.progress = [this](const UpdateProgress& progress) {
+        if (progress.indicator) {
+            return updateIndicatorNotify(*progress.indicator);
+        }
         if (const QString text = status_.phase(progress); !text.isEmpty()) {
             postStatus(text);
         }
@@ -141,11 +144,8 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
     ++updatesEnded_;
 }
 
-void KestoryDriveUpdaterAppDelegate::updateIndicatorNotify(const platform::Notification& notification) {
-    if (!notification.object) {
-        return;
-    }
-    const auto v = static_cast<std::int32_t>(*notification.object);
+void KestoryDriveUpdaterAppDelegate::updateIndicatorNotify(std::int64_t indicator) {
+    const auto v = static_cast<std::int32_t>(indicator);
     if (v < 0) {
         onGui([this] { idctProgressUpdate->setHidden(true); });
         return;

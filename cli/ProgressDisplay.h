@@ -1,6 +1,6 @@
 // Shows where an update is: the phase from UpdateHooks.progress ("Writing kernel image 3/3",
 // "Writing firmware 412 KiB of 1535 KiB") and the drive's install progress from
-// "updateIndicatorNotify" values (65536 - v of 65536; a negative value ends it), with the
+// UpdateProgress.indicator values (65536 - v of 65536; a negative value ends it), with the
 // time left once it can be estimated. On a terminal one line is redrawn in place; elsewhere
 // a plain line is written when a phase begins and per 10 % of the install. Each line goes
 // out in one write, so another writer sharing the stream never splits it.

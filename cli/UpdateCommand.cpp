@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <functional>
+#include <optional>
 #include <cctype>
 #include <variant>
 #include <iostream>
@@ -21,7 +21,6 @@
 #include "drive/DriveList.h"
 #include "drive/STUCMethod.h"
 #include "model/NotificationNames.h"
-#include "platform/NotificationCenter.h"
 
 namespace cli {
 
@@ -62,19 +61,6 @@ bool confirm(const DeviceData& drive) {
     return answer == "y" || answer == "yes";
 }
 
-// Observes the progress notices for its lifetime.
-class ProgressObserver {
-public:
-    explicit ProgressObserver(std::function<void(std::int64_t)> onValue) {
-        platform::NotificationCenter::defaultCenter().addObserver(
-            this, kUpdateIndicatorNotify,
-            [onValue = std::move(onValue)](const platform::Notification& n) { onValue(n.object.value_or(-1)); });
-    }
-    ProgressObserver(const ProgressObserver&) = delete;
-    ProgressObserver& operator=(const ProgressObserver&) = delete;
-    ~ProgressObserver() { platform::NotificationCenter::defaultCenter().removeObserver(this); }
-};
-
 Json planJson(const std::vector<PlannedCommand>& plan) {
     Json commands = Json::array();
     for (const PlannedCommand& c : plan)
@@ -103,14 +89,6 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
     const bool showProgress = !events.json() && verbosity() != Verbosity::Quiet;
     ProgressDisplay display([](std::string_view text) { answer(text); }, ::isatty(STDOUT_FILENO) == 1);
     const std::string id = drive.identity().id;
-    const ProgressObserver observer([&](std::int64_t value) {
-        if (showProgress) display.onValue(value);
-        if (value >= 0 && events.json()) {
-            Json line = event("install_progress", id);
-            line["percent"] = installPercent(value);
-            events.emit(line);
-        }
-    });
     UpdateHooks hooks;
     hooks.reviewPlan = [&](const std::vector<PlannedCommand>& plan) {
         if (!options.dryRun) return true;
@@ -128,6 +106,15 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
     UpdateStep lastStep = UpdateStep::CheckImages;
     bool anyStep = false;
     hooks.progress = [&](const UpdateProgress& progress) {
+        if (const std::optional<std::int64_t> value = progress.indicator) {
+            if (showProgress) display.onValue(*value);
+            if (*value >= 0 && events.json()) {
+                Json line = event("install_progress", id);
+                line["percent"] = installPercent(*value);
+                events.emit(line);
+            }
+            return;
+        }
         if (progress.step == UpdateStep::Install || progress.step == UpdateStep::AwaitReturn)
             signals.setPhase(UpdateSignalGuard::Phase::InstallWait);
         if (showProgress) display.onProgress(progress);

@@ -20,11 +20,9 @@
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
 #include "model/ImageProof.h"
-#include "model/NotificationNames.h"
 #include "model/Util.h"
 #include "platform/DriveUpdateLock.h"
 #include "log/Log.h"
-#include "platform/NotificationCenter.h"
 #include "platform/PowerInhibitor.h"
 #include "platform/Registry.h"
 
@@ -118,6 +116,9 @@ public:
 
     void progress(UpdateStep step, std::uint64_t done = 0, std::uint64_t total = 0) const {
         if (hooks_.progress) hooks_.progress(UpdateProgress{step, done, total});
+    }
+    void indicate(std::int64_t value) const {
+        if (hooks_.progress) hooks_.progress(UpdateProgress{UpdateStep::Install, 0, 0, value});
     }
 
     // What differs between the drive that answers now and the one chosen; `modeNow` is the
@@ -246,7 +247,6 @@ DriveState stateAfter(UnitState last) {
 // away is followed. Only the identification afterwards decides whether it worked.
 bool UpdateRun::waitForInstall() {
     using Clock = std::chrono::steady_clock;
-    auto& center = platform::NotificationCenter::defaultCenter();
     const auto deadline = Clock::now() + timing_.waitLimit;
     std::optional<std::int64_t> shown;  // the last progress value reported
     // When answers that are no part of an install began; never while there are none.
@@ -258,7 +258,7 @@ bool UpdateRun::waitForInstall() {
         answer = CommandTestUnitReady(held_.interface(), &drive_);
         if (answer.state == UnitState::Installing) shown = answer.progress;
         if (answer.operational()) shown = 0;
-        if (shown) center.post(kUpdateIndicatorNotify, *shown);
+        if (shown) indicate(*shown);
         if (answer.operational()) break;
         if (answer.state == UnitState::Gone) {
             if (!followReturn(deadline)) {
@@ -287,7 +287,7 @@ bool UpdateRun::waitForInstall() {
         }
         std::this_thread::sleep_for(timing_.pollInterval);
     }
-    center.post(kUpdateIndicatorNotify, -1);
+    indicate(-1);
     const auto seconds = static_cast<std::uint64_t>(timing_.waitLimit.count() / 1000);
     switch (end) {
         case End::Ready: return true;

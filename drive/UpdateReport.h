@@ -129,6 +129,9 @@ std::string_view driveStateKey(DriveState state);
 struct UpdateProgress {
     UpdateStep step = UpdateStep::CheckImages;
     std::uint64_t done = 0, total = 0;  // pieces of the kernel image, bytes of the normal image
+    // While the drive installs: its value after each poll (what is left of
+    // kInstallProgressScale), then -1 when the wait ends. Not a new phase.
+    std::optional<std::int64_t> indicator = std::nullopt;
 };
 
 // One command the update would send, for a plan shown before anything is sent.
@@ -140,7 +143,8 @@ struct PlannedCommand {
 };
 
 struct UpdateHooks {
-    // Called on the update's thread before each phase and after each piece.
+    // Called on the update's thread before each phase, after each piece and after each poll
+    // of the install (`indicator`); only this update's reports.
     std::function<void(const UpdateProgress&)> progress;
     // Called once, right before the first command that changes the drive. False cancels:
     // nothing has been changed yet. Whoever answers true promises not to interrupt the

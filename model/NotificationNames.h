@@ -7,10 +7,9 @@
 inline constexpr char kAppearedDeviceNotify[] = "appearedDeviceNotify";
 inline constexpr char kDisappearedDeviceNotify[] = "disappearedDeviceNotify";
 inline constexpr char kChangedDeviceNotify[] = "changedDeviceNotify";
-inline constexpr char kUpdateIndicatorNotify[] = "updateIndicatorNotify";
 
-// Its values while the drive installs: what is left of kInstallProgressScale (the whole
-// install), counting down to 0; a negative value ends the install's reports.
+// The install's progress values (UpdateProgress::indicator): what is left of
+// kInstallProgressScale (the whole install), counting down to 0; a negative value ends them.
 inline constexpr std::int32_t kInstallProgressScale = 65536;
 
 // The part of the install done for such a value, in whole percent (0 to 100).

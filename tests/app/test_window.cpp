@@ -389,7 +389,7 @@ private slots:
         h.startListed();
         QProgressBar* bar = h.window().idctProgressUpdate();
         for (std::int64_t v : {0, 65535, -1}) {
-            h.delegate().updateIndicatorNotify(platform::Notification{kUpdateIndicatorNotify, v, {}});
+            h.delegate().updateIndicatorNotify(v);
             settle();
             QCOMPARE(bar->isVisible(), v >= 0);
             if (v >= 0) QCOMPARE(bar->value(), int(65536 - v));

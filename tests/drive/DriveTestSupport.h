@@ -19,11 +19,9 @@
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
 #include "model/ImageManifest.h"
-#include "model/NotificationNames.h"
 #include "model/TempDir.h"
 #include "model/Util.h"
 #include "log/Log.h"
-#include "platform/NotificationCenter.h"
 #include "platform/Registry.h"
 #include "support/FakeBackend.h"
 #include "support/ImageBindingSubstitute.h"
@@ -106,17 +104,19 @@ private:
     std::vector<std::string> lines_;
 };
 
-// Values of "updateIndicatorNotify".
+// The install's progress values an update reported to its own hook.
 class ProgressCapture {
 public:
-    ProgressCapture() {
-        platform::NotificationCenter::defaultCenter().addObserver(
-            this, kUpdateIndicatorNotify, [this](const platform::Notification& n) {
+    // A progress hook that keeps the values; `next` sees every report too.
+    std::function<void(const UpdateProgress&)> hook(std::function<void(const UpdateProgress&)> next = {}) {
+        return [this, next = std::move(next)](const UpdateProgress& p) {
+            if (p.indicator) {
                 std::lock_guard lock(mutex_);
-                values_.push_back(n.object.value_or(INT64_MIN));
-            });
+                values_.push_back(*p.indicator);
+            }
+            if (next) next(p);
+        };
     }
-    ~ProgressCapture() { platform::NotificationCenter::defaultCenter().removeObserver(this); }
     std::vector<std::int64_t> values() const {
         std::lock_guard lock(mutex_);
         return values_;

@@ -1,5 +1,7 @@
 // Listing and update against the simulated drive, which checks what it receives and
 // installs it: the whole path from discovery to the revision after the update.
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -42,7 +44,9 @@ protected:
     bool update(std::size_t index) {
         backend_->clearCommandLog(keyOf(list_.at(index)));
         current_ = list_.at(index);
-        return ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms});
+        UpdateHooks hooks;
+        hooks.progress = progress_.hook();
+        return ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms}, hooks);
     }
 
     TempDir folder_;
@@ -208,21 +212,19 @@ TEST_F(EndToEndTest, AListingDuringAnUpdateOnAnotherThreadListsTheDriveBeingUpda
     std::promise<void> installing, listed;
     std::shared_future<void> listedFuture = listed.get_future().share();
     bool first = true;
-    int observer = 0;
-    platform::NotificationCenter::defaultCenter().addObserver(&observer, kUpdateIndicatorNotify,
-                                                              [&](const platform::Notification&) {
-                                                                  if (!std::exchange(first, false)) return;
-                                                                  installing.set_value();
-                                                                  listedFuture.wait();
-                                                              });
-    std::future<bool> result = std::async(std::launch::async, [this] {
-        return ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms});
+    UpdateHooks hooks;
+    hooks.progress = [&](const UpdateProgress& p) {
+        if (!p.indicator || !std::exchange(first, false)) return;
+        installing.set_value();
+        listedFuture.wait();
+    };
+    std::future<bool> result = std::async(std::launch::async, [&] {
+        return ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms}, hooks);
     });
     installing.get_future().wait();
     relist();
     listed.set_value();
     EXPECT_TRUE(result.get());
-    platform::NotificationCenter::defaultCenter().removeObserver(&observer);
 
     ASSERT_EQ(list_.size(), 2u);
     EXPECT_EQ(keyOf(list_[0]), "drive1");
@@ -233,6 +235,46 @@ TEST_F(EndToEndTest, AListingDuringAnUpdateOnAnotherThreadListsTheDriveBeingUpda
     EXPECT_TRUE(list_[1].isEnableUpdate());
     EXPECT_EQ(log_.count("[WAR] ObtainExclusiveAccess failed.(1)"), 1);
     EXPECT_EQ(stateOf("drive1")->revision, "1.21");
+}
+
+// Two drives updated at once in one process: each update's hook hears only its own
+// install, from its first value to its one end.
+TEST_F(EndToEndTest, TwoUpdatesAtOnceReportOnlyTheirOwnProgress) {
+    sim::DriveSpec profile;
+    profile.timing.installMs = 300;
+    attach("drive1", profile);
+    attach("drive2", profile);
+    relist();
+    ASSERT_EQ(list_.size(), 2u);
+    struct Run {
+        DeviceData drive;
+        ProgressCapture progress;
+        std::vector<UpdateStep> steps;
+        std::future<bool> result;
+    };
+    std::array<Run, 2> runs;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        Run& r = runs[i];
+        r.drive = list_[i];
+        r.result = std::async(std::launch::async, [this, &r] {
+            UpdateHooks hooks;
+            hooks.progress = r.progress.hook([&r](const UpdateProgress& p) {
+                if (!p.indicator) r.steps.push_back(p.step);
+            });
+            return ExecUpdateMain(r.drive, normal_, kernel_, UpdateTiming{1ms, 60000ms}, hooks);
+        });
+    }
+    for (Run& r : runs) {
+        SCOPED_TRACE(keyOf(r.drive));
+        EXPECT_TRUE(r.result.get()) << ::testing::PrintToString(log_.lines());
+        EXPECT_EQ(r.drive.revision(), OptionalText{"1.21"});
+        const std::vector<std::int64_t> values = r.progress.values();
+        ASSERT_GE(values.size(), 2u);
+        EXPECT_EQ(std::count(values.begin(), values.end(), -1), 1);
+        EXPECT_EQ(values.back(), -1);
+        EXPECT_EQ(std::count(r.steps.begin(), r.steps.end(), UpdateStep::Install), 1);
+        EXPECT_EQ(std::count(r.steps.begin(), r.steps.end(), UpdateStep::CheckRevision), 1);
+    }
 }
 
 // A drive that goes away while it installs (a USB reset) is followed: the update waits for
@@ -246,7 +288,9 @@ TEST_F(EndToEndTest, ADriveThatGoesAwayWhileInstallingIsFollowedWhenItComesBack)
     ASSERT_EQ(list_.size(), 1u);
     std::vector<UpdateStep> steps;
     UpdateHooks hooks;
-    hooks.progress = [&steps](const UpdateProgress& p) { steps.push_back(p.step); };
+    hooks.progress = [&steps](const UpdateProgress& p) {
+        if (!p.indicator) steps.push_back(p.step);
+    };
     UpdateReport report;
     current_ = list_[0];
     ASSERT_TRUE(ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms}, hooks, &report))

@@ -71,6 +71,7 @@ class UpdateTest : public ::testing::Test {
 public:
     void SetUp() override {
         behave();
+        hooks_.progress = progress_.hook();
         resources_.writeKernel();
         resources_.writeNormal(40000);
         getFwFileInfo(kernel_, normal_);
