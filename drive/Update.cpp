@@ -231,6 +231,11 @@ bool UpdateRun::sendNormalImage(platform::SCSITaskDeviceInterface* interface, co
     return true;
 }
 
+// Who the chosen drive is: as listed, else as the system names its handle now.
+platform::DriveIdentity identityOf(const DeviceData& drive) {
+    return drive.identity().empty() ? platform::IORegistryEntryGetIdentity(drive.scsiDevice()) : drive.identity();
+}
+
 // Where the drive is, judged by its last answer while it installs.
 DriveState stateAfter(UnitState last) {
     switch (last) {
@@ -323,8 +328,7 @@ bool UpdateRun::followReturn(std::chrono::steady_clock::time_point deadline) {
     KDU_LOG_WAR(kFunction, "the drive went away while installing; waiting for it to come back.");
     progress(UpdateStep::AwaitReturn);
     held_.close();
-    const platform::DriveIdentity gone =
-        drive_.identity().empty() ? platform::IORegistryEntryGetIdentity(drive_.scsiDevice()) : drive_.identity();
+    const platform::DriveIdentity gone = identityOf(drive_);
     const auto slice = std::max(timing_.pollInterval, std::chrono::milliseconds(100));
     const drive_access::ServiceReference back(AwaitDriveReturn(gone, deadline, [this] { return stopRequested(); }, slice));
     if (back.get() == platform::IO_OBJECT_NULL) return false;
@@ -444,8 +448,7 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
     // Sleep or shutdown in the middle would leave the drive in its update mode.
     const platform::SystemSleepInhibitor noSleep("Updating the firmware of an optical drive");
     run.progress(UpdateStep::TakeDrive);
-    const std::string lockId = drive.identity().empty() ? platform::IORegistryEntryGetIdentity(service).lockKey()
-                                                        : drive.identity().lockKey();
+    const std::string lockId = identityOf(drive).lockKey();
     std::string whyNotLocked;
     const std::optional<platform::DriveUpdateLock> updateLock = platform::DriveUpdateLock::tryTake(lockId, whyNotLocked);
     if (!updateLock) {
