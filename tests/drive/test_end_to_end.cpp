@@ -32,6 +32,14 @@ protected:
         std::string error;
         ASSERT_TRUE(sim::writeDriveFile(sim::driveFilePath(folder_.path(), name), profile, error)) << error;
     }
+    // drive1, installing for 600 ms, gone for `awayMs` from its first poll, listed.
+    void attachDriveThatGoesAway(std::uint32_t awayMs) {
+        sim::DriveSpec profile;
+        profile.timing.installMs = 600;
+        profile.faults.vanishWhileInstallingMs = awayMs;
+        attach("drive1", profile);
+        relist();
+    }
     std::optional<sim::DriveSpec> stateOf(const std::string& name) const {
         std::string error;
         return sim::loadDriveFile(sim::driveFilePath(folder_.path(), name), error);
@@ -280,11 +288,7 @@ TEST_F(EndToEndTest, TwoUpdatesAtOnceReportOnlyTheirOwnProgress) {
 // A drive that goes away while it installs (a USB reset) is followed: the update waits for
 // it, takes it again once it is back and decides by what it reports then.
 TEST_F(EndToEndTest, ADriveThatGoesAwayWhileInstallingIsFollowedWhenItComesBack) {
-    sim::DriveSpec profile;
-    profile.timing.installMs = 600;
-    profile.faults.vanishWhileInstallingMs = 300;
-    attach("drive1", profile);
-    relist();
+    attachDriveThatGoesAway(300);
     ASSERT_EQ(list_.size(), 1u);
     std::vector<UpdateStep> steps;
     UpdateHooks hooks;
@@ -306,11 +310,7 @@ TEST_F(EndToEndTest, ADriveThatGoesAwayWhileInstallingIsFollowedWhenItComesBack)
 }
 
 TEST_F(EndToEndTest, ADriveThatDoesNotComeBackInTimeEndsInAnUnknownState) {
-    sim::DriveSpec profile;
-    profile.timing.installMs = 600;
-    profile.faults.vanishWhileInstallingMs = 1500;
-    attach("drive1", profile);
-    relist();
+    attachDriveThatGoesAway(1500);
     UpdateReport report;
     current_ = list_.at(0);
     EXPECT_FALSE(ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 300ms}, {}, &report));
