@@ -18,7 +18,7 @@ QString nodesOf(const DeviceData& drive) {
 }
 
 // A drive left in its update mode runs no firmware worth keeping: updating it recovers it.
-bool needsRecovery(const DeviceData& drive) { return drive.driveMode() != 0 && drive.isEnableUpdate(); }
+bool needsRecovery(const DeviceData& drive) { return drive.driveMode() == DriveMode::Kernel && drive.isEnableUpdate(); }
 
 QString recoveryText() {
     //% "in update mode: update to recover"

@@ -17,7 +17,7 @@ namespace {
 Json trimmedOrNull(const OptionalText& text) { return text ? Json(trimmed(*text)) : Json(nullptr); }
 // A drive's or an image's text for people: escaped, "-" when absent.
 std::string textOrDash(const OptionalText& text) { return text ? escapeControls(*text) : "-"; }
-const char* modeName(const DeviceData& drive) { return drive.driveMode() == 0 ? "normal" : "kernel"; }
+const char* modeName(const DeviceData& drive) { return drive.driveMode() == DriveMode::Normal ? "normal" : "kernel"; }
 // What was learnt by asking the drive; nothing for a drive that could not be examined.
 bool examined(const DeviceData& drive) { return !examinationFailed(drive.eligibility()); }
 // An installing drive says so with its progress; whether it holds a disc is not known then.
@@ -70,7 +70,7 @@ Json driveJson(const DeviceData& drive, int index) {
                        {"revision", textOrNull(drive.revision())},
                        {"date", textOrNull(drive.date())},
                        {"judge_krnl", textOrNull(drive.judgeKrnl())},
-                       {"drive_mode", examined(drive) ? Json(drive.driveMode()) : Json(nullptr)}};
+                       {"drive_mode", examined(drive) ? Json(static_cast<int>(drive.driveMode())) : Json(nullptr)}};
     return json;
 }
 
@@ -183,7 +183,7 @@ std::string driveWhereText(const DeviceData& drive) {
 
 std::string driveVerdictText(const DeviceData& drive) {
     // A drive left in its update mode runs no firmware worth keeping: updating it recovers it.
-    if (drive.driveMode() != 0 && drive.isEnableUpdate()) return "in update mode: update to recover";
+    if (drive.driveMode() == DriveMode::Kernel && drive.isEnableUpdate()) return "in update mode: update to recover";
     if (drive.isEnableUpdate()) return "may be updated";
     return "may not be updated: " + std::string(eligibilityText(drive.eligibility()));
 }

@@ -70,8 +70,6 @@ void CommandInquiry(platform::SCSITaskDeviceInterface* interface, DeviceData* re
         record->setProduct(fieldText(data.data(), 16, 16));
         record->setRevision(fieldText(data.data(), 32, 4));
         record->setDate(fieldText(data.data(), 36, 9));
-        // A drive in its kernel mode reports the revision "0000".
-        record->setDriveMode(*record->revision() == "0000" ? 1 : 0);
     } else if (outcome.checkCondition()) {
         PrintSenseString(&outcome.sense, false);
     } else {

@@ -98,4 +98,4 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
                     const UpdateTiming& timing = {}, const UpdateHooks& hooks = {}, UpdateReport* report = nullptr);
 // The commands ExecUpdateMain sends after its checks, in order, for a drive in `driveMode`
 // and a normal image of `normalLength` bytes (the install polls shown once).
-std::vector<PlannedCommand> updatePlan(std::int32_t driveMode, std::uint32_t normalLength);
+std::vector<PlannedCommand> updatePlan(DriveMode driveMode, std::uint32_t normalLength);

@@ -96,7 +96,7 @@ public:
               UpdateReport& report, HeldDrive& held)
         : drive_(drive), normal_(normal), timing_(timing), hooks_(hooks), report_(report), held_(held) {
         report_ = UpdateReport{};
-        report_.state = drive_.driveMode() == 0 ? DriveState::OldFirmware : DriveState::UpdateMode;
+        report_.state = drive_.driveMode() == DriveMode::Normal ? DriveState::OldFirmware : DriveState::UpdateMode;
     }
 
     bool succeed() {
@@ -123,7 +123,7 @@ public:
 
     // What differs between the drive that answers now and the one chosen; `modeNow` is the
     // mode it reports now (unchanged when it did not say).
-    std::optional<UpdateCause> whatChanged(platform::SCSITaskDeviceInterface* interface, std::int32_t& modeNow) const;
+    std::optional<UpdateCause> whatChanged(platform::SCSITaskDeviceInterface* interface, DriveMode& modeNow) const;
     bool runCritical(platform::SCSITaskDeviceInterface* interface, const ProvenImages& images);
 
 private:
@@ -146,7 +146,7 @@ private:
 // Compares the drive as it answers now, held, with the drive that was chosen. Any
 // difference means someone swapped or changed it since: nothing is sent then.
 std::optional<UpdateCause> UpdateRun::whatChanged(platform::SCSITaskDeviceInterface* interface,
-                                                  std::int32_t& modeNow) const {
+                                                  DriveMode& modeNow) const {
     const auto changed = UpdateCause::driveChanged;
     modeNow = drive_.driveMode();
     const platform::DriveIdentity& chosen = drive_.identity();
@@ -156,7 +156,7 @@ std::optional<UpdateCause> UpdateRun::whatChanged(platform::SCSITaskDeviceInterf
     if (!now) return changed(DriveChange::OtherModel);
     modeNow = now->driveMode();
     if (now->driveMode() != drive_.driveMode())
-        return changed(now->driveMode() == 0 ? DriveChange::LeftUpdateMode : DriveChange::EnteredUpdateMode);
+        return changed(now->driveMode() == DriveMode::Normal ? DriveChange::LeftUpdateMode : DriveChange::EnteredUpdateMode);
     if (drive_.revision() != now->revision()) {
         UpdateCause cause = changed(DriveChange::Revision);
         cause.found = now->revision().value_or("?");
@@ -366,7 +366,7 @@ bool UpdateRun::identifiesAsTarget() {
     UpdateCause cause(UpdateCauseKind::WrongRevision);
     cause.found = *drive_.revision();
     cause.expected = kTargetRevision;
-    return fail(UpdateStep::CheckRevision, drive_.driveMode() != 0 ? DriveState::UpdateMode : DriveState::Unknown,
+    return fail(UpdateStep::CheckRevision, drive_.driveMode() == DriveMode::Kernel ? DriveState::UpdateMode : DriveState::Unknown,
                 std::move(cause));
 }
 
@@ -379,7 +379,7 @@ bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const 
     }
     if (hooks_.beginCritical && !hooks_.beginCritical())
         return fail(UpdateStep::ToKernelMode, UpdateCauseKind::Cancelled);
-    if (drive_.driveMode() == 0) {
+    if (drive_.driveMode() == DriveMode::Normal) {
         progress(UpdateStep::ToKernelMode);
         if (!CommandChangeDriveMode(interface, &drive_)) {
             KDU_LOG_ERR(kFunction, "change drive mode.( -> Kernel)");
@@ -407,9 +407,9 @@ bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const 
 
 }  // namespace
 
-std::vector<PlannedCommand> updatePlan(std::int32_t driveMode, std::uint32_t normalLength) {
+std::vector<PlannedCommand> updatePlan(DriveMode driveMode, std::uint32_t normalLength) {
     std::vector<PlannedCommand> plan;
-    if (driveMode == 0) plan.push_back({UpdateStep::ToKernelMode, "CHANGE DRIVE MODE", 0, 0});
+    if (driveMode == DriveMode::Normal) plan.push_back({UpdateStep::ToKernelMode, "CHANGE DRIVE MODE", 0, 0});
     for (const KernelPiece& piece : kKernelPieces)
         plan.push_back({UpdateStep::WriteKernelImage, "WRITE BUFFER", piece.offset, piece.length});
     for (const NormalPiece& piece : normalPieces(normalLength))
@@ -468,10 +468,10 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
 
     run.progress(UpdateStep::IdentifyAgain);
     bool result = false;
-    std::int32_t modeNow = drive.driveMode();
+    DriveMode modeNow = drive.driveMode();
     if (std::optional<UpdateCause> changed = run.whatChanged(interface, modeNow)) {
         KDU_LOG_ERR(kFunction, "%s", causeText(*changed).c_str());
-        run.fail(UpdateStep::IdentifyAgain, modeNow == 0 ? DriveState::OldFirmware : DriveState::UpdateMode,
+        run.fail(UpdateStep::IdentifyAgain, modeNow == DriveMode::Normal ? DriveState::OldFirmware : DriveState::UpdateMode,
                  std::move(*changed));
     } else {
         result = run.runCritical(interface, *proof.images);

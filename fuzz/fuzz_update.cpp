@@ -94,8 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         record = listed.front();
     } else {
         record.setScsiDevice(drive.service());
-        record.setDriveMode(updateMode ? 1 : 0);
-        record.setRevision("1.20");
+        record.setRevision(updateMode ? "0000" : "1.20");
     }
     // Polls back to back for at most a millisecond: the input ends long before.
     const UpdateTiming timing{std::chrono::milliseconds(0), std::chrono::milliseconds(1)};

@@ -13,7 +13,6 @@ DeviceData& DeviceData::operator=(const DeviceData& other)
     // of its own and texts are private copies.
     setScsiDevice(other.scsiDevice_);
     setIdentity(other.identity_);
-    setDriveMode(other.driveMode_);
     VersionFields::operator=(other);
     setSameNo(other.sameNo_);
     setEligibility(other.eligibility_);
@@ -35,7 +34,6 @@ DeviceData& DeviceData::operator=(DeviceData&& other) noexcept
     scsiDevice_ = other.scsiDevice_;  // the reference moves with the handle
     other.scsiDevice_ = platform::IO_OBJECT_NULL;
     identity_ = std::move(other.identity_);
-    driveMode_ = other.driveMode_;
     VersionFields::operator=(std::move(other));
     sameNo_ = other.sameNo_;
     eligibility_ = other.eligibility_;

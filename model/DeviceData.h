@@ -9,6 +9,9 @@
 #include "platform/DriveIdentity.h"
 #include "platform/IOTypes.h"
 
+// The numbers are what JSON listings have always shown.
+enum class DriveMode : std::uint8_t { Normal = 0, Kernel = 1 };
+
 class DeviceData : public VersionFields {
 public:
     DeviceData() = default;
@@ -26,8 +29,8 @@ public:
     const platform::DriveIdentity& identity() const { return identity_; }
     void setIdentity(platform::DriveIdentity v) { identity_ = std::move(v); }
 
-    std::int32_t driveMode() const { return driveMode_; }
-    void setDriveMode(std::int32_t v) { driveMode_ = v; }
+    // A drive in its kernel mode reports the revision "0000".
+    DriveMode driveMode() const { return revision() == "0000" ? DriveMode::Kernel : DriveMode::Normal; }
     // Numbered among identical drives (1, 2...); 0 when it has no twin.
     bool same() const { return sameNo_ != 0; }
     std::int32_t sameNo() const { return sameNo_; }
@@ -46,7 +49,6 @@ public:
 private:
     platform::io_service_t scsiDevice_ = platform::IO_OBJECT_NULL;
     platform::DriveIdentity identity_;
-    std::int32_t driveMode_ = 0;
     std::int32_t sameNo_ = 0;
     UpdateEligibility eligibility_ = UpdateEligibility::VersionsUnknown;
     bool isPresenceDisc_ = false;

@@ -93,7 +93,7 @@ TEST_F(EndToEndTest, AnUpdateCutOffByTheDriveVanishingIsCompletedAfterReattachin
     attach("drive1", reattached);
     relist();
     ASSERT_EQ(list_.size(), 1u);
-    EXPECT_EQ(list_[0].driveMode(), 1);
+    EXPECT_EQ(list_[0].driveMode(), DriveMode::Kernel);
     EXPECT_EQ(list_[0].revision(), OptionalText{sim::kKernelModeRevision});
     EXPECT_TRUE(list_[0].isEnableUpdate());
 

@@ -161,7 +161,7 @@ TEST_P(EligibilityTest, DecidesFromVersionsAndImagesAndListsTheDrive) {
     EXPECT_EQ(d.eligibility(), row.expected) << eligibilityKey(d.eligibility());
     EXPECT_EQ(d.isEnableUpdate(), row.expected == UpdateEligibility::Eligible);
     EXPECT_EQ(d.identity().id, "a");
-    EXPECT_EQ(d.driveMode(), row.drive.revision == "0000" ? 1 : 0);
+    EXPECT_EQ(d.driveMode(), row.drive.revision == "0000" ? DriveMode::Kernel : DriveMode::Normal);
     EXPECT_EQ(d.hard_version(), OptionalText{row.drive.hardVersion});
     EXPECT_EQ(d.isPresenceDisc(), row.drive.disc);
     EXPECT_EQ(platform::IOObjectGetRetainCount(d.scsiDevice()), 1u) << "only the record holds the handle";

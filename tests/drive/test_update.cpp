@@ -197,7 +197,7 @@ TEST_P(UpdateWireTest, SendsTheSequenceAndSucceedsOnTheTargetRevision) {
     }
     EXPECT_EQ(wire(), concat({kLook, row.expected}));
     EXPECT_EQ(record_.revision(), OptionalText{"1.21"});
-    EXPECT_EQ(record_.driveMode(), 0);
+    EXPECT_EQ(record_.driveMode(), DriveMode::Normal);
     EXPECT_TRUE(report_.ok());
     EXPECT_EQ(report_.state, DriveState::Updated);
     EXPECT_EQ(report_.revisionFound, OptionalText{"1.21"});

@@ -37,7 +37,6 @@ DeviceData filledRecord(platform::io_service_t handle)
 {
     DeviceData d;
     d.setScsiDevice(handle);
-    d.setDriveMode(1);
     d.setVendor("KESTORY");
     d.setRevision("1.20");
     d.setJudgeKrnl(std::string{});
@@ -52,7 +51,6 @@ TEST_F(DeviceDataHandles, CopyIsIndependentAndHoldsItsOwnReference)
     auto source = std::make_unique<DeviceData>(filledRecord(h));
     DeviceData copy(*source);
     EXPECT_EQ(IOObjectGetRetainCount(h), 3u);
-    EXPECT_EQ(copy.driveMode(), 1);
     EXPECT_EQ(copy.vendor(), "KESTORY");
     EXPECT_EQ(copy.judgeKrnl(), "");  // empty stays empty, not absent
     EXPECT_EQ(copy.product(), std::nullopt);
