@@ -18,8 +18,6 @@ public:
 
     // False exactly when the additional sense code is 0x3A (medium not present).
     static bool isPresenceOfDisc(const platform::SCSI_Sense_Data& sense);
-    // Running processes of this program, this one included.
-    static std::int32_t countLaunchedApp();
     // -1, 0 or +1; blanks removed, runs of digits compared by value. An absent first
     // text gives 0, and so does an absent second one (it must never make a drive eligible).
     static std::int64_t cmpCurVersion(const OptionalText& cur, const OptionalText& aCmpVer);
