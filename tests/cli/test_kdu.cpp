@@ -35,42 +35,39 @@ protected:
     }
 };
 
-TEST_F(KduListTest, JsonNumbersTwinsAndMarksEligibility) {
+// Both output modes of the same drives: the other model is left out, twins are numbered,
+// each drive carries its verdict.
+TEST_F(KduListTest, ShowsEachDriveWithItsVerdictInTextAndJson) {
     attachMixedDrives();
+    const RunResult text = run({simulate(), "list"});
+    EXPECT_EQ(text.exitStatus, 0);
+    EXPECT_NE(text.out.find("1. KESTORY"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("  [2]\n"), std::string::npos);
+    EXPECT_EQ(occurrences(text.out, ", may be updated\n"), 2u);
+    EXPECT_EQ(occurrences(text.out, "may not be updated: its firmware is up to date"), 1u);
+    EXPECT_EQ(occurrences(text.out, "   at current ("), 1u) << "each drive says where it is";
+    EXPECT_TRUE(text.out.ends_with("\n3 drives: 2 may be updated, 1 may not be updated.\n")) << text.out;
+
     const json drives = listJson();
-    ASSERT_EQ(drives.size(), 3u);  // the other model is not listed
+    ASSERT_EQ(drives.size(), 3u);
     std::set<std::string> keys;
     for (const auto& [key, value] : drives[0].items()) keys.insert(key);
     EXPECT_EQ(keys, (std::set<std::string>{"index", "id", "nodes", "serial", "title", "vendor", "product", "revision",
                                            "date", "hard_version", "krnl_version", "dest_version", "examined",
                                            "mode", "disc", "install_percent", "twin", "may_update", "raw"}));
-    EXPECT_EQ(drives[0]["id"], "a");
     EXPECT_EQ(drives[0]["nodes"], json::array({sim::driveFilePath(folder_, "a").string()}));
     EXPECT_EQ(drives[2]["reason"], "up_to_date");
     EXPECT_EQ(drives[2]["reason_text"], "its firmware is up to date");
-    EXPECT_FALSE(drives[0].contains("reason"));
-    std::vector<std::tuple<int, bool, json, std::string>> seen;
-    for (const json& d : drives) seen.emplace_back(d["index"], d["may_update"], d["twin"], d["revision"]);
-    EXPECT_EQ(seen, (decltype(seen){{1, true, 1, "1.20"}, {2, true, 2, "1.20"}, {3, false, nullptr, "1.21"}}));
+    std::vector<std::tuple<std::string, int, bool, json, std::string>> seen;
+    for (const json& d : drives) seen.emplace_back(d["id"], d["index"], d["may_update"], d["twin"], d["revision"]);
+    EXPECT_EQ(seen, (decltype(seen){{"a", 1, true, 1, "1.20"}, {"b", 2, true, 2, "1.20"},
+                                    {"current", 3, false, nullptr, "1.21"}}));
     // Texts trimmed; the fixed-width fields as the drive sent them under "raw".
     EXPECT_EQ(drives[0]["vendor"], "KESTORY");
     EXPECT_EQ(drives[0]["raw"]["vendor"], "KESTORY ");
     EXPECT_EQ(drives[0]["raw"]["product"].get<std::string>().size(), 16u);
     EXPECT_TRUE(drives[0]["title"].get<std::string>().ends_with("  [1]"));
     EXPECT_TRUE(drives[2]["title"].get<std::string>().ends_with("1.21" + std::string(sim::kDefaultDate)));
-}
-
-TEST_F(KduListTest, TextShowsEachDriveWithItsVerdict) {
-    attachMixedDrives();
-    const RunResult r = run({simulate(), "list"});
-    EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_NE(r.out.find("1. KESTORY"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("  [2]\n"), std::string::npos);
-    EXPECT_EQ(occurrences(r.out, ", may be updated\n"), 2u);
-    EXPECT_EQ(occurrences(r.out, "may not be updated: its firmware is up to date"), 1u);
-    EXPECT_EQ(occurrences(r.out, "   at current ("), 1u) << "each drive says where it is";
-    EXPECT_EQ(r.out.find("4. "), std::string::npos);
-    EXPECT_TRUE(r.out.ends_with("\n3 drives: 2 may be updated, 1 may not be updated.\n")) << r.out;
 }
 
 // Each listing holds every drive for a moment; one that finds a drive held by the other
@@ -132,35 +129,6 @@ TEST_F(KduListTest, DefaultFolderIsMadeWithTheDemoDrives) {
     ASSERT_EQ(drives.size(), 3u);
     EXPECT_EQ(drives[0]["may_update"], true);
     EXPECT_EQ(drives[1]["twin"], 2);
-}
-
-TEST_F(SimFolderTest, ImagesJsonCarriesBothHeaders) {
-    const RunResult r = run({"images", "--json"});
-    ASSERT_EQ(r.exitStatus, 0) << r.err;
-    for (const char* role : {"kernel", "normal"}) {
-        const json image = json::parse(r.out).at(role);
-        EXPECT_EQ(image["present"], true) << role;
-        EXPECT_EQ(image["revision"], "1.21") << role;
-        EXPECT_EQ(image["hard_version"], sim::kDefaultHardVersion) << role;
-        EXPECT_EQ(image["dest_version"], sim::kDefaultDestVersion) << role;
-        EXPECT_TRUE(image.contains("krnl_version") && image.contains("product") && image.contains("date")) << role;
-    }
-}
-
-TEST_F(SimFolderTest, UpdateWithYesInstallsTheShippedRevision) {
-    attach("a");
-    attach("b");
-    const RunResult r = run({simulate(), "update", "--drive", "2", "--yes"});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_NE(r.out.find("(b) to firmware 1.21"), std::string::npos) << "the drive is named by its identity: " << r.out;
-    EXPECT_NE(r.out.find("Writing firmware 1536 KiB\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Installing 100 %\n"), std::string::npos) << r.out;
-    EXPECT_TRUE(r.out.ends_with("Complete!\n")) << r.out;
-    EXPECT_EQ(r.err, "") << "log lines go to the log file, not to the terminal";
-    EXPECT_LT(occurrences(r.out, "\n"), 15u);
-    EXPECT_EQ(load("b").revision, "1.21");
-    EXPECT_EQ(load("b").mode, sim::DriveMode::Normal);
-    EXPECT_EQ(load("a").revision, "1.20");
 }
 
 struct AnswerCase {

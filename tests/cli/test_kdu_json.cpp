@@ -10,32 +10,12 @@
 
 using nlohmann::json;
 using ::testing::HasSubstr;
+using ::testing::EndsWith;
+using ::testing::Not;
 using ::testing::StartsWith;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct DriveKind {
-    const char* name;
-    const char* patch;  // merged into the default eligible drive file
-    bool mayUpdate;
-};
-
-const DriveKind kDriveKinds[] = {
-    {"eligible", "{}", true},
-    {"up_to_date", R"({"identity": {"revision": "1.21"}})", false},
-    {"other_hardware", R"({"readBuffer": {"hard_version": "MT99HW01"}})", false},
-    {"kernel_mode", R"({"mode": "kernel"})", true},
-    {"disc", R"({"disc": {"volume": "BACKUP"}})", true},
-    {"revision_unknown", R"({"identity": {"revision": "    "}})", false},
-    {"hardware_version_unknown", R"({"readBuffer": {"hard_version": ""}})", false},
-    {"destination_unknown", R"({"readBuffer": {"dest_version": ""}})", false},
-    // Goes away at the start of its install and comes back: the update follows it.
-    {"away", R"({"faults": {"vanishWhileInstallingMs": 200}})", true},
-    // An install that began "later" goes on for the whole test.
-    {"installing", R"({"install": {"startedAtMs": 900000000000000, "durationMs": 60000, "resultRevision": "1.21"}})",
-     false},
-};
 
 class KduJsonTest : public SimFolderTest {
 protected:
@@ -59,40 +39,104 @@ protected:
     }
 };
 
+// How an update shows: its plain text, with -v or -q, as JSON events, or as a dry run.
+enum class Output { Json, JsonDryRun, Text, Verbose, Quiet, TextDryRun };
+
+struct DriveKind {
+    const char* name;   // for a drive that may not be updated, the reason JSON names
+    const char* patch;  // merged into the default eligible drive file
+    bool mayUpdate;
+    std::vector<Output> outputs = {Output::Json};
+};
+
+const DriveKind kDriveKinds[] = {
+    {"eligible", "{}", true,
+     {Output::Json, Output::JsonDryRun, Output::Text, Output::Verbose, Output::Quiet, Output::TextDryRun}},
+    {"up_to_date", R"({"identity": {"revision": "1.21"}})", false, {Output::Json, Output::JsonDryRun}},
+    {"other_hardware", R"({"readBuffer": {"hard_version": "MT99HW01"}})", false},
+    {"kernel_mode", R"({"mode": "kernel"})", true},
+    {"disc", R"({"disc": {"volume": "BACKUP"}})", true},
+    {"revision_unknown", R"({"identity": {"revision": "    "}})", false},
+    {"hardware_version_unknown", R"({"readBuffer": {"hard_version": ""}})", false},
+    {"destination_unknown", R"({"readBuffer": {"dest_version": ""}})", false},
+    // Goes away at the start of its install and comes back: the update follows it.
+    {"away", R"({"faults": {"vanishWhileInstallingMs": 200}})", true, {Output::Json, Output::Text}},
+    // An install that began "later" goes on for the whole test.
+    {"installing", R"({"install": {"startedAtMs": 900000000000000, "durationMs": 60000, "resultRevision": "1.21"}})",
+     false},
+};
+
 class DriveKindTest : public KduJsonTest, public ::testing::WithParamInterface<DriveKind> {};
 
-TEST_P(DriveKindTest, ListAndUpdateFollowTheirSchemas) {
-    json patch = json::parse(GetParam().patch);
+// Each output is a real run on a fresh copy of the drive: JSON follows its schemas, the text
+// is short with the log lines in the log file, and a dry run sends nothing.
+TEST_P(DriveKindTest, ListAndUpdateInEachOutput) {
+    const DriveKind& kind = GetParam();
+    json patch = json::parse(kind.patch);
+    const std::string revisionBefore = patch.value(json::json_pointer("/identity/revision"), "1.20");
     patch["timing"] = {{"installMs", 100}};
-    attach("d", patch);
-    const RunResult list = run({simulate(), "list", "--json"});
-    ASSERT_EQ(list.exitStatus, 0) << list.err;
-    EXPECT_EQ(violations("list", list.out), "");
-    const json drive = json::parse(list.out)["drives"].at(0);
-    EXPECT_EQ(drive["may_update"], GetParam().mayUpdate);
-    if (!GetParam().mayUpdate) {
-        EXPECT_EQ(drive["reason"], GetParam().name);
-    }
+    const fs::path logFile = root_ / "state" / "kestory-drive-updater" / "kdu.log";
+    for (const Output output : kind.outputs) {
+        SCOPED_TRACE(static_cast<int>(output));
+        attach("d", patch);
+        fs::remove(logFile);
+        const sim::DriveMode modeBefore = load("d").mode;
+        const bool asJson = output == Output::Json || output == Output::JsonDryRun;
+        const bool dryRun = output == Output::JsonDryRun || output == Output::TextDryRun;
+        if (asJson) {
+            const RunResult list = run({simulate(), "list", "--json"});
+            ASSERT_EQ(list.exitStatus, 0) << list.err;
+            EXPECT_EQ(violations("list", list.out), "");
+            const json drive = json::parse(list.out)["drives"].at(0);
+            EXPECT_EQ(drive["may_update"], kind.mayUpdate);
+            if (!kind.mayUpdate) {
+                EXPECT_EQ(drive["reason"], kind.name);
+            }
+        }
+        std::vector<std::string> args{simulate()};
+        if (output == Output::Verbose) args.push_back("-v");
+        if (output == Output::Quiet) args.push_back("-q");
+        args.insert(args.end(), {"update", "--drive", "d", dryRun ? "--dry-run" : "--yes"});
+        if (asJson) args.push_back("--json");
+        const RunResult r = run(args);
+        EXPECT_EQ(r.exitStatus, kind.mayUpdate ? 0 : 3) << r.err;
+        const bool updated = kind.mayUpdate && !dryRun;
+        EXPECT_EQ(load("d").revision, updated ? "1.21" : revisionBefore);
+        EXPECT_EQ(load("d").mode, updated ? sim::DriveMode::Normal : modeBefore);
+        EXPECT_EQ(load("d").install.has_value(), kind.name == std::string("installing"));
 
-    for (const char* dryRun : {"--dry-run", "--yes"}) {
-        const RunResult update = run({simulate(), "update", "--drive", "d", "--json", dryRun});
-        EXPECT_EQ(update.exitStatus, GetParam().mayUpdate ? 0 : 3) << update.err;
-        EXPECT_EQ(violations("update-event", update.out, true), "");
-        const std::vector<json> events = jsonLines(update.out);
-        ASSERT_FALSE(events.empty());
-        const json& result = events.back();
-        EXPECT_EQ(result["event"], "result");
-        EXPECT_EQ(result["drive"], "d");
-        EXPECT_EQ(result["exit_status"], update.exitStatus);
-        if (!GetParam().mayUpdate) {
-            EXPECT_EQ(result["outcome"], "not_eligible");
-            EXPECT_EQ(result["reason"], GetParam().name);
-        } else if (std::string(dryRun) == "--dry-run") {
-            EXPECT_EQ(result["outcome"], "dry_run");
+        if (asJson) {
+            EXPECT_EQ(violations("update-event", r.out, true), "");
+            const std::vector<json> events = jsonLines(r.out);
+            ASSERT_FALSE(events.empty());
+            const json& result = events.back();
+            EXPECT_EQ(result["event"], "result");
+            EXPECT_EQ(result["drive"], "d");
+            EXPECT_EQ(result["exit_status"], r.exitStatus);
+            EXPECT_EQ(result["outcome"], !kind.mayUpdate ? "not_eligible" : dryRun ? "dry_run" : "updated");
+            EXPECT_EQ(result.value("reason", ""), kind.mayUpdate ? "" : kind.name);
+            if (updated) {
+                EXPECT_EQ(result["drive_state"], "updated");
+                EXPECT_EQ(result["revision_found"], "1.21");
+            }
+        } else if (output == Output::Text) {
+            EXPECT_THAT(r.out, HasSubstr("(d) to firmware 1.21")) << "the drive is named by its identity";
+            EXPECT_THAT(r.out, HasSubstr("Writing firmware 1536 KiB\n"));
+            EXPECT_THAT(r.out, HasSubstr("Installing 100 %\n"));
+            EXPECT_THAT(r.out, EndsWith("Complete!\n"));
+            EXPECT_LT(std::count(r.out.begin(), r.out.end(), '\n'), 15) << r.out;
+            EXPECT_EQ(r.err, "") << "log lines go to the log file, not to the terminal";
+            EXPECT_THAT(slurp(logFile), HasSubstr("write completed.\n"));
+            EXPECT_THAT(slurp(logFile), HasSubstr("Requesting Inquiry data"));
+        } else if (output == Output::Verbose) {
+            EXPECT_THAT(r.err, HasSubstr("write..(1) 0x")) << "-v shows the console lines";
+            EXPECT_THAT(r.err, HasSubstr("taskStatus["));
+            EXPECT_THAT(r.out, Not(HasSubstr("write..")));
+        } else if (output == Output::Quiet) {
+            EXPECT_EQ(r.out + r.err, "");
         } else {
-            EXPECT_EQ(result["outcome"], "updated");
-            EXPECT_EQ(result["drive_state"], "updated");
-            EXPECT_EQ(result["revision_found"], "1.21");
+            EXPECT_THAT(r.out, HasSubstr("1. CHANGE DRIVE MODE"));
+            EXPECT_THAT(r.out, HasSubstr("WRITE BUFFER, 4608 bytes at offset 65536"));
         }
     }
 }
@@ -127,10 +171,17 @@ TEST_F(KduJsonTest, ADriveInUseIsListedWithItsReasonInTheSchema) {
     EXPECT_EQ(violations("update-event", update.out, true), "");
 }
 
-TEST_F(KduJsonTest, ImagesFollowTheirSchema) {
+TEST_F(KduJsonTest, ImagesFollowTheirSchemaWithBothHeaders) {
     const RunResult r = run({"images", "--json"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_EQ(violations("images", r.out), "");
+    for (const char* role : {"kernel", "normal"}) {
+        const json image = json::parse(r.out).at(role);
+        EXPECT_EQ(image["present"], true) << role;
+        EXPECT_EQ(image["revision"], "1.21") << role;
+        EXPECT_EQ(image["hard_version"], sim::kDefaultHardVersion) << role;
+        EXPECT_EQ(image["dest_version"], sim::kDefaultDestVersion) << role;
+    }
 }
 
 TEST_F(KduJsonTest, WatchEventsFollowTheirSchema) {
@@ -229,47 +280,6 @@ TEST_P(TamperedImagesTest, NamedEverywhereAndRefusedBeforeAnyCommand) {
 
 INSTANTIATE_TEST_SUITE_P(Tamperings, TamperedImagesTest, ::testing::ValuesIn(kTamperings),
                          [](const auto& row) { return std::string(row.param.name); });
-
-TEST_F(KduJsonTest, DefaultUpdateIsShortAndQuietAndTheLogGoesToItsFile) {
-    const json fast = {{"timing", {{"installMs", 100}}}};
-    attach("d", fast);
-    const RunResult quiet = run({simulate(), "update", "--drive", "d", "--yes"});
-    EXPECT_EQ(quiet.exitStatus, 0);
-    EXPECT_EQ(quiet.err, "");
-    EXPECT_LT(std::count(quiet.out.begin(), quiet.out.end(), '\n'), 15) << quiet.out;
-    const fs::path log = root_ / "state" / "kestory-drive-updater" / "kdu.log";
-    EXPECT_NE(slurp(log).find("write completed.\n"), std::string::npos);
-    EXPECT_NE(slurp(log).find("Requesting Inquiry data"), std::string::npos);
-
-    attach("e", fast);
-    const RunResult verbose = run({simulate(), "-v", "update", "--drive", "e", "--yes"});
-    EXPECT_EQ(verbose.exitStatus, 0);
-    EXPECT_NE(verbose.err.find("write..(1) 0x"), std::string::npos) << "-v shows the console lines";
-    EXPECT_NE(verbose.err.find("taskStatus["), std::string::npos);
-    EXPECT_EQ(verbose.out.find("write.."), std::string::npos);
-
-    attach("f", fast);
-    const RunResult silent = run({simulate(), "-q", "update", "--drive", "f", "--yes"});
-    EXPECT_EQ(silent.exitStatus, 0);
-    EXPECT_EQ(silent.out + silent.err, "");
-}
-
-TEST_F(KduJsonTest, DryRunShowsThePlanAndSendsNothing) {
-    attach("d");
-    const RunResult r = run({simulate(), "update", "--drive", "d", "--dry-run"});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_NE(r.out.find("1. CHANGE DRIVE MODE"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("WRITE BUFFER, 4608 bytes at offset 65536"), std::string::npos) << r.out;
-    EXPECT_EQ(load("d").mode, sim::DriveMode::Normal);
-    EXPECT_EQ(load("d").revision, "1.20");
-    EXPECT_FALSE(load("d").install.has_value());
-}
-
-TEST_F(KduJsonTest, DriveTextsReachTheTerminalEscaped) {
-    attach("d", {{"identity", {{"vendor", "KES\x1b[2J"}}}, {"disc", {{"volume", "A\x1b]0;x\x07"}}}});
-    const RunResult r = run({simulate(), "list"});
-    EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
-}
 
 // The folder is untrusted: entries that cannot be a drive are named with the reason, never
 // opened when they are not regular files, never quoted, and never hide the other drives.
