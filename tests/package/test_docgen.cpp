@@ -40,15 +40,15 @@ TEST_F(KduDefinitionDoc, ReachesEveryCommandParentsFirst) {
                                                "sim attach", "sim detach", "sim insert", "sim eject", "sim demo"}));
 }
 
-TEST_F(KduDefinitionDoc, SimulateTakesAnOptionalFolder) {
+// What the pages and completions show of an option: its value's name, whether the value may
+// be left out or is a folder, its choices, every name of a flag; arguments are not options.
+TEST_F(KduDefinitionDoc, OptionsCarryTheirValuesChoicesAndNames) {
     const OptionDoc* simulate = findOption(doc, "--simulate");
     ASSERT_NE(simulate, nullptr);
     EXPECT_EQ(simulate->valueName, "FOLDER");
     EXPECT_TRUE(simulate->valueOptional);
     EXPECT_TRUE(simulate->valueIsFolder);
-}
 
-TEST_F(KduDefinitionDoc, ValuesAreNamedAfterTheirOptionAndChoicesListed) {
     const CommandDoc* attach = findCommand(doc, {"sim", "attach"});
     ASSERT_NE(attach, nullptr);
     const OptionDoc* model = findOption(*attach, "--model");
@@ -59,9 +59,7 @@ TEST_F(KduDefinitionDoc, ValuesAreNamedAfterTheirOptionAndChoicesListed) {
     ASSERT_EQ(attach->arguments.size(), 1u);
     EXPECT_EQ(attach->arguments.front().name, "NAME");
     EXPECT_EQ(findOption(*attach, "NAME"), nullptr);
-}
 
-TEST_F(KduDefinitionDoc, FlagsKeepEveryNameAndTakeNoValue) {
     const CommandDoc* update = findCommand(doc, {"update"});
     ASSERT_NE(update, nullptr);
     const OptionDoc* yes = findOption(*update, "--yes");
