@@ -24,8 +24,8 @@ struct RunResult {
 inline int exitStatusOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 // The shell line that runs kdu with these arguments (none of them holds a quote).
-inline std::string kduLine(const std::vector<std::string>& args) {
-    std::string line = "'" KDU_EXECUTABLE "'";
+inline std::string kduLine(const std::vector<std::string>& args, const std::string& kdu = KDU_EXECUTABLE) {
+    std::string line = "'" + kdu + "'";
     for (const std::string& a : args) line += " '" + a + "'";
     return line;
 }
@@ -56,7 +56,7 @@ protected:
         std::ofstream(out).flush();
         const std::string redirect = stdoutTo.empty() ? " >" + out.string() : " " + stdoutTo;
         const int status =
-            std::system((kduLine(args) + " <" + in.string() + redirect + " 2>" + err.string()).c_str());
+            std::system((kduLine(args, kdu_) + " <" + in.string() + redirect + " 2>" + err.string()).c_str());
         return {exitStatusOf(status), slurp(out), slurp(err)};
     }
     static std::string slurp(const std::filesystem::path& path) {
@@ -81,4 +81,5 @@ protected:
     }
 
     std::filesystem::path root_, folder_;
+    std::string kdu_ = KDU_EXECUTABLE;  // a test may run a copy
 };

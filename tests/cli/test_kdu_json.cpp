@@ -228,19 +228,11 @@ protected:
         const fs::path bin = root_ / "install" / "bin", share = root_ / "install" / "share" / "kestory-drive-updater";
         fs::create_directories(bin);
         fs::create_directories(share.parent_path());
-        fs::copy(KDU_EXECUTABLE, kdu_ = bin / "kdu");
+        fs::copy(KDU_EXECUTABLE, kdu_ = (bin / "kdu").string());
         fs::copy(fs::path(KDU_EXECUTABLE).parent_path().parent_path() / "share" / "kestory-drive-updater", share,
                  fs::copy_options::recursive);
         ASSERT_EQ(exitStatusOf(std::system(("cd '" + share.string() + "' && " + GetParam().shell).c_str())), 0);
     }
-    RunResult runCopy(const std::vector<std::string>& args, const std::string& environment = "") {
-        const fs::path out = root_ / "out", err = root_ / "err";
-        std::string line = environment + " '" + kdu_.string() + "'";
-        for (const std::string& a : args) line += " '" + a + "'";
-        const int status = std::system((line + " </dev/null >'" + out.string() + "' 2>'" + err.string() + "'").c_str());
-        return {exitStatusOf(status), slurp(out), slurp(err)};
-    }
-    fs::path kdu_;
 };
 
 // Named wherever it shows; every drive "may not be updated" for that reason alone, and the
@@ -250,7 +242,7 @@ TEST_P(TamperedImagesTest, NamedEverywhereAndRefusedBeforeAnyCommand) {
     const std::string named = std::string(row.file) + ": ";
     attach("d");
 
-    const RunResult listJson = runCopy({simulate(), "list", "--json"});
+    const RunResult listJson = run({simulate(), "list", "--json"});
     ASSERT_EQ(listJson.exitStatus, 0) << listJson.err;
     EXPECT_EQ(violations("list", listJson.out), "");
     const json list = json::parse(listJson.out);
@@ -258,19 +250,20 @@ TEST_P(TamperedImagesTest, NamedEverywhereAndRefusedBeforeAnyCommand) {
     EXPECT_EQ(list["image_problem"]["problem"], row.problem);
     EXPECT_EQ(list["drives"][0]["reason"], "image_damaged");
 
-    const RunResult listText = runCopy({simulate(), "list"});
+    const RunResult listText = run({simulate(), "list"});
     EXPECT_THAT(listText.out, StartsWith("Shipped firmware: unusable, no drive can be updated: " + named));
 
-    const RunResult imagesText = runCopy({"images"});
+    const RunResult imagesText = run({"images"});
     EXPECT_EQ(imagesText.exitStatus, 1);
     EXPECT_THAT(imagesText.out, HasSubstr("The shipped images are unusable: " + named));
-    const RunResult imagesJson = runCopy({"images", "--json"});
+    const RunResult imagesJson = run({"images", "--json"});
     EXPECT_EQ(violations("images", imagesJson.out), "");
     EXPECT_EQ(json::parse(imagesJson.out)["image_problem"]["problem"], row.problem);
 
     const fs::path trace = root_ / "trace";
-    const RunResult update =
-        runCopy({simulate(), "update", "--drive", "d", "--yes", "--json"}, "KDU_SIMDRIVE_TRACE='" + trace.string() + "'");
+    ::setenv("KDU_SIMDRIVE_TRACE", trace.c_str(), 1);
+    const RunResult update = run({simulate(), "update", "--drive", "d", "--yes", "--json"});
+    ::unsetenv("KDU_SIMDRIVE_TRACE");
     EXPECT_EQ(update.exitStatus, 1);
     EXPECT_EQ(violations("update-event", update.out, true), "");
     EXPECT_THAT(update.err, HasSubstr("no drive can be updated: " + named));
