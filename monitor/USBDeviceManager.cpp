@@ -31,9 +31,9 @@ bool USBDeviceManager::start() {
                     static_cast<unsigned>(kIOReturnBadArgument));
         return false;
     }
+    report(backend().presentDisks(), true);
     deviceAddedCallback({});
     deviceRemovedCallback({});
-    report(backend().presentDisks(), true);
     return true;
 }
 

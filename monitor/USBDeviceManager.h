@@ -23,7 +23,7 @@ public:
 
     explicit USBDeviceManager(Callbacks callbacks = {});
 
-    // Opens the watch, reports the two initial notices (no drives) and the discs present.
+    // Opens the watch, reports the discs present and the two initial notices (no drives).
     // False after one logged line when nothing can be watched.
     bool start();
     // Readable when something changed; -1 before a successful start().

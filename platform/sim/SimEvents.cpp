@@ -74,12 +74,13 @@ public:
 
     void drain(HotplugEvents& out) override {
         const std::set<std::string> removed = watch_.drain();
-        drainDrives(removed, out);
-        drainDisks(removed, out);
+        // One look at the folder for both, so a disc is never reported for a drive not yet reported.
+        const SimFolder::NodeMap now = drainDrives(removed, out);
+        drainDisks(now, removed, out);
     }
 
 private:
-    void drainDrives(const std::set<std::string>& removed, HotplugEvents& out) {
+    SimFolder::NodeMap drainDrives(const std::set<std::string>& removed, HotplugEvents& out) {
         // A name deleted and made again since the last drain is a new drive; a name only
         // replaced by rename keeps its node.
         SimFolder::NodeMap stale;
@@ -95,12 +96,13 @@ private:
             auto it = drives_.find(key);
             if (it == drives_.end() || it->second != node) out.published.push_back(node);
         }
-        drives_ = std::move(now);
+        drives_ = now;
+        return now;
     }
 
-    void drainDisks(const std::set<std::string>& removed, HotplugEvents& out) {
+    void drainDisks(const SimFolder::NodeMap& drives, const std::set<std::string>& removed, HotplugEvents& out) {
         std::map<std::string, std::optional<DiskDescription>> now;
-        for (const std::string& name : folder_->driveNames()) {
+        for (const auto& [name, node] : drives) {
             std::string error;
             std::optional<DriveSpec> profile = loadDriveFile(driveFilePath(folder_->path(), name), error);
             if (!profile) {

@@ -52,7 +52,7 @@ protected:
 TEST_F(MonitorTest, TwoNoticesAtStartThenOnePerBatchDiscsAroundTheirDrives) {
     backend_->addDrive("drive-a");
     backend_->insertDisc({"sr1", "OLD", "Other Drive"});
-    ASSERT_TRUE(manager_.start());  // the two notices, then the disc present
+    ASSERT_TRUE(manager_.start());  // the disc present, then the two notices
     backend_->addDrive("drive-b");
     backend_->addDrive("drive-c");
     manager_.dispatch();
@@ -64,9 +64,9 @@ TEST_F(MonitorTest, TwoNoticesAtStartThenOnePerBatchDiscsAroundTheirDrives) {
     backend_->ejectDisc("sr1");
     manager_.dispatch();
 
-    EXPECT_EQ(seen_, (Seen{{kAppearedDeviceNotify, std::nullopt, {}, false},
+    EXPECT_EQ(seen_, (Seen{{kAppearedDeviceNotify, 1, {}, false},
+                           {kAppearedDeviceNotify, std::nullopt, {}, false},
                            {kDisappearedDeviceNotify, std::nullopt, {}, false},
-                           {kAppearedDeviceNotify, 1, {}, false},
                            {kAppearedDeviceNotify, std::nullopt, {"drive-b", "drive-c"}, false},
                            {kDisappearedDeviceNotify, 3, {}, false},
                            {kDisappearedDeviceNotify, std::nullopt, {"drive-a"}, false},
@@ -88,7 +88,7 @@ TEST_P(DiscCallbackTest, NamedVolumesAreReportedAndRaiseTheFlagInTargetDrives) {
     // A named volume elsewhere, present at start and taken out last, brackets the case.
     backend_->insertDisc({"disk9", "Backup", "Other Drive"});
     ASSERT_TRUE(manager_.start());
-    seen_.erase(seen_.begin(), seen_.begin() + 2);  // the drive notices at start
+    seen_.erase(seen_.begin() + 1, seen_.begin() + 3);  // the drive notices at start
     backend_->insertDisc({"disk1", c.volume, c.model});
     manager_.dispatch();
     backend_->ejectDisc("disk1");
