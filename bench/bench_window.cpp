@@ -64,9 +64,9 @@ private:
     double longestMs_ = 0;
 };
 
-// 16 drives answering each command after 50 ms: the first listing, a drive arriving (a
-// relisting on the device-manager thread) and two disc reports (posted on the GUI thread,
-// as the disc callbacks post them), while the GUI thread's turns are timed.
+// 16 drives answering each command after 50 ms: the first listing, a drive arriving and a
+// disc inserted and ejected (each read and relisted on the listing thread), while the GUI
+// thread's turns are timed.
 int slowDrivesStall(double& stallMs, double& idleMs) {
     QTemporaryDir dir;
     const std::filesystem::path folder = std::filesystem::path(dir.path().toStdString()) / "slow";

@@ -1,6 +1,5 @@
 // The window's small parts on their own: the label colour, the sheets' return codes, the
-// command line, the translations, the status line's words, the drive's description and
-// the main run loop on Qt's event loop.
+// command line, the translations, the status line's words and the drive's description.
 #include <QAbstractButton>
 #include <QLocale>
 #include <QMessageBox>
