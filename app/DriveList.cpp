@@ -50,7 +50,11 @@ void KestoryDriveUpdaterAppDelegate::watchDeviceManager(int fd) {
                 deviceManager->dispatch();
                 relistAfterReports();
             });
-            onGui([this] { deviceNotifier_->setEnabled(true); });
+            onGui([this] {
+                if (deviceNotifier_) {
+                    deviceNotifier_->setEnabled(true);
+                }
+            });
         });
     });
 }
