@@ -1,10 +1,12 @@
-// The drive list: the device-manager thread, the first listing, relistings, the pop-up
-// and the choice of the current drive.
+// The drive list: the device manager, the first listing, relistings, the pop-up and the
+// choice of the current drive.
 #include <QComboBox>
 #include <QLabel>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QSignalBlocker>
 #include <QStandardItemModel>
+#include <utility>
 
 #include "app/AlertSheet.h"
 #include "app/DriveDescription.h"
@@ -15,23 +17,52 @@
 #include "drive/DriveList.h"
 #include "monitor/DAUtil.h"
 #include "monitor/USBDeviceManager.h"
-#include "platform/RunLoop.h"
 
 void KestoryDriveUpdaterAppDelegate::createDeviceManager() {
-    const std::shared_ptr<ManagerThreadState> state = managerState_;
-    auto manager = std::make_shared<USBDeviceManager>();
-    {
-        std::lock_guard<std::mutex> lock(state->mutex);
-        deviceManager = manager;
-        state->loop = &platform::CFRunLoopGetCurrent();
+    // The reports come on the listing thread, where start() and dispatch() run, so udev
+    // lookups and disc labels never hold up the window.
+    const DeviceNoticeHandler relist = [this](const DeviceNotice&) { reported_ = true; };
+    deviceManager = std::make_unique<USBDeviceManager>(USBDeviceManager::Callbacks{
+        .deviceAdded = relist,
+        .deviceRemoved = relist,
+        .disc = [relist](const platform::DiskDescription& disc, bool appeared) {
+            appeared ? diskAppearedCallback(disc, relist) : diskDisappearedCallback(disc, relist);
+        },
+    });
+    lister_->perform([this, gate = gate_] {
+        gate->enter([this] {
+            if (!deviceManager->start()) {
+                return;  // logged; the window lists on request only
+            }
+            relistAfterReports();
+            onGui([this, fd = deviceManager->fd()] { watchDeviceManager(fd); });
+        });
+    });
+}
+
+void KestoryDriveUpdaterAppDelegate::watchDeviceManager(int fd) {
+    deviceNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(deviceNotifier_.get(), &QSocketNotifier::activated, this, [this] {
+        // Off until the listing thread has read what changed, which ends the readiness.
+        deviceNotifier_->setEnabled(false);
+        lister_->perform([this, gate = gate_] {
+            gate->enter([this] {
+                deviceManager->dispatch();
+                relistAfterReports();
+            });
+            onGui([this] {
+                if (deviceNotifier_) {
+                    deviceNotifier_->setEnabled(true);
+                }
+            });
+        });
+    });
+}
+
+void KestoryDriveUpdaterAppDelegate::relistAfterReports() {
+    if (std::exchange(reported_, false)) {
+        updateDeviceList(nullptr);
     }
-    manager->start();  // runs this thread's loop; returns only on failure or stop
-    {
-        std::lock_guard<std::mutex> lock(state->mutex);
-        state->loop = nullptr;
-        state->done = true;
-    }
-    state->ended.notify_all();
 }
 
 void KestoryDriveUpdaterAppDelegate::initDeviceList() {
@@ -76,7 +107,7 @@ void KestoryDriveUpdaterAppDelegate::requestListing(std::function<void()> then) 
 
 bool KestoryDriveUpdaterAppDelegate::listing() const { return lister_->busy(); }
 
-void KestoryDriveUpdaterAppDelegate::updateDeviceList(const platform::Notification* /*notification*/) {
+void KestoryDriveUpdaterAppDelegate::updateDeviceList(const DeviceNotice* /*notice*/) {
     if (gate_->isClosed()) {
         return;
     }

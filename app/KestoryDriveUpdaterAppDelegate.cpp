@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include "app/AlertSheet.h"
@@ -17,7 +18,6 @@
 #include "app/ObserverGate.h"
 #include "model/FirmwareImages.h"
 #include "model/ImageBinding.h"
-#include "model/NotificationNames.h"
 #include "monitor/DAUtil.h"
 #include "monitor/USBDeviceManager.h"
 
@@ -33,18 +33,16 @@ KestoryDriveUpdaterAppDelegate::KestoryDriveUpdaterAppDelegate(MainWindow* windo
       btnUpdate(window->btnUpdate()),
       timing_(timing),
       gate_(std::make_shared<ObserverGate>()),
-      managerState_(std::make_shared<ManagerThreadState>()),
       lister_(std::make_unique<ListingWorker>([this, gate = gate_] { gate->enter([this] { updateDeviceList(nullptr); }); })) {
     connectWindow();
 }
 
 KestoryDriveUpdaterAppDelegate::~KestoryDriveUpdaterAppDelegate() {
-    removeObservers();  // also waits for a listing in progress
-    unregisterDiscCallbacks();
-    DAUtil::releaseSession();
+    gate_->close();      // also waits for a listing in progress
     joinUpdateWorker();  // it asks the listing thread for a last listing on its way out
-    lister_.reset();
-    stopDeviceManagerThread();
+    lister_.reset();     // the device manager's last user
+    deviceNotifier_.reset();
+    deviceManager.reset();
     clearDeviceArray();
     if (window_ != nullptr) {
         window_->setShouldClose(nullptr);
@@ -85,13 +83,10 @@ void KestoryDriveUpdaterAppDelegate::awakeFromNib() {
         std::lock_guard current(syncCurrentDevice_);
         deviceArray.clear();
     }
-    registerObservers();
     IsPresenceDiscsForAppLaunch = false;
     IsFoundTargetDriveForAppLaunch = false;
-    DAUtil::initSession();
-    registerDiscCallbacks();
     cmbDriveList->clear();
-    startDeviceManagerThread();
+    createDeviceManager();
     QTimer::singleShot(timing_.firstListingDelay, this, &KestoryDriveUpdaterAppDelegate::initDeviceList);
     curFwKernelData = std::make_unique<FirmFileData>();
     curFwNormalData = std::make_unique<FirmFileData>();
@@ -101,52 +96,6 @@ void KestoryDriveUpdaterAppDelegate::awakeFromNib() {
 
 void KestoryDriveUpdaterAppDelegate::getFwFileInfo() {
     curFwFault = loadShippedImages(shippedImageBinding(), *curFwKernelData, *curFwNormalData);
-}
-
-void KestoryDriveUpdaterAppDelegate::registerObservers() {
-    auto& centre = platform::NotificationCenter::defaultCenter();
-    // The handlers hold the gate, not just `this`: one that starts after teardown began
-    // finds the gate closed and never touches the object.
-    // Reports posted on the GUI thread (disc callbacks) are listed on the listing thread,
-    // so the window never waits for a drive; the others list where they were posted.
-    auto relist = [this, gate = gate_](const platform::Notification& n) {
-        gate->enter([&] {
-            if (onGuiThread()) {
-                requestListing();
-            } else {
-                updateDeviceList(&n);
-            }
-        });
-    };
-    centre.addObserver(this, kAppearedDeviceNotify, relist);
-    centre.addObserver(this, kDisappearedDeviceNotify, relist);
-    centre.addObserver(this, kChangedDeviceNotify, relist);
-}
-
-void KestoryDriveUpdaterAppDelegate::removeObservers() {
-    platform::NotificationCenter::defaultCenter().removeObserver(this);
-    gate_->close();
-}
-
-void KestoryDriveUpdaterAppDelegate::registerDiscCallbacks() {
-    // A session that could not be made is never registered against (DAUtil logged why).
-    platform::DASessionRef session = DAUtil::session();
-    if (session == nullptr) {
-        return;
-    }
-    platform::DARegisterDiskAppearedCallback(session, nullptr, diskAppearedCallback, this);
-    platform::DARegisterDiskDisappearedCallback(session, nullptr, diskDisappearedCallback, this);
-    discCallbacksRegistered_ = true;
-}
-
-void KestoryDriveUpdaterAppDelegate::unregisterDiscCallbacks() {
-    platform::DASessionRef session = DAUtil::session();
-    if (session == nullptr || !discCallbacksRegistered_) {
-        return;
-    }
-    platform::DAUnregisterCallback(session, reinterpret_cast<void*>(&diskAppearedCallback), this);
-    platform::DAUnregisterCallback(session, reinterpret_cast<void*>(&diskDisappearedCallback), this);
-    discCallbacksRegistered_ = false;
 }
 
 void KestoryDriveUpdaterAppDelegate::windowDidMove() {
@@ -195,34 +144,6 @@ void KestoryDriveUpdaterAppDelegate::onGui(std::function<void()> change) {
     // Always queued, also from the GUI thread, so widget changes keep the order in which
     // the data side made them, whichever thread that was.
     QMetaObject::invokeMethod(this, std::move(change), Qt::QueuedConnection);
-}
-
-void KestoryDriveUpdaterAppDelegate::startDeviceManagerThread() {
-    managerThread_ = std::thread([this] { createDeviceManager(); });
-}
-
-void KestoryDriveUpdaterAppDelegate::stopDeviceManagerThread() {
-    if (!managerThread_.joinable()) {
-        return;
-    }
-    // The watcher runs its loop for the life of the process; a delegate that goes away
-    // before the process (tests, the screenshot run) stops that loop so the thread ends.
-    ManagerThreadState& state = *managerState_;
-    std::unique_lock<std::mutex> lock(state.mutex);
-    // A stop that reaches the loop before it runs is lost, hence the repeats.
-    for (int attempt = 0; attempt < 200 && !state.done; ++attempt) {
-        if (state.loop != nullptr) {
-            state.loop->stop();
-        }
-        state.ended.wait_for(lock, std::chrono::milliseconds(50));
-    }
-    const bool done = state.done;
-    lock.unlock();
-    if (done) {
-        managerThread_.join();
-    } else {
-        managerThread_.detach();  // it holds the watcher and the shared state, nothing of ours
-    }
 }
 
 std::vector<DeviceData> KestoryDriveUpdaterAppDelegate::devices() const {

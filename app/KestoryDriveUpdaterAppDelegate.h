@@ -1,8 +1,8 @@
 // The application's and the window's delegate, and the owner of everything behind the
 // window: the drive list, the current drive, the two image records and the drive watcher.
 //
-// Threads: widgets change on the GUI thread only. Work that runs elsewhere (relistings on
-// the device-manager thread, the update worker) changes the data under syncListing_ and
+// Threads: widgets change on the GUI thread only. Work that runs elsewhere (relistings and
+// the device manager's reports on the listing thread, the update worker) changes the data under syncListing_ and
 // syncCurrentDevice_ and posts the widget changes to the GUI thread, in order, carrying what they need. Nothing
 // ever waits for the GUI thread while holding a lock.
 #pragma once
@@ -12,7 +12,6 @@
 #include <QString>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,7 +26,6 @@
 #include "model/NotificationNames.h"
 #include "model/FirmFileData.h"
 #include "model/ImageProof.h"
-#include "platform/NotificationCenter.h"
 
 class ListingWorker;
 class MainWindow;
@@ -37,10 +35,9 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QSocketNotifier;
 class USBDeviceManager;
-namespace platform {
-class RunLoop;
-}
+struct DeviceNotice;
 
 // Set by the first listing when it found a drive, and read right there.
 extern std::atomic<bool> IsFoundTargetDriveForAppLaunch;
@@ -55,7 +52,7 @@ inline constexpr int kProgressMaximum = kInstallProgressScale;  // the bar shows
 // The waits of start-up and of the update start; tests shorten them.
 struct AppDelegateTiming {
     std::chrono::milliseconds firstListingDelay{1000};  // awakeFromNib -> initDeviceList
-    std::chrono::milliseconds preUpdateRunLoop{1000};   // main run loop turns before the worker
+    std::chrono::milliseconds preUpdateRunLoop{1000};   // the window's event loop turns before the worker
     std::chrono::milliseconds preUpdateSleep{100};      // then the worker waits this long before the drive
     UpdateTiming update{};
     // Tests: the worker waits here before it starts the update, so what the window shows
@@ -71,7 +68,7 @@ public:
     using Timing = AppDelegateTiming;
 
     explicit KestoryDriveUpdaterAppDelegate(MainWindow* window, Timing timing = {});
-    // Teardown: observers, disc callbacks, disk session, the list.
+    // Teardown: the gate, the workers, the device manager, the list.
     ~KestoryDriveUpdaterAppDelegate() override;
     KestoryDriveUpdaterAppDelegate(const KestoryDriveUpdaterAppDelegate&) = delete;
     KestoryDriveUpdaterAppDelegate& operator=(const KestoryDriveUpdaterAppDelegate&) = delete;
@@ -94,11 +91,12 @@ public:
     void getFwFileInfo();
 
     // Drive list (DriveList.cpp).
+    // Starts the device manager on the listing thread; its descriptor is then watched here.
     void createDeviceManager();
     // Asks for the first listing; its result and the launch messages arrive later, queued.
     void initDeviceList();
     // Lists the drives on the calling thread, which must not be the GUI thread except in tests.
-    void updateDeviceList(const platform::Notification* notification);
+    void updateDeviceList(const DeviceNotice* notice);
     // Has the listing thread relist, then run `then` there; never blocks.
     void requestListing(std::function<void()> then = {});
     // A relisting asked of the listing thread is pending or running.
@@ -153,13 +151,11 @@ private:
 
     // Queues a widget change on the GUI thread; changes run in the order they were posted.
     void onGui(std::function<void()> change);
-    void registerObservers();
-    void removeObservers();
-    void registerDiscCallbacks();
-    void unregisterDiscCallbacks();
     void connectWindow();
-    void startDeviceManagerThread();
-    void stopDeviceManagerThread();
+    // GUI thread: each time the manager's descriptor is readable the listing thread reads it.
+    void watchDeviceManager(int fd);
+    // Listing thread: one relisting for whatever the manager has just reported.
+    void relistAfterReports();
     void joinUpdateWorker();
     void numberIdenticalDrives(std::vector<DeviceData>& drives);
     // Pop-up changes carry the generation of the list they show, so a user's choice made
@@ -181,7 +177,10 @@ private:
     std::atomic<std::int32_t> curIndex{-1};
     std::atomic<bool> initFlag{false};
     std::atomic<bool> isUpdatingNow{false};
-    std::shared_ptr<USBDeviceManager> deviceManager;  // shared with its thread, which may outlive us
+    // Used on the listing thread only, once made.
+    std::unique_ptr<USBDeviceManager> deviceManager;
+    bool reported_ = false;  // listing thread: the manager reported a change
+    std::unique_ptr<QSocketNotifier> deviceNotifier_;  // GUI thread
     // One listing at a time; an update starts only once the one under way has ended.
     std::mutex syncListing_;
     // The list, the current drive and the confirmation target. Recursive: the list's
@@ -205,23 +204,11 @@ private:
 
     Timing timing_;
     std::shared_ptr<ObserverGate> gate_;
-    bool discCallbacksRegistered_ = false;
 
     // The pop-up as the data side knows it: its selected entry and its generation.
     std::atomic<std::int32_t> popUpSelection_{-1};
     std::atomic<std::uint64_t> popUpGeneration_{0};
     std::uint64_t shownPopUpGeneration_ = 0;  // GUI thread
-
-    // Device-manager thread. Its run loop is stopped at teardown so the thread can end;
-    // what the thread touches once the watcher returns is shared, not ours.
-    struct ManagerThreadState {
-        std::mutex mutex;
-        std::condition_variable ended;
-        platform::RunLoop* loop = nullptr;  // the thread's run loop while the watcher runs
-        bool done = false;
-    };
-    std::shared_ptr<ManagerThreadState> managerState_;
-    std::thread managerThread_;
 
     std::thread updateWorker_;  // GUI thread starts and joins it
     UpdateStatus status_;       // the update worker's

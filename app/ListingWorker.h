@@ -1,5 +1,6 @@
 // A thread of its own for the relistings the GUI thread asks for, so the GUI thread never
 // waits for a drive to answer. Requests made while one is pending are merged into it.
+// Other work that may wait for the system runs there too, in the order it was asked for.
 #pragma once
 
 #include <condition_variable>
@@ -19,7 +20,9 @@ public:
 
     // Asks for a listing; `then`, if given, runs on the worker right after it.
     void request(std::function<void()> then = {});
-    // A listing is asked for or running.
+    // Runs `work` on the worker's thread, before the next listing.
+    void perform(std::function<void()> work);
+    // A listing or other work is asked for or running.
     bool busy() const;
 
 private:
@@ -32,5 +35,6 @@ private:
     bool running_ = false;
     bool stopping_ = false;
     std::vector<std::function<void()>> thens_;
+    std::vector<std::function<void()>> work_;
     std::thread thread_;  // last: starts once the rest is made
 };

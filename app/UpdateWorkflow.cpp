@@ -2,10 +2,12 @@
 // asks about the drive that was current when Update was pressed, and that drive, found
 // again by its identity, is the one updated: a relisting while the sheet is open changes
 // neither.
+#include <QEventLoop>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 
@@ -17,7 +19,6 @@
 #include "app/ObserverGate.h"
 #include "app/UpdateReportText.h"
 #include "drive/DriveList.h"
-#include "platform/RunLoop.h"
 
 void KestoryDriveUpdaterAppDelegate::clickUpdateButton(QObject* /*sender*/) {
     {
@@ -81,7 +82,9 @@ void KestoryDriveUpdaterAppDelegate::alertDidEnd(std::int32_t returnCode) {
     });
     postStatus(status_.phase(UpdateProgress{}));
     // Lets the locked controls and the moving bar show before the drive is busy.
-    platform::CFRunLoopGetMain().runFor(timing_.preUpdateRunLoop);
+    QEventLoop turns;
+    QTimer::singleShot(timing_.preUpdateRunLoop, &turns, &QEventLoop::quit);
+    turns.exec();
     joinUpdateWorker();  // the last one has ended its work: it only posts after the flag goes
 
     updateWorker_ = std::thread([this] { runUpdateThread(); });

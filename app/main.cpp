@@ -8,13 +8,11 @@
 #include "app/CommandLine.h"
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/MainWindow.h"
-#include "app/QtRunLoop.h"
 #include "app/ScreenshotTour.h"
 #include "app/SingleInstance.h"
 #include "app/Translations.h"
 #include "log/LogRouting.h"
 #include "platform/BackendChoice.h"
-#include "platform/RunLoop.h"
 
 namespace {
 
@@ -50,8 +48,6 @@ int main(int argc, char* argv[]) {
     nameTheApplication();
     QGuiApplication::setApplicationDisplayName(MainWindow::displayName());
     QGuiApplication::setDesktopFileName(QStringLiteral("io.kestory.DriveUpdater"));
-    // Before anything can schedule on the main run loop: Qt's loop is that loop.
-    platform::installMainRunLoop(std::make_shared<QtRunLoop>());
 
     // The log lines go to the window's log file, and to stderr as well with -v.
     if (const auto error = kdulog::setRouting({kdulog::defaultLogFile("window.log"), 2u << 20, parsed.options->verbose}))

@@ -35,8 +35,7 @@ public:
         }
         return nodes;
     }
-    std::unique_ptr<platform::EventSource> createDeviceEventSource() override { return inner_->createDeviceEventSource(); }
-    std::unique_ptr<platform::EventSource> createDiskEventSource() override { return inner_->createDiskEventSource(); }
+    std::unique_ptr<platform::EventSource> createEventSource() override { return inner_->createEventSource(); }
     std::vector<platform::DiskDescription> presentDisks() override { return inner_->presentDisks(); }
 
     std::atomic<std::int64_t> nanoseconds_{0};

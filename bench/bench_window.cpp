@@ -16,13 +16,9 @@
 
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/MainWindow.h"
-#include "app/QtRunLoop.h"
 #include "app/Translations.h"
 #include "log/Log.h"
 #include "log/LogRouting.h"
-#include "model/NotificationNames.h"
-#include "platform/NotificationCenter.h"
-#include "platform/RunLoop.h"
 #include "platform/sim/SimControl.h"
 
 namespace {
@@ -68,9 +64,9 @@ private:
     double longestMs_ = 0;
 };
 
-// 16 drives answering each command after 50 ms: the first listing, a drive arriving (a
-// relisting on the device-manager thread) and two disc reports (posted on the GUI thread,
-// as the disc callbacks post them), while the GUI thread's turns are timed.
+// 16 drives answering each command after 50 ms: the first listing, a drive arriving and a
+// disc inserted and ejected (each read and relisted on the listing thread), while the GUI
+// thread's turns are timed.
 int slowDrivesStall(double& stallMs, double& idleMs) {
     QTemporaryDir dir;
     const std::filesystem::path folder = std::filesystem::path(dir.path().toStdString()) / "slow";
@@ -97,9 +93,8 @@ int slowDrivesStall(double& stallMs, double& idleMs) {
     bool ok = spinUntil([&] { return list->count() == 16; }, 120000);
     sim::attach(folder, "slow-16", slow);
     ok = ok && spinUntil([&] { return list->count() == 17; }, 120000);
-    for (std::int64_t object : {1, 2}) {
-        platform::NotificationCenter::defaultCenter().post(object == 1 ? kAppearedDeviceNotify : kDisappearedDeviceNotify,
-                                                           object);
+    for (bool insert : {true, false}) {
+        insert ? sim::insertDisc(folder, "slow-16", std::string("DATA")) : sim::ejectDisc(folder, "slow-16");
         spinUntil([] { return false; }, 200);
         ok = ok && spinUntil([&] { return list->count() == 17 && !delegate->listing(); }, 120000);
     }
@@ -127,7 +122,6 @@ int main(int argc, char* argv[]) {
     installTranslations(app, QLocale(QLocale::English));  // the window's texts, as the program loads them
     kdulog::setSyslogEnabled(false);
     (void)kdulog::setRouting({});  // the drive layer's console off stdout, as the window keeps it: one line a figure
-    platform::installMainRunLoop(std::make_shared<QtRunLoop>());
 
     QTemporaryDir dir;
     const std::filesystem::path folder = std::filesystem::path(dir.path().toStdString()) / "drives";

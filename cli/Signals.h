@@ -6,7 +6,7 @@
 
 namespace cli {
 
-// SIGINT and SIGTERM make a pipe readable, so a run loop can stop on them.
+// SIGINT and SIGTERM make a pipe readable, so a poll() can stop on them.
 class StopSignalPipe {
 public:
     StopSignalPipe();

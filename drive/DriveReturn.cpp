@@ -1,91 +1,70 @@
 #include "drive/DriveReturn.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <memory>
 
-#include "drive/DriveAccess.h"
 #include "drive/STUCMethod.h"
 #include "log/Log.h"
-#include "platform/IONotification.h"
+#include "platform/Backend.h"
 #include "platform/Registry.h"
-#include "platform/RunLoop.h"
 
 namespace {
 
 using namespace platform;
 
-struct Watch {
-    const DriveIdentity& gone;
-    RunLoop& loop;
+// Keeps the first service that is the drive; gives back every other one.
+io_service_t takeReturned(const DriveIdentity& gone, io_iterator_t iterator) {
     io_service_t found = IO_OBJECT_NULL;
-
-    // Keeps the first service that is the drive; takes every other one off the iterator,
-    // which also re-arms the registration.
-    void take(io_iterator_t iterator) {
-        for (io_service_t service = IOIteratorNext(iterator); service != IO_OBJECT_NULL;
-             service = IOIteratorNext(iterator)) {
-            if (found == IO_OBJECT_NULL && gone.returnedAs(IORegistryEntryGetIdentity(service))) {
-                found = service;
-                loop.stop();
-            } else {
-                IOObjectRelease(service);
-            }
+    for (io_service_t service = IOIteratorNext(iterator); service != IO_OBJECT_NULL; service = IOIteratorNext(iterator)) {
+        if (found == IO_OBJECT_NULL && gone.returnedAs(IORegistryEntryGetIdentity(service))) {
+            found = service;
+        } else {
+            IOObjectRelease(service);
         }
     }
-    static void arrived(void* refcon, io_iterator_t iterator) { static_cast<Watch*>(refcon)->take(iterator); }
-};
+    return found;
+}
 
-struct PortDestroyer {
-    void operator()(IONotificationPortRef port) const { IONotificationPortDestroy(port); }
-};
-
-CFDictionaryRef authoringMatching() {
-    CFMutableDictionaryRef matching;
-    CreateMatchingDictionaryForAuthoringDevices(&matching);
-    return matching;
+io_service_t returnedAmong(const DriveIdentity& gone, const std::vector<std::shared_ptr<DeviceNode>>& nodes) {
+    for (const auto& node : nodes) {
+        if (gone.returnedAs(node->identity())) return registry::retainService(node);
+    }
+    return IO_OBJECT_NULL;
 }
 
 }  // namespace
 
 io_service_t AwaitDriveReturn(const DriveIdentity& gone, std::chrono::steady_clock::time_point deadline,
                               const std::function<bool()>& stop, std::chrono::milliseconds slice) {
-    mach_port_t master = MACH_PORT_NULL;
-    if (IOMasterPort(MACH_PORT_NULL, &master) != kIOReturnSuccess || master == MACH_PORT_NULL) {
-        KDU_LOG_ERR("AwaitDriveReturn", "no master port: arrivals cannot be followed.");
+    // A watch of its own: the caller's thread may wait on others that must not be served here.
+    const std::unique_ptr<EventSource> arrivals = backend().createEventSource();
+    if (!arrivals) {
+        KDU_LOG_ERR("AwaitDriveReturn", "arrivals cannot be followed. (0x%08x)",
+                    static_cast<unsigned>(kIOReturnNoResources));
         return IO_OBJECT_NULL;
     }
-    // A loop of its own: the caller's thread may run other sources that must not be served here.
-    const std::shared_ptr<RunLoop> loop = makePollRunLoop();
-    Watch watch{gone, *loop};
-    const std::unique_ptr<IONotificationPort, PortDestroyer> port(IONotificationPortCreate(master));
-    io_iterator_t arrivals = IO_OBJECT_NULL;
-    const kern_return_t registered =
-        port ? IOServiceAddMatchingNotification(port.get(), kIOFirstMatchNotification, authoringMatching(),
-                                                &Watch::arrived, &watch, &arrivals)
-             : kIOReturnNoResources;
-    if (registered != kIOReturnSuccess) {
-        KDU_LOG_ERR("AwaitDriveReturn", "arrivals cannot be followed. (0x%08x)", static_cast<unsigned>(registered));
-        mach_port_deallocate(mach_task_self(), master);
-        return IO_OBJECT_NULL;
-    }
-    const drive_access::ServiceReference arrivalsReference(arrivals);
-    IONotificationPortAddToRunLoop(port.get(), *loop);
-    watch.take(arrivals);  // arms the registration
 
-    // Back already, before the registration could see it arrive: one look at what is attached.
+    // Back already, before the watch could see it arrive: one look at what is attached.
+    io_service_t found = IO_OBJECT_NULL;
     io_iterator_t attached = IO_OBJECT_NULL;
-    FindDevicesUsing(kFindMethodAuthoringDevices, master, &attached);
-    mach_port_deallocate(mach_task_self(), master);
+    FindDevicesUsing(kFindMethodAuthoringDevices, kIOMasterPortDefault, &attached);
     if (attached != IO_OBJECT_NULL) {
-        watch.take(attached);
+        found = takeReturned(gone, attached);
         IOObjectRelease(attached);
     }
 
-    while (watch.found == IO_OBJECT_NULL) {
+    while (found == IO_OBJECT_NULL) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline || (stop && stop())) break;
-        loop->runFor(std::min(slice, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
-                                         std::chrono::milliseconds(1)));
+        const auto wait = std::min(slice, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+                                              std::chrono::milliseconds(1));
+        pollfd ready{arrivals->fd(), POLLIN, 0};
+        if (::poll(&ready, 1, static_cast<int>(wait.count())) <= 0) continue;
+        HotplugEvents events;
+        arrivals->drain(events);
+        found = returnedAmong(gone, events.published);
     }
-    return watch.found;
+    return found;
 }

@@ -1,5 +1,5 @@
 // Following a drive that went away: its arrival is awaited through the hot-plug
-// notifications the monitor uses too, never by listing the drives again and again.
+// watch the monitor uses too, never by listing the drives again and again.
 #pragma once
 
 #include <chrono>

@@ -1,12 +1,8 @@
-// Names of the notifications posted on the process's notification centre.
+// The install's progress values, as the window and the command line show them.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
-
-inline constexpr char kAppearedDeviceNotify[] = "appearedDeviceNotify";
-inline constexpr char kDisappearedDeviceNotify[] = "disappearedDeviceNotify";
-inline constexpr char kChangedDeviceNotify[] = "changedDeviceNotify";
 
 // The install's progress values (UpdateProgress::indicator): what is left of
 // kInstallProgressScale (the whole install), counting down to 0; a negative value ends them.

@@ -85,7 +85,8 @@ struct DiskDescription {
     std::optional<std::string> deviceModel;
 };
 
-// Hot-plug events gathered from a backend source.
+// What changed since the last drain of a source. Reported in the order: discs gone,
+// drives gone, drives come, discs come (a drive's disc goes before it and comes after it).
 struct HotplugEvents {
     std::vector<std::shared_ptr<DeviceNode>> published;
     std::vector<std::shared_ptr<DeviceNode>> terminated;
@@ -93,7 +94,7 @@ struct HotplugEvents {
     std::vector<DiskDescription> disksDisappeared;
 };
 
-// A readable file descriptor that, when ready, yields hot-plug events.
+// A file descriptor that becomes readable when drives or discs come or go; drain() never blocks.
 class EventSource {
 public:
     virtual ~EventSource() = default;
@@ -107,11 +108,10 @@ public:
     virtual std::string name() const = 0;
     // Every attached authoring device (MMC, peripheral type 5), in a stable order.
     virtual std::vector<std::shared_ptr<DeviceNode>> authoringDevices() = 0;
-    // Drive arrivals and removals.
-    virtual std::unique_ptr<EventSource> createDeviceEventSource() = 0;
-    // Discs appearing and disappearing.
-    virtual std::unique_ptr<EventSource> createDiskEventSource() = 0;
-    // Discs present now (reported when disc callbacks are registered).
+    // Drive arrivals and removals and discs coming and going, all through one descriptor.
+    // Null (and one "[ERR]" line) when nothing can be watched.
+    virtual std::unique_ptr<EventSource> createEventSource() = 0;
+    // Discs present now (a new source reports only changes from here on).
     virtual std::vector<DiskDescription> presentDisks() = 0;
 };
 

@@ -34,19 +34,17 @@ public:
         return found;
     }
 
-    std::unique_ptr<EventSource> createDeviceEventSource() override {
-        auto tracker = std::make_shared<DeviceEventTracker>(layout_, nodes_);
-        return UdevEventSource::create(
-            "scsi_generic", [tracker](const UEvent& event, HotplugEvents& out) { tracker->handle(event, out); });
-    }
-
-    std::unique_ptr<EventSource> createDiskEventSource() override {
-        auto tracker = std::make_shared<DiskEventTracker>(inspector_);
-        auto source = UdevEventSource::create(
-            "block", [tracker](const UEvent& event, HotplugEvents& out) { tracker->handle(event, out); });
+    std::unique_ptr<EventSource> createEventSource() override {
+        auto drives = std::make_shared<DeviceEventTracker>(layout_, nodes_);
+        auto discs = std::make_shared<DiskEventTracker>(inspector_);
+        auto source = UdevEventSource::create({"scsi_generic", "block"},
+                                              [drives, discs](const UEvent& event, HotplugEvents& out) {
+                                                  drives->handle(event, out);
+                                                  discs->handle(event, out);
+                                              });
         // After the monitor listens, so no change falls between the look and the watch.
         if (source) {
-            tracker->seed(sysfs::opticalBlockNames(layout_));
+            discs->seed(sysfs::opticalBlockNames(layout_));
         }
         return source;
     }

@@ -70,18 +70,24 @@ DeviceProperties udevProperties(const std::string& subsystem, const std::string&
     }
 }
 
-std::unique_ptr<UdevEventSource> UdevEventSource::create(const std::string& subsystem, Handler handler) {
+std::unique_ptr<UdevEventSource> UdevEventSource::create(const std::vector<std::string>& subsystems,
+                                                         Handler handler) {
     auto monitor = std::make_unique<Monitor>();
     monitor->context.reset(udev_new());
     const char* origin = udevRunning() ? "udev" : "kernel";
     if (monitor->context) {
         monitor->monitor.reset(udev_monitor_new_from_netlink(monitor->context.get(), origin));
     }
-    if (!monitor->monitor ||
-        udev_monitor_filter_add_match_subsystem_devtype(monitor->monitor.get(), subsystem.c_str(), nullptr) < 0 ||
-        udev_monitor_enable_receiving(monitor->monitor.get()) < 0) {
+    bool filtered = monitor->monitor != nullptr;
+    std::string names;
+    for (const std::string& subsystem : subsystems) {
+        filtered = filtered &&
+                   udev_monitor_filter_add_match_subsystem_devtype(monitor->monitor.get(), subsystem.c_str(), nullptr) >= 0;
+        names += (names.empty() ? "" : " and ") + subsystem;
+    }
+    if (!filtered || udev_monitor_enable_receiving(monitor->monitor.get()) < 0) {
         KDU_LOG_ERR("UdevEventSource::create", "cannot watch %s events from the %s: no hot-plug reports",
-                    subsystem.c_str(), origin);
+                    names.c_str(), origin);
         return nullptr;
     }
     return std::unique_ptr<UdevEventSource>(new UdevEventSource(std::move(monitor), std::move(handler)));

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Backend.h"
 #include "platform/linux/UEvent.h"
@@ -20,8 +21,8 @@ DeviceProperties udevProperties(const std::string& subsystem, const std::string&
 class UdevEventSource : public EventSource {
 public:
     using Handler = std::function<void(const UEvent&, HotplugEvents&)>;
-    // Null (and one "[ERR]" line) when no monitor can be set up.
-    static std::unique_ptr<UdevEventSource> create(const std::string& subsystem, Handler handler);
+    // One monitor for events of all `subsystems`. Null (and one "[ERR]" line) when it cannot be set up.
+    static std::unique_ptr<UdevEventSource> create(const std::vector<std::string>& subsystems, Handler handler);
     ~UdevEventSource() override;
 
     int fd() const override;

@@ -37,8 +37,7 @@ public:
 
     std::string name() const override { return "simulator"; }
     std::vector<std::shared_ptr<platform::DeviceNode>> authoringDevices() override;
-    std::unique_ptr<platform::EventSource> createDeviceEventSource() override;
-    std::unique_ptr<platform::EventSource> createDiskEventSource() override;
+    std::unique_ptr<platform::EventSource> createEventSource() override;
     std::vector<platform::DiskDescription> presentDisks() override;
 
     const std::filesystem::path& folder() const;

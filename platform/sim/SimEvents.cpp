@@ -61,63 +61,58 @@ private:
     int fd_;
 };
 
-class DeviceEventSource : public EventSource {
+// Drives and discs from one watch of the folder: both compare with the same drain's removals.
+class FolderEventSource : public EventSource {
 public:
-    explicit DeviceEventSource(std::shared_ptr<SimFolder> folder)
+    explicit FolderEventSource(std::shared_ptr<SimFolder> folder)
         : folder_(std::move(folder)), watch_(folder_->path()) {
-        for (const auto& node : folder_->attachedDrives()) known_[node->key()] = node;
+        for (const auto& node : folder_->attachedDrives()) drives_[node->key()] = node;
+        for (DiskDescription& disk : folder_->presentDisks()) disks_[disk.bsdName] = std::move(disk);
     }
     bool valid() const { return watch_.fd() >= 0; }
     int fd() const override { return watch_.fd(); }
 
     void drain(HotplugEvents& out) override {
         const std::set<std::string> removed = watch_.drain();
+        // One look at the folder for both, so a disc is never reported for a drive not yet reported.
+        const SimFolder::NodeMap now = drainDrives(removed, out);
+        drainDisks(now, removed, out);
+    }
+
+private:
+    SimFolder::NodeMap drainDrives(const std::set<std::string>& removed, HotplugEvents& out) {
         // A name deleted and made again since the last drain is a new drive; a name only
         // replaced by rename keeps its node.
         SimFolder::NodeMap stale;
         for (const std::string& name : removed)
-            if (auto it = known_.find(name); it != known_.end()) stale.insert(*it);
+            if (auto it = drives_.find(name); it != drives_.end()) stale.insert(*it);
         SimFolder::NodeMap now;
         for (const auto& node : folder_->attachedDrives(stale)) now[node->key()] = node;
-        for (const auto& [key, node] : known_) {
+        for (const auto& [key, node] : drives_) {
             auto it = now.find(key);
             if (it == now.end() || it->second != node) out.terminated.push_back(node);
         }
         for (const auto& [key, node] : now) {
-            auto it = known_.find(key);
-            if (it == known_.end() || it->second != node) out.published.push_back(node);
+            auto it = drives_.find(key);
+            if (it == drives_.end() || it->second != node) out.published.push_back(node);
         }
-        known_ = std::move(now);
+        drives_ = now;
+        return now;
     }
 
-private:
-    const std::shared_ptr<SimFolder> folder_;
-    FolderWatch watch_;
-    SimFolder::NodeMap known_;
-};
-
-class DiskEventSource : public EventSource {
-public:
-    explicit DiskEventSource(std::shared_ptr<SimFolder> folder) : folder_(std::move(folder)), watch_(folder_->path()) {
-        for (DiskDescription& disk : folder_->presentDisks()) known_[disk.bsdName] = std::move(disk);
-    }
-    bool valid() const { return watch_.fd() >= 0; }
-    int fd() const override { return watch_.fd(); }
-
-    void drain(HotplugEvents& out) override {
-        const std::set<std::string> removed = watch_.drain();
+    void drainDisks(const SimFolder::NodeMap& drives, const std::set<std::string>& removed, HotplugEvents& out) {
         std::map<std::string, std::optional<DiskDescription>> now;
-        for (const std::string& name : folder_->driveNames()) {
+        for (const auto& [name, node] : drives) {
             std::string error;
             std::optional<DriveSpec> profile = loadDriveFile(driveFilePath(folder_->path(), name), error);
             if (!profile) {
                 // Unreadable for now (a hand edit in progress): keep what we knew.
-                if (auto it = known_.find(name); it != known_.end()) now[name] = it->second;
+                if (auto it = disks_.find(name); it != disks_.end()) now[name] = it->second;
                 continue;
             }
             if (profile->disc) now[name] = describeDisc(name, *profile);
         }
-        for (const auto& [name, disk] : known_) {
+        for (const auto& [name, disk] : disks_) {
             auto it = now.find(name);
             const bool gone = it == now.end() || !it->second || removed.count(name) ||
                               it->second->volumeName != disk.volumeName;
@@ -126,39 +121,31 @@ public:
         std::map<std::string, DiskDescription> next;
         for (auto& [name, disk] : now) {
             if (!disk) continue;
-            auto it = known_.find(name);
+            auto it = disks_.find(name);
             const bool fresh =
-                it == known_.end() || removed.count(name) || it->second.volumeName != disk->volumeName;
+                it == disks_.end() || removed.count(name) || it->second.volumeName != disk->volumeName;
             if (fresh) out.disksAppeared.push_back(*disk);
             next[name] = std::move(*disk);
         }
-        known_ = std::move(next);
+        disks_ = std::move(next);
     }
 
-private:
     const std::shared_ptr<SimFolder> folder_;
     FolderWatch watch_;
-    std::map<std::string, DiskDescription> known_;
+    SimFolder::NodeMap drives_;
+    std::map<std::string, DiskDescription> disks_;
 };
-
-template <typename Source>
-std::unique_ptr<EventSource> makeSource(const std::shared_ptr<SimFolder>& folder, const char* function) {
-    auto source = std::make_unique<Source>(folder);
-    if (!source->valid()) {
-        KDU_LOG_ERR(function, "cannot watch the drive folder %s: %s", folder->path().c_str(), std::strerror(errno));
-        return nullptr;
-    }
-    return source;
-}
 
 }  // namespace
 
-std::unique_ptr<EventSource> SimBackend::createDeviceEventSource() {
-    return makeSource<DeviceEventSource>(folder_, "sim::SimBackend::createDeviceEventSource");
-}
-
-std::unique_ptr<EventSource> SimBackend::createDiskEventSource() {
-    return makeSource<DiskEventSource>(folder_, "sim::SimBackend::createDiskEventSource");
+std::unique_ptr<EventSource> SimBackend::createEventSource() {
+    auto source = std::make_unique<FolderEventSource>(folder_);
+    if (!source->valid()) {
+        KDU_LOG_ERR("sim::SimBackend::createEventSource", "cannot watch the drive folder %s: %s",
+                    folder_->path().c_str(), std::strerror(errno));
+        return nullptr;
+    }
+    return source;
 }
 
 }  // namespace sim

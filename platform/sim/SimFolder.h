@@ -63,7 +63,7 @@ private:
     bool recording_ = true;
 };
 
-// The disc of one drive as the disk session describes it.
+// The disc of one drive as the hot-plug reports describe it.
 platform::DiskDescription describeDisc(const std::string& key, const DriveSpec& profile);
 
 }  // namespace sim

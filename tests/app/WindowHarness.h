@@ -11,9 +11,7 @@
 
 #include "app/KestoryDriveUpdaterAppDelegate.h"
 #include "app/MainWindow.h"
-#include "app/QtRunLoop.h"
 #include "app/Translations.h"
-#include "model/NotificationNames.h"
 #include "platform/Backend.h"
 #include "log/Log.h"
 #include "simdrive/DriveFile.h"
@@ -29,7 +27,6 @@ inline void setUpProcess() {
     QApplication::setQuitOnLastWindowClosed(false);  // closing the window is under test
     QCoreApplication::setOrganizationName(QStringLiteral("Kestory"));
     QCoreApplication::setApplicationName(QStringLiteral("KestoryDriveUpdaterTests"));
-    platform::installMainRunLoop(std::make_shared<QtRunLoop>());
     kdulog::setSyslogEnabled(false);
     // Update locks in a folder of this process's own, removed when it ends.
     static const QTemporaryDir runtime;
@@ -84,7 +81,6 @@ class WindowHarness {
 public:
     WindowHarness() : folder_(dir_.path().toStdString()) { platform::installBackend(sim::makeSimBackend(folder_)); }
     ~WindowHarness() {
-        platform::NotificationCenter::defaultCenter().removeObserver(this);
         delegate_.reset();
         if (window_) {
             for (QMessageBox* box : window_->findChildren<QMessageBox*>()) box->done(0);
@@ -102,23 +98,20 @@ public:
 
     // Makes the window and its delegate and starts them up.
     void start(AppDelegateTiming timing = fastTiming()) {
-        // The watcher posts "appeared" then "disappeared" from its thread. An observer of
-        // "disappeared" added while "appeared" is handled runs after the delegate's.
-        auto& centre = platform::NotificationCenter::defaultCenter();
-        QThread* gui = QThread::currentThread();
-        centre.addObserver(this, kAppearedDeviceNotify, [this, gui, &centre](const platform::Notification&) {
-            if (QThread::currentThread() == gui) return;
-            centre.addObserver(this, kDisappearedDeviceNotify, [this, gui](const platform::Notification&) {
-                if (QThread::currentThread() != gui) watcherNoticesHandled_ = true;
-            });
-        });
         window_ = std::make_unique<MainWindow>();
         delegate_ = std::make_unique<KestoryDriveUpdaterAppDelegate>(window_.get(), timing);
         window_->show();
         delegate_->awakeFromNib();
     }
-    // Once the watcher's initial notices are handled no relisting of theirs can come later.
-    void waitForDriveWatcher() { KDU_WAIT_FOR(watcherNoticesHandled_); }
+    // Once the listing thread is idle the device manager has started (or given up) and its
+    // descriptor is watched; what it reported then has been handled.
+    void waitForDriveWatcher() { settleWatch(); }
+    // Lets the window read and handle what the drive folder's changes reported so far.
+    void settleWatch() {
+        settle();
+        KDU_WAIT_FOR(!delegate_->listing());
+        settle();
+    }
     void startListed(AppDelegateTiming timing = fastTiming()) {
         start(timing);
         waitForDriveWatcher();
@@ -196,7 +189,6 @@ private:
     std::filesystem::path folder_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<KestoryDriveUpdaterAppDelegate> delegate_;
-    std::atomic<bool> watcherNoticesHandled_{false};
     QString informative_;
     int updatesSeen_ = 0;
 };

@@ -1,6 +1,5 @@
 // The window's small parts on their own: the label colour, the sheets' return codes, the
-// command line, the translations, the status line's words, the drive's description and
-// the main run loop on Qt's event loop.
+// command line, the translations, the status line's words and the drive's description.
 #include <QAbstractButton>
 #include <QLocale>
 #include <QMessageBox>
@@ -16,7 +15,6 @@
 #include "app/ConTextLabel.h"
 #include "app/DriveDescription.h"
 #include "app/ElidedLabel.h"
-#include "app/QtRunLoop.h"
 #include "app/Translations.h"
 #include "app/UpdateReportText.h"
 #include "app/UpdateStatus.h"
@@ -246,54 +244,6 @@ private slots:
             }
         }
         installTranslations(*QCoreApplication::instance(), QLocale(QLocale::English));
-    }
-
-    void runLoopPerformKeepsOrderAcrossThreads() {
-        QtRunLoop loop;
-        QList<int> seen;  // GUI thread only
-        std::atomic<bool> offGui{false};
-        QThread* gui = QThread::currentThread();
-        std::thread poster([&] {
-            for (int i = 0; i < 200; ++i) {
-                loop.perform([&, i] {
-                    offGui = offGui || QThread::currentThread() != gui;
-                    seen.append(i);
-                });
-            }
-        });
-        poster.join();
-        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 200, 60000);
-        QVERIFY(!offGui);
-        for (int i = 0; i < 200; ++i) QCOMPARE(seen[i], i);
-    }
-
-    void runLoopSourceFiresUntilRemoved() {
-        QtRunLoop loop;
-        int fds[2];
-        QCOMPARE(::pipe(fds), 0);
-        int calls = 0;
-        platform::RunLoop::SourceId id = loop.addSource(fds[0], [&] {
-            char byte;
-            QCOMPARE(::read(fds[0], &byte, 1), ssize_t{1});
-            ++calls;
-            loop.removeSource(id);  // from inside its own callback
-        });
-        QCOMPARE(::write(fds[1], "x", 1), ssize_t{1});
-        QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 60000);
-        QCOMPARE(::write(fds[1], "y", 1), ssize_t{1});
-        QTest::qWait(50);
-        QCOMPARE(calls, 1);
-        ::close(fds[0]);
-        ::close(fds[1]);
-    }
-
-    void runLoopStopEndsRun() {
-        QtRunLoop loop;
-        bool ran = false;
-        std::thread stopper([&] { loop.perform([&] { ran = true; loop.stop(); }); });
-        stopper.join();
-        loop.run();  // returns once the performed stop() ends it
-        QVERIFY(ran);
     }
 };
 

@@ -1,5 +1,5 @@
 // Hundreds of drive and disc events while the window lists and while it updates: every
-// relisting path (device-manager thread, disc callbacks on the GUI thread, the worker, the
+// relisting path (the device manager's reports on the listing thread, the worker, the
 // user's choices) runs at once, and it must end without deadlock, the list matching the folder.
 #include <random>
 #include <thread>

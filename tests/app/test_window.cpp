@@ -37,8 +37,6 @@ std::size_t commandsSentTo(const std::string& key) {
     return std::dynamic_pointer_cast<sim::SimBackend>(platform::currentBackend())->sentCommands(key).size();
 }
 
-void post(const char* name, std::int64_t value = 0) { platform::NotificationCenter::defaultCenter().post(name, value); }
-
 }  // namespace
 
 class WindowTest : public QObject {
@@ -64,14 +62,14 @@ private slots:
         QCOMPARE(w.lblStatus()->text(), QStringLiteral("Looking for drives…"));
 
         // Until the first listing every relisting request is dropped.
-        post(kAppearedDeviceNotify);
-        post(kDisappearedDeviceNotify, 3);
-        settle();
+        h.waitForDriveWatcher();
+        h.attach("e");
+        h.detach("e");
+        h.settleWatch();
         QVERIFY(h.delegate().starting());
         QVERIFY(h.delegate().devices().empty());
         QCOMPARE(w.cmbDriveList()->count(), 0);
 
-        h.waitForDriveWatcher();
         h.initDeviceList();
         QVERIFY(!h.delegate().starting());
         QVERIFY(w.lblStatus()->text().isEmpty());
@@ -364,9 +362,7 @@ private slots:
         // A drive and a disc arriving now change nothing.
         h.attach("b", driveWith("1.21"));
         QVERIFY(!sim::insertDisc(h.folder(), "b", std::string("DATA")));
-        post(kAppearedDeviceNotify);
-        post(kAppearedDeviceNotify, 1);
-        settle();
+        h.settleWatch();
         QCOMPARE(h.titles().size(), 1);
         QCOMPARE(h.delegate().devices().size(), std::size_t{1});
 

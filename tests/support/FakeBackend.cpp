@@ -174,10 +174,11 @@ struct FakeBackend::Shared {
     std::mutex mutex;
     std::vector<std::shared_ptr<FakeDrive>> drives;
     std::vector<DiskDescription> disks;
-    Sources deviceSources, diskSources;
+    Sources sources;
+    bool refuseSources = false;
 
-    // Delivers an event to every live source of one kind.
-    void post(Sources& sources, const std::function<void(HotplugEvents&)>& fill) {
+    // Delivers an event to every live source.
+    void post(const std::function<void(HotplugEvents&)>& fill) {
         std::erase_if(sources, [](const auto& s) { return s.expired(); });
         for (const auto& weak : sources) {
             if (auto state = weak.lock()) {
@@ -187,9 +188,10 @@ struct FakeBackend::Shared {
             }
         }
     }
-    std::unique_ptr<EventSource> source(Sources& sources) {
-        auto source = std::make_unique<PipeEventSource>();
+    std::unique_ptr<EventSource> source() {
         std::lock_guard lock(mutex);
+        if (refuseSources) return nullptr;
+        auto source = std::make_unique<PipeEventSource>();
         sources.push_back(source->state_);
         return source;
     }
@@ -204,7 +206,7 @@ std::shared_ptr<FakeDrive> FakeBackend::addDrive(const std::string& key) {
         if (drive->key() == key) return drive;
     auto drive = std::make_shared<FakeDrive>(key);
     shared_->drives.push_back(drive);
-    shared_->post(shared_->deviceSources, [&](HotplugEvents& e) { e.published.push_back(drive); });
+    shared_->post([&](HotplugEvents& e) { e.published.push_back(drive); });
     return drive;
 }
 
@@ -215,13 +217,13 @@ void FakeBackend::removeDrive(const std::string& key) {
     if (it == drives.end()) return;
     std::shared_ptr<DeviceNode> node = *it;
     drives.erase(it);
-    shared_->post(shared_->deviceSources, [&](HotplugEvents& e) { e.terminated.push_back(node); });
+    shared_->post([&](HotplugEvents& e) { e.terminated.push_back(node); });
 }
 
 void FakeBackend::insertDisc(DiskDescription disk) {
     std::lock_guard lock(shared_->mutex);
     shared_->disks.push_back(disk);
-    shared_->post(shared_->diskSources, [&](HotplugEvents& e) { e.disksAppeared.push_back(disk); });
+    shared_->post([&](HotplugEvents& e) { e.disksAppeared.push_back(disk); });
 }
 
 void FakeBackend::ejectDisc(const std::string& bsdName) {
@@ -231,7 +233,7 @@ void FakeBackend::ejectDisc(const std::string& bsdName) {
     if (it == disks.end()) return;
     DiskDescription gone = *it;
     disks.erase(it);
-    shared_->post(shared_->diskSources, [&](HotplugEvents& e) { e.disksDisappeared.push_back(gone); });
+    shared_->post([&](HotplugEvents& e) { e.disksDisappeared.push_back(gone); });
 }
 
 std::vector<std::shared_ptr<DeviceNode>> FakeBackend::authoringDevices() {
@@ -239,8 +241,12 @@ std::vector<std::shared_ptr<DeviceNode>> FakeBackend::authoringDevices() {
     return {shared_->drives.begin(), shared_->drives.end()};
 }
 
-std::unique_ptr<EventSource> FakeBackend::createDeviceEventSource() { return shared_->source(shared_->deviceSources); }
-std::unique_ptr<EventSource> FakeBackend::createDiskEventSource() { return shared_->source(shared_->diskSources); }
+std::unique_ptr<EventSource> FakeBackend::createEventSource() { return shared_->source(); }
+
+void FakeBackend::refuseEventSources(bool refuse) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->refuseSources = refuse;
+}
 
 std::vector<DiskDescription> FakeBackend::presentDisks() {
     std::lock_guard lock(shared_->mutex);

@@ -119,8 +119,9 @@ public:
 
     std::string name() const override { return "fake"; }
     std::vector<std::shared_ptr<platform::DeviceNode>> authoringDevices() override;
-    std::unique_ptr<platform::EventSource> createDeviceEventSource() override;
-    std::unique_ptr<platform::EventSource> createDiskEventSource() override;
+    std::unique_ptr<platform::EventSource> createEventSource() override;
+    // Later sources cannot be made (null), as when nothing can be watched.
+    void refuseEventSources(bool refuse);
     std::vector<platform::DiskDescription> presentDisks() override;
 
     struct Shared;  // state shared with event sources that may outlive a call

@@ -79,18 +79,16 @@ int disks(Backend& backend) {
 }
 
 int watch(Backend& backend, int wanted, int seconds) {
-    auto devices = backend.createDeviceEventSource();
-    auto disks = backend.createDiskEventSource();
-    if (!devices || !disks) return 1;
+    auto source = backend.createEventSource();
+    if (!source) return 1;
     std::cout << "watching" << std::endl;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     int seen = 0;
     while (seen < wanted && std::chrono::steady_clock::now() < end) {
-        pollfd fds[2] = {{devices->fd(), POLLIN, 0}, {disks->fd(), POLLIN, 0}};
-        if (::poll(fds, 2, 500) <= 0) continue;
+        pollfd ready{source->fd(), POLLIN, 0};
+        if (::poll(&ready, 1, 500) <= 0) continue;
         HotplugEvents events;
-        devices->drain(events);
-        disks->drain(events);
+        source->drain(events);
         auto print = [&](json line) {
             std::cout << line.dump() << std::endl;
             ++seen;
