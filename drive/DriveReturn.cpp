@@ -15,7 +15,7 @@ namespace {
 using namespace platform;
 
 struct Watch {
-    const DriveIdentity& gone;
+    const scsi::DriveIdentity& gone;
     RunLoop& loop;
     io_service_t found = IO_OBJECT_NULL;
 
@@ -47,7 +47,7 @@ CFDictionaryRef authoringMatching() {
 
 }  // namespace
 
-io_service_t AwaitDriveReturn(const DriveIdentity& gone, std::chrono::steady_clock::time_point deadline,
+io_service_t AwaitDriveReturn(const scsi::DriveIdentity& gone, std::chrono::steady_clock::time_point deadline,
                               const std::function<bool()>& stop, std::chrono::milliseconds slice) {
     mach_port_t master = MACH_PORT_NULL;
     if (IOMasterPort(MACH_PORT_NULL, &master) != kIOReturnSuccess || master == MACH_PORT_NULL) {

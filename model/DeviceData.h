@@ -6,7 +6,7 @@
 
 #include "model/Eligibility.h"
 #include "model/VersionFields.h"
-#include "platform/DriveIdentity.h"
+#include "scsi/DriveIdentity.h"
 #include "platform/IOTypes.h"
 
 class DeviceData : public VersionFields {
@@ -23,8 +23,8 @@ public:
     void setScsiDevice(platform::io_service_t device);
 
     // Who the drive is, taken when it was listed; what a confirmation names.
-    const platform::DriveIdentity& identity() const { return identity_; }
-    void setIdentity(platform::DriveIdentity v) { identity_ = std::move(v); }
+    const scsi::DriveIdentity& identity() const { return identity_; }
+    void setIdentity(scsi::DriveIdentity v) { identity_ = std::move(v); }
 
     std::int32_t driveMode() const { return driveMode_; }
     void setDriveMode(std::int32_t v) { driveMode_ = v; }
@@ -45,7 +45,7 @@ public:
 
 private:
     platform::io_service_t scsiDevice_ = platform::IO_OBJECT_NULL;
-    platform::DriveIdentity identity_;
+    scsi::DriveIdentity identity_;
     std::int32_t driveMode_ = 0;
     std::int32_t sameNo_ = 0;
     UpdateEligibility eligibility_ = UpdateEligibility::VersionsUnknown;

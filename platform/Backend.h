@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/DriveIdentity.h"
+#include "scsi/DriveIdentity.h"
 #include "platform/IOTypes.h"
 #include "platform/SCSITaskLib.h"
 
@@ -68,9 +68,9 @@ public:
     // Stable identity while the drive is attached (a file name, a sysfs path).
     virtual std::string key() const = 0;
     // Who the drive is, for people and for checks that it is still the same drive.
-    virtual DriveIdentity identity() const { return DriveIdentity{key(), {}, std::nullopt}; }
+    virtual scsi::DriveIdentity identity() const { return scsi::DriveIdentity{key(), {}, std::nullopt}; }
     // Read without opening the drive, so also while someone else holds it.
-    virtual DriveModelNames modelNames() const { return {}; }
+    virtual scsi::DriveModelNames modelNames() const { return {}; }
     virtual IOReturn className(std::string& out) const = 0;
     virtual IOReturn createPlugIn() = 0;
     virtual HRESULT queryMMCInterface() = 0;

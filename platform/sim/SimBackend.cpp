@@ -138,9 +138,9 @@ public:
     std::string key() const override { return key_; }
     // The file's name is what a person calls the drive; its path tells apart drives of the
     // same name in different folders.
-    DriveIdentity identity() const override { return DriveIdentity{key_, {file_.string()}, std::nullopt}; }
+    scsi::DriveIdentity identity() const override { return scsi::DriveIdentity{key_, {file_.string()}, std::nullopt}; }
 
-    DriveModelNames modelNames() const override {
+    scsi::DriveModelNames modelNames() const override {
         IOReturn ignored = kIOReturnSuccess;
         std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::modelNames", file_, ignored);
         // A file that is no drive (said once, at start) or is gone is no drive of any model.
