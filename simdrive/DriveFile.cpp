@@ -13,7 +13,7 @@
 #include <limits>
 #include <sstream>
 
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 
 namespace sim {
 
@@ -390,7 +390,7 @@ bool readWhole(const std::filesystem::path& path, std::string& out, bool& missin
         missing = errno == ENOENT;
         return false;
     }
-    const platform::UniqueFd closer(fd);
+    const kdulog::UniqueFd closer(fd);
     struct stat st{};
     if (::fstat(fd, &st) != 0) return false;
     if (id) *id = fileIdOf(st);

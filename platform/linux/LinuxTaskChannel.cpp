@@ -59,7 +59,7 @@ IOReturn LinuxTaskChannel::obtainExclusiveAccess() {
                     "%s is no longer the drive that was listed (%s): not opened", node.c_str(), mismatch->c_str());
         return kIOReturnNoDevice;
     }
-    UniqueFd generic(::open(node.c_str(), O_RDWR | O_EXCL | O_NONBLOCK | O_CLOEXEC));
+    kdulog::UniqueFd generic(::open(node.c_str(), O_RDWR | O_EXCL | O_NONBLOCK | O_CLOEXEC));
     if (!generic) {
         const int error = errno;
         const IOReturn code = sgio::fromErrno(error);

@@ -7,7 +7,7 @@
 #include "platform/Backend.h"
 #include "platform/linux/MediaPollingPause.h"
 #include "platform/linux/Sysfs.h"
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 
 namespace platform {
 
@@ -29,8 +29,8 @@ private:
     sysfs::Layout layout_;
     std::string deviceKey_;
     std::string genericName_;
-    UniqueFd generic_;
-    UniqueFd block_;
+    kdulog::UniqueFd generic_;
+    kdulog::UniqueFd block_;
     std::unique_ptr<MediaPollingPause> pollingPause_;
 };
 

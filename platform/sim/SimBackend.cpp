@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "log/Log.h"
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 #include "simdrive/DriveFile.h"
 #include "simdrive/DriveUnit.h"
 #include "platform/sim/SimFolder.h"
@@ -124,7 +124,7 @@ private:
     }
 
     const std::filesystem::path driveFile_;
-    const UniqueFd lockFd_;  // closing it gives the flock back
+    const kdulog::UniqueFd lockFd_;  // closing it gives the flock back
     const std::shared_ptr<DriveRuntime> runtime_;
     bool held_ = false;
 };

@@ -44,7 +44,7 @@ BridgeDrive::BridgeDrive(std::filesystem::path driveFile, std::unique_ptr<tcmu::
       ring_(std::move(ring)),
       stop_(::eventfd(0, EFD_CLOEXEC)),
       vanished_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      returned_(std::make_shared<platform::UniqueFd>(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))),
+      returned_(std::make_shared<kdulog::UniqueFd>(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))),
       thread_([this] { serve(); }) {
     unit_.onReturn([returned = returned_] { signal(returned->get()); });
 }

@@ -26,7 +26,7 @@ std::size_t mapSize(const std::string& uioName) {
 
 std::unique_ptr<Ring> Ring::open(const std::string& uioName, std::string& error) {
     const std::string node = "/dev/" + uioName;
-    platform::UniqueFd fd(::open(node.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    kdulog::UniqueFd fd(::open(node.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
     if (!fd) {
         error = "cannot open " + node + ": " + std::strerror(errno);
         return nullptr;
@@ -49,7 +49,7 @@ std::unique_ptr<Ring> Ring::open(const std::string& uioName, std::string& error)
     return std::unique_ptr<Ring>(new Ring(std::move(fd), map, size));
 }
 
-Ring::Ring(platform::UniqueFd fd, void* map, std::size_t size) : fd_(std::move(fd)), map_(map), size_(size) {}
+Ring::Ring(kdulog::UniqueFd fd, void* map, std::size_t size) : fd_(std::move(fd)), map_(map), size_(size) {}
 
 Ring::~Ring() { ::munmap(map_, size_); }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/SCSITaskLib.h"
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 
 namespace tcmu {
 
@@ -59,10 +59,10 @@ public:
     void complete(const RingCommand& command, const RingReply& reply);
 
 private:
-    Ring(platform::UniqueFd fd, void* map, std::size_t size);
+    Ring(kdulog::UniqueFd fd, void* map, std::size_t size);
     std::uint8_t* at(std::uint64_t offset) const { return static_cast<std::uint8_t*>(map_) + offset; }
 
-    platform::UniqueFd fd_;
+    kdulog::UniqueFd fd_;
     void* map_;
     std::size_t size_;
 };
