@@ -17,7 +17,7 @@ struct Command {
     std::array<std::uint8_t, 16> cdb{};
     std::uint8_t cdbLength = 0;               // 6, 10, 12 or 16
     Direction direction = Direction::None;
-    std::span<std::uint8_t> data;             // empty: no transfer
+    std::span<std::uint8_t> data{};           // empty: no transfer
     std::chrono::milliseconds timeout{500000};
 };
 

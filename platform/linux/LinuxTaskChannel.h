@@ -21,7 +21,7 @@ public:
     IOReturn obtainExclusiveAccess() override;
     IOReturn releaseExclusiveAccess() override;
     // One SG_IO on the held generic node.
-    IOReturn execute(const ScsiCommand& command, ScsiOutcome& out) override;
+    scsi::Result execute(const scsi::Command& command) override;
 
 private:
     IOReturn holdBlockNode(const std::string& blockName);

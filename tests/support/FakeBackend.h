@@ -90,7 +90,7 @@ public:
 
 private:
     friend class FakeTaskChannel;
-    platform::IOReturn execute(const platform::ScsiCommand& command, platform::ScsiOutcome& out);
+    scsi::Result execute(const scsi::Command& command);
 
     const std::string key_;
     mutable std::mutex mutex_;

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/SCSITaskLib.h"
 #include "log/UniqueFd.h"
+#include "scsi/Result.h"
 
 namespace tcmu {
 
@@ -33,8 +33,8 @@ struct RingCommand {
 };
 
 struct RingReply {
-    std::uint8_t status = 0;
-    platform::SCSI_Sense_Data sense{};       // sent with CHECK CONDITION
+    scsi::Status status = scsi::Status::Good;
+    scsi::Sense sense{};                     // sent with CHECK CONDITION
     std::span<const std::uint8_t> dataIn;    // copied to the initiator (its real length)
 };
 
