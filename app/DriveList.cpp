@@ -128,7 +128,7 @@ void KestoryDriveUpdaterAppDelegate::updateDeviceList(const DeviceNotice* /*noti
         return;  // an update was confirmed meanwhile; the relisting at its end catches up
     }
     const std::size_t oldCount = deviceArray.size();
-    platform::DriveIdentity selected;  // the person's choice, kept across the relisting
+    scsi::DriveIdentity selected;  // the person's choice, kept across the relisting
     if (curDeviceData) {
         selected = curDeviceData->identity();
     }

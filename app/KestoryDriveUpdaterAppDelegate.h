@@ -170,7 +170,7 @@ private:
     void firstListingShown();
     bool onGuiThread() const;
     // The listed record of the drive with this identity, under syncCurrentDevice_; -1 when gone.
-    std::int32_t indexOfDrive(const platform::DriveIdentity& identity) const;
+    std::int32_t indexOfDrive(const scsi::DriveIdentity& identity) const;
 
     // Fields in the order of the window's data model.
     MainWindow* window_;  // not owned

@@ -35,7 +35,7 @@ void KestoryDriveUpdaterAppDelegate::clickUpdateButton(QObject* /*sender*/) {
                     });
 }
 
-std::int32_t KestoryDriveUpdaterAppDelegate::indexOfDrive(const platform::DriveIdentity& identity) const {
+std::int32_t KestoryDriveUpdaterAppDelegate::indexOfDrive(const scsi::DriveIdentity& identity) const {
     std::lock_guard current(syncCurrentDevice_);
     for (std::size_t i = 0; i < deviceArray.size(); ++i) {
         if (deviceArray[i].identity().sameDriveAs(identity)) {

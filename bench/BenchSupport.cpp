@@ -48,9 +48,9 @@ private:
         platform::IOReturn obtainExclusiveAccess() override { return inner_->obtainExclusiveAccess(); }
         platform::IOReturn releaseExclusiveAccess() override { return inner_->releaseExclusiveAccess(); }
         bool canCreateTask() override { return inner_->canCreateTask(); }
-        platform::IOReturn execute(const platform::ScsiCommand& command, platform::ScsiOutcome& out) override {
+        scsi::Result execute(const scsi::Command& command) override {
             const auto start = std::chrono::steady_clock::now();
-            const platform::IOReturn result = inner_->execute(command, out);
+            scsi::Result result = inner_->execute(command);
             clock_ += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
                           .count();
             return result;

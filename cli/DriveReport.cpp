@@ -41,7 +41,7 @@ Json nodesJson(const DeviceData& drive) {
 std::string jsonLine(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
 Json driveJson(const DeviceData& drive, int index) {
-    const platform::DriveIdentity& identity = drive.identity();
+    const scsi::DriveIdentity& identity = drive.identity();
     Json json{{"index", index},
               {"id", identity.id},
               {"nodes", nodesJson(drive)},
@@ -171,7 +171,7 @@ std::string trimmed(std::string_view text) {
 }
 
 std::string driveWhereText(const DeviceData& drive) {
-    const platform::DriveIdentity& identity = drive.identity();
+    const scsi::DriveIdentity& identity = drive.identity();
     std::string text = identity.id.empty() ? "?" : identity.id;
     if (!identity.nodes.empty()) {
         text += " (";

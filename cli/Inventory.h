@@ -10,7 +10,7 @@
 #include "model/FirmFileData.h"
 #include "model/ImageProof.h"
 #include "platform/BackendChoice.h"
-#include "platform/DriveIdentity.h"
+#include "scsi/DriveIdentity.h"
 
 namespace cli {
 

@@ -26,7 +26,7 @@ public:
     // Output that cannot be written ends the watch.
     bool stopped() const { return stopped_; }
 
-    void onDriveNotice(bool arrived, const std::vector<platform::DriveIdentity>& drives) {
+    void onDriveNotice(bool arrived, const std::vector<scsi::DriveIdentity>& drives) {
         // The device manager's first two notices only arm its watch; together they stand
         // for the listing at start.
         if (primingNotices_ > 0) {
@@ -35,7 +35,7 @@ public:
         }
         const char* name = arrived ? "drive_arrived" : "drive_removed";
         // One event per drive the notice names, by the id the listings use.
-        for (const platform::DriveIdentity& drive : drives) {
+        for (const scsi::DriveIdentity& drive : drives) {
             if (json_)
                 emit(event(name, drive.id));
             else

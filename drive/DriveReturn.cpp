@@ -15,7 +15,7 @@ namespace {
 using namespace platform;
 
 // Keeps the first service that is the drive; gives back every other one.
-io_service_t takeReturned(const DriveIdentity& gone, io_iterator_t iterator) {
+io_service_t takeReturned(const scsi::DriveIdentity& gone, io_iterator_t iterator) {
     io_service_t found = IO_OBJECT_NULL;
     for (io_service_t service = IOIteratorNext(iterator); service != IO_OBJECT_NULL; service = IOIteratorNext(iterator)) {
         if (found == IO_OBJECT_NULL && gone.returnedAs(IORegistryEntryGetIdentity(service))) {
@@ -27,7 +27,7 @@ io_service_t takeReturned(const DriveIdentity& gone, io_iterator_t iterator) {
     return found;
 }
 
-io_service_t returnedAmong(const DriveIdentity& gone, const std::vector<std::shared_ptr<DeviceNode>>& nodes) {
+io_service_t returnedAmong(const scsi::DriveIdentity& gone, const std::vector<std::shared_ptr<DeviceNode>>& nodes) {
     for (const auto& node : nodes) {
         if (gone.returnedAs(node->identity())) return registry::retainService(node);
     }
@@ -36,7 +36,7 @@ io_service_t returnedAmong(const DriveIdentity& gone, const std::vector<std::sha
 
 }  // namespace
 
-io_service_t AwaitDriveReturn(const DriveIdentity& gone, std::chrono::steady_clock::time_point deadline,
+io_service_t AwaitDriveReturn(const scsi::DriveIdentity& gone, std::chrono::steady_clock::time_point deadline,
                               const std::function<bool()>& stop, std::chrono::milliseconds slice) {
     // A watch of its own: the caller's thread may wait on others that must not be served here.
     const std::unique_ptr<EventSource> arrivals = backend().createEventSource();

@@ -49,7 +49,7 @@ std::optional<UpdateEligibility> refusalReason(platform::IOReturn result) {
 // A drive that could not be examined, with what the system knows of it unasked; none when
 // that says it is another model.
 std::optional<DeviceData> unexaminedDrive(platform::io_service_t service, UpdateEligibility why) {
-    const platform::DriveModelNames names = platform::IORegistryEntryGetModelNames(service);
+    const scsi::DriveModelNames names = platform::IORegistryEntryGetModelNames(service);
     if (names.product && !Util::isTargetModel(names.product)) return std::nullopt;
     DeviceData record;
     record.setVendor(names.vendor);

@@ -149,7 +149,7 @@ std::optional<UpdateCause> UpdateRun::whatChanged(platform::SCSITaskDeviceInterf
                                                   DriveMode& modeNow) const {
     const auto changed = UpdateCause::driveChanged;
     modeNow = drive_.driveMode();
-    const platform::DriveIdentity& chosen = drive_.identity();
+    const scsi::DriveIdentity& chosen = drive_.identity();
     if (!chosen.empty() && !platform::IORegistryEntryGetIdentity(drive_.scsiDevice()).sameDriveAs(chosen))
         return changed(DriveChange::OtherDrive);
     const std::optional<DeviceData> now = IdentifyHeldDrive(interface, normal_, true);
@@ -232,7 +232,7 @@ bool UpdateRun::sendNormalImage(platform::SCSITaskDeviceInterface* interface, co
 }
 
 // Who the chosen drive is: as listed, else as the system names its handle now.
-platform::DriveIdentity identityOf(const DeviceData& drive) {
+scsi::DriveIdentity identityOf(const DeviceData& drive) {
     return drive.identity().empty() ? platform::IORegistryEntryGetIdentity(drive.scsiDevice()) : drive.identity();
 }
 
@@ -328,7 +328,7 @@ bool UpdateRun::followReturn(std::chrono::steady_clock::time_point deadline) {
     KDU_LOG_WAR(kFunction, "the drive went away while installing; waiting for it to come back.");
     progress(UpdateStep::AwaitReturn);
     held_.close();
-    const platform::DriveIdentity gone = identityOf(drive_);
+    const scsi::DriveIdentity gone = identityOf(drive_);
     const auto slice = std::max(timing_.pollInterval, std::chrono::milliseconds(100));
     const drive_access::ServiceReference back(AwaitDriveReturn(gone, deadline, [this] { return stopRequested(); }, slice));
     if (back.get() == platform::IO_OBJECT_NULL) return false;

@@ -31,15 +31,12 @@ void ask(sim::DriveSpec profile, std::int64_t nowMs) {
         {0x3C, 0x02, 0xF1, 0x00, 0x00, 0x00, 0x00, 0x00, 0x30, 0x00, 0x00, 0x00},
     };
     for (const auto& cdb : cdbs) {
-        platform::ScsiCommand command;
+        scsi::Command command;
         command.cdb = cdb;
         command.cdbLength = cdb[0] == 0x3C ? 12 : 6;
-        command.direction = cdb[0] == 0x00 ? platform::kSCSIDataTransfer_NoDataTransfer
-                                           : platform::kSCSIDataTransfer_FromTargetToInitiator;
-        command.data = cdb[0] == 0x00 ? nullptr : data;
-        command.dataLength = command.data ? sizeof data : 0;
-        command.transferCount = command.dataLength;
-        platform::ScsiOutcome out;
+        command.direction = cdb[0] == 0x00 ? scsi::Direction::None : scsi::Direction::FromDevice;
+        if (cdb[0] != 0x00) command.data = data;
+        scsi::Result out;
         drive.answer(profile, command, out, nowMs);
     }
 }

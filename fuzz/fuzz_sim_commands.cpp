@@ -19,22 +19,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sim::SimDrive drive;
     std::int64_t nowMs = 1'765'000'000'000;
     while (!input.empty()) {
-        platform::ScsiCommand command;
+        scsi::Command command;
         for (auto& byte : command.cdb) byte = input.byte();
         command.cdbLength = input.byte();
-        command.direction = input.byte() % 3;
-        // Exactly as long as announced, so any read or write past it shows.
+        command.direction = static_cast<scsi::Direction>(input.byte() % 3);
         std::vector<std::uint8_t> buffer(static_cast<std::size_t>(input.number(2)));
-        command.transferCount = input.number(4);
+        const std::uint64_t transferCount = input.number(4);
         nowMs += static_cast<std::int64_t>(input.number(2));
-        if (command.direction == platform::kSCSIDataTransfer_FromInitiatorToTarget)
+        if (command.direction == scsi::Direction::ToDevice)
             for (auto& byte : buffer) byte = input.byte();
-        command.data = buffer.empty() ? nullptr : buffer.data();
-        command.dataLength = static_cast<std::uint32_t>(buffer.size());
+        // Exactly as long as the task hands over, so any read or write past it shows.
+        std::vector<std::uint8_t> handed(
+            buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(transferCount, buffer.size())));
+        command.data = handed;
 
-        platform::ScsiOutcome out;
+        scsi::Result out;
         drive.answer(profile, command, out, nowMs);
-        if (out.realizedCount > std::min<std::uint64_t>(command.transferCount, command.dataLength)) __builtin_trap();
+        if (out.transferred > command.data.size()) __builtin_trap();
     }
     return 0;
 }

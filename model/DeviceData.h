@@ -6,7 +6,7 @@
 
 #include "model/Eligibility.h"
 #include "model/VersionFields.h"
-#include "platform/DriveIdentity.h"
+#include "scsi/DriveIdentity.h"
 #include "platform/IOTypes.h"
 
 // The numbers are what JSON listings have always shown.
@@ -26,8 +26,8 @@ public:
     void setScsiDevice(platform::io_service_t device);
 
     // Who the drive is, taken when it was listed; what a confirmation names.
-    const platform::DriveIdentity& identity() const { return identity_; }
-    void setIdentity(platform::DriveIdentity v) { identity_ = std::move(v); }
+    const scsi::DriveIdentity& identity() const { return identity_; }
+    void setIdentity(scsi::DriveIdentity v) { identity_ = std::move(v); }
 
     // A drive in its kernel mode reports the revision "0000".
     DriveMode driveMode() const { return revision() == "0000" ? DriveMode::Kernel : DriveMode::Normal; }
@@ -48,7 +48,7 @@ public:
 
 private:
     platform::io_service_t scsiDevice_ = platform::IO_OBJECT_NULL;
-    platform::DriveIdentity identity_;
+    scsi::DriveIdentity identity_;
     std::int32_t sameNo_ = 0;
     UpdateEligibility eligibility_ = UpdateEligibility::VersionsUnknown;
     bool isPresenceDisc_ = false;

@@ -91,9 +91,9 @@ OptionalText textOfField(const std::uint8_t* bytes, std::size_t length)
 
 }  // namespace util_detail
 
-bool Util::isPresenceOfDisc(const platform::SCSI_Sense_Data& sense)
+bool Util::isPresenceOfDisc(const scsi::Sense& sense)
 {
-    return sense[12] != kMediumNotPresent;
+    return sense.asc() != kMediumNotPresent;
 }
 
 std::int64_t Util::cmpCurVersion(const OptionalText& cur, const OptionalText& aCmpVer)

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "model/FileHandle.h"
-#include "platform/SCSITaskLib.h"
+#include "scsi/Sense.h"
 
 using OptionalText = std::optional<std::string>;
 
@@ -17,7 +17,7 @@ public:
     Util() = delete;
 
     // False exactly when the additional sense code is 0x3A (medium not present).
-    static bool isPresenceOfDisc(const platform::SCSI_Sense_Data& sense);
+    static bool isPresenceOfDisc(const scsi::Sense& sense);
     // -1, 0 or +1; blanks removed, runs of digits compared by value. An absent first
     // text gives 0, and so does an absent second one (it must never make a drive eligible).
     static std::int64_t cmpCurVersion(const OptionalText& cur, const OptionalText& aCmpVer);

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/DriveIdentity.h"
+#include "scsi/DriveIdentity.h"
 
 inline constexpr char kAppearedDeviceNotify[] = "appearedDeviceNotify";
 inline constexpr char kDisappearedDeviceNotify[] = "disappearedDeviceNotify";
@@ -14,5 +14,5 @@ inline constexpr char kDisappearedDeviceNotify[] = "disappearedDeviceNotify";
 struct DeviceNotice {
     const char* name;
     std::optional<std::int64_t> object;
-    std::vector<platform::DriveIdentity> drives;
+    std::vector<scsi::DriveIdentity> drives;
 };

@@ -11,41 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/DriveIdentity.h"
 #include "platform/IOTypes.h"
 #include "platform/SCSITaskLib.h"
+#include "scsi/Command.h"
+#include "scsi/DriveIdentity.h"
+#include "scsi/Result.h"
 
 namespace platform {
-
-// One SCSI command as the task hands it to the backend.
-struct ScsiCommand {
-    std::array<std::uint8_t, 16> cdb{};
-    std::uint8_t cdbLength = 0;               // 6, 10, 12 or 16
-    std::uint8_t direction = kSCSIDataTransfer_NoDataTransfer;
-    std::uint8_t* data = nullptr;             // the one range, or null
-    std::uint32_t dataLength = 0;             // length of the range
-    std::uint64_t transferCount = 0;          // bytes the task asks to move
-    std::uint32_t timeoutMs = 0;
-};
-
-// The CDB length an operation code's group implies (6, 10, 12 or 16); `given` for the
-// reserved and vendor groups. The kernel passes a target only that many bytes.
-constexpr std::size_t groupCdbLength(std::uint8_t opcode, std::size_t given) {
-    switch (opcode >> 5) {
-    case 0: return 6;
-    case 1:
-    case 2: return 10;
-    case 4: return 16;
-    case 5: return 12;
-    default: return given;
-    }
-}
-
-struct ScsiOutcome {
-    SCSITaskStatus status = kSCSITaskStatus_GOOD;
-    SCSI_Sense_Data sense{};                  // meaningful on CHECK CONDITION
-    std::uint64_t realizedCount = 0;
-};
 
 // An open path to one drive's task device: exclusive access and command execution.
 // Destroying it gives back whatever it holds (exclusive access included).
@@ -56,9 +28,8 @@ public:
     virtual IOReturn releaseExclusiveAccess() = 0;
     // False when the backend refuses to make a task (fault injection).
     virtual bool canCreateTask() { return true; }
-    // kIOReturnSuccess when the command reached the drive and `out` holds its answer;
-    // an error code when it could not be delivered.
-    virtual IOReturn execute(const ScsiCommand& command, ScsiOutcome& out) = 0;
+    // The drive's answer, or the transport error that kept the command from it.
+    virtual scsi::Result execute(const scsi::Command& command) = 0;
 };
 
 // One drive as the backend knows it. Steps of the interface chain can each fail.
@@ -68,9 +39,9 @@ public:
     // Stable identity while the drive is attached (a file name, a sysfs path).
     virtual std::string key() const = 0;
     // Who the drive is, for people and for checks that it is still the same drive.
-    virtual DriveIdentity identity() const { return DriveIdentity{key(), {}, std::nullopt}; }
+    virtual scsi::DriveIdentity identity() const { return scsi::DriveIdentity{key(), {}, std::nullopt}; }
     // Read without opening the drive, so also while someone else holds it.
-    virtual DriveModelNames modelNames() const { return {}; }
+    virtual scsi::DriveModelNames modelNames() const { return {}; }
     virtual IOReturn className(std::string& out) const = 0;
     virtual IOReturn createPlugIn() = 0;
     virtual HRESULT queryMMCInterface() = 0;

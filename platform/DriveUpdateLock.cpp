@@ -57,7 +57,7 @@ std::optional<DriveUpdateLock> DriveUpdateLock::tryTake(const std::string& drive
         return std::nullopt;
     }
     const std::string path = folder + "/" + lockFileName(driveId);
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    kdulog::UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd) {
         whyNot = "cannot open the lock file " + path + ": " + std::strerror(errno);
         return std::nullopt;

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 
 namespace platform {
 
@@ -26,8 +26,8 @@ public:
     static std::string lockFolder();
 
 private:
-    explicit DriveUpdateLock(UniqueFd fd) : fd_(std::move(fd)) {}
-    UniqueFd fd_;
+    explicit DriveUpdateLock(kdulog::UniqueFd fd) : fd_(std::move(fd)) {}
+    kdulog::UniqueFd fd_;
 };
 
 }  // namespace platform

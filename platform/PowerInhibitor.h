@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 
 namespace platform {
 
@@ -23,7 +23,7 @@ public:
     void release() noexcept { fd_.reset(); }
 
 private:
-    UniqueFd fd_;
+    kdulog::UniqueFd fd_;
 };
 
 }  // namespace platform

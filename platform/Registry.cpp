@@ -88,14 +88,14 @@ kern_return_t IOObjectGetClass(io_object_t object, io_name_t className) {
     return kIOReturnSuccess;
 }
 
-DriveIdentity IORegistryEntryGetIdentity(io_service_t service) {
+scsi::DriveIdentity IORegistryEntryGetIdentity(io_service_t service) {
     std::shared_ptr<DeviceNode> node = registry::nodeOf(service);
-    return node ? node->identity() : DriveIdentity{};
+    return node ? node->identity() : scsi::DriveIdentity{};
 }
 
-DriveModelNames IORegistryEntryGetModelNames(io_service_t service) {
+scsi::DriveModelNames IORegistryEntryGetModelNames(io_service_t service) {
     std::shared_ptr<DeviceNode> node = registry::nodeOf(service);
-    return node ? node->modelNames() : DriveModelNames{};
+    return node ? node->modelNames() : scsi::DriveModelNames{};
 }
 
 io_object_t IOIteratorNext(io_iterator_t iterator) {

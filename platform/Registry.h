@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/DriveIdentity.h"
+#include "scsi/DriveIdentity.h"
 #include "platform/IOTypes.h"
 
 namespace platform {
@@ -24,9 +24,9 @@ kern_return_t IOObjectGetClass(io_object_t object, io_name_t className);
 io_object_t IOIteratorNext(io_iterator_t iterator);
 
 // Who the drive behind a live service handle is; empty when the handle is not live.
-DriveIdentity IORegistryEntryGetIdentity(io_service_t service);
+scsi::DriveIdentity IORegistryEntryGetIdentity(io_service_t service);
 // The model names the system holds for it; none known when the handle is not live.
-DriveModelNames IORegistryEntryGetModelNames(io_service_t service);
+scsi::DriveModelNames IORegistryEntryGetModelNames(io_service_t service);
 
 // Inspection, for tests and diagnostics.
 std::uint32_t IOObjectGetRetainCount(io_object_t object);  // 0 when not live

@@ -1,6 +1,8 @@
 #include "platform/SCSITaskLib.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -95,25 +97,21 @@ IOReturn SCSITaskInterface::ExecuteTaskSync(SCSI_Sense_Data* sense, SCSITaskStat
         if (realizedTransferCount) *realizedTransferCount = 0;
         return kIOReturnNotOpen;
     }
-    ScsiCommand command;
+    scsi::Command command;
     command.cdb = cdb_;
     command.cdbLength = cdbSize_;
-    command.direction = direction_;
-    command.data = rangeCount_ ? range_.address : nullptr;
-    command.dataLength = rangeCount_ ? range_.length : 0;
-    command.transferCount = transferCount_;
-    command.timeoutMs = timeoutMs_;
+    command.direction = static_cast<scsi::Direction>(direction_);
+    if (rangeCount_ && range_.address) command.data = {range_.address, static_cast<std::size_t>(transferCount_)};
+    command.timeout = std::chrono::milliseconds(timeoutMs_);
 
-    ScsiOutcome outcome;
-    IOReturn result = channel_.execute(command, outcome);
-    if (result != kIOReturnSuccess) {
-        if (status) *status = kSCSITaskStatus_DeliveryFailure;
+    const scsi::Result result = channel_.execute(command);
+    if (status) *status = result.statusWord();
+    if (!result.delivered()) {
         if (realizedTransferCount) *realizedTransferCount = 0;
-        return result;
+        return static_cast<IOReturn>(result.error);
     }
-    if (status) *status = outcome.status;
-    if (sense && outcome.status == kSCSITaskStatus_CHECK_CONDITION) *sense = outcome.sense;
-    if (realizedTransferCount) *realizedTransferCount = std::min(outcome.realizedCount, transferCount_);
+    if (sense && result.checkCondition()) *sense = result.sense;
+    if (realizedTransferCount) *realizedTransferCount = std::min<std::uint64_t>(result.transferred, transferCount_);
     return kIOReturnSuccess;
 }
 

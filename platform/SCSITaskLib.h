@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "platform/IOTypes.h"
+#include "scsi/Sense.h"
 
 namespace platform {
 
 class DeviceNode;
 class TaskChannel;
 
-using SCSI_Sense_Data = std::array<std::uint8_t, 18>;
+using SCSI_Sense_Data = scsi::Sense;
 using SCSITaskStatus = std::uint32_t;
 inline constexpr SCSITaskStatus kSCSITaskStatus_GOOD = 0x00;
 inline constexpr SCSITaskStatus kSCSITaskStatus_CHECK_CONDITION = 0x02;

@@ -27,21 +27,21 @@ int traceFd() {
 
 bool tracing() { return traceFd() >= 0; }
 
-void traceCommand(const std::string& drive, const platform::ScsiCommand& command, const char* mark) {
+void traceCommand(const std::string& drive, const scsi::Command& command, const char* mark) {
     if (!tracing()) return;
     std::string line = drive + ' ';
     if (mark != nullptr) line += std::string(mark) + ' ';
-    const std::size_t length = std::min<std::size_t>(platform::groupCdbLength(command.cdb[0], command.cdbLength), 16);
+    const std::size_t length = std::min<std::size_t>(scsi::groupCdbLength(command.cdb[0], command.cdbLength), 16);
     char hex[8];
     for (std::size_t i = 0; i < length; ++i) {
         std::snprintf(hex, sizeof hex, "%02x", command.cdb[i]);
         line += hex;
     }
-    if (command.direction == platform::kSCSIDataTransfer_FromInitiatorToTarget && command.data) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(command.dataLength, command.transferCount));
+    // A buffer of no bytes is traced too ("out=0").
+    if (command.direction == scsi::Direction::ToDevice && command.data.data() != nullptr) {
         char data[48];
-        std::snprintf(data, sizeof data, " out=%zu crc=%08x", n,
-                      image_format::crc32(std::span<const std::uint8_t>(command.data, n)));
+        std::snprintf(data, sizeof data, " out=%zu crc=%08x", command.data.size(),
+                      image_format::crc32(std::span<const std::uint8_t>(command.data)));
         line += data;
     }
     writeTrace(line);

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "platform/Backend.h"
+#include "scsi/Command.h"
 
 namespace sim {
 
@@ -23,6 +23,6 @@ bool tracing();
 void writeTrace(const std::string& line);
 
 // "<drive> [<mark> ]<CDB in hex>[ out=… crc=…]", when a trace is kept.
-void traceCommand(const std::string& drive, const platform::ScsiCommand& command, const char* mark = nullptr);
+void traceCommand(const std::string& drive, const scsi::Command& command, const char* mark = nullptr);
 
 }  // namespace sim

@@ -13,7 +13,7 @@
 #include <limits>
 #include <sstream>
 
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 
 namespace sim {
 
@@ -167,12 +167,12 @@ private:
             std::optional<std::uint8_t> value;
             if (!byte(*status, value)) return fail(p + "status", "expected a task status 0-255");
             fault.kind = CommandFault::Kind::Status;
-            fault.status = *value;
+            fault.status = static_cast<scsi::Status>(*value);
         } else if (delivery) {
             fault.kind = CommandFault::Kind::DeliveryFailure;
             if (*delivery == false || delivery->is_null()) return fail(p + "delivery", "expected true or a code");
             if (!delivery->is_boolean()) {
-                std::optional<platform::IOReturn> error;
+                std::optional<scsi::TransportError> error;
                 if (!code(entry, p, "delivery", error)) return false;
                 fault.deliveryError = *error;
             }
@@ -328,7 +328,7 @@ json faultsToJson(const DriveFaults& f) {
             case CommandFault::Kind::CheckCondition:
                 entry["sense"] = {{"key", c.sense.key}, {"asc", c.sense.asc}, {"ascq", c.sense.ascq}};
                 break;
-            case CommandFault::Kind::Status: entry["status"] = c.status; break;
+            case CommandFault::Kind::Status: entry["status"] = static_cast<unsigned>(c.status); break;
             case CommandFault::Kind::DeliveryFailure:
                 entry["delivery"] = hex32(static_cast<std::uint32_t>(c.deliveryError));
                 break;
@@ -390,7 +390,7 @@ bool readWhole(const std::filesystem::path& path, std::string& out, bool& missin
         missing = errno == ENOENT;
         return false;
     }
-    const platform::UniqueFd closer(fd);
+    const kdulog::UniqueFd closer(fd);
     struct stat st{};
     if (::fstat(fd, &st) != 0) return false;
     if (id) *id = fileIdOf(st);

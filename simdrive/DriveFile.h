@@ -29,8 +29,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/IOTypes.h"
-#include "platform/SCSITaskLib.h"
+#include "scsi/Result.h"
 #include "simdrive/SimDefaults.h"
 
 namespace sim {
@@ -63,16 +62,16 @@ struct CommandFault {
     std::optional<std::uint32_t> occurrence;  // the Nth matching command (1-based); none: every one
     Kind kind = Kind::CheckCondition;
     SenseCodes sense = kInternalTargetFailure;
-    platform::SCSITaskStatus status = platform::kSCSITaskStatus_BUSY;
-    platform::IOReturn deliveryError = platform::kIOReturnIOError;
+    scsi::Status status = scsi::Status::Busy;
+    scsi::TransportError deliveryError = scsi::TransportError::IOError;
     std::uint32_t holdMs = 0;
 };
 
 struct DriveFaults {
-    std::optional<platform::IOReturn> plugIn;
-    std::optional<platform::HRESULT> mmc;
+    std::optional<scsi::TransportError> plugIn;
+    std::optional<std::uint32_t> mmc;          // the interface query's result code
     bool taskDevice = false;                  // no task device interface
-    std::optional<platform::IOReturn> className;
+    std::optional<scsi::TransportError> className;
     bool exclusiveAccess = false;             // obtaining exclusive access is refused
     bool release = false;                     // giving it back is refused
     bool task = false;                        // task creation is refused

@@ -13,8 +13,6 @@
 
 namespace sim {
 
-using namespace platform;
-
 namespace {
 
 std::string upperCase(std::string text) {
@@ -68,7 +66,7 @@ private:
 }  // namespace
 
 std::optional<DriveSpec> loadDriveFileCached(const char* function, const std::filesystem::path& path,
-                                             IOReturn& failure, FileId* id) {
+                                             scsi::TransportError& failure, FileId* id) {
     static ParsedDriveFiles* parsed = new ParsedDriveFiles;  // shared by every thread, never torn down
     std::string error;
     bool missing = false;
@@ -76,16 +74,16 @@ std::optional<DriveSpec> loadDriveFileCached(const char* function, const std::fi
     std::optional<DriveSpec> profile = parsed->load(path, error, &missing, read);
     if (id) *id = read;
     if (!profile) {
-        failure = missing ? kIOReturnNoDevice : kIOReturnIOError;
+        failure = missing ? scsi::TransportError::NoDevice : scsi::TransportError::IOError;
         if (!missing) KDU_LOG_WAR(function, "%s", error.c_str());
     }
     return profile;
 }
 
-std::chrono::microseconds wireTime(const DriveTiming& timing, const ScsiCommand& command) {
+std::chrono::microseconds wireTime(const DriveTiming& timing, const scsi::Command& command) {
     std::chrono::microseconds delay = std::chrono::milliseconds(timing.commandLatencyMs);
-    if (timing.bytesPerSecond > 0 && command.direction != kSCSIDataTransfer_NoDataTransfer)
-        delay += std::chrono::microseconds(command.transferCount * 1'000'000 / timing.bytesPerSecond);
+    if (timing.bytesPerSecond > 0 && command.direction != scsi::Direction::None)
+        delay += std::chrono::microseconds(std::uint64_t{command.data.size()} * 1'000'000 / timing.bytesPerSecond);
     return delay;
 }
 
@@ -104,43 +102,42 @@ std::int64_t wallClockMs() {
         .count();
 }
 
-IOReturn DriveUnit::execute(const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs,
-                            std::chrono::microseconds& wire, Origin origin) {
-    out = ScsiOutcome{};
+scsi::Result DriveUnit::execute(const scsi::Command& command, std::int64_t nowMs, std::chrono::microseconds& wire,
+                               Origin origin) {
     wire = std::chrono::microseconds{0};
-    const IOReturn result = run(command, out, nowMs, wire, origin);
+    scsi::Result result = run(command, nowMs, wire, origin);
     if (origin == Origin::Program) count(command.cdb.data());
     return result;
 }
 
-IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs,
-                        std::chrono::microseconds& wire, Origin origin) {
-    if (gone_) return kIOReturnNoDevice;
-    IOReturn failure = kIOReturnSuccess;
+scsi::Result DriveUnit::run(const scsi::Command& command, std::int64_t nowMs, std::chrono::microseconds& wire,
+                            Origin origin) {
+    if (gone_) return {.error = scsi::TransportError::NoDevice};
+    scsi::TransportError failure = scsi::TransportError::None;
     FileId read;
     std::optional<DriveSpec> profile = loadDriveFileCached("sim::DriveUnit::execute", file_, failure, &read);
     if (!profile) {
         // Without its file the drive is detached: what comes back is attached anew.
-        if (failure == kIOReturnNoDevice) powerLoss();
+        if (failure == scsi::TransportError::NoDevice) powerLoss();
         else drive_.reset();
-        return failure;
+        return {.error = failure};
     }
     if (!holdsFile(read, *profile)) return goAway();
     wire = wireTime(profile->timing, command);
     const std::uint8_t* cdb = command.cdb.data();
     if (origin == Origin::Housekeeping) {
         traceCommand(name_, command, "# kernel");
-        return answer(*profile, command, out, nowMs);
+        return answer(*profile, command, nowMs);
     }
     if (profile->faults.vanishAtCommand && commandsSeen_ + 1 == *profile->faults.vanishAtCommand) {
         std::error_code ignored;
         std::filesystem::remove(file_, ignored);
         powerLoss();
-        return kIOReturnNoDevice;
+        return {.error = scsi::TransportError::NoDevice};
     }
     if (profile->install && profile->faults.vanishWhileInstallingMs && commandName(cdb) == "TEST UNIT READY") {
         vanishFor(*profile->faults.vanishWhileInstallingMs);
-        return kIOReturnNoDevice;
+        return {.error = scsi::TransportError::NoDevice};
     }
     traceCommand(name_, command);
     for (const CommandFault& fault : profile->faults.commands) {
@@ -148,14 +145,12 @@ IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64
         if (fault.occurrence && earlierMatches(fault) + 1 != *fault.occurrence) continue;
         switch (fault.kind) {
         case CommandFault::Kind::CheckCondition:
-            out.status = kSCSITaskStatus_CHECK_CONDITION;
-            out.sense = makeSense(fault.sense);
-            return kIOReturnSuccess;
+            return {.status = scsi::Status::CheckCondition, .sense = makeSense(fault.sense)};
         case CommandFault::Kind::Status:
-            out.status = fault.status;
-            return kIOReturnSuccess;
+            return {.status = fault.status};
         case CommandFault::Kind::DeliveryFailure:
-            return fault.deliveryError != kIOReturnSuccess ? fault.deliveryError : kIOReturnIOError;
+            return {.error = fault.deliveryError != scsi::TransportError::None ? fault.deliveryError
+                                                                              : scsi::TransportError::IOError};
         case CommandFault::Kind::Hold:
             writeTrace(name_ + " # holding " + commandName(cdb));
             wire += std::chrono::milliseconds(fault.holdMs);
@@ -163,7 +158,7 @@ IOReturn DriveUnit::run(const ScsiCommand& command, ScsiOutcome& out, std::int64
         }
         if (fault.kind == CommandFault::Kind::Hold) break;  // answered as the drive would, later
     }
-    return answer(*profile, command, out, nowMs);
+    return answer(*profile, command, nowMs);
 }
 
 bool DriveUnit::holdsFile(const FileId& read, const DriveSpec& profile) {
@@ -175,15 +170,16 @@ bool DriveUnit::holdsFile(const FileId& read, const DriveSpec& profile) {
     return true;
 }
 
-IOReturn DriveUnit::answer(DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs) {
-    if (!drive_.answer(profile, command, out, nowMs)) return kIOReturnSuccess;
+scsi::Result DriveUnit::answer(DriveSpec& profile, const scsi::Command& command, std::int64_t nowMs) {
+    scsi::Result out;
+    if (!drive_.answer(profile, command, out, nowMs)) return out;
     std::string error;
     FileId written;
     switch (saveDriveState(file_, profile, error, inUpdate_ ? &*own_ : nullptr, &written)) {
     case SaveResult::Saved:
         own_ = written;
         inUpdate_ = inAnUpdate(profile);
-        return kIOReturnSuccess;
+        return out;
     case SaveResult::Replaced: return goAway();
     case SaveResult::Failed: break;
     }
@@ -191,10 +187,7 @@ IOReturn DriveUnit::answer(DriveSpec& profile, const ScsiCommand& command, ScsiO
     // of what it received.
     KDU_LOG_WAR("sim::DriveUnit::execute", "%s", error.c_str());
     drive_.reset();
-    out = ScsiOutcome{};
-    out.status = kSCSITaskStatus_CHECK_CONDITION;
-    out.sense = makeSense(kInternalTargetFailure);
-    return kIOReturnSuccess;
+    return {.status = scsi::Status::CheckCondition, .sense = makeSense(kInternalTargetFailure)};
 }
 
 void DriveUnit::powerLoss() {
@@ -207,10 +200,10 @@ void DriveUnit::givenBack() {
     inUpdate_ = false;
 }
 
-IOReturn DriveUnit::goAway() {
+scsi::Result DriveUnit::goAway() {
     gone_ = true;
     drive_.reset();
-    return kIOReturnNoDevice;
+    return {.error = scsi::TransportError::NoDevice};
 }
 
 // Gone as a drive that resets or is enumerated anew, back after `ms` with its install

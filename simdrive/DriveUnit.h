@@ -13,7 +13,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/Backend.h"
+#include "scsi/Command.h"
+#include "scsi/Result.h"
 #include "simdrive/DriveFile.h"
 #include "simdrive/SimDrive.h"
 
@@ -22,14 +23,14 @@ namespace sim {
 // Reads a drive file, parsing it again only when it changed: every command reads its
 // drive's file, and the simulator's own cost must stay out of what the benchmarks measure.
 // Shared by every thread of the process.
-// A missing file gives kIOReturnNoDevice in `failure`; one that cannot be read or parsed,
-// kIOReturnIOError and a warning logged for `function`. `id` is set to the file read.
+// A missing file gives NoDevice in `failure`; one that cannot be read or parsed, IOError
+// and a warning logged for `function`. `id` is set to the file read.
 std::optional<DriveSpec> loadDriveFileCached(const char* function, const std::filesystem::path& path,
-                                             platform::IOReturn& failure, FileId* id = nullptr);
+                                             scsi::TransportError& failure, FileId* id = nullptr);
 
 // The time a command spends on the modelled wire: the latency plus its data at the
 // drive's rate.
-std::chrono::microseconds wireTime(const DriveTiming& timing, const platform::ScsiCommand& command);
+std::chrono::microseconds wireTime(const DriveTiming& timing, const scsi::Command& command);
 
 class DriveUnit {
 public:
@@ -45,13 +46,13 @@ public:
 
     // Answers one command as the drive in the file would, faults included, and writes back
     // the state the answer changed; a state that cannot be saved fails the command as a
-    // drive failing inside would (hardware error). kIOReturnNoDevice when the drive is gone
-    // (no file, it vanished at this command, or it went away), another error when the
-    // command was not delivered.
+    // drive failing inside would (hardware error). NoDevice when the drive is gone (no
+    // file, it vanished at this command, or it went away), another error when the command
+    // was not delivered.
     // `wire` is set to how long the answer takes: the modelled wire time plus any hold.
     // The caller serialises calls.
-    platform::IOReturn execute(const platform::ScsiCommand& command, platform::ScsiOutcome& out, std::int64_t nowMs,
-                               std::chrono::microseconds& wire, Origin origin = Origin::Program);
+    scsi::Result execute(const scsi::Command& command, std::int64_t nowMs, std::chrono::microseconds& wire,
+                         Origin origin = Origin::Program);
 
     // Called on a thread of its own when a drive that vanished while installing is back.
     void onReturn(std::function<void()> returned) { returned_ = std::move(returned); }
@@ -69,13 +70,12 @@ public:
     void restartCounts();
 
 private:
-    platform::IOReturn run(const platform::ScsiCommand& command, platform::ScsiOutcome& out, std::int64_t nowMs,
-                           std::chrono::microseconds& wire, Origin origin);
+    scsi::Result run(const scsi::Command& command, std::int64_t nowMs, std::chrono::microseconds& wire,
+                     Origin origin);
     // False when the file read is not the drive's own (see wentAway).
     bool holdsFile(const FileId& read, const DriveSpec& profile);
-    platform::IOReturn answer(DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out,
-                              std::int64_t nowMs);
-    platform::IOReturn goAway();
+    scsi::Result answer(DriveSpec& profile, const scsi::Command& command, std::int64_t nowMs);
+    scsi::Result goAway();
     void count(const std::uint8_t* cdb);
     std::uint32_t earlierMatches(const CommandFault& fault) const;
     void vanishFor(std::uint32_t ms);

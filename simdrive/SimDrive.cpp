@@ -10,9 +10,6 @@
 
 namespace sim {
 
-using platform::ScsiCommand;
-using platform::ScsiOutcome;
-
 namespace {
 
 constexpr std::uint8_t kOpTestUnitReady = 0x00;
@@ -43,10 +40,10 @@ std::uint32_t be24(const std::uint8_t* p) {
     return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
 }
 
-void checkCondition(ScsiOutcome& out, SenseCodes codes) {
-    out.status = platform::kSCSITaskStatus_CHECK_CONDITION;
+void checkCondition(scsi::Result& out, SenseCodes codes) {
+    out.status = scsi::Status::CheckCondition;
     out.sense = makeSense(codes);
-    out.realizedCount = 0;
+    out.transferred = 0;
 }
 
 void putText(std::uint8_t* dest, std::size_t width, const std::string& text, char pad) {
@@ -55,24 +52,22 @@ void putText(std::uint8_t* dest, std::size_t width, const std::string& text, cha
 }
 
 // Copies a data-in answer, honouring the allocation length and the initiator's buffer.
-void dataIn(const ScsiCommand& command, std::uint32_t allocationLength, std::span<const std::uint8_t> answer,
-            ScsiOutcome& out) {
-    out.status = platform::kSCSITaskStatus_GOOD;
-    if (command.direction != platform::kSCSIDataTransfer_FromTargetToInitiator || command.data == nullptr) {
-        out.realizedCount = 0;
+void dataIn(const scsi::Command& command, std::uint32_t allocationLength, std::span<const std::uint8_t> answer,
+            scsi::Result& out) {
+    out.status = scsi::Status::Good;
+    if (command.direction != scsi::Direction::FromDevice || command.data.empty()) {
+        out.transferred = 0;
         return;
     }
-    const std::uint64_t n = std::min<std::uint64_t>(
-        {answer.size(), allocationLength, command.dataLength, command.transferCount});
-    std::memcpy(command.data, answer.data(), static_cast<std::size_t>(n));
-    out.realizedCount = n;
+    const std::size_t n = std::min<std::size_t>({answer.size(), allocationLength, command.data.size()});
+    std::memcpy(command.data.data(), answer.data(), n);
+    out.transferred = n;
 }
 
 // True when the initiator really supplies `length` bytes of data-out.
-bool suppliesDataOut(const ScsiCommand& command, std::uint32_t length) {
+bool suppliesDataOut(const scsi::Command& command, std::uint32_t length) {
     if (length == 0) return true;
-    return command.direction == platform::kSCSIDataTransfer_FromInitiatorToTarget && command.data != nullptr &&
-           command.dataLength >= length && command.transferCount >= length;
+    return command.direction == scsi::Direction::ToDevice && command.data.size() >= length;
 }
 
 // A header text field: its bytes up to the first zero.
@@ -107,8 +102,8 @@ std::string commandName(const std::uint8_t* cdb) {
     }
 }
 
-platform::SCSI_Sense_Data makeSense(SenseCodes codes) {
-    platform::SCSI_Sense_Data sense{};
+scsi::Sense makeSense(SenseCodes codes) {
+    scsi::Sense sense{};
     sense[0] = 0x70;
     sense[2] = codes.key & 0x0F;
     sense[7] = 10;
@@ -154,8 +149,8 @@ void SimDrive::reset() {
     normal_ = {};
 }
 
-bool SimDrive::answer(DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs) {
-    out = ScsiOutcome{};
+bool SimDrive::answer(DriveSpec& profile, const scsi::Command& command, scsi::Result& out, std::int64_t nowMs) {
+    out = scsi::Result{};
     bool changed = settle(profile, nowMs);
     const std::uint8_t* cdb = command.cdb.data();
     const bool installing = profile.install.has_value();
@@ -182,7 +177,7 @@ bool SimDrive::answer(DriveSpec& profile, const ScsiCommand& command, ScsiOutcom
     return changed;
 }
 
-void SimDrive::inquiry(const DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out) const {
+void SimDrive::inquiry(const DriveSpec& profile, const scsi::Command& command, scsi::Result& out) const {
     if (command.cdb[1] & 0x01) {  // vital product data: this drive has none
         checkCondition(out, kInvalidFieldInCdb);
         return;
@@ -201,7 +196,7 @@ void SimDrive::inquiry(const DriveSpec& profile, const ScsiCommand& command, Scs
     dataIn(command, allocationLength, data, out);
 }
 
-void SimDrive::testUnitReady(const DriveSpec& profile, ScsiOutcome& out, std::int64_t nowMs) const {
+void SimDrive::testUnitReady(const DriveSpec& profile, scsi::Result& out, std::int64_t nowMs) const {
     if (profile.install) {
         checkCondition(out, kInstalling);
         const std::uint16_t progress = installProgress(*profile.install, nowMs);
@@ -211,11 +206,11 @@ void SimDrive::testUnitReady(const DriveSpec& profile, ScsiOutcome& out, std::in
     } else if (!profile.disc) {
         checkCondition(out, kNoMedium);
     } else {
-        out.status = platform::kSCSITaskStatus_GOOD;
+        out.status = scsi::Status::Good;
     }
 }
 
-void SimDrive::readBuffer(const DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out) const {
+void SimDrive::readBuffer(const DriveSpec& profile, const scsi::Command& command, scsi::Result& out) const {
     const std::uint8_t* cdb = command.cdb.data();
     const std::uint32_t offset = be24(cdb + 3);
     if ((cdb[1] & 0x1F) != kModeData || cdb[2] != kBufferVersions || offset > kVersionsLength) {
@@ -231,7 +226,7 @@ void SimDrive::readBuffer(const DriveSpec& profile, const ScsiCommand& command, 
     dataIn(command, be24(cdb + 6), std::span<const std::uint8_t>(data).subspan(offset), out);
 }
 
-bool SimDrive::changeDriveMode(DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out, std::int64_t nowMs) {
+bool SimDrive::changeDriveMode(DriveSpec& profile, const scsi::Command& command, scsi::Result& out, std::int64_t nowMs) {
     const std::uint8_t* cdb = command.cdb.data();
     if (be24(cdb + 3) != 0 || be24(cdb + 6) != kModeChangeLength) {
         checkCondition(out, kInvalidFieldInCdb);
@@ -239,7 +234,7 @@ bool SimDrive::changeDriveMode(DriveSpec& profile, const ScsiCommand& command, S
     }
     static const std::vector<std::uint8_t> expected = modeChangeParameterData();
     if (!suppliesDataOut(command, kModeChangeLength) ||
-        std::memcmp(command.data, expected.data(), kModeChangeLength) != 0) {
+        std::memcmp(command.data.data(), expected.data(), kModeChangeLength) != 0) {
         checkCondition(out, kInvalidFieldInParameters);
         return false;
     }
@@ -248,8 +243,8 @@ bool SimDrive::changeDriveMode(DriveSpec& profile, const ScsiCommand& command, S
         checkCondition(out, kModeChangeRefused);
         return false;
     }
-    out.status = platform::kSCSITaskStatus_GOOD;
-    out.realizedCount = kModeChangeLength;
+    out.status = scsi::Status::Good;
+    out.transferred = kModeChangeLength;
     if (toKernel) {
         reset();
         profile.mode = DriveMode::Kernel;
@@ -263,7 +258,7 @@ bool SimDrive::changeDriveMode(DriveSpec& profile, const ScsiCommand& command, S
     return true;
 }
 
-void SimDrive::writeBuffer(const DriveSpec& profile, const ScsiCommand& command, ScsiOutcome& out) {
+void SimDrive::writeBuffer(const DriveSpec& profile, const scsi::Command& command, scsi::Result& out) {
     const std::uint8_t* cdb = command.cdb.data();
     if (cdb[2] != kBufferKernelImage && cdb[2] != kBufferNormalImage) {
         checkCondition(out, kInvalidFieldInCdb);
@@ -285,11 +280,11 @@ void SimDrive::writeBuffer(const DriveSpec& profile, const ScsiCommand& command,
     }
     Image& image = cdb[2] == kBufferKernelImage ? kernel_ : normal_;
     if (image.bytes.size() < std::size_t{offset} + length) image.bytes.resize(std::size_t{offset} + length, 0);
-    if (length > 0) std::memcpy(image.bytes.data() + offset, command.data, length);
+    if (length > 0) std::memcpy(image.bytes.data() + offset, command.data.data(), length);
     image.receivedPiece(offset, length);
     image.received = true;
-    out.status = platform::kSCSITaskStatus_GOOD;
-    out.realizedCount = length;
+    out.status = scsi::Status::Good;
+    out.transferred = length;
 }
 
 void SimDrive::Image::receivedPiece(std::size_t offset, std::size_t length) {

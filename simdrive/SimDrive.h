@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Backend.h"
+#include "scsi/Command.h"
+#include "scsi/Result.h"
 #include "simdrive/DriveFile.h"
 
 namespace sim {
@@ -19,7 +20,7 @@ namespace sim {
 std::string commandName(const std::uint8_t* cdb);
 
 // Fixed-format sense data: response code 0x70, additional length 10.
-platform::SCSI_Sense_Data makeSense(SenseCodes codes);
+scsi::Sense makeSense(SenseCodes codes);
 
 // The 256 bytes of parameter data the drive requires with CHANGE DRIVE MODE.
 std::vector<std::uint8_t> modeChangeParameterData();
@@ -36,7 +37,7 @@ public:
 
     // Answers one command. True when the drive's own state in `profile` (mode, revision,
     // install) changed and must be written back.
-    bool answer(DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out,
+    bool answer(DriveSpec& profile, const scsi::Command& command, scsi::Result& out,
                 std::int64_t nowMs);
 
     // The drive lost power (detached): whatever it received is gone.
@@ -56,12 +57,12 @@ private:
         bool sealHolds() const;
     };
 
-    void inquiry(const DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out) const;
-    void testUnitReady(const DriveSpec& profile, platform::ScsiOutcome& out, std::int64_t nowMs) const;
-    void readBuffer(const DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out) const;
-    bool changeDriveMode(DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out,
+    void inquiry(const DriveSpec& profile, const scsi::Command& command, scsi::Result& out) const;
+    void testUnitReady(const DriveSpec& profile, scsi::Result& out, std::int64_t nowMs) const;
+    void readBuffer(const DriveSpec& profile, const scsi::Command& command, scsi::Result& out) const;
+    bool changeDriveMode(DriveSpec& profile, const scsi::Command& command, scsi::Result& out,
                          std::int64_t nowMs);
-    void writeBuffer(const DriveSpec& profile, const platform::ScsiCommand& command, platform::ScsiOutcome& out);
+    void writeBuffer(const DriveSpec& profile, const scsi::Command& command, scsi::Result& out);
     // The install the received images start: the revision and date they carry, or no
     // revision when the drive refuses them.
     InstallState judgeImages(const DriveSpec& profile, std::int64_t nowMs) const;

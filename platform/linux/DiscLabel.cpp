@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "platform/linux/Sysfs.h"
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 
 namespace platform {
 namespace {
@@ -20,7 +20,7 @@ using Probe = std::unique_ptr<blkid_struct_probe, ProbeDeleter>;
 
 std::optional<std::string> readDiscLabel(const std::string& path) {
     // Opened here, without blocking: opening a drive's node may otherwise close its tray.
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const kdulog::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     const Probe probe(blkid_new_probe());
     if (!fd || !probe || blkid_probe_set_device(probe.get(), fd.get(), 0, 0) != 0) {
         return std::nullopt;

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/linux/DiscLabel.h"
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 
 namespace platform {
 namespace {
@@ -26,7 +26,7 @@ bool SystemDiskInspector::mediumLoaded(const std::string& blockName, const Devic
     if (const auto media = property(properties, "ID_CDROM_MEDIA")) {
         return *media == "1";
     }
-    const UniqueFd fd(::open(sysfs::devicePath(layout_, blockName).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const kdulog::UniqueFd fd(::open(sysfs::devicePath(layout_, blockName).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd) {
         const int status = ::ioctl(fd.get(), CDROM_DRIVE_STATUS, CDSL_CURRENT);
         if (status >= 0) {

@@ -68,8 +68,8 @@ std::optional<std::string> unitSerialNumber(const std::string& deviceKey) {
     return serial;
 }
 
-DriveIdentity driveIdentity(const sysfs::Layout& layout, const sysfs::MmcDevice& device, const PropertyLookup& udev) {
-    DriveIdentity identity;
+scsi::DriveIdentity driveIdentity(const sysfs::Layout& layout, const sysfs::MmcDevice& device, const PropertyLookup& udev) {
+    scsi::DriveIdentity identity;
     identity.id = driveLocation(layout, device, udev);
     identity.nodes.push_back(sysfs::devicePath(layout, device.genericName));
     if (const auto block = sysfs::blockNameOf(device.key)) identity.nodes.push_back(sysfs::devicePath(layout, *block));

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/DriveIdentity.h"
+#include "scsi/DriveIdentity.h"
 #include "platform/linux/Sysfs.h"
 #include "platform/linux/UEvent.h"
 
@@ -25,6 +25,6 @@ std::string sysfsLocation(const sysfs::Layout& layout, const std::string& device
 // none when the kernel holds no page, or it is empty, blank or not printable text.
 std::optional<std::string> unitSerialNumber(const std::string& deviceKey);
 
-DriveIdentity driveIdentity(const sysfs::Layout& layout, const sysfs::MmcDevice& device, const PropertyLookup& udev);
+scsi::DriveIdentity driveIdentity(const sysfs::Layout& layout, const sysfs::MmcDevice& device, const PropertyLookup& udev);
 
 }  // namespace platform

@@ -16,7 +16,7 @@ constexpr std::uint8_t kInformationDescriptor = 0x00;
 constexpr std::uint8_t kSenseKeySpecificDescriptor = 0x02;
 constexpr std::uint8_t kFixedAdditionalLength = 18 - 8;
 
-void takeInformation(const std::uint8_t* descriptor, std::size_t size, SCSI_Sense_Data& fixed) {
+void takeInformation(const std::uint8_t* descriptor, std::size_t size, scsi::Sense& fixed) {
     // Type, length, VALID, reserved, then eight bytes of information.
     if (size < 12) return;
     const std::uint8_t* info = descriptor + 4;
@@ -26,7 +26,7 @@ void takeInformation(const std::uint8_t* descriptor, std::size_t size, SCSI_Sens
     if ((descriptor[2] & kValidBit) != 0) fixed[0] |= kValidBit;
 }
 
-void takeSenseKeySpecific(const std::uint8_t* descriptor, std::size_t size, SCSI_Sense_Data& fixed) {
+void takeSenseKeySpecific(const std::uint8_t* descriptor, std::size_t size, scsi::Sense& fixed) {
     // Type, length, two reserved bytes, then the three bytes the fixed form keeps at 15-17.
     if (size < 7) return;
     std::copy(descriptor + 4, descriptor + 7, fixed.begin() + 15);
@@ -34,8 +34,8 @@ void takeSenseKeySpecific(const std::uint8_t* descriptor, std::size_t size, SCSI
 
 }  // namespace
 
-SCSI_Sense_Data toFixedSense(const std::uint8_t* sense, std::size_t length) {
-    SCSI_Sense_Data fixed{};
+scsi::Sense toFixedSense(const std::uint8_t* sense, std::size_t length) {
+    scsi::Sense fixed{};
     if (sense == nullptr || length == 0) return fixed;
     const std::uint8_t code = sense[0] & kResponseCodeMask;
     if (code != kDescriptorCurrent && code != kDescriptorDeferred) {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/SCSITaskLib.h"
+#include "scsi/Sense.h"
 
 namespace platform::sgio {
 
@@ -13,6 +13,6 @@ namespace platform::sgio {
 // descriptor sense converted (key, ASC, ASCQ, information from descriptor 0x00 where it
 // fits in 32 bits, sense-key-specific bytes from descriptor 0x02). Never reads past
 // `length`; what is not there stays zero.
-SCSI_Sense_Data toFixedSense(const std::uint8_t* sense, std::size_t length);
+scsi::Sense toFixedSense(const std::uint8_t* sense, std::size_t length);
 
 }  // namespace platform::sgio

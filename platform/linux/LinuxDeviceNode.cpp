@@ -13,7 +13,7 @@ namespace platform {
 LinuxDeviceNode::LinuxDeviceNode(sysfs::Layout layout, sysfs::MmcDevice device, PropertyLookup udev)
     : layout_(std::move(layout)), device_(std::move(device)), udev_(std::move(udev)) {}
 
-DriveIdentity LinuxDeviceNode::identity() const {
+scsi::DriveIdentity LinuxDeviceNode::identity() const {
     const std::lock_guard lock(identityMutex_);
     // Once the drive is gone udev and sysfs know nothing of it: a removal names it as listed.
     if (lastIdentity_ && !std::filesystem::exists(device_.key)) {
@@ -23,7 +23,7 @@ DriveIdentity LinuxDeviceNode::identity() const {
     return *lastIdentity_;
 }
 
-DriveModelNames LinuxDeviceNode::modelNames() const {
+scsi::DriveModelNames LinuxDeviceNode::modelNames() const {
     const auto attribute = [this](const char* name) -> std::optional<std::string> {
         const auto text = sysfs::readAttribute(device_.key + "/" + name);
         return text ? std::optional(sysfs::trimmed(*text)) : std::nullopt;

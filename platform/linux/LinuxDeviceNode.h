@@ -21,9 +21,9 @@ public:
     std::string key() const override { return device_.key; }
     // Read anew each time: a block node may bind late, and a serial tells a swapped drive.
     // Once the drive has gone, the last one read.
-    DriveIdentity identity() const override;
+    scsi::DriveIdentity identity() const override;
     // The vendor and model the kernel read at attach time.
-    DriveModelNames modelNames() const override;
+    scsi::DriveModelNames modelNames() const override;
     const std::string& genericName() const { return device_.genericName; }
     // The bound kernel driver ("sr").
     IOReturn className(std::string& out) const override;
@@ -36,7 +36,7 @@ private:
     sysfs::MmcDevice device_;
     PropertyLookup udev_;
     mutable std::mutex identityMutex_;
-    mutable std::optional<DriveIdentity> lastIdentity_;
+    mutable std::optional<scsi::DriveIdentity> lastIdentity_;
 };
 
 // One node object per attached drive, shared by discovery and hot-plug, so a drive keeps

@@ -59,10 +59,10 @@ IOReturn LinuxTaskChannel::obtainExclusiveAccess() {
                     "%s is no longer the drive that was listed (%s): not opened", node.c_str(), mismatch->c_str());
         return kIOReturnNoDevice;
     }
-    UniqueFd generic(::open(node.c_str(), O_RDWR | O_EXCL | O_NONBLOCK | O_CLOEXEC));
+    kdulog::UniqueFd generic(::open(node.c_str(), O_RDWR | O_EXCL | O_NONBLOCK | O_CLOEXEC));
     if (!generic) {
         const int error = errno;
-        const IOReturn code = sgio::fromErrno(error);
+        const IOReturn code = static_cast<IOReturn>(sgio::fromErrno(error));
         if (code == kIOReturnNotPrivileged) {
             noteAccessRefused(node, error);
             KDU_LOG_ERR("LinuxTaskChannel::obtainExclusiveAccess",
@@ -127,22 +127,18 @@ IOReturn LinuxTaskChannel::releaseExclusiveAccess() {
     return kIOReturnSuccess;
 }
 
-IOReturn LinuxTaskChannel::execute(const ScsiCommand& command, ScsiOutcome& out) {
-    out = ScsiOutcome{};
-    if (!generic_) {
-        out.status = kSCSITaskStatus_DeliveryFailure;
-        return kIOReturnNotOpen;
-    }
+scsi::Result LinuxTaskChannel::execute(const scsi::Command& command) {
+    if (!generic_) return {.error = scsi::TransportError::NotOpen};
     std::uint8_t sense[sgio::kSenseBufferLength];
     sg_io_hdr_t header;
-    if (const IOReturn built = sgio::buildHeader(command, sense, header); built != kIOReturnSuccess) {
-        out.status = kSCSITaskStatus_DeliveryFailure;
-        return built;
+    if (const scsi::TransportError built = sgio::buildHeader(command, sense, header);
+        built != scsi::TransportError::None) {
+        return {.error = built};
     }
     const int result = ::ioctl(generic_.get(), SG_IO, &header);
     const int error = result < 0 ? errno : 0;
-    const IOReturn mapped = sgio::mapResult(result, error, header, out);
-    if (mapped == kIOReturnNoDevice) {
+    scsi::Result mapped = sgio::mapResult(result, error, header);
+    if (mapped.error == scsi::TransportError::NoDevice) {
         KDU_LOG_ERR("LinuxTaskChannel::execute", "%s: the drive has gone (%s)",
                     sysfs::devicePath(layout_, genericName_).c_str(),
                     error != 0 ? std::strerror(error) : "no connection to the device");

@@ -7,7 +7,7 @@
 #include "platform/Backend.h"
 #include "platform/linux/MediaPollingPause.h"
 #include "platform/linux/Sysfs.h"
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 
 namespace platform {
 
@@ -21,7 +21,7 @@ public:
     IOReturn obtainExclusiveAccess() override;
     IOReturn releaseExclusiveAccess() override;
     // One SG_IO on the held generic node.
-    IOReturn execute(const ScsiCommand& command, ScsiOutcome& out) override;
+    scsi::Result execute(const scsi::Command& command) override;
 
 private:
     IOReturn holdBlockNode(const std::string& blockName);
@@ -29,8 +29,8 @@ private:
     sysfs::Layout layout_;
     std::string deviceKey_;
     std::string genericName_;
-    UniqueFd generic_;
-    UniqueFd block_;
+    kdulog::UniqueFd generic_;
+    kdulog::UniqueFd block_;
     std::unique_ptr<MediaPollingPause> pollingPause_;
 };
 

@@ -45,11 +45,11 @@ struct Record {
 
 // A record open and locked by us; none when another process holds it or it was removed
 // between the open and the lock.
-UniqueFd lockRecord(const std::string& path, int flags) {
-    UniqueFd fd(::open(path.c_str(), flags | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!fd || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return UniqueFd{};
+kdulog::UniqueFd lockRecord(const std::string& path, int flags) {
+    kdulog::UniqueFd fd(::open(path.c_str(), flags | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return kdulog::UniqueFd{};
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || st.st_nlink == 0 || !S_ISREG(st.st_mode)) return UniqueFd{};
+    if (::fstat(fd.get(), &st) != 0 || st.st_nlink == 0 || !S_ISREG(st.st_mode)) return kdulog::UniqueFd{};
     return fd;
 }
 
@@ -97,7 +97,7 @@ MediaPollingPause::MediaPollingPause(const sysfs::Layout& layout, const std::str
         return;
     }
     recordPath_ = (fs::path(*folder) / recordName(attribute.string())).string();
-    UniqueFd record = lockRecord(recordPath_, O_CREAT);
+    kdulog::UniqueFd record = lockRecord(recordPath_, O_CREAT);
     if (!record) {
         return;  // another process pauses this drive now
     }
@@ -133,7 +133,7 @@ void restoreMediaPolling(const sysfs::Layout& layout) {
     for (fs::directory_iterator it(*folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.rfind(kRecordPrefix, 0) != 0) continue;
-        const UniqueFd record = lockRecord(it->path().string(), 0);
+        const kdulog::UniqueFd record = lockRecord(it->path().string(), 0);
         if (!record) continue;  // its process still runs
         const auto left = readRecord(record.get());
         // A drive that left since has come back, if at all, with polling of its own.

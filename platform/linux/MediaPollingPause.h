@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/linux/Sysfs.h"
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 
 namespace platform {
 
@@ -28,7 +28,7 @@ private:
     std::string path_;
     std::optional<std::string> previous_;
     std::string recordPath_;
-    UniqueFd record_;  // locked while the pause lasts: a live owner's record is left alone
+    kdulog::UniqueFd record_;  // locked while the pause lasts: a live owner's record is left alone
 };
 
 // Gives back the polling that earlier runs paused and did not live to restore (records

@@ -9,6 +9,8 @@
 namespace platform::sgio {
 namespace {
 
+using Error = scsi::TransportError;
+
 // Host adapter codes (DID_*) and driver codes (DRIVER_*) of the SCSI midlayer; the
 // userspace headers do not carry them.
 constexpr unsigned kHostNoConnect = 0x01;
@@ -22,129 +24,128 @@ constexpr unsigned kDriverBusy = 0x01;
 constexpr unsigned kDriverTimeout = 0x06;
 constexpr unsigned kDriverSense = 0x08;
 
-int directionOf(std::uint8_t direction) {
+int directionOf(scsi::Direction direction) {
     switch (direction) {
-        case kSCSIDataTransfer_FromInitiatorToTarget:
+        case scsi::Direction::ToDevice:
             return SG_DXFER_TO_DEV;
-        case kSCSIDataTransfer_FromTargetToInitiator:
+        case scsi::Direction::FromDevice:
             return SG_DXFER_FROM_DEV;
         default:
             return SG_DXFER_NONE;
     }
 }
 
-IOReturn fromHostStatus(unsigned host) {
+Error fromHostStatus(unsigned host) {
     switch (host) {
         case kHostTimeOut:
-            return kIOReturnTimeout;
+            return Error::Timeout;
         case kHostNoConnect:
         case kHostBadTarget:
-            return kIOReturnNoDevice;
+            return Error::NoDevice;
         case kHostBusBusy:
         case kHostRequeue:
         case kHostTransportDisrupted:
-            return kIOReturnBusy;
+            return Error::Busy;
         default:
-            return kIOReturnError;
+            return Error::Failed;
     }
 }
 
-IOReturn fromDriverStatus(unsigned driver) {
+Error fromDriverStatus(unsigned driver) {
     switch (driver) {
         case kDriverTimeout:
-            return kIOReturnTimeout;
+            return Error::Timeout;
         case kDriverBusy:
-            return kIOReturnBusy;
+            return Error::Busy;
         default:
-            return kIOReturnNoResources;
+            return Error::NoResources;
     }
 }
 
 }  // namespace
 
-IOReturn fromErrno(int error) {
+Error fromErrno(int error) {
     switch (error) {
         case EACCES:
         case EPERM:
         case EROFS:
-            return kIOReturnNotPrivileged;
+            return Error::NotPrivileged;
         case EBUSY:
-            return kIOReturnExclusiveAccess;
+            return Error::InUse;
         case ENODEV:
         case ENXIO:
         case ENOENT:
         case EIO:
-            return kIOReturnNoDevice;
+            return Error::NoDevice;
         case ENOMEM:
-            return kIOReturnNoMemory;
+            return Error::NoMemory;
         case EINVAL:
         case EFAULT:
-            return kIOReturnBadArgument;
+            return Error::BadArgument;
         case ETIMEDOUT:
-            return kIOReturnTimeout;
+            return Error::Timeout;
         default:
-            return kIOReturnIOError;
+            return Error::IOError;
     }
 }
 
-IOReturn buildHeader(const ScsiCommand& command, std::uint8_t (&sense)[kSenseBufferLength], sg_io_hdr_t& header) {
+Error buildHeader(const scsi::Command& command, std::uint8_t (&sense)[kSenseBufferLength], sg_io_hdr_t& header) {
     std::memset(&header, 0, sizeof header);
     std::memset(sense, 0, sizeof sense);
     if (command.cdbLength == 0 || command.cdbLength > command.cdb.size()) {
-        return kIOReturnBadArgument;
+        return Error::BadArgument;
     }
     header.interface_id = 'S';
     header.cmd_len = command.cdbLength;
     header.cmdp = const_cast<unsigned char*>(command.cdb.data());
     header.mx_sb_len = kSenseBufferLength;
     header.sbp = sense;
-    header.timeout = command.timeoutMs;
+    header.timeout = static_cast<unsigned>(command.timeout.count());
 
-    const std::uint64_t wanted = command.transferCount < command.dataLength ? command.transferCount : command.dataLength;
     const int direction = directionOf(command.direction);
-    if (direction == SG_DXFER_NONE || command.data == nullptr || wanted == 0) {
+    if (direction == SG_DXFER_NONE || command.data.empty()) {
         header.dxfer_direction = SG_DXFER_NONE;
-        return kIOReturnSuccess;
+        return Error::None;
     }
     header.dxfer_direction = direction;
-    header.dxferp = command.data;
-    header.dxfer_len = static_cast<unsigned>(wanted);
-    return kIOReturnSuccess;
+    header.dxferp = command.data.data();
+    header.dxfer_len = static_cast<unsigned>(command.data.size());
+    return Error::None;
 }
 
-IOReturn mapResult(int ioctlResult, int error, const sg_io_hdr_t& header, ScsiOutcome& out) {
-    out = ScsiOutcome{};
+scsi::Result mapResult(int ioctlResult, int error, const sg_io_hdr_t& header) {
+    scsi::Result out;
     if (ioctlResult < 0) {
-        out.status = kSCSITaskStatus_DeliveryFailure;
-        return fromErrno(error);
+        out.error = fromErrno(error);
+        return out;
     }
     if (header.host_status != 0) {
-        out.status = kSCSITaskStatus_DeliveryFailure;
-        return fromHostStatus(header.host_status);
+        out.error = fromHostStatus(header.host_status);
+        return out;
     }
     const unsigned driver = header.driver_status & kDriverMask;
     if (driver != 0 && driver != kDriverSense) {
-        out.status = kSCSITaskStatus_DeliveryFailure;
-        return fromDriverStatus(driver);
+        out.error = fromDriverStatus(driver);
+        return out;
     }
 
-    out.status = header.status;
-    if (out.status == kSCSITaskStatus_CHECK_CONDITION) {
+    out.status = static_cast<scsi::Status>(header.status);
+    if (out.status == scsi::Status::CheckCondition) {
         // The residual is not reliable when the command failed: report nothing moved.
         const std::size_t written = std::min<std::size_t>(header.sb_len_wr, header.mx_sb_len);
         out.sense = toFixedSense(header.sbp, written);
-        return kIOReturnSuccess;
+        return out;
     }
     // Some adapters report a residual beyond the length or below zero: keep the count sane.
     const long long moved = static_cast<long long>(header.dxfer_len) - header.resid;
     if (moved < 0) {
-        out.realizedCount = 0;
+        out.transferred = 0;
     } else if (moved > static_cast<long long>(header.dxfer_len)) {
-        out.realizedCount = header.dxfer_len;
+        out.transferred = header.dxfer_len;
     } else {
-        out.realizedCount = static_cast<std::uint64_t>(moved);
+        out.transferred = static_cast<std::size_t>(moved);
     }
-    return kIOReturnSuccess;
+    return out;
 }
 
 }  // namespace platform::sgio

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "log/Log.h"
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 #include "simdrive/DriveFile.h"
 #include "simdrive/DriveUnit.h"
 #include "platform/sim/SimFolder.h"
@@ -26,18 +26,23 @@ using namespace platform;
 
 namespace {
 
-RecordedCommand recordOf(const ScsiCommand& command) {
+RecordedCommand recordOf(const scsi::Command& command) {
     RecordedCommand record;
     record.cdb.assign(command.cdb.begin(), command.cdb.begin() + std::min<std::size_t>(command.cdbLength, 16));
     if (record.cdb.empty()) record.cdb.assign(1, 0);  // keeps cdb[0] readable for matching
     record.direction = command.direction;
-    if (command.direction == kSCSIDataTransfer_FromInitiatorToTarget && command.data) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(command.dataLength, command.transferCount));
-        record.data.assign(command.data, command.data + n);
-    }
-    record.transferCount = command.transferCount;
-    record.timeoutMs = command.timeoutMs;
+    if (command.direction == scsi::Direction::ToDevice) record.data.assign(command.data.begin(), command.data.end());
+    record.transferCount = command.data.size();
+    record.timeoutMs = static_cast<std::uint32_t>(command.timeout.count());
     return record;
+}
+
+// A drive file as the platform calls report it: `failure` is the code when there is none.
+std::optional<DriveSpec> loadProfile(const char* function, const std::filesystem::path& file, IOReturn& failure) {
+    scsi::TransportError error = scsi::TransportError::None;
+    std::optional<DriveSpec> profile = loadDriveFileCached(function, file, error);
+    if (!profile) failure = static_cast<IOReturn>(error);
+    return profile;
 }
 
 class SimTaskChannel : public TaskChannel {
@@ -52,7 +57,7 @@ public:
 
     IOReturn obtainExclusiveAccess() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimTaskChannel::obtainExclusiveAccess", driveFile_, result);
+        std::optional<DriveSpec> profile = loadProfile("sim::SimTaskChannel::obtainExclusiveAccess", driveFile_, result);
         if (profile && profile->faults.exclusiveAccess) {
             result = kIOReturnBusy;
         } else if (profile && !held_) {
@@ -65,7 +70,7 @@ public:
 
     IOReturn releaseExclusiveAccess() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimTaskChannel::releaseExclusiveAccess", driveFile_, result);
+        std::optional<DriveSpec> profile = loadProfile("sim::SimTaskChannel::releaseExclusiveAccess", driveFile_, result);
         if (profile && profile->faults.release) {
             result = kIOReturnNotPermitted;  // still held until the channel closes
         } else if (!held_) {
@@ -81,27 +86,27 @@ public:
 
     bool canCreateTask() override {
         IOReturn ignored = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimTaskChannel::canCreateTask", driveFile_, ignored);
+        std::optional<DriveSpec> profile = loadProfile("sim::SimTaskChannel::canCreateTask", driveFile_, ignored);
         // A detached drive still gets a task: its execution reports the loss.
         return !profile || !profile->faults.task;
     }
 
-    IOReturn execute(const ScsiCommand& command, ScsiOutcome& out) override {
+    scsi::Result execute(const scsi::Command& command) override {
         // The modelled latency and wire time run from the moment the command arrives: the
         // simulator's own bookkeeping overlaps them, as a real drive's work overlaps the bus.
         const auto arrived = std::chrono::steady_clock::now();
         std::chrono::microseconds delay{0};
-        IOReturn result;
+        scsi::Result result;
         {
             std::lock_guard lock(runtime_->mutex);
             // Copied before the drive answers (it may change the data); only when recording,
             // as the front ends run without.
             std::optional<RecordedCommand> record;
             if (runtime_->recording) record = recordOf(command);
-            result = runtime_->unit.execute(command, out, wallClockMs(), delay);
+            result = runtime_->unit.execute(command, wallClockMs(), delay);
             if (record) {
-                record->result = result;
-                record->status = result == kIOReturnSuccess ? out.status : kSCSITaskStatus_DeliveryFailure;
+                record->result = static_cast<IOReturn>(result.error);
+                record->status = result.statusWord();
                 runtime_->log.push_back(std::move(*record));
             }
         }
@@ -124,7 +129,7 @@ private:
     }
 
     const std::filesystem::path driveFile_;
-    const UniqueFd lockFd_;  // closing it gives the flock back
+    const kdulog::UniqueFd lockFd_;  // closing it gives the flock back
     const std::shared_ptr<DriveRuntime> runtime_;
     bool held_ = false;
 };
@@ -138,11 +143,11 @@ public:
     std::string key() const override { return key_; }
     // The file's name is what a person calls the drive; its path tells apart drives of the
     // same name in different folders.
-    DriveIdentity identity() const override { return DriveIdentity{key_, {file_.string()}, std::nullopt}; }
+    scsi::DriveIdentity identity() const override { return scsi::DriveIdentity{key_, {file_.string()}, std::nullopt}; }
 
-    DriveModelNames modelNames() const override {
+    scsi::DriveModelNames modelNames() const override {
         IOReturn ignored = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::modelNames", file_, ignored);
+        std::optional<DriveSpec> profile = loadProfile("sim::SimDeviceNode::modelNames", file_, ignored);
         // A file that is no drive (said once, at start) or is gone is no drive of any model.
         if (!profile) return {std::nullopt, std::string()};
         return {profile->vendor, profile->product};
@@ -150,30 +155,30 @@ public:
 
     IOReturn className(std::string& out) const override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::className", file_, result);
+        std::optional<DriveSpec> profile = loadProfile("sim::SimDeviceNode::className", file_, result);
         if (!profile) return result;
-        if (profile->faults.className) return *profile->faults.className;
+        if (profile->faults.className) return static_cast<IOReturn>(*profile->faults.className);
         out = profile->className;
         return kIOReturnSuccess;
     }
 
     IOReturn createPlugIn() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::createPlugIn", file_, result);
+        std::optional<DriveSpec> profile = loadProfile("sim::SimDeviceNode::createPlugIn", file_, result);
         if (!profile) return result;
-        return profile->faults.plugIn.value_or(kIOReturnSuccess);
+        return static_cast<IOReturn>(profile->faults.plugIn.value_or(scsi::TransportError::None));
     }
 
     HRESULT queryMMCInterface() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::queryMMCInterface", file_, result);
+        std::optional<DriveSpec> profile = loadProfile("sim::SimDeviceNode::queryMMCInterface", file_, result);
         if (!profile) return E_FAIL;
-        return profile->faults.mmc.value_or(S_OK);
+        return static_cast<HRESULT>(profile->faults.mmc.value_or(S_OK));
     }
 
     std::unique_ptr<TaskChannel> openTaskChannel() override {
         IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::openTaskChannel", file_, result);
+        std::optional<DriveSpec> profile = loadProfile("sim::SimDeviceNode::openTaskChannel", file_, result);
         std::shared_ptr<SimFolder> folder = folder_.lock();
         if (!profile || profile->faults.taskDevice || !folder) return nullptr;
         const std::filesystem::path lockFile = folder->path() / ("." + key_ + ".lock");

@@ -19,7 +19,7 @@ struct RecordedCommand {
     // Commands: the CDB as handed over, the data sent to the drive (data-out only), the
     // transfer count and timeout, and the outcome.
     std::vector<std::uint8_t> cdb;
-    std::uint8_t direction = platform::kSCSIDataTransfer_NoDataTransfer;
+    scsi::Direction direction = scsi::Direction::None;
     std::vector<std::uint8_t> data;
     std::uint64_t transferCount = 0;
     std::uint32_t timeoutMs = 0;

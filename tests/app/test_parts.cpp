@@ -123,7 +123,7 @@ private slots:
         QFETCH(int, mode);
         QFETCH(bool, eligible);
         DeviceData drive;
-        drive.setIdentity(platform::DriveIdentity{"pci-1", {"/dev/sg3", "/dev/sr0"}, std::string("S1")});
+        drive.setIdentity(scsi::DriveIdentity{"pci-1", {"/dev/sg3", "/dev/sr0"}, std::string("S1")});
         drive.setRevision(mode ? "0000" : "1.20");
         drive.setEligibility(eligible ? UpdateEligibility::Eligible : UpdateEligibility::UpToDate);
         QTEST(driveDetailsLine(drive), "line");

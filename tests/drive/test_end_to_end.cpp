@@ -196,7 +196,7 @@ TEST_F(EndToEndTest, AUnitAttentionWhileInstallingEndsInSuccess) {
 
 TEST_F(EndToEndTest, AnUnavailableClassNameIsLoggedAndChangesNothing) {
     sim::DriveSpec profile;
-    profile.faults.className = platform::kIOReturnError;
+    profile.faults.className = scsi::TransportError::Failed;
     attach("drive1", profile);
     relist();
     EXPECT_EQ(log_.count("[ERR] ExecListDeviceMain() Failed to get class name. (0xe00002bc)"), 1);

@@ -261,7 +261,7 @@ TEST_P(ListingFailureTest, OnlyTheFailingDriveIsAffected) {
 
 const std::vector<std::uint8_t> kAllThree{kInquiry, kTestUnitReady, kReadBuffer};
 using F = FakeDrive;
-const platform::DriveModelNames kOtherModelNames{"KESTORY", "DVD-RW KVL-D100"};
+const scsi::DriveModelNames kOtherModelNames{"KESTORY", "DVD-RW KVL-D100"};
 INSTANTIATE_TEST_SUITE_P(
     Rows, ListingFailureTest,
     ::testing::Values(

@@ -149,13 +149,11 @@ TEST_F(ExclusiveAccess, HoldsBothNodesAndPausesMediaPollingUntilReleaseOrDestruc
 
 TEST_F(ExclusiveAccess, CommandsNeedTheDriveHeldAndAnSgNode) {
     LinuxTaskChannel channel(sys.layout(), device, "sg1");
-    const ScsiCommand inquiry{.cdb = {0x12, 0, 0, 0, 56, 0}, .cdbLength = 6};
-    ScsiOutcome out;
-    EXPECT_EQ(channel.execute(inquiry, out), kIOReturnNotOpen);
+    const scsi::Command inquiry{.cdb = {0x12, 0, 0, 0, 56, 0}, .cdbLength = 6};
+    EXPECT_EQ(channel.execute(inquiry).error, scsi::TransportError::NotOpen);
     ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);
     // The fake node is a plain file: the SG_IO ioctl itself fails.
-    EXPECT_EQ(channel.execute(inquiry, out), kIOReturnIOError);
-    EXPECT_EQ(out.status, kSCSITaskStatus_DeliveryFailure);
+    EXPECT_EQ(channel.execute(inquiry).error, scsi::TransportError::IOError);
     channel.releaseExclusiveAccess();
 
     std::filesystem::remove(sys.dev("sg1"));

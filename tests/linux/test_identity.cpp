@@ -21,7 +21,7 @@ struct FakeUdev {
 
 class DriveIdentityOnLinux : public ::testing::Test {
 protected:
-    DriveIdentity identityOf(std::size_t index) {
+    scsi::DriveIdentity identityOf(std::size_t index) {
         const auto nodes = makeLinuxBackend(sys.options(udev.lookup()))
                                ->authoringDevices();
         return nodes.at(index)->identity();
@@ -66,10 +66,10 @@ TEST_F(DriveIdentityOnLinux, TheModelIsTheKernelsAndAGoneDriveKeepsItsListedIden
     FakeSysfs::write(device / "vendor", "KESTORY ");
     udev.paths[{"block", "sr0"}] = "pci-0000:00:1f.2-ata-2";
     const auto nodes = makeLinuxBackend(sys.options(udev.lookup()))->authoringDevices();
-    const DriveModelNames names = nodes.at(0)->modelNames();
+    const scsi::DriveModelNames names = nodes.at(0)->modelNames();
     EXPECT_EQ(names.vendor, std::optional<std::string>("KESTORY"));
     EXPECT_EQ(names.product, std::optional<std::string>("BD-RW KVL-MT38"));
-    const DriveIdentity listed = nodes.at(0)->identity();
+    const scsi::DriveIdentity listed = nodes.at(0)->identity();
     ASSERT_EQ(listed.id, "pci-0000:00:1f.2-ata-2");
     udev.paths.clear();
     std::filesystem::remove_all(device);
@@ -132,8 +132,8 @@ TEST_P(DriveReturn, IsTheSameDriveBySerialElseByPlace) {
         udev.paths[{"scsi_generic", "sg" + std::to_string(generic)}] = place;
         return makeLinuxBackend(sys.options(udev.lookup()))->authoringDevices().at(0)->identity();
     };
-    const DriveIdentity before = identity(1, 1, c.serialBefore, "pci-0000:00:14.0-usb-0:2:1.0-scsi-0:0:0:0");
-    const DriveIdentity after = identity(6, 4, c.serialAfter, c.placeAfter);
+    const scsi::DriveIdentity before = identity(1, 1, c.serialBefore, "pci-0000:00:14.0-usb-0:2:1.0-scsi-0:0:0:0");
+    const scsi::DriveIdentity after = identity(6, 4, c.serialAfter, c.placeAfter);
     EXPECT_NE(after.nodes, before.nodes);
     EXPECT_EQ(before.returnedAs(after), c.same);
 }

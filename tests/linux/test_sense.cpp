@@ -22,7 +22,7 @@ class SenseConversion : public ::testing::TestWithParam<SenseCase> {};
 
 TEST_P(SenseConversion, YieldsTheFixedFormTheDecoderReads) {
     const auto& c = GetParam();
-    const SCSI_Sense_Data fixed = sgio::toFixedSense(c.given.data(), c.given.size());
+    const scsi::Sense fixed = sgio::toFixedSense(c.given.data(), c.given.size());
     EXPECT_EQ(Bytes(fixed.begin(), fixed.end()), c.fixed);
 }
 
@@ -71,7 +71,7 @@ TEST(SenseConversionBounds, ArbitraryBytesOfAnyLengthStayInBounds) {
         noise[0] = round % 2 ? 0x72 : 0xF3;
         for (std::size_t length = 0; length <= noise.size(); ++length) {
             const Bytes prefix(noise.begin(), noise.begin() + static_cast<std::ptrdiff_t>(length));
-            const SCSI_Sense_Data fixed = sgio::toFixedSense(prefix.data(), prefix.size());
+            const scsi::Sense fixed = sgio::toFixedSense(prefix.data(), prefix.size());
             if (length > 0) {
                 EXPECT_EQ(fixed[0] & 0x7E, 0x70);
             }
@@ -83,14 +83,13 @@ TEST(SenseFromSgIo, DescriptorSenseReachesTheTaskInFixedForm) {
     std::uint8_t sense[sgio::kSenseBufferLength] = {0x72, 0x02, 0x04, 0x12, 0, 0, 0, 0x08,
                                                     0x02, 0x06, 0,    0,    0x80, 0x40, 0x00, 0};
     sg_io_hdr_t header{};
-    header.status = kSCSITaskStatus_CHECK_CONDITION;
+    header.status = static_cast<unsigned char>(scsi::Status::CheckCondition);
     header.driver_status = 0x08;
     header.sbp = sense;
     header.mx_sb_len = sgio::kSenseBufferLength;
     header.sb_len_wr = 16;
-    ScsiOutcome out;
-    ASSERT_EQ(sgio::mapResult(0, 0, header, out), kIOReturnSuccess);
-    EXPECT_EQ(out.status, kSCSITaskStatus_CHECK_CONDITION);
+    const scsi::Result out = sgio::mapResult(0, 0, header);
+    ASSERT_TRUE(out.checkCondition());
     EXPECT_EQ(out.sense[0], 0x70);
     EXPECT_EQ(out.sense[2], 0x02);
     EXPECT_EQ(out.sense[12], 0x04);

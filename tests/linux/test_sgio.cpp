@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 #include "platform/linux/SgIo.h"
 
@@ -8,9 +10,11 @@ using namespace platform;
 
 namespace {
 
-ScsiCommand commandWith(std::uint8_t direction, std::uint8_t* data, std::uint32_t length, std::uint64_t count) {
-    return {.cdb = {0x12, 0, 0, 0, 56, 0}, .cdbLength = 6, .direction = direction, .data = data, .dataLength = length,
-            .transferCount = count, .timeoutMs = 500000};
+// The part of the range the task hands over: as many bytes as it asks to move.
+scsi::Command commandWith(scsi::Direction direction, std::uint8_t* data, std::uint32_t length, std::uint64_t count) {
+    const std::size_t handed = data ? static_cast<std::size_t>(std::min<std::uint64_t>(length, count)) : 0;
+    return {.cdb = {0x12, 0, 0, 0, 56, 0}, .cdbLength = 6, .direction = direction, .data = {data, handed},
+            .timeout = std::chrono::milliseconds(500000)};
 }
 
 sg_io_hdr_t completed(unsigned length, int resid, unsigned char status, unsigned short host = 0,
@@ -26,7 +30,7 @@ sg_io_hdr_t completed(unsigned length, int resid, unsigned char status, unsigned
 
 struct HeaderCase {
     const char* name;
-    std::uint8_t direction;
+    scsi::Direction direction;
     bool buffer;
     std::uint64_t count;
     int expectedDirection;
@@ -41,7 +45,7 @@ TEST_P(SgIoHeader, MapsTheTaskAndNeverHandsTheKernelMoreThanTheRange) {
     std::uint8_t sense[sgio::kSenseBufferLength];
     sg_io_hdr_t header;
     const auto command = commandWith(c.direction, c.buffer ? buffer : nullptr, 64, c.count);  // cmdp points into it
-    ASSERT_EQ(sgio::buildHeader(command, sense, header), kIOReturnSuccess);
+    ASSERT_EQ(sgio::buildHeader(command, sense, header), scsi::TransportError::None);
     EXPECT_EQ(header.interface_id, 'S');
     EXPECT_EQ(header.cmd_len, 6);
     EXPECT_EQ(header.cmdp[0], 0x12);
@@ -56,21 +60,21 @@ TEST_P(SgIoHeader, MapsTheTaskAndNeverHandsTheKernelMoreThanTheRange) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tasks, SgIoHeader,
-    ::testing::Values(HeaderCase{"NoData", kSCSIDataTransfer_NoDataTransfer, true, 56, SG_DXFER_NONE, 0},
-                      HeaderCase{"ToDevice", kSCSIDataTransfer_FromInitiatorToTarget, true, 56, SG_DXFER_TO_DEV, 56},
-                      HeaderCase{"FromDevice", kSCSIDataTransfer_FromTargetToInitiator, true, 56, SG_DXFER_FROM_DEV, 56},
-                      HeaderCase{"CountBeyondRange", kSCSIDataTransfer_FromTargetToInitiator, true, 4096,
+    ::testing::Values(HeaderCase{"NoData", scsi::Direction::None, true, 56, SG_DXFER_NONE, 0},
+                      HeaderCase{"ToDevice", scsi::Direction::ToDevice, true, 56, SG_DXFER_TO_DEV, 56},
+                      HeaderCase{"FromDevice", scsi::Direction::FromDevice, true, 56, SG_DXFER_FROM_DEV, 56},
+                      HeaderCase{"CountBeyondRange", scsi::Direction::FromDevice, true, 4096,
                                  SG_DXFER_FROM_DEV, 64},
-                      HeaderCase{"NullBuffer", kSCSIDataTransfer_FromTargetToInitiator, false, 16, SG_DXFER_NONE, 0}),
+                      HeaderCase{"NullBuffer", scsi::Direction::FromDevice, false, 16, SG_DXFER_NONE, 0}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(SgIoHeaderCdb, RefusesLengthsTheKernelCannotTake) {
     std::uint8_t sense[sgio::kSenseBufferLength];
     sg_io_hdr_t header;
-    auto command = commandWith(kSCSIDataTransfer_NoDataTransfer, nullptr, 0, 0);
+    auto command = commandWith(scsi::Direction::None, nullptr, 0, 0);
     for (std::uint8_t length : {0, 17}) {
         command.cdbLength = length;
-        EXPECT_EQ(sgio::buildHeader(command, sense, header), kIOReturnBadArgument) << int(length);
+        EXPECT_EQ(sgio::buildHeader(command, sense, header), scsi::TransportError::BadArgument) << int(length);
     }
 }
 
@@ -80,27 +84,27 @@ struct StatusCase {
     int resid;
     unsigned char status;
     unsigned short driver;
-    SCSITaskStatus expected;
-    std::uint64_t realized;
+    scsi::Status expected;
+    std::size_t transferred;
 };
 
 class SgIoStatus : public ::testing::TestWithParam<StatusCase> {};
 
 TEST_P(SgIoStatus, IsTheTaskStatusWithLengthMinusResidual) {
     const auto& c = GetParam();
-    ScsiOutcome out;
-    EXPECT_EQ(sgio::mapResult(0, 0, completed(c.length, c.resid, c.status, 0, c.driver), out), kIOReturnSuccess);
+    const scsi::Result out = sgio::mapResult(0, 0, completed(c.length, c.resid, c.status, 0, c.driver));
+    EXPECT_EQ(out.error, scsi::TransportError::None);
     EXPECT_EQ(out.status, c.expected);
-    EXPECT_EQ(out.realizedCount, c.realized);
+    EXPECT_EQ(out.transferred, c.transferred);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, SgIoStatus,
-    ::testing::Values(StatusCase{"Good", 56, 20, 0x00, 0, kSCSITaskStatus_GOOD, 36},
-                      StatusCase{"ResidualBeyondLengthClamped", 56, 80, 0x00, 0, kSCSITaskStatus_GOOD, 0},
-                      StatusCase{"NegativeResidualClamped", 56, -8, 0x00, 0, kSCSITaskStatus_GOOD, 56},
-                      StatusCase{"BusyPassesThrough", 0, 0, 0x08, 0, kSCSITaskStatus_BUSY, 0},
-                      StatusCase{"SenseReturnedWithAdvice", 56, 0, 0x02, 0x18, kSCSITaskStatus_CHECK_CONDITION, 0}),
+    ::testing::Values(StatusCase{"Good", 56, 20, 0x00, 0, scsi::Status::Good, 36},
+                      StatusCase{"ResidualBeyondLengthClamped", 56, 80, 0x00, 0, scsi::Status::Good, 0},
+                      StatusCase{"NegativeResidualClamped", 56, -8, 0x00, 0, scsi::Status::Good, 56},
+                      StatusCase{"BusyPassesThrough", 0, 0, 0x08, 0, scsi::Status::Busy, 0},
+                      StatusCase{"SenseReturnedWithAdvice", 56, 0, 0x02, 0x18, scsi::Status::CheckCondition, 0}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(SgIoResult, CheckConditionCarriesSenseAndNoCount) {
@@ -109,10 +113,10 @@ TEST(SgIoResult, CheckConditionCarriesSenseAndNoCount) {
     header.sbp = sense;
     header.mx_sb_len = sgio::kSenseBufferLength;
     header.sb_len_wr = 18;
-    ScsiOutcome out;
-    EXPECT_EQ(sgio::mapResult(0, 0, header, out), kIOReturnSuccess);
-    EXPECT_EQ(out.status, kSCSITaskStatus_CHECK_CONDITION);
-    EXPECT_EQ(out.realizedCount, 0u);
+    const scsi::Result out = sgio::mapResult(0, 0, header);
+    EXPECT_EQ(out.error, scsi::TransportError::None);
+    EXPECT_EQ(out.status, scsi::Status::CheckCondition);
+    EXPECT_EQ(out.transferred, 0u);
     EXPECT_EQ(std::vector<std::uint8_t>(out.sense.begin(), out.sense.begin() + 14),
               std::vector<std::uint8_t>(sense, sense + 14));
 }
@@ -121,32 +125,32 @@ struct FailureCase {
     const char* name;
     int ioctlResult, error;
     unsigned short host, driver;
-    IOReturn expected;
+    scsi::TransportError expected;
 };
 
 class SgIoFailure : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(SgIoFailure, IsADeliveryFailureWithTheCodeOfItsLayer) {
     const auto& c = GetParam();
-    ScsiOutcome out;
-    EXPECT_EQ(sgio::mapResult(c.ioctlResult, c.error, completed(56, 0, 0x00, c.host, c.driver), out), c.expected);
-    EXPECT_EQ(out.status, kSCSITaskStatus_DeliveryFailure);
-    EXPECT_EQ(out.realizedCount, 0u);
+    const scsi::Result out = sgio::mapResult(c.ioctlResult, c.error, completed(56, 0, 0x00, c.host, c.driver));
+    EXPECT_EQ(out.error, c.expected);
+    EXPECT_EQ(out.statusWord(), 0xFFFFFFFFu);
+    EXPECT_EQ(out.transferred, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Layers, SgIoFailure,
-    ::testing::Values(FailureCase{"IoctlError", -1, ENOTTY, 0, 0, kIOReturnIOError},
-                      FailureCase{"IoctlDeviceDetached", -1, EIO, 0, 0, kIOReturnNoDevice},
-                      FailureCase{"IoctlNoSuchAddress", -1, ENXIO, 0, 0, kIOReturnNoDevice},
-                      FailureCase{"IoctlNoPermission", -1, EACCES, 0, 0, kIOReturnNotPrivileged},
-                      FailureCase{"IoctlDeviceGone", -1, ENODEV, 0, 0, kIOReturnNoDevice},
-                      FailureCase{"HostError", 0, 0, 0x07, 0, kIOReturnError},
-                      FailureCase{"HostTimeout", 0, 0, 0x03, 0, kIOReturnTimeout},
-                      FailureCase{"HostNoConnect", 0, 0, 0x01, 0, kIOReturnNoDevice},
-                      FailureCase{"DriverError", 0, 0, 0, 0x04, kIOReturnNoResources},
-                      FailureCase{"DriverErrorWithAdvice", 0, 0, 0, 0x24, kIOReturnNoResources},
-                      FailureCase{"DriverTimeout", 0, 0, 0, 0x06, kIOReturnTimeout}),
+    ::testing::Values(FailureCase{"IoctlError", -1, ENOTTY, 0, 0, scsi::TransportError::IOError},
+                      FailureCase{"IoctlDeviceDetached", -1, EIO, 0, 0, scsi::TransportError::NoDevice},
+                      FailureCase{"IoctlNoSuchAddress", -1, ENXIO, 0, 0, scsi::TransportError::NoDevice},
+                      FailureCase{"IoctlNoPermission", -1, EACCES, 0, 0, scsi::TransportError::NotPrivileged},
+                      FailureCase{"IoctlDeviceGone", -1, ENODEV, 0, 0, scsi::TransportError::NoDevice},
+                      FailureCase{"HostError", 0, 0, 0x07, 0, scsi::TransportError::Failed},
+                      FailureCase{"HostTimeout", 0, 0, 0x03, 0, scsi::TransportError::Timeout},
+                      FailureCase{"HostNoConnect", 0, 0, 0x01, 0, scsi::TransportError::NoDevice},
+                      FailureCase{"DriverError", 0, 0, 0, 0x04, scsi::TransportError::NoResources},
+                      FailureCase{"DriverErrorWithAdvice", 0, 0, 0, 0x24, scsi::TransportError::NoResources},
+                      FailureCase{"DriverTimeout", 0, 0, 0, 0x06, scsi::TransportError::Timeout}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 }  // namespace

@@ -18,7 +18,7 @@ class DiscPresence : public ::testing::TestWithParam<SenseCase> {};
 
 TEST_P(DiscPresence, OnlyMediumNotPresentMeansNoDisc)
 {
-    platform::SCSI_Sense_Data sense{};
+    scsi::Sense sense{};
     sense[2] = GetParam().senseKey;
     sense[12] = GetParam().asc;
     EXPECT_EQ(Util::isPresenceOfDisc(sense), GetParam().present);

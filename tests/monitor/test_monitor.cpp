@@ -32,7 +32,7 @@ protected:
 
     void record(const DeviceNotice& n) {
         std::vector<std::string> ids;
-        for (const DriveIdentity& drive : n.drives) ids.push_back(drive.id);
+        for (const scsi::DriveIdentity& drive : n.drives) ids.push_back(drive.id);
         seen_.emplace_back(n.name, n.object, ids, IsPresenceDiscsForAppLaunch.exchange(false));
     }
 

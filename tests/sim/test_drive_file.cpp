@@ -27,15 +27,15 @@ TEST(DriveFile, RoundTripKeepsEveryField) {
     profile.mode = sim::DriveMode::Kernel;
     profile.disc = sim::Disc{std::nullopt};
     profile.timing = {3, 35'000'000, 8000};
-    profile.faults.plugIn = platform::kIOReturnNoResources;
-    profile.faults.mmc = platform::E_NOINTERFACE;
+    profile.faults.plugIn = scsi::TransportError::NoResources;
+    profile.faults.mmc = 0x80000004u;
     profile.faults.modeChangeToNormal = true;
     profile.faults.vanishAtCommand = 7;
     sim::CommandFault& fault = profile.faults.commands.emplace_back();
     fault.opcode = 0x12;
     fault.occurrence = 2;
     fault.kind = sim::CommandFault::Kind::Status;
-    fault.status = 0x08;
+    fault.status = scsi::Status::Busy;
     sim::CommandFault& hold = profile.faults.commands.emplace_back();
     hold.name = "CHANGE DRIVE MODE";
     hold.kind = sim::CommandFault::Kind::Hold;
@@ -48,8 +48,8 @@ TEST(DriveFile, RoundTripKeepsEveryField) {
     const DriveSpec back = load(path).value_or(DriveSpec{});
     EXPECT_EQ(sim::toJson(back), sim::toJson(profile));
     // A field toJson dropped would compare equal above.
-    EXPECT_EQ(back.faults.plugIn, platform::kIOReturnNoResources);
-    EXPECT_EQ(back.faults.commands.at(0).status, 0x08u);
+    EXPECT_EQ(back.faults.plugIn, scsi::TransportError::NoResources);
+    EXPECT_EQ(back.faults.commands.at(0).status, scsi::Status::Busy);
     EXPECT_EQ(back.faults.commands.at(1).holdMs, 2500u);
     EXPECT_EQ(back.install.value_or(sim::InstallState{}).resultRevision, "1.21");
     EXPECT_EQ(back.install.value_or(sim::InstallState{}).resultDate, "20261120");

@@ -24,7 +24,10 @@ protected:
         std::ofstream(sim::driveFilePath(dir.path(), "bd")) << doc.dump();
     }
     std::unique_ptr<TaskChannel> channel() { return backend->authoringDevices().at(0)->openTaskChannel(); }
-    IOReturn exec(TaskChannel& ch, Command command) { return ch.execute(command.get(), out); }
+    IOReturn exec(TaskChannel& ch, Command command) {
+        out = ch.execute(command.get());
+        return static_cast<IOReturn>(out.error);
+    }
     std::vector<int> statusKeyAsc() const { return {static_cast<int>(out.status), out.sense[2], out.sense[12]}; }
     sim::DriveSpec reload() {
         std::string error;
@@ -35,7 +38,7 @@ protected:
 
     TempDir dir;
     std::shared_ptr<sim::SimBackend> backend = sim::makeSimBackend(dir.path());
-    ScsiOutcome out;
+    scsi::Result out;
 };
 
 TEST_F(SimBackendTest, ListsDriveFilesOnlyInNameOrder) {
@@ -167,7 +170,7 @@ TEST_P(SimCommandFaultTest, HitsOnlyTheNthMatchingCommand) {
         const IOReturn result = exec(*ch, inquiry());
         EXPECT_EQ(result, i == 2 ? GetParam().delivery : kIOReturnSuccess) << i;
         if (i != 2) {
-            EXPECT_EQ(out.status, kSCSITaskStatus_GOOD) << i;
+            EXPECT_EQ(out.status, scsi::Status::Good) << i;
         } else if (result == kIOReturnSuccess) {
             EXPECT_EQ(statusKeyAsc(), GetParam().statusKeyAsc);
         }
@@ -189,9 +192,9 @@ TEST_F(SimBackendTest, RefusedWriteBufferPieceSpoilsTheInstall) {
     exec(*ch, changeDriveMode());
     std::vector<Command> pieces = imagePieces(false, sealedImage(2 * 0x8000));
     EXPECT_EQ(exec(*ch, pieces[0]), kIOReturnSuccess);
-    EXPECT_EQ(out.status, kSCSITaskStatus_GOOD);
+    EXPECT_EQ(out.status, scsi::Status::Good);
     EXPECT_EQ(exec(*ch, pieces[1]), kIOReturnSuccess);
-    EXPECT_EQ(out.status, kSCSITaskStatus_CHECK_CONDITION);
+    EXPECT_EQ(out.status, scsi::Status::CheckCondition);
     EXPECT_EQ(out.sense[2], 0x03);
     exec(*ch, changeDriveMode());
     exec(*ch, testUnitReady());
@@ -215,7 +218,7 @@ TEST_F(SimBackendTest, AChannelOpenedAfterTheDriveWentAwayReachesTheNewOne) {
 
     auto after = channel();
     Command ask = inquiry();
-    ASSERT_EQ(after->execute(ask.get(), out), kIOReturnSuccess);
+    ASSERT_TRUE(after->execute(ask.get()).delivered());
     EXPECT_EQ(text(ask.buffer, 32, 4), "1.19");
     EXPECT_EQ(exec(*before, inquiry()), kIOReturnNoDevice) << "gone for good";
     EXPECT_EQ(reload().mode, sim::DriveMode::Normal);
@@ -231,7 +234,7 @@ TEST_F(SimBackendTest, OnceGivenBackTheDriveAcceptsOthersSaves) {
     ASSERT_FALSE(sim::insertDisc(dir.path(), "bd", std::nullopt));  // rewritten by another
     ASSERT_EQ(ch->obtainExclusiveAccess(), kIOReturnSuccess);
     EXPECT_EQ(exec(*ch, testUnitReady()), kIOReturnSuccess);
-    EXPECT_EQ(out.status, kSCSITaskStatus_GOOD) << "the disc put in";
+    EXPECT_EQ(out.status, scsi::Status::Good) << "the disc put in";
 }
 
 TEST_F(SimBackendTest, VanishingDriveDeletesItsFileAndFailsFromThen) {

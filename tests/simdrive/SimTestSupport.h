@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Backend.h"
+#include "scsi/Command.h"
+#include "scsi/Result.h"
 #include "simdrive/SimDrive.h"
 #include "tools/ImageMaker.h"
 
@@ -19,31 +20,28 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A command with its own data buffer (kept alive with it).
 struct Command {
-    platform::ScsiCommand scsi;
+    scsi::Command scsi;
     Bytes buffer;
 
-    const platform::ScsiCommand& get() {
-        scsi.data = buffer.empty() ? nullptr : buffer.data();
-        scsi.dataLength = static_cast<std::uint32_t>(buffer.size());
+    const scsi::Command& get() {
+        scsi.data = buffer;
         return scsi;
     }
 };
 
-inline Command makeCommand(Bytes cdb, std::uint8_t direction, Bytes buffer) {
+inline Command makeCommand(Bytes cdb, scsi::Direction direction, Bytes buffer) {
     Command c{{}, std::move(buffer)};
     std::copy(cdb.begin(), cdb.end(), c.scsi.cdb.begin());
     c.scsi.cdbLength = static_cast<std::uint8_t>(cdb.size());
     c.scsi.direction = direction;
-    c.scsi.transferCount = c.buffer.size();
-    c.scsi.timeoutMs = 500000;
     return c;
 }
 
-constexpr std::uint8_t kIn = platform::kSCSIDataTransfer_FromTargetToInitiator;
-constexpr std::uint8_t kOut = platform::kSCSIDataTransfer_FromInitiatorToTarget;
+constexpr scsi::Direction kIn = scsi::Direction::FromDevice;
+constexpr scsi::Direction kOut = scsi::Direction::ToDevice;
 
 inline Command inquiry() { return makeCommand({0x12, 0, 0, 0, 0x38, 0}, kIn, Bytes(256)); }
-inline Command testUnitReady() { return makeCommand({0, 0, 0, 0, 0, 0}, platform::kSCSIDataTransfer_NoDataTransfer, {}); }
+inline Command testUnitReady() { return makeCommand({0, 0, 0, 0, 0, 0}, scsi::Direction::None, {}); }
 inline Command readBuffer() { return makeCommand({0x3C, 0x02, 0xF1, 0, 0, 0, 0, 0, 0x30, 0, 0, 0}, kIn, Bytes(256)); }
 inline Command changeDriveMode(Bytes data = sim::modeChangeParameterData()) {
     return makeCommand({0x3B, 0x05, 0xFF, 0, 0, 0, 0, 0x01, 0x00, 0, 0, 0}, kOut, std::move(data));

@@ -41,12 +41,13 @@ protected:
         return profile.value_or(sim::DriveSpec{});
     }
     void sendImages() {
-        for (Command& piece : imagePieces(true, sealedImage(0x8000))) ASSERT_EQ(exec(piece), platform::kIOReturnSuccess);
-        for (Command& piece : imagePieces(false, sealedImage(0x8000 + 512))) ASSERT_EQ(exec(piece), platform::kIOReturnSuccess);
-        ASSERT_EQ(out.status, platform::kSCSITaskStatus_GOOD);
+        for (Command& piece : imagePieces(true, sealedImage(0x8000))) ASSERT_EQ(exec(piece), scsi::TransportError::None);
+        for (Command& piece : imagePieces(false, sealedImage(0x8000 + 512))) ASSERT_EQ(exec(piece), scsi::TransportError::None);
+        ASSERT_EQ(out.status, scsi::Status::Good);
     }
-    platform::IOReturn exec(Command command, Origin origin = Origin::Program) {
-        return unit.execute(command.get(), out, 1'000'000, wire, origin);
+    scsi::TransportError exec(Command command, Origin origin = Origin::Program) {
+        out = unit.execute(command.get(), 1'000'000, wire, origin);
+        return out.error;
     }
     std::vector<std::string> traceLines() const {
         std::ifstream in(kTracePath);
@@ -58,7 +59,7 @@ protected:
     TempDir dir;
     std::filesystem::path file = std::filesystem::path(dir.path()) / "bd.json";
     sim::DriveUnit unit{file};
-    platform::ScsiOutcome out;
+    scsi::Result out;
     std::chrono::microseconds wire{0};
 };
 
@@ -85,22 +86,22 @@ TEST_F(DriveUnitTest, AHeldAnswerIsNotedAndWaitsOnTopOfTheWire) {
 TEST_F(DriveUnitTest, HousekeepingIsAnsweredButNeitherCountedNorFaultedNorTraced) {
     attach(R"({"faults": {"vanishAtCommand": 2,
                           "commands": [{"command": "TEST UNIT READY", "occurrence": 1, "sense": {"key": 6, "asc": 41}}]}})");
-    ASSERT_EQ(exec(testUnitReady(), Origin::Housekeeping), platform::kIOReturnSuccess);
+    ASSERT_EQ(exec(testUnitReady(), Origin::Housekeeping), scsi::TransportError::None);
     EXPECT_EQ(out.sense[2], 0x02) << "the drive's own answer, not the fault";
-    ASSERT_EQ(exec(testUnitReady()), platform::kIOReturnSuccess);
+    ASSERT_EQ(exec(testUnitReady()), scsi::TransportError::None);
     EXPECT_EQ(out.sense[2], 0x06) << "the program's first TEST UNIT READY meets the fault";
     EXPECT_EQ(traceLines(), (std::vector<std::string>{"bd # kernel 000000000000", "bd 000000000000"}));
 
     // The program's second command vanishes the drive: it never reaches the trace.
-    EXPECT_EQ(exec(inquiry()), platform::kIOReturnNoDevice);
+    EXPECT_EQ(exec(inquiry()), scsi::TransportError::NoDevice);
     EXPECT_FALSE(std::filesystem::exists(file));
     EXPECT_EQ(traceLines().size(), 2u);
-    EXPECT_EQ(exec(inquiry()), platform::kIOReturnNoDevice) << "gone for good";
+    EXPECT_EQ(exec(inquiry()), scsi::TransportError::NoDevice) << "gone for good";
 }
 
 TEST_F(DriveUnitTest, StateTheAnswerChangesIsWrittenBack) {
     attach("{}");
-    ASSERT_EQ(exec(changeDriveMode()), platform::kIOReturnSuccess);
+    ASSERT_EQ(exec(changeDriveMode()), scsi::TransportError::None);
     EXPECT_EQ(state().mode, sim::DriveMode::Kernel);
 }
 
@@ -113,16 +114,16 @@ TEST_F(DriveUnitTest, AStateItCannotSaveFailsTheCommand) {
         if (mode == sim::DriveMode::Kernel) sendImages();
         {
             FileSizeLimit full(0);
-            ASSERT_EQ(exec(changeDriveMode()), platform::kIOReturnSuccess) << before;
+            ASSERT_EQ(exec(changeDriveMode()), scsi::TransportError::None) << before;
         }
-        EXPECT_EQ(out.status, platform::kSCSITaskStatus_CHECK_CONDITION) << before;
+        EXPECT_EQ(out.status, scsi::Status::CheckCondition) << before;
         EXPECT_EQ((std::vector<int>{out.sense[2], out.sense[12]}), (std::vector<int>{0x04, 0x44})) << before;
         EXPECT_EQ(state().mode, mode) << before;
         EXPECT_FALSE(state().install) << before;
     }
     // It kept none of the images it had received: switched back now, it installs nothing.
-    ASSERT_EQ(exec(changeDriveMode()), platform::kIOReturnSuccess);
-    EXPECT_EQ(out.status, platform::kSCSITaskStatus_GOOD);
+    ASSERT_EQ(exec(changeDriveMode()), scsi::TransportError::None);
+    EXPECT_EQ(out.status, scsi::Status::Good);
     EXPECT_EQ(state().mode, sim::DriveMode::Normal);
     EXPECT_FALSE(state().install);
 }
@@ -131,13 +132,13 @@ TEST_F(DriveUnitTest, AStateItCannotSaveFailsTheCommand) {
 // another drive, which is sent nothing, and this one went away.
 TEST_F(DriveUnitTest, AFileReplacedDuringAnUpdateIsADriveThatWentAway) {
     attach("{}");
-    ASSERT_EQ(exec(changeDriveMode()), platform::kIOReturnSuccess);
-    ASSERT_EQ(exec(writeBuffer(true, 0, sealedImage(0x8000))), platform::kIOReturnSuccess);
+    ASSERT_EQ(exec(changeDriveMode()), scsi::TransportError::None);
+    ASSERT_EQ(exec(writeBuffer(true, 0, sealedImage(0x8000))), scsi::TransportError::None);
     const std::size_t traced = traceLines().size();
     replace(R"({"identity": {"revision": "1.19"}})");
-    EXPECT_EQ(exec(writeBuffer(true, 0x8000, Bytes(0x8000))), platform::kIOReturnNoDevice);
+    EXPECT_EQ(exec(writeBuffer(true, 0x8000, Bytes(0x8000))), scsi::TransportError::NoDevice);
     EXPECT_TRUE(unit.wentAway());
-    EXPECT_EQ(exec(changeDriveMode()), platform::kIOReturnNoDevice) << "gone for good";
+    EXPECT_EQ(exec(changeDriveMode()), scsi::TransportError::NoDevice) << "gone for good";
     EXPECT_EQ(state().mode, sim::DriveMode::Normal);
     EXPECT_EQ(state().revision, "1.19");
     EXPECT_EQ(traceLines().size(), traced);
@@ -148,22 +149,22 @@ TEST_F(DriveUnitTest, AFileReplacedDuringAnUpdateIsADriveThatWentAway) {
 // attached anew.
 TEST_F(DriveUnitTest, EditsThatKeepTheDrive) {
     attach("{}");
-    ASSERT_EQ(exec(inquiry()), platform::kIOReturnSuccess);
+    ASSERT_EQ(exec(inquiry()), scsi::TransportError::None);
     replace(R"({"disc": {}})");
-    ASSERT_EQ(exec(testUnitReady()), platform::kIOReturnSuccess);
-    EXPECT_EQ(out.status, platform::kSCSITaskStatus_GOOD) << "the disc put in";
+    ASSERT_EQ(exec(testUnitReady()), scsi::TransportError::None);
+    EXPECT_EQ(out.status, scsi::Status::Good) << "the disc put in";
 
-    ASSERT_EQ(exec(changeDriveMode()), platform::kIOReturnSuccess);
+    ASSERT_EQ(exec(changeDriveMode()), scsi::TransportError::None);
     const auto away = std::filesystem::path(dir.path()) / "away";
     std::filesystem::rename(file, away);
-    EXPECT_EQ(exec(inquiry()), platform::kIOReturnNoDevice);
+    EXPECT_EQ(exec(inquiry()), scsi::TransportError::NoDevice);
     std::filesystem::rename(away, file);
-    EXPECT_EQ(exec(inquiry()), platform::kIOReturnSuccess);
+    EXPECT_EQ(exec(inquiry()), scsi::TransportError::None);
 
     std::filesystem::remove(file);
-    EXPECT_EQ(exec(inquiry()), platform::kIOReturnNoDevice);
+    EXPECT_EQ(exec(inquiry()), scsi::TransportError::NoDevice);
     attach(R"({"mode": "kernel"})");
-    EXPECT_EQ(exec(inquiry()), platform::kIOReturnSuccess);
+    EXPECT_EQ(exec(inquiry()), scsi::TransportError::None);
     EXPECT_FALSE(unit.wentAway());
 }
 

@@ -7,7 +7,6 @@
 #include "simdrive/SimTestSupport.h"
 
 using namespace simtest;
-using platform::ScsiOutcome;
 using sim::DriveMode;
 
 namespace {
@@ -18,23 +17,23 @@ struct SenseExpect {
     std::uint8_t key, asc, ascq;
 };
 
-void expectCheckCondition(const ScsiOutcome& out, SenseExpect e) {
-    ASSERT_EQ(out.status, platform::kSCSITaskStatus_CHECK_CONDITION);
+void expectCheckCondition(const scsi::Result& out, SenseExpect e) {
+    ASSERT_EQ(out.status, scsi::Status::CheckCondition);
     const auto& s = out.sense;
     EXPECT_EQ((std::vector<int>{s[0], s[2], s[7], s[12], s[13]}), (std::vector<int>{0x70, e.key, 10, e.asc, e.ascq}));
 }
 
 class SimDriveTest : public ::testing::Test {
 protected:
-    ScsiOutcome run(Command command, std::int64_t now = kNow) {
-        ScsiOutcome out;
+    scsi::Result run(Command command, std::int64_t now = kNow) {
+        scsi::Result out;
         changed = drive.answer(profile, command.get(), out, now);
         last = std::move(command);
         return out;
     }
-    void toggleMode() { ASSERT_EQ(run(changeDriveMode()).status, platform::kSCSITaskStatus_GOOD); }
+    void toggleMode() { ASSERT_EQ(run(changeDriveMode()).status, scsi::Status::Good); }
     void send(bool kernel, const Bytes& image) {
-        for (Command& piece : imagePieces(kernel, image)) ASSERT_EQ(run(std::move(piece)).status, 0u);
+        for (Command& piece : imagePieces(kernel, image)) ASSERT_EQ(run(std::move(piece)).status, scsi::Status::Good);
     }
     std::string revision(std::int64_t now = kNow) {
         run(inquiry(), now);
@@ -53,9 +52,9 @@ TEST_F(SimDriveTest, InquiryForVitalProductDataIsRefused) {
 }
 
 TEST_F(SimDriveTest, InquiryReportsIdentityWithinTheAllocationLength) {
-    ScsiOutcome out = run(inquiry());
-    ASSERT_EQ(out.status, platform::kSCSITaskStatus_GOOD);
-    EXPECT_EQ(out.realizedCount, 56u);  // the CDB's allocation length, not the 256-byte buffer
+    scsi::Result out = run(inquiry());
+    ASSERT_EQ(out.status, scsi::Status::Good);
+    EXPECT_EQ(out.transferred, 56u);  // the CDB's allocation length, not the 256-byte buffer
     const Bytes& data = last.buffer;
     EXPECT_EQ((std::vector<int>{data[0], data[1] & 0x80, data[44], data[56]}), (std::vector<int>{0x05, 0x80, 0, 0}));
     EXPECT_EQ(text(data, 8, 36), "KESTORY BD-RW KVL-MT38  1.2020240612");
@@ -70,10 +69,10 @@ TEST_F(SimDriveTest, InquiryReportsIdentityWithinTheAllocationLength) {
 TEST_F(SimDriveTest, TestUnitReadyFollowsTheDiscAndReadBufferCarriesTheVersions) {
     expectCheckCondition(run(testUnitReady()), {0x02, 0x3A, 0x00});
     profile.disc = sim::Disc{"DATA"};
-    EXPECT_EQ(run(testUnitReady()).status, platform::kSCSITaskStatus_GOOD);
-    ScsiOutcome out = run(readBuffer());
-    ASSERT_EQ(out.status, platform::kSCSITaskStatus_GOOD);
-    EXPECT_EQ(out.realizedCount, 48u);
+    EXPECT_EQ(run(testUnitReady()).status, scsi::Status::Good);
+    scsi::Result out = run(readBuffer());
+    ASSERT_EQ(out.status, scsi::Status::Good);
+    EXPECT_EQ(out.transferred, 48u);
     EXPECT_EQ(text(last.buffer, 16, 28), "MT38HW01KRNL0101DEST0001KJ01");
 }
 
@@ -108,7 +107,7 @@ TEST_P(SimDriveRefusalTest, AnswersCheckConditionAndKeepsState) {
 INSTANTIATE_TEST_SUITE_P(
     Commands, SimDriveRefusalTest,
     ::testing::Values(
-        RefusedCase{"UnknownOpcode", false, makeCommand({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, {}), {0x05, 0x20, 0}},
+        RefusedCase{"UnknownOpcode", false, makeCommand({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, scsi::Direction::None, {}), {0x05, 0x20, 0}},
         RefusedCase{"WrongAccessCode", false, changeDriveMode(parameters(19, sim::modeChangeParameterData()[19] ^ 1)),
                     {0x05, 0x26, 0}},
         RefusedCase{"NonZeroPadding", false, changeDriveMode(parameters(255, 1)), {0x05, 0x26, 0}},
@@ -141,7 +140,7 @@ TEST_P(SimDriveInstallTest, InstallsOnlyImagesThatPassTheChecks) {
     EXPECT_EQ(profile.mode, DriveMode::Normal);
     ASSERT_TRUE(profile.install.has_value());
 
-    ScsiOutcome out = run(testUnitReady(), kNow + 250);
+    scsi::Result out = run(testUnitReady(), kNow + 250);
     expectCheckCondition(out, {0x02, 0x04, 0x12});
     EXPECT_EQ(out.sense[16] | (out.sense[17] << 8), 0xFFFF * 750 / 1000);  // low byte first
     EXPECT_EQ(revision(kNow + 500), "1.20") << "the old firmware runs until the install ends";
@@ -171,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SimDriveTest, ImagePiecesAssembleByOffsetInAnyOrder) {
     toggleMode();
     std::vector<Command> pieces = imagePieces(false, sealedImage(3 * 0x8000));
-    for (std::size_t i : {2, 0, 1}) ASSERT_EQ(run(pieces[i]).status, 0u);
+    for (std::size_t i : {2, 0, 1}) ASSERT_EQ(run(pieces[i]).status, scsi::Status::Good);
     toggleMode();
     run(testUnitReady(), kNow + 1);
     EXPECT_EQ(profile.revision, "1.21");
@@ -187,7 +186,7 @@ TEST_F(SimDriveTest, InstallFaultsKeepTheDriveBusyOrSetTheirRevision) {
     send(false, sealedImage(4096));
     toggleMode();
     profile.faults.installNeverEnds = true;
-    ScsiOutcome out = run(testUnitReady(), kNow + 1'000'000);
+    scsi::Result out = run(testUnitReady(), kNow + 1'000'000);
     expectCheckCondition(out, {0x02, 0x04, 0x12});
     EXPECT_EQ(out.sense[16] | out.sense[17], 0);
     profile.faults.installNeverEnds = false;

@@ -85,7 +85,7 @@ public:
         int& failing = drive_->faults_.failingTaskCreations;
         return failing > 0 ? (--failing, false) : true;
     }
-    IOReturn execute(const ScsiCommand& command, ScsiOutcome& out) override { return drive_->execute(command, out); }
+    scsi::Result execute(const scsi::Command& command) override { return drive_->execute(command); }
 
 private:
     std::shared_ptr<FakeDrive> drive_;
@@ -96,13 +96,11 @@ std::unique_ptr<TaskChannel> FakeDrive::openTaskChannel() {
     return std::make_unique<FakeTaskChannel>(shared_from_this());
 }
 
-IOReturn FakeDrive::execute(const ScsiCommand& command, ScsiOutcome& out) {
+scsi::Result FakeDrive::execute(const scsi::Command& command) {
     RecordedCommand recorded{{command.cdb.begin(), command.cdb.begin() + command.cdbLength},
-                             command.direction, command.transferCount, command.timeoutMs, {}};
-    const std::size_t movable =
-        command.data ? static_cast<std::size_t>(std::min<std::uint64_t>(command.transferCount, command.dataLength)) : 0;
-    if (command.direction == kSCSIDataTransfer_FromInitiatorToTarget)
-        recorded.dataOut.assign(command.data, command.data + movable);
+                             static_cast<std::uint8_t>(command.direction), command.data.size(),
+                             static_cast<std::uint32_t>(command.timeout.count()), {}};
+    if (command.direction == scsi::Direction::ToDevice) recorded.dataOut.assign(command.data.begin(), command.data.end());
 
     Answer answer;
     Responder responder;
@@ -117,17 +115,16 @@ IOReturn FakeDrive::execute(const ScsiCommand& command, ScsiOutcome& out) {
         }
     }
     if (responder) answer = responder(recorded);  // outside the lock: it may script the drive further
-    if (answer.result != kIOReturnSuccess) return answer.result;
+    if (answer.result != kIOReturnSuccess) return {.error = static_cast<scsi::TransportError>(answer.result)};
 
-    std::size_t moved = movable;
-    if (command.direction == kSCSIDataTransfer_FromTargetToInitiator) {
-        moved = std::min(movable, answer.dataIn.size());
-        std::copy_n(answer.dataIn.begin(), moved, command.data);
+    std::size_t moved = command.data.size();
+    if (command.direction == scsi::Direction::FromDevice) {
+        moved = std::min(moved, answer.dataIn.size());
+        std::copy_n(answer.dataIn.begin(), moved, command.data.begin());
     }
-    out.status = answer.status;
-    out.sense = answer.sense;
-    out.realizedCount = answer.realizedCount.value_or(moved);
-    return kIOReturnSuccess;
+    return {.status = static_cast<scsi::Status>(answer.status),
+            .sense = answer.sense,
+            .transferred = static_cast<std::size_t>(answer.realizedCount.value_or(moved))};
 }
 
 // Event sources ---------------------------------------------------------------------

@@ -72,14 +72,14 @@ public:
     void queue(Answer answer) { locked([&] { script_.push_back(std::move(answer)); }); }
     void setResponder(std::uint8_t opcode, Responder r) { locked([&] { responders_[opcode] = std::move(r); }); }
     void setFaults(const Faults& faults) { locked([&] { faults_ = faults; }); }
-    void setModelNames(platform::DriveModelNames names) { locked([&] { names_ = std::move(names); }); }
+    void setModelNames(scsi::DriveModelNames names) { locked([&] { names_ = std::move(names); }); }
     std::vector<RecordedCommand> commands() const { return locked([&] { return commands_; }); }
     void clearCommands() { locked([&] { commands_.clear(); }); }
     bool exclusivelyHeld() const { return locked([&] { return exclusiveHolder_ != nullptr; }); }
     int openChannels() const { return locked([&] { return openChannels_; }); }
 
     std::string key() const override { return key_; }
-    platform::DriveModelNames modelNames() const override { return locked([&] { return names_; }); }
+    scsi::DriveModelNames modelNames() const override { return locked([&] { return names_; }); }
     platform::IOReturn className(std::string& out) const override {
         out = "IOSCSIPeripheralDeviceType05";
         return platform::kIOReturnSuccess;
@@ -90,7 +90,7 @@ public:
 
 private:
     friend class FakeTaskChannel;
-    platform::IOReturn execute(const platform::ScsiCommand& command, platform::ScsiOutcome& out);
+    scsi::Result execute(const scsi::Command& command);
 
     const std::string key_;
     mutable std::mutex mutex_;
@@ -98,7 +98,7 @@ private:
     std::map<std::uint8_t, Responder> responders_;
     std::vector<RecordedCommand> commands_;
     Faults faults_;
-    platform::DriveModelNames names_;
+    scsi::DriveModelNames names_;
     const void* exclusiveHolder_ = nullptr;
     int openChannels_ = 0;
 };

@@ -30,14 +30,12 @@ std::string field(const std::uint8_t* data, int length) {
     return text;
 }
 
-ScsiCommand inquiry(std::uint8_t* buffer) {
-    ScsiCommand command;
+scsi::Command inquiry(std::uint8_t* buffer) {
+    scsi::Command command;
     command.cdb = {0x12, 0, 0, 0, 56, 0};
     command.cdbLength = 6;
-    command.direction = kSCSIDataTransfer_FromTargetToInitiator;
-    command.data = buffer;
-    command.dataLength = command.transferCount = 56;
-    command.timeoutMs = 500000;
+    command.direction = scsi::Direction::FromDevice;
+    command.data = {buffer, 56};
     return command;
 }
 
@@ -50,18 +48,16 @@ int list(Backend& backend) {
             continue;
         }
         std::uint8_t data[56] = {};
-        ScsiOutcome answer, ready;
-        channel->execute(inquiry(data), answer);
-        ScsiCommand testUnitReady;
+        channel->execute(inquiry(data));
+        scsi::Command testUnitReady;
         testUnitReady.cdbLength = 6;
-        testUnitReady.timeoutMs = 500000;
-        channel->execute(testUnitReady, ready);
+        const scsi::Result ready = channel->execute(testUnitReady);
         channel->releaseExclusiveAccess();
         std::string className;
         node->className(className);
         std::cout << json{{"key", node->key()}, {"class", className}, {"vendor", field(data + 8, 8)},
                           {"product", field(data + 16, 16)}, {"revision", field(data + 32, 4)},
-                          {"disc", ready.status == kSCSITaskStatus_GOOD}}
+                          {"disc", ready.good()}}
                          .dump()
                   << std::endl;
     }
@@ -109,10 +105,9 @@ int benchInquiry(Backend& backend, int count) {
     auto channel = nodes.front()->openTaskChannel();
     if (!channel || channel->obtainExclusiveAccess() != kIOReturnSuccess) return 1;
     std::uint8_t data[56];
-    ScsiOutcome answer;
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
-        if (channel->execute(inquiry(data), answer) != kIOReturnSuccess) return 1;
+        if (!channel->execute(inquiry(data)).delivered()) return 1;
     }
     const auto spent = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start);
     std::printf("%.1f us per INQUIRY (%d commands)\n", spent.count() / count, count);

@@ -11,9 +11,6 @@
 namespace bridge {
 namespace {
 
-using platform::ScsiCommand;
-using platform::ScsiOutcome;
-
 constexpr std::uint8_t kOpWriteBuffer = 0x3B;
 
 // The ring does not say which way data moves: the operation code does.
@@ -44,7 +41,7 @@ BridgeDrive::BridgeDrive(std::filesystem::path driveFile, std::unique_ptr<tcmu::
       ring_(std::move(ring)),
       stop_(::eventfd(0, EFD_CLOEXEC)),
       vanished_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      returned_(std::make_shared<platform::UniqueFd>(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))),
+      returned_(std::make_shared<kdulog::UniqueFd>(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))),
       thread_([this] { serve(); }) {
     unit_.onReturn([returned = returned_] { signal(returned->get()); });
 }
@@ -86,42 +83,38 @@ void BridgeDrive::serve() {
 void BridgeDrive::handle(const tcmu::RingCommand& command) {
     const auto arrived = std::chrono::steady_clock::now();
     std::vector<std::uint8_t> data;
-    ScsiCommand scsi;
+    scsi::Command scsi;
     scsi.cdb = command.cdb;
     scsi.cdbLength = command.cdbLength;
     if (command.dataLength > 0) {
         const bool out = sendsData(command.cdb[0]);
         data = out ? ring_->dataOut(command) : std::vector<std::uint8_t>(command.dataLength, 0);
-        scsi.direction = out ? platform::kSCSIDataTransfer_FromInitiatorToTarget
-                             : platform::kSCSIDataTransfer_FromTargetToInitiator;
-        scsi.data = data.data();
-        scsi.dataLength = static_cast<std::uint32_t>(data.size());
-        scsi.transferCount = data.size();
+        scsi.direction = out ? scsi::Direction::ToDevice : scsi::Direction::FromDevice;
+        scsi.data = data;
     }
-    ScsiOutcome outcome;
     std::chrono::microseconds wire{0};
-    const platform::IOReturn result =
-        unit_.execute(scsi, outcome, sim::wallClockMs(), wire, housekeeping_.originOf(command.cdb.data(), attached_));
+    const scsi::Result result =
+        unit_.execute(scsi, sim::wallClockMs(), wire, housekeeping_.originOf(command.cdb.data(), attached_));
     tcmu::RingReply reply;
-    if (result == platform::kIOReturnNoDevice) {
+    if (result.error == scsi::TransportError::NoDevice) {
         // The drive is gone: the device goes offline first, so the busy answer is not
         // retried into the drive, and the program sees the drive gone.
         if (!deviceState_.empty()) writeAttribute(deviceState_, "offline");
-        reply.status = platform::kSCSITaskStatus_BUSY;
+        reply.status = scsi::Status::Busy;
         ring_->complete(command, reply);
         lastCommand_ = std::chrono::steady_clock::now().time_since_epoch().count();
         vanish();
         return;
     }
-    if (result != platform::kIOReturnSuccess) {
+    if (!result.delivered()) {
         // Not delivered: what a transport error looks like from the target's side.
-        reply.status = platform::kSCSITaskStatus_CHECK_CONDITION;
+        reply.status = scsi::Status::CheckCondition;
         reply.sense = sim::makeSense({0x0B, 0x47, 0x00});
     } else {
-        reply.status = outcome.status;
-        reply.sense = outcome.sense;
-        if (scsi.direction == platform::kSCSIDataTransfer_FromTargetToInitiator && outcome.status == 0)
-            reply.dataIn = std::span<const std::uint8_t>(data.data(), static_cast<std::size_t>(outcome.realizedCount));
+        reply.status = result.status;
+        reply.sense = result.sense;
+        if (scsi.direction == scsi::Direction::FromDevice && result.good())
+            reply.dataIn = std::span<const std::uint8_t>(data.data(), result.transferred);
     }
     if (wire.count() > 0) sim::waitUntil(arrived + wire);
     ring_->complete(command, reply);

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 #include "platform/linux/tcmu/TargetConfig.h"
 #include "platform/linux/tcmu/TcmuRing.h"
 #include "simdrive/DriveUnit.h"
@@ -61,10 +61,10 @@ private:
 
     sim::DriveUnit unit_;
     std::unique_ptr<tcmu::Ring> ring_;
-    platform::UniqueFd stop_;
-    platform::UniqueFd vanished_;
+    kdulog::UniqueFd stop_;
+    kdulog::UniqueFd vanished_;
     // Shared with the thread that brings the drive back, which may outlive this object.
-    std::shared_ptr<platform::UniqueFd> returned_;
+    std::shared_ptr<kdulog::UniqueFd> returned_;
     std::atomic<bool> attached_{false};
     std::atomic<std::chrono::steady_clock::rep> lastCommand_{0};  // steady clock ticks
     std::string deviceState_;              // sysfs "state" of the attached SCSI device

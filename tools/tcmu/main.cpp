@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "log/Log.h"
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
 #include "platform/linux/tcmu/TargetConfig.h"
 #include "simdrive/DriveFile.h"
 #include "tools/tcmu/BridgeDrive.h"
@@ -66,9 +66,9 @@ void drain(int eventFd) {
 
 // Opens a generic node without taking it from anyone; a program holding it exclusively
 // lets go once it sees the drive gone, so that is waited for, a while.
-platform::UniqueFd holdNode(const std::string& node) {
+kdulog::UniqueFd holdNode(const std::string& node) {
     for (int tries = 0; tries < 40; ++tries) {
-        platform::UniqueFd fd(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        kdulog::UniqueFd fd(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
         if (fd || errno != EBUSY) return fd;
         ::usleep(50 * 1000);
     }
@@ -107,7 +107,7 @@ int serve(const std::vector<std::filesystem::path>& files, int signals) {
         fds.push_back({drive->vanishedFd(), POLLIN, 0});
         fds.push_back({drive->returnedFd(), POLLIN, 0});
     }
-    std::vector<platform::UniqueFd> heldNodes(files.size());
+    std::vector<kdulog::UniqueFd> heldNodes(files.size());
     std::vector<bool> linked(files.size(), true);
     for (;;) {
         if (::poll(fds.data(), fds.size(), -1) < 0) continue;
@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    platform::UniqueFd signals(::signalfd(-1, &set, SFD_CLOEXEC));
+    kdulog::UniqueFd signals(::signalfd(-1, &set, SFD_CLOEXEC));
     if (!signals) return fail("cannot watch for signals");
     return serve(files, signals.get());
 }

@@ -1,7 +1,7 @@
 #include "platform/linux/tcmu/TcmuRing.h"
 
 #include "platform/linux/tcmu/TcmuUapi.h"
-#include "platform/Backend.h"
+#include "scsi/Command.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -26,7 +26,7 @@ std::size_t mapSize(const std::string& uioName) {
 
 std::unique_ptr<Ring> Ring::open(const std::string& uioName, std::string& error) {
     const std::string node = "/dev/" + uioName;
-    platform::UniqueFd fd(::open(node.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    kdulog::UniqueFd fd(::open(node.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
     if (!fd) {
         error = "cannot open " + node + ": " + std::strerror(errno);
         return nullptr;
@@ -49,7 +49,7 @@ std::unique_ptr<Ring> Ring::open(const std::string& uioName, std::string& error)
     return std::unique_ptr<Ring>(new Ring(std::move(fd), map, size));
 }
 
-Ring::Ring(platform::UniqueFd fd, void* map, std::size_t size) : fd_(std::move(fd)), map_(map), size_(size) {}
+Ring::Ring(kdulog::UniqueFd fd, void* map, std::size_t size) : fd_(std::move(fd)), map_(map), size_(size) {}
 
 Ring::~Ring() { ::munmap(map_, size_); }
 
@@ -65,7 +65,7 @@ std::optional<RingCommand> Ring::next() {
     command.tail = entry.tail;
     const std::uint8_t* cdb = at(entry.cdb_offset);
     // The kernel copies as many CDB bytes as the group of the operation code implies.
-    command.cdbLength = static_cast<std::uint8_t>(platform::groupCdbLength(cdb[0], 16));
+    command.cdbLength = static_cast<std::uint8_t>(scsi::groupCdbLength(cdb[0], 16));
     std::copy(cdb, cdb + command.cdbLength, command.cdb.begin());
     for (std::uint32_t i = 0; i < entry.buffer_count; ++i) {
         std::uint64_t offset = 0, length = 0;
@@ -93,9 +93,9 @@ void Ring::complete(const RingCommand& command, const RingReply& reply) {
         from += n;
         left -= n;
     }
-    const bool check = reply.status == platform::kSCSITaskStatus_CHECK_CONDITION;
+    const bool check = reply.status == scsi::Status::CheckCondition;
     // The shorter real length gives the initiator the right residual.
-    kdu_tcmu_complete(map_, command.tail, reply.status, reply.sense.data(), check ? reply.sense.size() : 0,
+    kdu_tcmu_complete(map_, command.tail, static_cast<std::uint8_t>(reply.status), reply.sense.data(), check ? reply.sense.size() : 0,
                       static_cast<std::uint32_t>(reply.dataIn.size() - left));
     const std::uint32_t kick = 0;
     [[maybe_unused]] const ssize_t n = ::write(fd_.get(), &kick, sizeof kick);

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/SCSITaskLib.h"
-#include "platform/UniqueFd.h"
+#include "log/UniqueFd.h"
+#include "scsi/Result.h"
 
 namespace tcmu {
 
@@ -33,8 +33,8 @@ struct RingCommand {
 };
 
 struct RingReply {
-    std::uint8_t status = 0;
-    platform::SCSI_Sense_Data sense{};       // sent with CHECK CONDITION
+    scsi::Status status = scsi::Status::Good;
+    scsi::Sense sense{};                     // sent with CHECK CONDITION
     std::span<const std::uint8_t> dataIn;    // copied to the initiator (its real length)
 };
 
@@ -59,10 +59,10 @@ public:
     void complete(const RingCommand& command, const RingReply& reply);
 
 private:
-    Ring(platform::UniqueFd fd, void* map, std::size_t size);
+    Ring(kdulog::UniqueFd fd, void* map, std::size_t size);
     std::uint8_t* at(std::uint64_t offset) const { return static_cast<std::uint8_t*>(map_) + offset; }
 
-    platform::UniqueFd fd_;
+    kdulog::UniqueFd fd_;
     void* map_;
     std::size_t size_;
 };

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace platform {
+namespace kdulog {
 
 class UniqueFd {
 public:
@@ -35,4 +35,4 @@ private:
     int fd_ = -1;
 };
 
-}  // namespace platform
+}  // namespace kdulog

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace scsi {
 
 struct DriveIdentity {
     // Stable while the drive stays where it is: the udev location path on Linux, the
@@ -50,4 +50,4 @@ struct DriveModelNames {
     std::optional<std::string> product;
 };
 
-}  // namespace platform
+}  // namespace scsi
