@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <chrono>
 #include <thread>
 
 #include "log/Console.h"

@@ -323,7 +323,7 @@ bool UpdateRun::waitForInstall() {
 }
 
 // The drive went away while it installs (a USB drive resets or is enumerated anew): the
-// same drive is held again once it is back, maybe under another handle and other nodes.
+// same drive is held again once it is back, maybe at another place and under other nodes.
 bool UpdateRun::followReturn(std::chrono::steady_clock::time_point deadline) {
     using Clock = std::chrono::steady_clock;
     KDU_LOG_WAR(kFunction, "the drive went away while installing; waiting for it to come back.");
