@@ -13,7 +13,6 @@
 #include "drive/STUCMethod.h"
 #include "model/Util.h"
 #include "log/Log.h"
-#include "platform/Registry.h"
 #include "platform/sim/SimControl.h"
 #include "tools/ImageMaker.h"
 
@@ -45,9 +44,7 @@ private:
     public:
         Channel(std::unique_ptr<platform::TaskChannel> inner, std::atomic<std::int64_t>& clock)
             : inner_(std::move(inner)), clock_(clock) {}
-        platform::IOReturn obtainExclusiveAccess() override { return inner_->obtainExclusiveAccess(); }
-        platform::IOReturn releaseExclusiveAccess() override { return inner_->releaseExclusiveAccess(); }
-        bool canCreateTask() override { return inner_->canCreateTask(); }
+        scsi::TransportError release() override { return inner_->release(); }
         scsi::Result execute(const scsi::Command& command) override {
             const auto start = std::chrono::steady_clock::now();
             scsi::Result result = inner_->execute(command);
@@ -65,12 +62,13 @@ private:
         Node(std::shared_ptr<platform::DeviceNode> inner, std::atomic<std::int64_t>& clock)
             : inner_(std::move(inner)), clock_(clock) {}
         std::string key() const override { return inner_->key(); }
-        platform::IOReturn className(std::string& out) const override { return inner_->className(out); }
-        platform::IOReturn createPlugIn() override { return inner_->createPlugIn(); }
-        platform::HRESULT queryMMCInterface() override { return inner_->queryMMCInterface(); }
-        std::unique_ptr<platform::TaskChannel> openTaskChannel() override {
-            auto channel = inner_->openTaskChannel();
-            return channel ? std::make_unique<Channel>(std::move(channel), clock_) : nullptr;
+        scsi::DriveIdentity identity() const override { return inner_->identity(); }
+        scsi::DriveModelNames modelNames() const override { return inner_->modelNames(); }
+        scsi::TransportError className(std::string& out) const override { return inner_->className(out); }
+        platform::Opened open() override {
+            platform::Opened opened = inner_->open();
+            if (opened.channel) opened.channel = std::make_unique<Channel>(std::move(opened.channel), clock_);
+            return opened;
         }
 
     private:
@@ -122,16 +120,9 @@ void SimulatedDrives::provideImages(std::size_t normalLength) {
 OpenDrive::OpenDrive() {
     auto nodes = platform::backend().authoringDevices();
     if (nodes.empty()) throw std::runtime_error("no simulated drive");
-    service_ = platform::registry::retainService(nodes.front());
-    CreateDeviceInterfaceForAuthoringDevice(service_, &plugIn_, &interface_, &mmc_);
-    if (!interface_) throw std::runtime_error("no task device interface");
-}
-
-OpenDrive::~OpenDrive() {
-    if (interface_) interface_->Release();
-    if (mmc_) mmc_->Release();
-    if (plugIn_) platform::IODestroyPlugInInterface(plugIn_);
-    platform::IOObjectRelease(service_);
+    node_ = nodes.front();
+    channel_ = CreateDeviceInterfaceForAuthoringDevice(*node_).channel;
+    if (!channel_) throw std::runtime_error("the simulated drive cannot be opened");
 }
 
 QuietStreams::QuietStreams() {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/SCSITaskLib.h"
+#include "platform/Backend.h"
 #include "simdrive/DriveFile.h"
 #include "platform/sim/SimBackend.h"
 #include "support/ImageBindingSubstitute.h"
@@ -40,19 +40,16 @@ private:
     kdu::test::ImageBindingSubstitute binding_;
 };
 
-// The opened interface chain of the first drive, released in order when destroyed.
+// The first drive, held until destroyed.
 class OpenDrive {
 public:
     OpenDrive();
-    ~OpenDrive();
-    platform::SCSITaskDeviceInterface* interface() const { return interface_; }
-    platform::io_service_t service() const { return service_; }
+    platform::TaskChannel& channel() const { return *channel_; }
+    const platform::DeviceNode& node() const { return *node_; }
 
 private:
-    platform::io_service_t service_ = 0;
-    platform::IOCFPlugInInterface* plugIn_ = nullptr;
-    platform::MMCDeviceInterface* mmc_ = nullptr;
-    platform::SCSITaskDeviceInterface* interface_ = nullptr;
+    std::shared_ptr<platform::DeviceNode> node_;
+    std::unique_ptr<platform::TaskChannel> channel_;
 };
 
 // Sends the standard streams to /dev/null for its lifetime: the commands' diagnostics would

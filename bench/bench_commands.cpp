@@ -15,7 +15,7 @@ void BM_InquiryFrame(benchmark::State& state) {
     DeviceData record;
     std::int64_t sent = 0;
     for (auto _ : state) {
-        CommandInquiry(drive.interface(), &record);
+        CommandInquiry(drive.channel(), &record);
         // The simulator keeps what it received; keep that from growing without bound.
         if (++sent % 4096 == 0) {
             state.PauseTiming();
@@ -29,7 +29,7 @@ BENCHMARK(BM_InquiryFrame);
 
 void BM_DecodeSenseLine(benchmark::State& state) {
     bench::QuietStreams quiet;
-    platform::SCSI_Sense_Data sense{};
+    scsi::Sense sense{};
     sense[0] = 0x70;
     sense[2] = 0x02;
     sense[12] = 0x3A;

@@ -12,7 +12,6 @@
 #include "drive/STUCMethod.h"
 #include "model/FirmwareImages.h"
 #include "simdrive/DriveFile.h"
-#include "platform/Registry.h"
 
 namespace {
 
@@ -71,7 +70,7 @@ void BM_WriteBufferPieceZeroLatency(benchmark::State& state) {
     bench::QuietStreams quiet;
     std::uint32_t offset = 0;
     for (auto _ : state) {
-        CommandWriteBuffer(drive.interface(), 0, &record, piece, offset, kWriteBufferMaxLength);
+        CommandWriteBuffer(drive.channel(), 0, &record, piece, offset, kWriteBufferMaxLength);
         offset = (offset + kWriteBufferMaxLength) % (16u << 20);
         if (offset == 0) {
             state.PauseTiming();

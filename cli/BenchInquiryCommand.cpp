@@ -8,7 +8,6 @@
 #include "cli/ExitCodes.h"
 #include "cli/Inventory.h"
 #include "cli/Output.h"
-#include "drive/DriveAccess.h"
 #include "drive/STUCMethod.h"
 
 namespace cli {
@@ -25,20 +24,17 @@ int runBenchInquiry(const platform::BackendChoice& backend, const BenchInquiryOp
     const DeviceData* chosen = pickDrive(drives, options.drive);
     if (chosen == nullptr) return kExitUsage;
 
-    drive_access::DriveInterfaces interfaces(chosen->scsiDevice());
-    if (interfaces.taskDevice() == nullptr) {
-        std::cerr << "kdu: drive " << options.drive << " cannot be opened.\n";
-        return kExitFailure;
-    }
-    drive_access::ExclusiveAccess access(interfaces.taskDevice());
-    if (!access.held()) {
-        std::cerr << "kdu: drive " << options.drive << " is in use elsewhere.\n";
+    const std::shared_ptr<platform::DeviceNode> node = attachedDrive(chosen->identity());
+    platform::Opened opened = node ? CreateDeviceInterfaceForAuthoringDevice(*node) : platform::Opened{};
+    if (!opened.channel) {
+        const bool refused = node && accessRefused(opened.error);
+        std::cerr << "kdu: drive " << options.drive << (refused ? " is in use elsewhere.\n" : " cannot be opened.\n");
         return kExitFailure;
     }
 
     DeviceData scratch;
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < options.count; ++i) CommandInquiry(interfaces.taskDevice(), &scratch);
+    for (int i = 0; i < options.count; ++i) CommandInquiry(*opened.channel, &scratch);
     const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
 
     answer(jsonLine(Json{{"count", options.count}, {"microsecondsPerInquiry", elapsed.count() / options.count}}) + "\n");

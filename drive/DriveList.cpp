@@ -1,13 +1,9 @@
 #include "drive/DriveList.h"
 
 #include "drive/STUCMethod.h"
-#include "platform/Registry.h"
 
 void ListTargetDrives(std::vector<DeviceData>& list, const FirmFileData& normal) {
-    platform::io_iterator_t iterator = platform::IO_OBJECT_NULL;
-    if (FindDevicesUsing(kFindMethodAuthoringDevices, platform::kIOMasterPortDefault, &iterator))
-        ExecListDeviceMain(iterator, list, normal);
-    if (iterator != platform::IO_OBJECT_NULL) platform::IOObjectRelease(iterator);
+    ExecListDeviceMain(FindDevicesUsing(kFindMethodAuthoringDevices), list, normal);
 }
 
 namespace {

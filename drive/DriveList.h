@@ -9,7 +9,7 @@
 #include "model/FirmFileData.h"
 
 // Finds the authoring drives and lists those of the target model (FindDevicesUsing +
-// ExecListDeviceMain), releasing the iterator in every case. Appends to `list`; drives that
+// ExecListDeviceMain). Appends to `list`; drives that
 // could not be examined are in it too, never eligible (examinationFailed).
 void ListTargetDrives(std::vector<DeviceData>& list, const FirmFileData& normal);
 

@@ -4,13 +4,14 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 #include "scsi/DriveIdentity.h"
-#include "platform/IOTypes.h"
+#include "platform/Backend.h"
 
 // Waits on the calling thread until a drive that identifies as `gone` (DriveIdentity::
 // returnedAs) is attached, until `deadline`, or until `stop` says so (asked every `slice`).
-// The drive's service handle with one reference for the caller, or IO_OBJECT_NULL.
-platform::io_service_t AwaitDriveReturn(const scsi::DriveIdentity& gone,
+// The returned drive, or null.
+std::shared_ptr<platform::DeviceNode> AwaitDriveReturn(const scsi::DriveIdentity& gone,
                                         std::chrono::steady_clock::time_point deadline,
                                         const std::function<bool()>& stop, std::chrono::milliseconds slice);

@@ -1,6 +1,5 @@
 // INQUIRY, TEST UNIT READY and READ BUFFER: who the drive is and what state it is in.
 #include <array>
-#include <cassert>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -13,7 +12,7 @@
 
 namespace {
 
-using platform::SCSI_Sense_Data;
+using SCSI_Sense_Data = scsi::Sense;
 
 constexpr std::size_t kDataInSize = 256;
 
@@ -23,7 +22,6 @@ constexpr std::uint8_t kAscNotReady = 0x04;
 constexpr std::uint8_t kAscqBecomingReady = 0x01;
 constexpr std::uint8_t kAscqInstallingFirmware = 0x12;
 constexpr std::uint8_t kAscMediumNotPresent = 0x3A;
-constexpr platform::SCSITaskStatus kTaskSetFull = 0x28;
 
 // What "%.Ns" makes of the bytes at `offset`: up to the first zero, at most `width`.
 std::string fieldText(const std::uint8_t* buffer, std::size_t offset, std::size_t width) {
@@ -49,57 +47,52 @@ UnitState stateOf(const SCSI_Sense_Data& sense) {
 
 }  // namespace
 
-void CommandInquiry(platform::SCSITaskDeviceInterface* interface, DeviceData* record) {
-    assert(interface != NULL);
+scsi::Result CommandInquiry(platform::TaskChannel& channel, DeviceData* record) {
     std::array<std::uint8_t, kDataInSize> data{};
     drive::CommandRequest request;
     request.function = "CommandInquiry";
     request.cdb = {0x12, 0x00, 0x00, 0x00, 0x38, 0x00};
     request.cdbLength = 6;
-    request.data = data.data();
-    request.dataLength = data.size();
-    request.direction = platform::kSCSIDataTransfer_FromTargetToInitiator;
+    request.data = data;
+    request.direction = scsi::Direction::FromDevice;
     request.requestLine = "Requesting Inquiry data\n";
 
-    const drive::CommandOutcome outcome = drive::runCommand(interface, request);
-    if (!outcome.ran) return;
-
-    if (outcome.good()) {
-        if (record == nullptr) return;
+    const scsi::Result result = drive::runCommand(channel, request);
+    if (result.good()) {
+        if (record == nullptr) return result;
         record->setVendor(fieldText(data.data(), 8, 8));
         record->setProduct(fieldText(data.data(), 16, 16));
         record->setRevision(fieldText(data.data(), 32, 4));
         record->setDate(fieldText(data.data(), 36, 9));
-    } else if (outcome.checkCondition()) {
-        PrintSenseString(&outcome.sense, false);
+    } else if (result.checkCondition()) {
+        PrintSenseString(&result.sense, false);
     } else {
-        kdulog::consoleErr("taskStatus = 0x%08x\n", outcome.status);
+        kdulog::consoleErr("taskStatus = 0x%08x\n", result.statusWord());
     }
+    return result;
 }
 
-UnitReadiness CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface, DeviceData* record) {
-    assert(interface != NULL);
+UnitReadiness CommandTestUnitReady(platform::TaskChannel& channel, DeviceData* record) {
     drive::CommandRequest request;
     request.function = "CommandTestUnitReady";
     request.cdb = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
     request.cdbLength = 6;
     request.requestLine = "Requesting TEST UNIT READY data\n";
 
-    const drive::CommandOutcome outcome = drive::runCommand(interface, request);
-    UnitReadiness readiness;
-    if (outcome.checkCondition()) {
-        PrintSenseString(&outcome.sense, false);
-        readiness.sense = outcome.sense;
-        readiness.state = stateOf(outcome.sense);
-        if (readiness.state == UnitState::Installing) readiness.progress = progressOf(outcome.sense);
-    } else if (outcome.good()) {
+    const scsi::Result result = drive::runCommand(channel, request);
+    UnitReadiness readiness{.result = result};
+    if (result.checkCondition()) {
+        PrintSenseString(&result.sense, false);
+        readiness.state = stateOf(result.sense);
+        if (readiness.state == UnitState::Installing) readiness.progress = progressOf(result.sense);
+    } else if (result.good()) {
         readiness.state = UnitState::Ready;
-    } else if (outcome.ran) {
-        kdulog::consoleErr("taskStatus = 0x%08x\n", outcome.status);
-        if (outcome.status == platform::kSCSITaskStatus_BUSY || outcome.status == kTaskSetFull)
+    } else {
+        kdulog::consoleErr("taskStatus = 0x%08x\n", result.statusWord());
+        if (!result.delivered())
+            readiness.state = result.error == scsi::TransportError::NoDevice ? UnitState::Gone : UnitState::NotDelivered;
+        else if (result.status == scsi::Status::Busy || result.status == scsi::Status::TaskSetFull)
             readiness.state = UnitState::Busy;
-        else if (!outcome.executed && outcome.executeResult == platform::kIOReturnNoDevice)
-            readiness.state = UnitState::Gone;
     }
 
     if (record != nullptr) {
@@ -110,32 +103,25 @@ UnitReadiness CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface,
     return readiness;
 }
 
-std::int32_t CommandReadBufferForDevice(platform::SCSITaskDeviceInterface* interface, DeviceData* record) {
-    assert(interface != NULL);
+scsi::Result CommandReadBufferForDevice(platform::TaskChannel& channel, DeviceData* record) {
     std::array<std::uint8_t, kDataInSize> data{};
     drive::CommandRequest request;
     request.function = "CommandReadBufferForDevice";
     // READ BUFFER(10), data mode, buffer 0xF1, offset 0, allocation length 48; handed over as 12 bytes.
     request.cdb = {0x3C, 0x02, 0xF1, 0x00, 0x00, 0x00, 0x00, 0x00, 0x30, 0x00, 0x00, 0x00};
     request.cdbLength = 12;
-    request.data = data.data();
-    request.dataLength = data.size();
-    request.direction = platform::kSCSIDataTransfer_FromTargetToInitiator;
+    request.data = data;
+    request.direction = scsi::Direction::FromDevice;
     request.requestLine = "Requesting read buffer\n";
 
-    const drive::CommandOutcome outcome = drive::runCommand(interface, request);
-    if (!outcome.ran) return -1;
-    drive::printStatusAndCount(outcome);
-
-    if (outcome.good()) {
-        if (record != nullptr) {
-            record->setHard_version(Util::convertToString(data.data(), 16, 8));
-            record->setKrnl_version(Util::convertToString(data.data(), 24, 8));
-            record->setDest_version(Util::convertToString(data.data(), 32, 8));
-            record->setJudgeKrnl(Util::convertToString(data.data(), 40, 4));
-        }
-        return 0;
+    const scsi::Result result = drive::runCommand(channel, request);
+    drive::printStatusAndCount(result);
+    if (result.good() && record != nullptr) {
+        record->setHard_version(Util::convertToString(data.data(), 16, 8));
+        record->setKrnl_version(Util::convertToString(data.data(), 24, 8));
+        record->setDest_version(Util::convertToString(data.data(), 32, 8));
+        record->setJudgeKrnl(Util::convertToString(data.data(), 40, 4));
     }
-    if (outcome.checkCondition()) PrintSenseString(&outcome.sense, false);
-    return -1;
+    if (result.checkCondition()) PrintSenseString(&result.sense, false);
+    return result;
 }

@@ -1,55 +1,35 @@
 // The listing of attached drives and the decision which of them may be updated.
 #include <algorithm>
-#include <cassert>
 #include <cstddef>
 #include <cstdio>
+#include <chrono>
+#include <thread>
 
 #include "log/Console.h"
-#include "drive/DriveAccess.h"
 #include "drive/STUCMethod.h"
 #include "model/ImageProof.h"
 #include "model/Util.h"
 #include "log/Log.h"
-#include "platform/Registry.h"
-
-std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
-                                            bool imagesProven, bool* unansweredOut) {
-    assert(interface != NULL);
-    DeviceData record;
-    CommandInquiry(interface, &record);
-    if (unansweredOut != nullptr) *unansweredOut = !record.product();
-    if (!Util::isTargetModel(record.product())) return std::nullopt;
-    // A drive that was reset or had its disc changed says so once; the next answer tells.
-    if (CommandTestUnitReady(interface, &record).state == UnitState::Restarting) CommandTestUnitReady(interface, &record);
-    if (record.installProgress()) {
-        // Left alone while it installs: nothing but its own answers would tell its versions.
-        record.setEligibility(UpdateEligibility::Installing);
-    } else if (CommandReadBufferForDevice(interface, &record) == 0)
-        record.setEligibility(judgeEligibility(record, normal, imagesProven));
-    else
-        record.setEligibility(UpdateEligibility::VersionsUnknown);
-    return record;
-}
-
-std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal) {
-    return GetDeviceInfo(interface, normal, proveShippedImages(shippedImageBinding(), normal).proven());
-}
 
 namespace {
 
-// None for a drive that has gone since it was found: it is no longer attached.
-std::optional<UpdateEligibility> refusalReason(platform::IOReturn result) {
-    if (result == platform::kIOReturnNoDevice) return std::nullopt;
-    if (drive_access::refusedAsBusy(result)) return UpdateEligibility::InUse;
-    if (result == platform::kIOReturnNotPrivileged || result == platform::kIOReturnNotPermitted)
-        return UpdateEligibility::AccessRefused;
-    return UpdateEligibility::Unreadable;
+// A listing holds each drive only while it asks it three questions, so a drive found busy
+// is asked again a few times over about a second before the refusal stands.
+constexpr int kAccessTries = 6;
+constexpr std::chrono::milliseconds kAccessPause{200};
+
+bool refusedAsBusy(scsi::TransportError error) {
+    return error == scsi::TransportError::Busy || error == scsi::TransportError::InUse;
+}
+
+UpdateEligibility refusalReason(scsi::TransportError error) {
+    return refusedAsBusy(error) ? UpdateEligibility::InUse : UpdateEligibility::AccessRefused;
 }
 
 // A drive that could not be examined, with what the system knows of it unasked; none when
 // that says it is another model.
-std::optional<DeviceData> unexaminedDrive(platform::io_service_t service, UpdateEligibility why) {
-    const scsi::DriveModelNames names = platform::IORegistryEntryGetModelNames(service);
+std::optional<DeviceData> unexaminedDrive(const platform::DeviceNode& node, UpdateEligibility why) {
+    const scsi::DriveModelNames names = node.modelNames();
     if (names.product && !Util::isTargetModel(names.product)) return std::nullopt;
     DeviceData record;
     record.setVendor(names.vendor);
@@ -60,22 +40,79 @@ std::optional<DeviceData> unexaminedDrive(platform::io_service_t service, Update
 
 }  // namespace
 
-std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
-                                        bool imagesProven, std::optional<UpdateEligibility>* unexaminedOut) {
-    assert(interface != NULL);
+std::vector<std::shared_ptr<platform::DeviceNode>> FindDevicesUsing(std::uint32_t method) {
+    if (method != kFindMethodAuthoringDevices) {
+        kdulog::consoleOut("%s", "no implement..");
+        std::fflush(stdout);
+        return {};
+    }
+    return platform::backend().authoringDevices();
+}
+
+std::shared_ptr<platform::DeviceNode> attachedDrive(const scsi::DriveIdentity& drive) {
+    for (std::shared_ptr<platform::DeviceNode>& node : FindDevicesUsing(kFindMethodAuthoringDevices))
+        if (node->identity().sameDriveAs(drive)) return std::move(node);
+    return nullptr;
+}
+
+bool accessRefused(scsi::TransportError error) {
+    return refusedAsBusy(error) || error == scsi::TransportError::NotPrivileged ||
+           error == scsi::TransportError::NotPermitted;
+}
+
+platform::Opened CreateDeviceInterfaceForAuthoringDevice(platform::DeviceNode& node) {
+    platform::Opened opened = node.open();
+    for (int tried = 1; refusedAsBusy(opened.error) && tried < kAccessTries; ++tried) {
+        std::this_thread::sleep_for(kAccessPause);
+        opened = node.open();
+    }
+    if (!opened.channel && !accessRefused(opened.error))
+        KDU_LOG_ERR("CreateDeviceInterfaceForAuthoringDevice",
+                    "Couldn't create a plugin interface for the io_service_t. (0x%08x)\n",
+                    static_cast<unsigned>(opened.error));
+    return opened;
+}
+
+std::optional<DeviceData> IdentifyHeldDrive(platform::TaskChannel& channel, const FirmFileData& normal,
+                                            bool imagesProven, bool* unansweredOut) {
+    DeviceData record;
+    CommandInquiry(channel, &record);
+    if (unansweredOut != nullptr) *unansweredOut = !record.product();
+    if (!Util::isTargetModel(record.product())) return std::nullopt;
+    // A drive that was reset or had its disc changed says so once; the next answer tells.
+    if (CommandTestUnitReady(channel, &record).state == UnitState::Restarting) CommandTestUnitReady(channel, &record);
+    if (record.installProgress()) {
+        // Left alone while it installs: nothing but its own answers would tell its versions.
+        record.setEligibility(UpdateEligibility::Installing);
+    } else if (CommandReadBufferForDevice(channel, &record).good())
+        record.setEligibility(judgeEligibility(record, normal, imagesProven));
+    else
+        record.setEligibility(UpdateEligibility::VersionsUnknown);
+    return record;
+}
+
+std::optional<DeviceData> GetDeviceInfo(platform::DeviceNode& node, const FirmFileData& normal, bool imagesProven,
+                                        std::optional<UpdateEligibility>* unexaminedOut) {
     if (unexaminedOut != nullptr) unexaminedOut->reset();
-    drive_access::ExclusiveAccess access(interface);
-    if (!access.held()) {
-        KDU_LOG_WAR("GetDeviceInfo", "ObtainExclusiveAccess failed.(1) (0x%08x)\n",
-                    static_cast<unsigned>(access.obtainResult()));
-        if (unexaminedOut != nullptr) *unexaminedOut = refusalReason(access.obtainResult());
+    platform::Opened opened = CreateDeviceInterfaceForAuthoringDevice(node);
+    if (!opened.channel) {
+        if (accessRefused(opened.error)) {
+            KDU_LOG_WAR("GetDeviceInfo", "ObtainExclusiveAccess failed.(1) (0x%08x)\n",
+                        static_cast<unsigned>(opened.error));
+            if (unexaminedOut != nullptr) *unexaminedOut = refusalReason(opened.error);
+        } else {
+            KDU_LOG_ERR("ExecListDeviceMain", "interface is NULL.");
+            // A drive gone since it was found is no longer attached: not listed.
+            if (unexaminedOut != nullptr && opened.error != scsi::TransportError::NoDevice)
+                *unexaminedOut = UpdateEligibility::Unreadable;
+        }
         return std::nullopt;
     }
     bool unanswered = false;
-    std::optional<DeviceData> record = IdentifyHeldDrive(interface, normal, imagesProven, &unanswered);
+    std::optional<DeviceData> record = IdentifyHeldDrive(*opened.channel, normal, imagesProven, &unanswered);
     if (unanswered && unexaminedOut != nullptr) *unexaminedOut = UpdateEligibility::Unreadable;
-    const platform::IOReturn released = access.release();
-    if (released != platform::kIOReturnSuccess) {
+    const scsi::TransportError released = opened.channel->release();
+    if (released != scsi::TransportError::None) {
         KDU_LOG_ERR("GetDeviceInfo", "ReleaseExclusiveAccess failed. (0x%08x)\n", static_cast<unsigned>(released));
         if (unexaminedOut != nullptr) *unexaminedOut = UpdateEligibility::Unreadable;
         return std::nullopt;
@@ -83,37 +120,27 @@ std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* inter
     return record;
 }
 
-void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData>& list, const FirmFileData& normal) {
+void ExecListDeviceMain(const std::vector<std::shared_ptr<platform::DeviceNode>>& nodes, std::vector<DeviceData>& list,
+                        const FirmFileData& normal) {
     const std::size_t first = list.size();
-    for (;;) {
-        drive_access::ServiceReference service(platform::IOIteratorNext(iterator));
-        if (service.get() == platform::IO_OBJECT_NULL) break;
-
-        platform::io_name_t className{};
-        const platform::kern_return_t kr = platform::IOObjectGetClass(service.get(), className);
-        if (kr != platform::kIOReturnSuccess) {
+    for (const std::shared_ptr<platform::DeviceNode>& node : nodes) {
+        std::string className;
+        const scsi::TransportError kr = node->className(className);
+        if (kr != scsi::TransportError::None) {
             KDU_LOG_ERR("ExecListDeviceMain", "ExecListDeviceMain() Failed to get class name. (0x%08x)\n",
                         static_cast<unsigned>(kr));
         } else {
             kdulog::consoleErr("\n---- Found Target ---------------------------------------------------\n");
-            kdulog::consoleErr("ExecListDeviceMain() Found device class \"%s\" using .\n", className);
+            kdulog::consoleErr("ExecListDeviceMain() Found device class \"%s\" using .\n", className.c_str());
         }
 
         // A drive that cannot be looked at now is listed all the same, with the reason.
-        std::optional<DeviceData> record;
-        drive_access::DriveInterfaces interfaces(service.get());
-        if (interfaces.taskDevice() == nullptr) {
-            KDU_LOG_ERR("ExecListDeviceMain", "interface is NULL.");
-            record = unexaminedDrive(service.get(), UpdateEligibility::Unreadable);
-        } else {
-            std::optional<UpdateEligibility> unexamined;
-            // Judged with the images taken as sound; they are proven below, once, if it matters.
-            record = GetDeviceInfo(interfaces.taskDevice(), normal, true, &unexamined);
-            if (unexamined) record = unexaminedDrive(service.get(), *unexamined);
-        }
+        std::optional<UpdateEligibility> unexamined;
+        // Judged with the images taken as sound; they are proven below, once, if it matters.
+        std::optional<DeviceData> record = GetDeviceInfo(*node, normal, true, &unexamined);
+        if (unexamined) record = unexaminedDrive(*node, *unexamined);
         if (record) {
-            record->setScsiDevice(service.get());
-            record->setIdentity(platform::IORegistryEntryGetIdentity(service.get()));
+            record->setIdentity(node->identity());
             list.push_back(std::move(*record));
         }
     }

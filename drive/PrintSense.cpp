@@ -23,7 +23,7 @@ constexpr std::uint8_t kAscDiagnosticFailure = 0x40;
 constexpr std::uint8_t kAscTaggedOverlappedCommands = 0x4D;
 
 // The sense key's name and the meaning of ASC/ASCQ, as PrintSenseString writes them.
-std::string describeSense(const platform::SCSI_Sense_Data& sense) {
+std::string describeSense(const scsi::Sense& sense) {
     const std::uint8_t key = sense[2] & 0x0F;
     const std::uint8_t asc = sense[12];
     const std::uint8_t ascq = sense[13];
@@ -44,14 +44,14 @@ std::string describeSense(const platform::SCSI_Sense_Data& sense) {
 
 }  // namespace
 
-std::string senseText(const platform::SCSI_Sense_Data& sense) {
+std::string senseText(const scsi::Sense& sense) {
     char codes[24];
     std::snprintf(codes, sizeof codes, " (%X/%02X/%02X)", sense[2] & 0x0F, sense[12], sense[13]);
     return describeSense(sense) + codes;
 }
 
 // The tables are read-only: safe from any thread.
-void PrintSenseString(const platform::SCSI_Sense_Data* sense, bool addRawValues) {
+void PrintSenseString(const scsi::Sense* sense, bool addRawValues) {
     assert(sense != NULL);
     std::string line;
     if (addRawValues) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -13,53 +14,47 @@
 #include "drive/UpdateReport.h"
 #include "model/DeviceData.h"
 #include "model/FirmFileData.h"
-#include "platform/IOTypes.h"
-#include "platform/Matching.h"
-#include "platform/SCSITaskLib.h"
+#include "platform/Backend.h"
+#include "scsi/Result.h"
+#include "scsi/Sense.h"
 
 // Discovery ---------------------------------------------------------------
 
 inline constexpr std::uint32_t kFindMethodAuthoringDevices = 5;
 
-void CreateMatchingDictionaryForAuthoringDevices(platform::CFMutableDictionaryRef* matchingDict);
-// Only method 5 (authoring devices) is implemented. True when the matching call
-// succeeded with a non-zero iterator; the caller releases the iterator in every case.
-bool FindDevicesUsing(std::uint32_t method, platform::mach_port_t masterPort, platform::io_iterator_t* iterator);
-// Opens plug-in, MMC interface and task device interface; each out-parameter is null
-// when it was not obtained (the task device interface is null on any failure).
-void CreateDeviceInterfaceForAuthoringDevice(platform::io_service_t scsiDevice, platform::IOCFPlugInInterface** plugIn,
-                                             platform::SCSITaskDeviceInterface** interface,
-                                             platform::MMCDeviceInterface** mmcInterface);
+// Only method 5 (authoring devices) is implemented; another finds nothing.
+std::vector<std::shared_ptr<platform::DeviceNode>> FindDevicesUsing(std::uint32_t method);
+// The drive among those attached now (DriveIdentity::sameDriveAs); null when it is not.
+std::shared_ptr<platform::DeviceNode> attachedDrive(const scsi::DriveIdentity& drive);
+// Opens the drive for this process alone; a drive held elsewhere is asked again a few times
+// over about a second before the refusal stands.
+platform::Opened CreateDeviceInterfaceForAuthoringDevice(platform::DeviceNode& node);
+// Refused by a drive that is there (held elsewhere, not ours to open), as opposed to one
+// that cannot be opened at all.
+bool accessRefused(scsi::TransportError error);
 
 // Commands ----------------------------------------------------------------
 
 inline constexpr std::uint32_t kCommandTimeoutMs = 500000;
 inline constexpr std::uint32_t kWriteBufferMaxLength = 0x8000;
 
-void CommandInquiry(platform::SCSITaskDeviceInterface* interface, DeviceData* record);
+scsi::Result CommandInquiry(platform::TaskChannel& channel, DeviceData* record);
 // What the drive says of its readiness. With a record: whether it holds a disc, and its
 // install progress while it installs.
-UnitReadiness CommandTestUnitReady(platform::SCSITaskDeviceInterface* interface, DeviceData* record);
-// 0 on GOOD, -1 otherwise.
-std::int32_t CommandReadBufferForDevice(platform::SCSITaskDeviceInterface* interface, DeviceData* record);
-// True when the drive accepted the mode change (GOOD).
-bool CommandChangeDriveMode(platform::SCSITaskDeviceInterface* interface, DeviceData* record);
-// How the drive took one piece of an image.
-enum class PieceOutcome {
-    Accepted,  // GOOD, every byte moved
-    Refused,   // CHECK CONDITION, another status, a transport error or bytes left over
-    Gone,      // the drive is no longer there
-};
+UnitReadiness CommandTestUnitReady(platform::TaskChannel& channel, DeviceData* record);
+// The record's version fields are set only on GOOD.
+scsi::Result CommandReadBufferForDevice(platform::TaskChannel& channel, DeviceData* record);
+scsi::Result CommandChangeDriveMode(platform::TaskChannel& channel, DeviceData* record);
 // Sends one piece of an image: buffer 0xFE when isKernel is non-zero, else 0xF0.
-// A length over 32768 bytes is refused (logged, nothing sent).
-PieceOutcome CommandWriteBuffer(platform::SCSITaskDeviceInterface* interface, std::uint32_t isKernel, DeviceData* record,
-                        std::span<const std::uint8_t> data, std::uint32_t offset, std::uint32_t length);
+// A length over 32768 bytes is refused unsent (logged): BadArgument.
+scsi::Result CommandWriteBuffer(platform::TaskChannel& channel, std::uint32_t isKernel, DeviceData* record,
+                                std::span<const std::uint8_t> data, std::uint32_t offset, std::uint32_t length);
 
 // Diagnostics (standard error) -------------------------------------------------
 
 // One line: sense key name, ", ", then the meaning of ASC/ASCQ. With addRawValues the
 // line starts with the three codes in numbers.
-void PrintSenseString(const platform::SCSI_Sense_Data* sense, bool addRawValues);
+void PrintSenseString(const scsi::Sense* sense, bool addRawValues);
 void PrintSCSIInquiryDataUsing(const std::uint8_t* data, std::uint32_t size);
 void PrintReadBuffer(const std::uint8_t* data, std::uint32_t size);
 
@@ -69,20 +64,17 @@ void PrintReadBuffer(const std::uint8_t* data, std::uint32_t size);
 // that could not be examined (held elsewhere, refused, not answering) is listed too, unless
 // the system knows it to be another model: its record has the identity, the model names the
 // system holds, and the reason as its eligibility, so list numbers stay the same.
-void ExecListDeviceMain(platform::io_iterator_t iterator, std::vector<DeviceData>& list, const FirmFileData& normal);
+void ExecListDeviceMain(const std::vector<std::shared_ptr<platform::DeviceNode>>& nodes, std::vector<DeviceData>& list,
+                        const FirmFileData& normal);
 // The drive's record, or none when it is not listed (held elsewhere, another model...).
-// Without `imagesProven` the shipped images are proven first.
-std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal);
-// `unexaminedOut`, when given, receives why a drive could not be examined (none for a drive
-// that was, whatever its model, or that has gone). Exclusive access refused as busy is asked
-// again briefly.
-std::optional<DeviceData> GetDeviceInfo(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
-                                        bool imagesProven,
+// Opens the drive, examines it and gives it back. `unexaminedOut`, when given, receives why
+// a drive could not be examined (none for a drive that was, whatever its model).
+std::optional<DeviceData> GetDeviceInfo(platform::DeviceNode& node, const FirmFileData& normal, bool imagesProven,
                                         std::optional<UpdateEligibility>* unexaminedOut = nullptr);
 // INQUIRY, TEST UNIT READY and READ BUFFER of a drive already held, judged by the one
 // eligibility rule; none for a drive of another model. The listing and the update's second
 // look at the drive both use it. `unansweredOut` is set when INQUIRY gave no product.
-std::optional<DeviceData> IdentifyHeldDrive(platform::SCSITaskDeviceInterface* interface, const FirmFileData& normal,
+std::optional<DeviceData> IdentifyHeldDrive(platform::TaskChannel& channel, const FirmFileData& normal,
                                             bool imagesProven, bool* unansweredOut = nullptr);
 
 struct UpdateTiming {

@@ -1,7 +1,6 @@
 // CHANGE DRIVE MODE and WRITE BUFFER: switching the drive's mode and sending it firmware.
 #include <algorithm>
 #include <array>
-#include <cassert>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -43,8 +42,7 @@ std::array<std::uint8_t, 16> writeBufferCdb(std::uint8_t bufferId, std::uint32_t
 
 }  // namespace
 
-bool CommandChangeDriveMode(platform::SCSITaskDeviceInterface* interface, DeviceData* /*record*/) {
-    assert(interface != NULL);
+scsi::Result CommandChangeDriveMode(platform::TaskChannel& channel, DeviceData* /*record*/) {
     std::array<std::uint8_t, kModeChangeDataSize> data{};
     std::memcpy(data.data(), kModeChangeVendor, 8);
     std::memcpy(data.data() + 8, kModeChangeModel, 8);
@@ -54,28 +52,25 @@ bool CommandChangeDriveMode(platform::SCSITaskDeviceInterface* interface, Device
     request.function = "CommandChangeDriveMode";
     request.cdb = writeBufferCdb(kBufferModeChange, 0, kModeChangeDataSize);
     request.cdbLength = 12;
-    request.data = data.data();
-    request.dataLength = data.size();
-    request.direction = platform::kSCSIDataTransfer_FromInitiatorToTarget;
+    request.data = data;
+    request.direction = scsi::Direction::ToDevice;
     request.banner = "*********** CHANGE DRIVE MODE DATA ***********\n";
     request.requestLine = "Requesting change drive mode\n";
 
-    const drive::CommandOutcome outcome = drive::runCommand(interface, request);
-    if (!outcome.ran) return false;
-    drive::printStatusAndCount(outcome);
+    const scsi::Result result = drive::runCommand(channel, request);
+    drive::printStatusAndCount(result);
     // Decoded whatever the status: after GOOD it reads the zeroed buffer as "No Sense".
-    PrintSenseString(&outcome.sense, false);
-    return outcome.good();
+    PrintSenseString(&result.sense, false);
+    return result;
 }
 
-PieceOutcome CommandWriteBuffer(platform::SCSITaskDeviceInterface* interface, std::uint32_t isKernel, DeviceData* /*record*/,
-                        std::span<const std::uint8_t> data, std::uint32_t offset, std::uint32_t length) {
-    assert(interface != NULL);
+scsi::Result CommandWriteBuffer(platform::TaskChannel& channel, std::uint32_t isKernel, DeviceData* /*record*/,
+                                std::span<const std::uint8_t> data, std::uint32_t offset, std::uint32_t length) {
     // A longer piece would not fit the transfer buffer; sending part of it would corrupt the image.
     if (length > kWriteBufferMaxLength) {
         KDU_LOG_ERR("CommandWriteBuffer", "Piece too long for the transfer buffer. (%u > %u)\n", length,
                     kWriteBufferMaxLength);
-        return PieceOutcome::Refused;
+        return {.error = scsi::TransportError::BadArgument};
     }
     // Zeroed, so a piece shorter than `length` goes out padded with zeros.
     std::vector<std::uint8_t> buffer(kWriteBufferMaxLength, 0);
@@ -85,18 +80,13 @@ PieceOutcome CommandWriteBuffer(platform::SCSITaskDeviceInterface* interface, st
     request.function = "CommandWriteBuffer";
     request.cdb = writeBufferCdb(isKernel != 0 ? kBufferKernelImage : kBufferNormalImage, offset, length);
     request.cdbLength = 12;
-    request.data = buffer.data();
-    request.dataLength = length;
-    request.direction = platform::kSCSIDataTransfer_FromInitiatorToTarget;
+    request.data = std::span(buffer).first(length);
+    request.direction = scsi::Direction::ToDevice;
     request.banner = "*********** WRITE BUFFER DATA ***********\n";
     request.requestLine = "Requesting write buffer\n";
 
-    const drive::CommandOutcome outcome = drive::runCommand(interface, request);
-    if (!outcome.ran) return PieceOutcome::Refused;
-    drive::printStatusAndCount(outcome);
-    if (outcome.checkCondition()) PrintSenseString(&outcome.sense, false);
-    if (!outcome.executed && outcome.executeResult == platform::kIOReturnNoDevice) return PieceOutcome::Gone;
-    // A piece the drive did not take whole leaves a hole in the image it would install.
-    if (!outcome.good() || outcome.realizedCount != length) return PieceOutcome::Refused;
-    return PieceOutcome::Accepted;
+    const scsi::Result result = drive::runCommand(channel, request);
+    drive::printStatusAndCount(result);
+    if (result.checkCondition()) PrintSenseString(&result.sense, false);
+    return result;
 }

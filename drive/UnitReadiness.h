@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/SCSITaskLib.h"
+#include "scsi/Result.h"
 
 enum class UnitState {
     Ready,         // GOOD: a disc is in and readable
@@ -21,15 +21,18 @@ enum class UnitState {
 struct UnitReadiness {
     UnitState state = UnitState::NotDelivered;
     std::uint16_t progress = 0;           // Installing: what is left, 0xFFFF down to 0
-    platform::SCSI_Sense_Data sense{};    // the sense of a CHECK CONDITION, zeros otherwise
+    scsi::Result result{};                // the command's own result
+
+    // The sense of a CHECK CONDITION, zeros otherwise.
+    scsi::Sense sense() const { return result.checkCondition() ? result.sense : scsi::Sense{}; }
 
     // The drive runs its firmware normally: the install, if any, is over.
     bool operational() const { return state == UnitState::Ready || state == UnitState::NoDisc; }
     // Only a drive that says so holds a disc; an installing or silent one does not count.
     bool discPresent() const {
-        return state == UnitState::Ready || (state == UnitState::Busy && sense[12] == 0x04);
+        return state == UnitState::Ready || (state == UnitState::Busy && sense()[12] == 0x04);
     }
 };
 
 // "Hardware Error, Internal target failure (4/44/00)": the decoded sense for people.
-std::string senseText(const platform::SCSI_Sense_Data& sense);
+std::string senseText(const scsi::Sense& sense);

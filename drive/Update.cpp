@@ -14,7 +14,6 @@
 #include <thread>
 
 #include "log/Console.h"
-#include "drive/DriveAccess.h"
 #include "drive/DriveReturn.h"
 #include "drive/STUCMethod.h"
 #include "model/FirmwareImageFormat.h"
@@ -24,7 +23,6 @@
 #include "platform/DriveUpdateLock.h"
 #include "log/Log.h"
 #include "platform/PowerInhibitor.h"
-#include "platform/Registry.h"
 
 namespace {
 
@@ -58,36 +56,43 @@ std::vector<NormalPiece> normalPieces(std::uint32_t length) {
     return pieces;
 }
 
-// The drive as the update holds it: its interfaces and exclusive access. A drive that went
-// away and came back is held anew through its new handle.
+// The drive as the update holds it. A drive that went away and came back is held anew
+// through its new node.
 class HeldDrive {
 public:
     enum class Outcome { Held, CannotOpen, InUse };
-    Outcome take(platform::io_service_t service) {
+    Outcome take(std::shared_ptr<platform::DeviceNode> node) {
         close();
-        interfaces_ = std::make_unique<drive_access::DriveInterfaces>(service);
-        if (interfaces_->taskDevice() == nullptr) return Outcome::CannotOpen;
-        access_ = std::make_unique<drive_access::ExclusiveAccess>(interfaces_->taskDevice());
-        if (access_->held()) return Outcome::Held;
-        KDU_LOG_WAR(kFunction, "ObtainExclusiveAccess failed.(1) (0x%08x)\n",
-                    static_cast<unsigned>(access_->obtainResult()));
+        node_ = std::move(node);
+        platform::Opened opened = CreateDeviceInterfaceForAuthoringDevice(*node_);
+        channel_ = std::move(opened.channel);
+        if (channel_) return Outcome::Held;
+        if (!accessRefused(opened.error)) return Outcome::CannotOpen;
+        KDU_LOG_WAR(kFunction, "ObtainExclusiveAccess failed.(1) (0x%08x)\n", static_cast<unsigned>(opened.error));
         return Outcome::InUse;
     }
-    platform::SCSITaskDeviceInterface* interface() const {
-        return interfaces_ ? interfaces_->taskDevice() : nullptr;
-    }
-    platform::IOReturn release() { return access_ ? access_->release() : platform::kIOReturnSuccess; }
-    // Access first, then the interfaces, as always.
-    void close() {
-        access_.reset();
-        interfaces_.reset();
-    }
-    ~HeldDrive() { close(); }
+    platform::TaskChannel& channel() const { return *channel_; }
+    const platform::DeviceNode& node() const { return *node_; }
+    scsi::TransportError release() { return channel_ ? channel_->release() : scsi::TransportError::None; }
+    void close() { channel_.reset(); }
 
 private:
-    std::unique_ptr<drive_access::DriveInterfaces> interfaces_;
-    std::unique_ptr<drive_access::ExclusiveAccess> access_;
+    std::shared_ptr<platform::DeviceNode> node_;
+    std::unique_ptr<platform::TaskChannel> channel_;
 };
+
+// How the drive took one piece of an image.
+enum class PieceOutcome {
+    Accepted,  // GOOD, every byte moved
+    Refused,   // CHECK CONDITION, another status, a transport error or bytes left over
+    Gone,      // the drive is no longer there
+};
+
+PieceOutcome pieceOutcome(const scsi::Result& result, std::uint32_t length) {
+    if (result.error == scsi::TransportError::NoDevice) return PieceOutcome::Gone;
+    // A piece the drive did not take whole leaves a hole in the image it would install.
+    return result.good() && result.transferred == length ? PieceOutcome::Accepted : PieceOutcome::Refused;
+}
 
 // One run of the sequence: the drive, what the caller asked for, and the report it fills.
 class UpdateRun {
@@ -123,12 +128,12 @@ public:
 
     // What differs between the drive that answers now and the one chosen; `modeNow` is the
     // mode it reports now (unchanged when it did not say).
-    std::optional<UpdateCause> whatChanged(platform::SCSITaskDeviceInterface* interface, DriveMode& modeNow) const;
-    bool runCritical(platform::SCSITaskDeviceInterface* interface, const ProvenImages& images);
+    std::optional<UpdateCause> whatChanged(platform::TaskChannel& channel, DriveMode& modeNow) const;
+    bool runCritical(platform::TaskChannel& channel, const ProvenImages& images);
 
 private:
-    bool sendKernelImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image);
-    bool sendNormalImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image);
+    bool sendKernelImage(platform::TaskChannel& channel, const std::vector<std::uint8_t>& image);
+    bool sendNormalImage(platform::TaskChannel& channel, const std::vector<std::uint8_t>& image);
     bool pieceFailed(PieceOutcome outcome, UpdateStep step, std::uint64_t number, std::uint64_t count);
     bool waitForInstall();
     bool followReturn(std::chrono::steady_clock::time_point deadline);
@@ -145,14 +150,13 @@ private:
 
 // Compares the drive as it answers now, held, with the drive that was chosen. Any
 // difference means someone swapped or changed it since: nothing is sent then.
-std::optional<UpdateCause> UpdateRun::whatChanged(platform::SCSITaskDeviceInterface* interface,
+std::optional<UpdateCause> UpdateRun::whatChanged(platform::TaskChannel& channel,
                                                   DriveMode& modeNow) const {
     const auto changed = UpdateCause::driveChanged;
     modeNow = drive_.driveMode();
     const scsi::DriveIdentity& chosen = drive_.identity();
-    if (!chosen.empty() && !platform::IORegistryEntryGetIdentity(drive_.scsiDevice()).sameDriveAs(chosen))
-        return changed(DriveChange::OtherDrive);
-    const std::optional<DeviceData> now = IdentifyHeldDrive(interface, normal_, true);
+    if (!held_.node().identity().sameDriveAs(chosen)) return changed(DriveChange::OtherDrive);
+    const std::optional<DeviceData> now = IdentifyHeldDrive(channel, normal_, true);
     if (!now) return changed(DriveChange::OtherModel);
     modeNow = now->driveMode();
     if (now->driveMode() != drive_.driveMode())
@@ -195,12 +199,13 @@ bool UpdateRun::pieceFailed(PieceOutcome outcome, UpdateStep step, std::uint64_t
     return true;
 }
 
-bool UpdateRun::sendKernelImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image) {
+bool UpdateRun::sendKernelImage(platform::TaskChannel& channel, const std::vector<std::uint8_t>& image) {
     constexpr std::uint64_t count = std::size(kKernelPieces);
     std::uint64_t number = 0;
     for (const KernelPiece& piece : kKernelPieces) {
         const std::span<const std::uint8_t> bytes(image.data() + piece.offset, piece.length);
-        if (pieceFailed(CommandWriteBuffer(interface, 1, &drive_, bytes, piece.offset, piece.length),
+        if (pieceFailed(pieceOutcome(CommandWriteBuffer(channel, 1, &drive_, bytes, piece.offset, piece.length),
+                                     piece.length),
                         UpdateStep::WriteKernelImage, ++number, count))
             return false;
         progress(UpdateStep::WriteKernelImage, number, count);
@@ -208,7 +213,7 @@ bool UpdateRun::sendKernelImage(platform::SCSITaskDeviceInterface* interface, co
     return true;
 }
 
-bool UpdateRun::sendNormalImage(platform::SCSITaskDeviceInterface* interface, const std::vector<std::uint8_t>& image) {
+bool UpdateRun::sendNormalImage(platform::TaskChannel& channel, const std::vector<std::uint8_t>& image) {
     // The proof bounds the image to 16 MiB, so its length and offsets fit 32 bits.
     const auto fileLength = static_cast<std::uint32_t>(image.size());
     const std::vector<NormalPiece> pieces = normalPieces(fileLength);
@@ -221,7 +226,8 @@ bool UpdateRun::sendNormalImage(platform::SCSITaskDeviceInterface* interface, co
             kdulog::consoleOut("last one\n");
             if (piece.bytes != piece.transferLength) KDU_LOG_ERR(kFunction, "last data. (len != allocLen)");
         }
-        if (pieceFailed(CommandWriteBuffer(interface, 0, &drive_, bytes, piece.offset, piece.transferLength),
+        if (pieceFailed(pieceOutcome(CommandWriteBuffer(channel, 0, &drive_, bytes, piece.offset, piece.transferLength),
+                                     piece.transferLength),
                         UpdateStep::WriteNormalImage, ++number, pieces.size()))
             return false;
         const std::uint32_t sent = piece.offset + piece.transferLength;
@@ -229,11 +235,6 @@ bool UpdateRun::sendNormalImage(platform::SCSITaskDeviceInterface* interface, co
         progress(UpdateStep::WriteNormalImage, std::min(sent, fileLength), fileLength);
     }
     return true;
-}
-
-// Who the chosen drive is: as listed, else as the system names its handle now.
-scsi::DriveIdentity identityOf(const DeviceData& drive) {
-    return drive.identity().empty() ? platform::IORegistryEntryGetIdentity(drive.scsiDevice()) : drive.identity();
 }
 
 // Where the drive is, judged by its last answer while it installs.
@@ -260,7 +261,7 @@ bool UpdateRun::waitForInstall() {
     UnitReadiness answer;
     enum class End { Ready, TimedOut, Stopped, Fault, Away } end = End::Ready;
     for (;;) {
-        answer = CommandTestUnitReady(held_.interface(), &drive_);
+        answer = CommandTestUnitReady(held_.channel(), &drive_);
         if (answer.state == UnitState::Installing) shown = answer.progress;
         if (answer.operational()) shown = 0;
         if (shown) indicate(*shown);
@@ -309,7 +310,7 @@ bool UpdateRun::waitForInstall() {
                         UpdateCauseKind::StoppedWaiting);
         case End::Fault: {
             UpdateCause cause(UpdateCauseKind::InstallFault);
-            cause.detail = senseText(answer.sense);
+            cause.detail = senseText(answer.sense());
             KDU_LOG_ERR(kFunction, "%s", causeText(cause).c_str());
             return fail(UpdateStep::Install, DriveState::Unknown, std::move(cause));
         }
@@ -322,26 +323,25 @@ bool UpdateRun::waitForInstall() {
 }
 
 // The drive went away while it installs (a USB drive resets or is enumerated anew): the
-// same drive is held again once it is back, maybe under another handle and other nodes.
+// same drive is held again once it is back, maybe at another place and under other nodes.
 bool UpdateRun::followReturn(std::chrono::steady_clock::time_point deadline) {
     using Clock = std::chrono::steady_clock;
     KDU_LOG_WAR(kFunction, "the drive went away while installing; waiting for it to come back.");
     progress(UpdateStep::AwaitReturn);
     held_.close();
-    const scsi::DriveIdentity gone = identityOf(drive_);
     const auto slice = std::max(timing_.pollInterval, std::chrono::milliseconds(100));
-    const drive_access::ServiceReference back(AwaitDriveReturn(gone, deadline, [this] { return stopRequested(); }, slice));
-    if (back.get() == platform::IO_OBJECT_NULL) return false;
+    const std::shared_ptr<platform::DeviceNode> back =
+        AwaitDriveReturn(drive_.identity(), deadline, [this] { return stopRequested(); }, slice);
+    if (!back) return false;
     // Someone else may hold it for a moment as it arrives (the system probing it).
-    while (held_.take(back.get()) != HeldDrive::Outcome::Held) {
+    while (held_.take(back) != HeldDrive::Outcome::Held) {
         if (Clock::now() >= deadline || stopRequested()) {
             held_.close();
             return false;
         }
         std::this_thread::sleep_for(slice);
     }
-    drive_.setScsiDevice(back.get());
-    drive_.setIdentity(platform::IORegistryEntryGetIdentity(back.get()));
+    drive_.setIdentity(back->identity());
     KDU_LOG_WAR(kFunction, "the drive is back at %s; waiting for its install.", drive_.identity().id.c_str());
     progress(UpdateStep::Install);
     return true;
@@ -353,7 +353,7 @@ bool UpdateRun::followReturn(std::chrono::steady_clock::time_point deadline) {
 bool UpdateRun::identifiesAsTarget() {
     OptionalText previous = drive_.revision();
     drive_.setRevision(std::nullopt);
-    CommandInquiry(held_.interface(), &drive_);
+    CommandInquiry(held_.channel(), &drive_);
     if (!drive_.revision() || !Util::isTargetModel(drive_.product())) {
         if (!drive_.revision()) drive_.setRevision(std::move(previous));
         return fail(UpdateStep::CheckRevision, DriveState::Unknown, UpdateCauseKind::NotIdentified);
@@ -371,7 +371,7 @@ bool UpdateRun::identifiesAsTarget() {
 }
 
 // From the first mode change to the final identification, with access held.
-bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const ProvenImages& images) {
+bool UpdateRun::runCritical(platform::TaskChannel& channel, const ProvenImages& images) {
     if (hooks_.reviewPlan) {
         const auto normalLength = static_cast<std::uint32_t>(images.normal.size());
         if (!hooks_.reviewPlan(updatePlan(drive_.driveMode(), normalLength)))
@@ -381,19 +381,19 @@ bool UpdateRun::runCritical(platform::SCSITaskDeviceInterface* interface, const 
         return fail(UpdateStep::ToKernelMode, UpdateCauseKind::Cancelled);
     if (drive_.driveMode() == DriveMode::Normal) {
         progress(UpdateStep::ToKernelMode);
-        if (!CommandChangeDriveMode(interface, &drive_)) {
+        if (!CommandChangeDriveMode(channel, &drive_).good()) {
             KDU_LOG_ERR(kFunction, "change drive mode.( -> Kernel)");
             return fail(UpdateStep::ToKernelMode, UpdateCauseKind::ToUpdateModeRefused);
         }
     }
     report_.state = DriveState::UpdateMode;
     progress(UpdateStep::WriteKernelImage, 0, std::size(kKernelPieces));
-    if (!sendKernelImage(interface, images.kernel)) return false;
-    if (!sendNormalImage(interface, images.normal)) return false;
+    if (!sendKernelImage(channel, images.kernel)) return false;
+    if (!sendNormalImage(channel, images.normal)) return false;
     kdulog::consoleOut("write completed.\n");
 
     progress(UpdateStep::ToNormalMode);
-    if (!CommandChangeDriveMode(interface, &drive_)) {
+    if (!CommandChangeDriveMode(channel, &drive_).good()) {
         KDU_LOG_ERR(kFunction, "change drive mode.( -> Normal)");
         return fail(UpdateStep::ToNormalMode, UpdateCauseKind::SwitchBackRefused);
     }
@@ -425,15 +425,15 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
     UpdateReport localReport;
     HeldDrive held;
     UpdateRun run(drive, normal, timing, hooks, report != nullptr ? *report : localReport, held);
-    const platform::io_service_t service = drive.scsiDevice();
-    if (service == platform::IO_OBJECT_NULL) return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::NoDriveChosen);
+    if (drive.identity().empty()) return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::NoDriveChosen);
+    std::shared_ptr<platform::DeviceNode> node = attachedDrive(drive.identity());
 
-    platform::io_name_t className{};
-    const platform::kern_return_t kr = platform::IOObjectGetClass(service, className);
-    if (kr != platform::kIOReturnSuccess)
+    std::string className;
+    const scsi::TransportError kr = node ? node->className(className) : scsi::TransportError::NoDevice;
+    if (kr != scsi::TransportError::None)
         KDU_LOG_ERR(kFunction, "ExecWriteMain() Failed to get class name. (0x%08x)\n", static_cast<unsigned>(kr));
     else
-        kdulog::consoleErr("ExecWriteMain() Found device class \"%s\" using .\n", className);
+        kdulog::consoleErr("ExecWriteMain() Found device class \"%s\" using .\n", className.c_str());
 
     // Proven before the drive is opened: a bad image never costs the drive a single command.
     run.progress(UpdateStep::CheckImages);
@@ -448,7 +448,7 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
     // Sleep or shutdown in the middle would leave the drive in its update mode.
     const platform::SystemSleepInhibitor noSleep("Updating the firmware of an optical drive");
     run.progress(UpdateStep::TakeDrive);
-    const std::string lockId = identityOf(drive).lockKey();
+    const std::string lockId = drive.identity().lockKey();
     std::string whyNotLocked;
     const std::optional<platform::DriveUpdateLock> updateLock = platform::DriveUpdateLock::tryTake(lockId, whyNotLocked);
     if (!updateLock) {
@@ -459,27 +459,28 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
         return run.fail(UpdateStep::TakeDrive, std::move(cause));
     }
 
-    switch (held.take(service)) {
+    if (!node) return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::CannotOpen);
+    switch (held.take(std::move(node))) {
         case HeldDrive::Outcome::Held: break;
         case HeldDrive::Outcome::CannotOpen: return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::CannotOpen);
         case HeldDrive::Outcome::InUse: return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::InUse);
     }
-    platform::SCSITaskDeviceInterface* interface = held.interface();
+    platform::TaskChannel& channel = held.channel();
 
     run.progress(UpdateStep::IdentifyAgain);
     bool result = false;
     DriveMode modeNow = drive.driveMode();
-    if (std::optional<UpdateCause> changed = run.whatChanged(interface, modeNow)) {
+    if (std::optional<UpdateCause> changed = run.whatChanged(channel, modeNow)) {
         KDU_LOG_ERR(kFunction, "%s", causeText(*changed).c_str());
         run.fail(UpdateStep::IdentifyAgain, modeNow == DriveMode::Normal ? DriveState::OldFirmware : DriveState::UpdateMode,
                  std::move(*changed));
     } else {
-        result = run.runCritical(interface, *proof.images);
+        result = run.runCritical(channel, *proof.images);
     }
     std::fflush(stdout);
 
-    const platform::IOReturn released = held.release();
-    if (released != platform::kIOReturnSuccess) {
+    const scsi::TransportError released = held.release();
+    if (released != scsi::TransportError::None) {
         KDU_LOG_ERR(kFunction, "ReleaseExclusiveAccess failed. (0x%08x)\n", static_cast<unsigned>(released));
         if (result) run.fail(UpdateStep::ReleaseDrive, DriveState::Updated, UpdateCauseKind::NotGivenBack);
         result = false;

@@ -13,7 +13,7 @@
 
 enum class UpdateStep {
     CheckImages,        // proving the shipped images
-    TakeDrive,          // the per-drive lock, the interfaces, exclusive access
+    TakeDrive,          // the per-drive lock, opening the drive for this process alone
     IdentifyAgain,      // the second look at the drive before anything changes it
     ToKernelMode,       // switching the drive to its update mode
     WriteKernelImage,

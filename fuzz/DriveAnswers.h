@@ -15,7 +15,6 @@
 
 #include "FuzzInput.h"
 #include "log/Log.h"
-#include "platform/Registry.h"
 #include "support/FakeBackend.h"
 
 namespace kdu::fuzz {
@@ -27,14 +26,14 @@ inline test::Answer answerFrom(Input& input) {
     const std::uint8_t kind = input.byte();
     const std::uint8_t status = input.byte();
     switch (kind & 3) {
-        case 0: answer.status = platform::kSCSITaskStatus_GOOD; break;
-        case 1: answer.status = platform::kSCSITaskStatus_CHECK_CONDITION; break;
-        case 2: answer.status = status; break;
-        default: answer.result = platform::kIOReturnIOError; break;
+        case 0: answer.status = scsi::Status::Good; break;
+        case 1: answer.status = scsi::Status::CheckCondition; break;
+        case 2: answer.status = static_cast<scsi::Status>(status); break;
+        default: answer.error = scsi::TransportError::IOError; break;
     }
     for (auto& byte : answer.sense) byte = input.byte();
     const auto length = static_cast<std::size_t>(input.number(2)) % (kLongestAnswer + 1);
-    if (kind & 4) answer.realizedCount = input.number(8);
+    if (kind & 4) answer.transferred = static_cast<std::size_t>(input.number(8));
     answer.dataIn = input.bytes(length);
     return answer;
 }
@@ -46,7 +45,7 @@ inline void silenceLog() {
 }
 
 // One drive on a fresh test backend answering every command from the input, installed
-// for the life of the scope, with its service handle. `own`, when given, may answer a
+// for the life of the scope. `own`, when given, may answer a
 // command itself; what it leaves comes from the input.
 class AnsweringDrive {
 public:
@@ -64,21 +63,16 @@ public:
                 return answerFrom(input);
             });
         platform::installBackend(backend_);
-        service_ = platform::registry::retainService(drive_);
     }
     AnsweringDrive(const AnsweringDrive&) = delete;
     AnsweringDrive& operator=(const AnsweringDrive&) = delete;
-    ~AnsweringDrive() {
-        platform::IOObjectRelease(service_);
-        platform::installBackend(nullptr);
-    }
-    platform::io_service_t service() const { return service_; }
+    ~AnsweringDrive() { platform::installBackend(nullptr); }
+    test::FakeDrive& node() const { return *drive_; }
 
 private:
     OwnAnswer own_;
     std::shared_ptr<test::FakeBackend> backend_;
     std::shared_ptr<test::FakeDrive> drive_;
-    platform::io_service_t service_ = platform::IO_OBJECT_NULL;
 };
 
 }  // namespace kdu::fuzz

@@ -1,6 +1,6 @@
 // INQUIRY, TEST UNIT READY and READ BUFFER against a drive whose every answer (status,
-// sense, data, count) comes from the input (see DriveAnswers.h), through the task chain as
-// in the listing: the listing's judgement first, then each command on its own.
+// sense, data, count) comes from the input (see DriveAnswers.h), opened as in the listing:
+// the listing's judgement first, then each command on its own.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -31,25 +31,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     kdu::fuzz::Input input(data, size);
     kdu::fuzz::AnsweringDrive drive(input);
-    platform::IOCFPlugInInterface* plugIn = nullptr;
-    platform::SCSITaskDeviceInterface* taskDevice = nullptr;
-    platform::MMCDeviceInterface* mmc = nullptr;
-    CreateDeviceInterfaceForAuthoringDevice(drive.service(), &plugIn, &taskDevice, &mmc);
-    if (taskDevice != nullptr) {
-        FirmFileData normal;
-        imageRecord(normal);
-        // The images' proof reads files, not drive answers: taken as passed.
-        if (std::optional<DeviceData> listed = GetDeviceInfo(taskDevice, normal, true))
-            (void)judgeEligibility(*listed, normal, true);
+    FirmFileData normal;
+    imageRecord(normal);
+    // The images' proof reads files, not drive answers: taken as passed.
+    if (std::optional<DeviceData> listed = GetDeviceInfo(drive.node(), normal, true))
+        (void)judgeEligibility(*listed, normal, true);
 
+    platform::Opened opened = CreateDeviceInterfaceForAuthoringDevice(drive.node());
+    if (opened.channel) {
         DeviceData record;
-        CommandInquiry(taskDevice, &record);
-        (void)CommandTestUnitReady(taskDevice, &record).discPresent();
-        CommandReadBufferForDevice(taskDevice, &record);
+        CommandInquiry(*opened.channel, &record);
+        (void)CommandTestUnitReady(*opened.channel, &record).discPresent();
+        CommandReadBufferForDevice(*opened.channel, &record);
         (void)judgeEligibility(record, normal, true);
-        taskDevice->Release();
     }
-    if (mmc != nullptr) mmc->Release();
-    if (plugIn != nullptr) platform::IODestroyPlugInInterface(plugIn);
     return 0;
 }

@@ -11,7 +11,7 @@
 #include "model/Util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    platform::SCSI_Sense_Data sense{};
+    scsi::Sense sense{};
     std::memcpy(sense.data(), data, std::min(size, sense.size()));
 
     PrintSenseString(&sense, false);

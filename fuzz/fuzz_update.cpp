@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!listed.empty()) {
         record = listed.front();
     } else {
-        record.setScsiDevice(drive.service());
+        record.setIdentity(drive.node().identity());
         record.setRevision(updateMode ? "0000" : "1.20");
     }
     // Polls back to back for at most a millisecond: the input ends long before.

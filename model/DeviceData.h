@@ -1,5 +1,4 @@
-// One attached drive of the target model: identity, versions, flags, and one counted
-// reference to the drive's service handle. Copying takes a reference of its own.
+// One attached drive of the target model, as listed: identity, versions, flags.
 #pragma once
 
 #include <cstdint>
@@ -7,24 +6,12 @@
 #include "model/Eligibility.h"
 #include "model/VersionFields.h"
 #include "scsi/DriveIdentity.h"
-#include "platform/IOTypes.h"
 
 // The numbers are what JSON listings have always shown.
 enum class DriveMode : std::uint8_t { Normal = 0, Kernel = 1 };
 
 class DeviceData : public VersionFields {
 public:
-    DeviceData() = default;
-    DeviceData(const DeviceData& other);             // the record's copy: fields through the setters
-    DeviceData& operator=(const DeviceData& other);
-    DeviceData(DeviceData&& other) noexcept;         // moves the reference, leaves `other` with none
-    DeviceData& operator=(DeviceData&& other) noexcept;
-    ~DeviceData();
-
-    platform::io_service_t scsiDevice() const { return scsiDevice_; }
-    // Releases the held reference (if any), stores `device` and takes a reference on it.
-    void setScsiDevice(platform::io_service_t device);
-
     // Who the drive is, taken when it was listed; what a confirmation names.
     const scsi::DriveIdentity& identity() const { return identity_; }
     void setIdentity(scsi::DriveIdentity v) { identity_ = std::move(v); }
@@ -47,7 +34,6 @@ public:
     void setInstallProgress(std::optional<std::uint16_t> v) { installProgress_ = v; }
 
 private:
-    platform::io_service_t scsiDevice_ = platform::IO_OBJECT_NULL;
     scsi::DriveIdentity identity_;
     std::int32_t sameNo_ = 0;
     UpdateEligibility eligibility_ = UpdateEligibility::VersionsUnknown;

@@ -28,7 +28,7 @@ bool USBDeviceManager::start() {
     if (!source_) {
         // The code the watch has always logged when it could not be set up.
         KDU_LOG_ERR("USBDeviceManager::start", "set notify I/O First Match(%08x)",
-                    static_cast<unsigned>(kIOReturnBadArgument));
+                    static_cast<unsigned>(scsi::TransportError::BadArgument));
         return false;
     }
     report(backend().presentDisks(), true);

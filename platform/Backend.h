@@ -11,28 +11,29 @@
 #include <string>
 #include <vector>
 
-#include "platform/IOTypes.h"
-#include "platform/SCSITaskLib.h"
 #include "scsi/Command.h"
 #include "scsi/DriveIdentity.h"
 #include "scsi/Result.h"
 
 namespace platform {
 
-// An open path to one drive's task device: exclusive access and command execution.
-// Destroying it gives back whatever it holds (exclusive access included).
+// One drive held for this process alone: nobody else can send it commands meanwhile.
+// Destroying it gives the drive back.
 class TaskChannel {
 public:
     virtual ~TaskChannel() = default;
-    virtual IOReturn obtainExclusiveAccess() = 0;
-    virtual IOReturn releaseExclusiveAccess() = 0;
-    // False when the backend refuses to make a task (fault injection).
-    virtual bool canCreateTask() { return true; }
     // The drive's answer, or the transport error that kept the command from it.
     virtual scsi::Result execute(const scsi::Command& command) = 0;
+    // Gives the drive back now and says how that went; later calls: None.
+    virtual scsi::TransportError release() = 0;
 };
 
-// One drive as the backend knows it. Steps of the interface chain can each fail.
+struct Opened {
+    std::unique_ptr<TaskChannel> channel{};
+    scsi::TransportError error = scsi::TransportError::None;  // why there is no channel
+};
+
+// One attached MMC drive, as listed, before anyone opens it.
 class DeviceNode {
 public:
     virtual ~DeviceNode() = default;
@@ -42,11 +43,10 @@ public:
     virtual scsi::DriveIdentity identity() const { return scsi::DriveIdentity{key(), {}, std::nullopt}; }
     // Read without opening the drive, so also while someone else holds it.
     virtual scsi::DriveModelNames modelNames() const { return {}; }
-    virtual IOReturn className(std::string& out) const = 0;
-    virtual IOReturn createPlugIn() = 0;
-    virtual HRESULT queryMMCInterface() = 0;
-    // Null when no task device interface can be had.
-    virtual std::unique_ptr<TaskChannel> openTaskChannel() = 0;
+    virtual scsi::TransportError className(std::string& out) const = 0;
+    // Exclusive: while one channel holds the drive, another open gets InUse or Busy; a drive
+    // that has gone gets NoDevice.
+    virtual Opened open() = 0;
 };
 
 // What a disc (a disk, in the registry's words) tells about itself.

@@ -68,13 +68,14 @@ struct CommandFault {
 };
 
 struct DriveFaults {
+    // Opening the drive fails: with either code, or as for a drive that has gone.
     std::optional<scsi::TransportError> plugIn;
-    std::optional<std::uint32_t> mmc;          // the interface query's result code
-    bool taskDevice = false;                  // no task device interface
+    std::optional<std::uint32_t> mmc;
+    bool taskDevice = false;
     std::optional<scsi::TransportError> className;
-    bool exclusiveAccess = false;             // obtaining exclusive access is refused
+    bool exclusiveAccess = false;             // opening is refused, as for a drive in use
     bool release = false;                     // giving it back is refused
-    bool task = false;                        // task creation is refused
+    bool task = false;                        // no command reaches the drive
     bool modeChangeToKernel = false;
     bool modeChangeToNormal = false;
     std::vector<CommandFault> commands;

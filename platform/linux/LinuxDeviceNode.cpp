@@ -31,31 +31,21 @@ scsi::DriveModelNames LinuxDeviceNode::modelNames() const {
     return {attribute("vendor"), attribute("model")};
 }
 
-IOReturn LinuxDeviceNode::className(std::string& out) const {
+scsi::TransportError LinuxDeviceNode::className(std::string& out) const {
     if (auto driver = sysfs::driverOf(device_.key)) {
         out = *driver;
-        return kIOReturnSuccess;
+        return scsi::TransportError::None;
     }
-    return std::filesystem::exists(device_.key) ? kIOReturnNotFound : kIOReturnNoDevice;
+    return std::filesystem::exists(device_.key) ? scsi::TransportError::NotFound : scsi::TransportError::NoDevice;
 }
 
-IOReturn LinuxDeviceNode::createPlugIn() {
-    return std::filesystem::exists(device_.key) ? kIOReturnSuccess : kIOReturnNoDevice;
-}
-
-HRESULT LinuxDeviceNode::queryMMCInterface() {
-    const auto type = sysfs::readAttribute(device_.key + "/type");
-    return type && sysfs::trimmed(*type) == "5" ? S_OK : E_NOINTERFACE;
-}
-
-std::unique_ptr<TaskChannel> LinuxDeviceNode::openTaskChannel() {
-    // Nothing is opened yet: the generic node is opened once, exclusively, when the
-    // drive is taken, since the kernel refuses an exclusive open beside any other.
+Opened LinuxDeviceNode::open() {
     struct stat st {};
-    if (::stat(sysfs::devicePath(layout_, device_.genericName).c_str(), &st) != 0) {
-        return nullptr;
+    if (!std::filesystem::exists(device_.key) ||
+        ::stat(sysfs::devicePath(layout_, device_.genericName).c_str(), &st) != 0) {
+        return {.error = scsi::TransportError::NoDevice};
     }
-    return std::make_unique<LinuxTaskChannel>(layout_, device_.key, device_.genericName);
+    return LinuxTaskChannel::open(layout_, device_.key, device_.genericName);
 }
 
 std::shared_ptr<DeviceNode> DeviceNodeCache::nodeFor(const sysfs::MmcDevice& device) {

@@ -26,10 +26,8 @@ public:
     scsi::DriveModelNames modelNames() const override;
     const std::string& genericName() const { return device_.genericName; }
     // The bound kernel driver ("sr").
-    IOReturn className(std::string& out) const override;
-    IOReturn createPlugIn() override;
-    HRESULT queryMMCInterface() override;
-    std::unique_ptr<TaskChannel> openTaskChannel() override;
+    scsi::TransportError className(std::string& out) const override;
+    Opened open() override;
 
 private:
     sysfs::Layout layout_;
@@ -40,7 +38,7 @@ private:
 };
 
 // One node object per attached drive, shared by discovery and hot-plug, so a drive keeps
-// its identity (and its registry handle) from listing to removal.
+// its identity from listing to removal.
 class DeviceNodeCache {
 public:
     explicit DeviceNodeCache(sysfs::Layout layout, PropertyLookup udev = {})

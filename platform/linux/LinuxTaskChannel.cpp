@@ -46,24 +46,27 @@ bool isMounted(const std::string& nodePath) {
 LinuxTaskChannel::LinuxTaskChannel(sysfs::Layout layout, std::string deviceKey, std::string genericName)
     : layout_(std::move(layout)), deviceKey_(std::move(deviceKey)), genericName_(std::move(genericName)) {}
 
-LinuxTaskChannel::~LinuxTaskChannel() { releaseExclusiveAccess(); }
+Opened LinuxTaskChannel::open(const sysfs::Layout& layout, const std::string& deviceKey,
+                              const std::string& genericName) {
+    std::unique_ptr<LinuxTaskChannel> channel(new LinuxTaskChannel(layout, deviceKey, genericName));
+    const scsi::TransportError error = channel->holdGenericNode();
+    if (error != scsi::TransportError::None) return {.error = error};
+    return {.channel = std::move(channel)};
+}
 
-IOReturn LinuxTaskChannel::obtainExclusiveAccess() {
-    if (generic_) {
-        return kIOReturnExclusiveAccess;
-    }
+scsi::TransportError LinuxTaskChannel::holdGenericNode() {
     const std::string node = sysfs::devicePath(layout_, genericName_);
     // The number may have passed to another drive since the listing: never open that one.
     if (const auto mismatch = sysfs::genericNodeMismatch(layout_, genericName_, deviceKey_)) {
         KDU_LOG_ERR("LinuxTaskChannel::obtainExclusiveAccess",
                     "%s is no longer the drive that was listed (%s): not opened", node.c_str(), mismatch->c_str());
-        return kIOReturnNoDevice;
+        return scsi::TransportError::NoDevice;
     }
     kdulog::UniqueFd generic(::open(node.c_str(), O_RDWR | O_EXCL | O_NONBLOCK | O_CLOEXEC));
     if (!generic) {
         const int error = errno;
-        const IOReturn code = static_cast<IOReturn>(sgio::fromErrno(error));
-        if (code == kIOReturnNotPrivileged) {
+        const scsi::TransportError code = sgio::fromErrno(error);
+        if (code == scsi::TransportError::NotPrivileged) {
             noteAccessRefused(node, error);
             KDU_LOG_ERR("LinuxTaskChannel::obtainExclusiveAccess",
                         "cannot open %s for reading and writing (%s): the drive needs read-write access to "
@@ -77,54 +80,48 @@ IOReturn LinuxTaskChannel::obtainExclusiveAccess() {
                                                         sysfs::genericDevAttribute(layout_, genericName_))) {
         KDU_LOG_ERR("LinuxTaskChannel::obtainExclusiveAccess",
                     "%s is no longer the drive that was listed (%s): closed unused", node.c_str(), mismatch->c_str());
-        return kIOReturnNoDevice;
+        return scsi::TransportError::NoDevice;
     }
     generic_ = std::move(generic);
 
     if (const auto blockName = sysfs::blockNameOf(deviceKey_)) {
-        if (const IOReturn held = holdBlockNode(*blockName); held != kIOReturnSuccess) {
-            generic_.reset();
-            return held;
-        }
+        if (const scsi::TransportError held = holdBlockNode(*blockName); held != scsi::TransportError::None) return held;
         pollingPause_ = std::make_unique<MediaPollingPause>(layout_, *blockName);
     }
-    return kIOReturnSuccess;
+    return scsi::TransportError::None;
 }
 
-IOReturn LinuxTaskChannel::holdBlockNode(const std::string& blockName) {
+scsi::TransportError LinuxTaskChannel::holdBlockNode(const std::string& blockName) {
     const std::string node = sysfs::devicePath(layout_, blockName);
     if (const auto mismatch = sysfs::blockNodeMismatch(layout_, blockName)) {
         if (!std::filesystem::exists(node)) {
-            return kIOReturnSuccess;  // no block node (yet): the generic hold stands alone
+            return scsi::TransportError::None;  // no block node (yet): the generic hold stands alone
         }
         KDU_LOG_ERR("LinuxTaskChannel::holdBlockNode", "%s is not the drive's block device (%s): not opened",
                     node.c_str(), mismatch->c_str());
-        return kIOReturnNoDevice;
+        return scsi::TransportError::NoDevice;
     }
     block_.reset(::open(node.c_str(), O_RDONLY | O_EXCL | O_NONBLOCK | O_CLOEXEC));
     if (block_) {
-        return kIOReturnSuccess;
+        return scsi::TransportError::None;
     }
     switch (errno) {
         case EBUSY:
-            return kIOReturnBusy;  // mounted, or held by another program
+            return scsi::TransportError::Busy;  // mounted, or held by another program
         case EACCES:
         case EPERM:
             // Not ours to open: still refuse a drive whose disc is mounted.
-            return isMounted(node) ? kIOReturnBusy : kIOReturnSuccess;
+            return isMounted(node) ? scsi::TransportError::Busy : scsi::TransportError::None;
         default:
-            return kIOReturnSuccess;  // no block node (yet): the generic hold stands alone
+            return scsi::TransportError::None;  // no block node (yet): the generic hold stands alone
     }
 }
 
-IOReturn LinuxTaskChannel::releaseExclusiveAccess() {
-    if (!generic_) {
-        return kIOReturnNotOpen;
-    }
+scsi::TransportError LinuxTaskChannel::release() {
     pollingPause_.reset();
     block_.reset();
     generic_.reset();
-    return kIOReturnSuccess;
+    return scsi::TransportError::None;
 }
 
 scsi::Result LinuxTaskChannel::execute(const scsi::Command& command) {

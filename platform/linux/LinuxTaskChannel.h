@@ -13,18 +13,19 @@ namespace platform {
 
 class LinuxTaskChannel : public TaskChannel {
 public:
-    LinuxTaskChannel(sysfs::Layout layout, std::string deviceKey, std::string genericName);
-    ~LinuxTaskChannel() override;
-
     // The generic node read-write and exclusive (a second holder is refused), then the
     // block node exclusive (a mounted disc refuses it), then media polling off.
-    IOReturn obtainExclusiveAccess() override;
-    IOReturn releaseExclusiveAccess() override;
+    static Opened open(const sysfs::Layout& layout, const std::string& deviceKey, const std::string& genericName);
+    ~LinuxTaskChannel() override { release(); }
+
     // One SG_IO on the held generic node.
     scsi::Result execute(const scsi::Command& command) override;
+    scsi::TransportError release() override;
 
 private:
-    IOReturn holdBlockNode(const std::string& blockName);
+    LinuxTaskChannel(sysfs::Layout layout, std::string deviceKey, std::string genericName);
+    scsi::TransportError holdGenericNode();
+    scsi::TransportError holdBlockNode(const std::string& blockName);
 
     sysfs::Layout layout_;
     std::string deviceKey_;

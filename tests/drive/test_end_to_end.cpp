@@ -50,7 +50,7 @@ protected:
     }
     // Updates a copy of the listed record, as the window does, and keeps the copy.
     bool update(std::size_t index) {
-        backend_->clearCommandLog(keyOf(list_.at(index)));
+        backend_->clearCommandLog(list_.at(index).identity().id);
         current_ = list_.at(index);
         UpdateHooks hooks;
         hooks.progress = progress_.hook();
@@ -235,11 +235,11 @@ TEST_F(EndToEndTest, AListingDuringAnUpdateOnAnotherThreadListsTheDriveBeingUpda
     EXPECT_TRUE(result.get());
 
     ASSERT_EQ(list_.size(), 2u);
-    EXPECT_EQ(keyOf(list_[0]), "drive1");
+    EXPECT_EQ(list_[0].identity().id, "drive1");
     EXPECT_EQ(list_[0].eligibility(), UpdateEligibility::InUse);
     EXPECT_FALSE(list_[0].isEnableUpdate());
     EXPECT_EQ(list_[0].product(), OptionalText{"BD-RW KVL-MT38"}) << "known from the drive file unasked";
-    EXPECT_EQ(keyOf(list_[1]), "drive2");
+    EXPECT_EQ(list_[1].identity().id, "drive2");
     EXPECT_TRUE(list_[1].isEnableUpdate());
     EXPECT_EQ(log_.count("[WAR] ObtainExclusiveAccess failed.(1)"), 1);
     EXPECT_EQ(stateOf("drive1")->revision, "1.21");
@@ -273,7 +273,7 @@ TEST_F(EndToEndTest, TwoUpdatesAtOnceReportOnlyTheirOwnProgress) {
         });
     }
     for (Run& r : runs) {
-        SCOPED_TRACE(keyOf(r.drive));
+        SCOPED_TRACE(r.drive.identity().id);
         EXPECT_TRUE(r.result.get()) << ::testing::PrintToString(log_.lines());
         EXPECT_EQ(r.drive.revision(), OptionalText{"1.21"});
         const std::vector<std::int64_t> values = r.progress.values();

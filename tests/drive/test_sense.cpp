@@ -36,7 +36,7 @@ struct SenseCase {
     std::uint8_t responseCode = 0x70;
 };
 
-platform::SCSI_Sense_Data senseOf(const SenseCase& c) {
+scsi::Sense senseOf(const SenseCase& c) {
     auto s = checkCondition(c.byte2, c.asc, c.ascq).sense;
     s[0] = c.responseCode;
     return s;

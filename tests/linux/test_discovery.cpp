@@ -10,7 +10,6 @@
 #include "platform/linux/LinuxBackend.h"
 #include "drive/DriveList.h"
 #include "log/Log.h"
-#include "platform/SCSITaskLib.h"
 #include "platform/linux/LinuxTaskChannel.h"
 
 using namespace platform;
@@ -43,19 +42,19 @@ TEST_F(SysfsDiscovery, NodesKeepTheirIdentityAndNameTheirDriver) {
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0], real->authoringDevices()[0]);
     std::string name;
-    EXPECT_EQ(first[0]->className(name), kIOReturnSuccess);
+    EXPECT_EQ(first[0]->className(name), scsi::TransportError::None);
     EXPECT_EQ(name, "sr");
-    EXPECT_NE(first[0]->openTaskChannel(), nullptr);
+    EXPECT_NE(first[0]->open().channel, nullptr);
 }
 
-TEST_F(SysfsDiscovery, AChainCannotBeOpenedWithoutItsNodes) {
+TEST_F(SysfsDiscovery, ADriveCannotBeOpenedWithoutItsNodes) {
     sys.addDevice(1, 1, 5);  // no block driver bound
     auto nodes = backend()->authoringDevices();
     ASSERT_EQ(nodes.size(), 1u);
     std::string name;
-    EXPECT_EQ(nodes[0]->className(name), kIOReturnNotFound);
+    EXPECT_EQ(nodes[0]->className(name), scsi::TransportError::NotFound);
     std::filesystem::remove(sys.dev("sg1"));
-    EXPECT_EQ(nodes[0]->openTaskChannel(), nullptr);
+    EXPECT_EQ(nodes[0]->open().error, scsi::TransportError::NoDevice);
 }
 
 TEST_F(SysfsDiscovery, GenericNodeEventsPublishAndTerminateTheSameNode) {
@@ -107,12 +106,12 @@ protected:
         return std::any_of(log.begin(), log.end(),
                            [&](const std::string& l) { return l.find(text) != std::string::npos; });
     }
+    Opened take() { return LinuxTaskChannel::open(sys.layout(), device, "sg1"); }
     // A run that took the drive and died without giving anything back.
     void crashWhileHolding() {
         const pid_t child = ::fork();
         if (child == 0) {
-            auto* channel = new LinuxTaskChannel(sys.layout(), device, "sg1");
-            ::_exit(channel->obtainExclusiveAccess() == kIOReturnSuccess ? 0 : 1);
+            ::_exit(take().channel.release() != nullptr ? 0 : 1);
         }
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -128,36 +127,35 @@ protected:
 };
 
 TEST_F(ExclusiveAccess, HoldsBothNodesAndPausesMediaPollingUntilReleaseOrDestruction) {
-    {
-        LinuxTaskChannel channel(sys.layout(), device, "sg1");
-        ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);
-        EXPECT_EQ(FakeSysfs::read(poll), "0");
-        EXPECT_EQ(openNodes(sys), (std::vector<std::string>{"sg1", "sr0"}));
-        EXPECT_EQ(records(sys), std::vector<std::string>{pollResolved});  // recorded before the change
-        EXPECT_EQ(channel.obtainExclusiveAccess(), kIOReturnExclusiveAccess);
-        EXPECT_EQ(channel.releaseExclusiveAccess(), kIOReturnSuccess);
-        EXPECT_EQ(FakeSysfs::read(poll), "2000");
-        EXPECT_TRUE(openNodes(sys).empty());  // the next drive of a listing finds this one free
-        EXPECT_TRUE(records(sys).empty());
-        EXPECT_EQ(channel.releaseExclusiveAccess(), kIOReturnNotOpen);
-        ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);  // and held when destroyed
-    }
+    std::unique_ptr<TaskChannel> channel = take().channel;
+    ASSERT_TRUE(channel);
+    EXPECT_EQ(FakeSysfs::read(poll), "0");
+    EXPECT_EQ(openNodes(sys), (std::vector<std::string>{"sg1", "sr0"}));
+    EXPECT_EQ(records(sys), std::vector<std::string>{pollResolved});  // recorded before the change
+    EXPECT_EQ(channel->release(), scsi::TransportError::None);
+    EXPECT_EQ(FakeSysfs::read(poll), "2000");
+    EXPECT_TRUE(openNodes(sys).empty());  // the next drive of a listing finds this one free
+    EXPECT_TRUE(records(sys).empty());
+    EXPECT_EQ(channel->release(), scsi::TransportError::None);
+    channel = take().channel;  // and held when destroyed
+    ASSERT_TRUE(channel);
+    channel.reset();
     EXPECT_EQ(FakeSysfs::read(poll), "2000");
     EXPECT_TRUE(openNodes(sys).empty());
     EXPECT_TRUE(records(sys).empty());
 }
 
 TEST_F(ExclusiveAccess, CommandsNeedTheDriveHeldAndAnSgNode) {
-    LinuxTaskChannel channel(sys.layout(), device, "sg1");
+    std::unique_ptr<TaskChannel> channel = take().channel;
+    ASSERT_TRUE(channel);
     const scsi::Command inquiry{.cdb = {0x12, 0, 0, 0, 56, 0}, .cdbLength = 6};
-    EXPECT_EQ(channel.execute(inquiry).error, scsi::TransportError::NotOpen);
-    ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);
     // The fake node is a plain file: the SG_IO ioctl itself fails.
-    EXPECT_EQ(channel.execute(inquiry).error, scsi::TransportError::IOError);
-    channel.releaseExclusiveAccess();
+    EXPECT_EQ(channel->execute(inquiry).error, scsi::TransportError::IOError);
+    channel->release();
+    EXPECT_EQ(channel->execute(inquiry).error, scsi::TransportError::NotOpen);
 
     std::filesystem::remove(sys.dev("sg1"));
-    EXPECT_EQ(channel.obtainExclusiveAccess(), kIOReturnNoDevice);
+    EXPECT_EQ(take().error, scsi::TransportError::NoDevice);
 }
 
 TEST_F(ExclusiveAccess, PollingACrashedRunPausedIsGivenBackAtTheNextStart) {
@@ -171,21 +169,18 @@ TEST_F(ExclusiveAccess, PollingACrashedRunPausedIsGivenBackAtTheNextStart) {
 
 TEST_F(ExclusiveAccess, TheNextHolderGivesBackWhatACrashedRunPaused) {
     crashWhileHolding();
-    {
-        LinuxTaskChannel channel(sys.layout(), device, "sg1");
-        ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);
-    }
+    ASSERT_TRUE(take().channel);
     EXPECT_EQ(FakeSysfs::read(poll), "2000");
     EXPECT_TRUE(records(sys).empty());
 }
 
 TEST_F(ExclusiveAccess, ALiveHoldersPauseIsLeftAloneAtStart) {
-    LinuxTaskChannel channel(sys.layout(), device, "sg1");
-    ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);
+    std::unique_ptr<TaskChannel> channel = take().channel;
+    ASSERT_TRUE(channel);
     makeLinuxBackend(sys.options());
     EXPECT_EQ(FakeSysfs::read(poll), "0");
     EXPECT_EQ(records(sys).size(), 1u);
-    channel.releaseExclusiveAccess();
+    channel->release();
     EXPECT_EQ(FakeSysfs::read(poll), "2000");
 }
 
@@ -206,8 +201,7 @@ TEST_F(ExclusiveAccess, RecordsThatNoLongerApplyAreDroppedWithoutWriting) {
 
 TEST_F(ExclusiveAccess, WithoutAPrivatePlaceForTheRecordPollingStaysOn) {
     std::filesystem::permissions(sys.run(), std::filesystem::perms::all);
-    LinuxTaskChannel channel(sys.layout(), device, "sg1");
-    ASSERT_EQ(channel.obtainExclusiveAccess(), kIOReturnSuccess);
+    ASSERT_TRUE(take().channel);
     EXPECT_EQ(FakeSysfs::read(poll), "2000");
     EXPECT_TRUE(logged("[WAR] no private runtime folder to record the media polling of sr0 in"));
 }
@@ -229,8 +223,7 @@ TEST_P(NodeReplaced, IsNeverOpenedAndTheDriveIsGone) {
     setSyslogEnabled(false);
     setLogSink([&](LogLevel, const std::string& line) { log.push_back(line); });
     GetParam().change(sys);
-    LinuxTaskChannel channel(sys.layout(), device, "sg1");
-    EXPECT_EQ(channel.obtainExclusiveAccess(), kIOReturnNoDevice);
+    EXPECT_EQ(LinuxTaskChannel::open(sys.layout(), device, "sg1").error, scsi::TransportError::NoDevice);
     setLogSink(nullptr);
     EXPECT_TRUE(openNodes(sys).empty());
     EXPECT_EQ(FakeSysfs::read(sys.sys("block/sr0/events_poll_msecs")), "2000");
@@ -262,22 +255,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "is not the drive's block device ("}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
-// A listing on real-drive nodes takes each drive and gives it back before the next.
-TEST(LinuxListing, HoldsOneDriveAtATime) {
+// A listing on real-drive nodes gives every drive back.
+TEST(LinuxListing, LeavesNoNodeOpen) {
     FakeSysfs sys;
     sys.addDevice(1, 1, 5, 0);
     sys.addDevice(2, 2, 5, 1);
     setSyslogEnabled(false);
     setLogSink([](LogLevel, const std::string&) {});  // the fake nodes answer no command
     installBackend(makeLinuxBackend(sys.options()));
-    platform::testing::clearInterfaceTrace();
     std::vector<DeviceData> list;
     ListTargetDrives(list, FirmFileData{});
-    std::vector<std::string> access;
-    for (const std::string& e : platform::testing::interfaceTrace())
-        if (e.rfind("exclusive.", 0) == 0) access.push_back(e);
-    EXPECT_EQ(access, (std::vector<std::string>{"exclusive.obtain", "exclusive.release", "exclusive.obtain",
-                                                "exclusive.release"}));
+    EXPECT_EQ(list.size(), 2u);
     EXPECT_TRUE(openNodes(sys).empty());
     installBackend(nullptr);
     setLogSink(nullptr);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "model/DeviceData.h"
 #include "model/Util.h"
 
 using namespace std::string_literals;
@@ -96,6 +97,12 @@ TEST(ConvertToStringEdges, NullIsAbsentAndLongFieldsAreCutAt255)
     EXPECT_EQ(Util::convertToString(nullptr, 0, 8), std::nullopt);
     const std::vector<std::uint8_t> bytes(1000, 'A');
     EXPECT_EQ(Util::convertToString(bytes.data(), 0, 1000), std::string(255, 'A'));
+}
+
+TEST(TextEquals, AbsentNeverEquals) {
+    EXPECT_FALSE(textEquals(std::nullopt, std::nullopt) || textEquals(std::nullopt, "") || textEquals("", std::nullopt));
+    EXPECT_TRUE(textEquals("", ""));
+    EXPECT_FALSE(textEquals("1.21", "1.21 "));
 }
 
 }  // namespace

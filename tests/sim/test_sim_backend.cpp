@@ -1,4 +1,4 @@
-// The backend over a drive folder: nodes, channels, exclusive access, faults, the command
+// The backend over a drive folder: nodes, exclusive opening, faults, the command
 // record and the state a drive leaves in its file.
 #include <gtest/gtest.h>
 
@@ -23,10 +23,11 @@ protected:
         doc["faults"] = faults;
         std::ofstream(sim::driveFilePath(dir.path(), "bd")) << doc.dump();
     }
-    std::unique_ptr<TaskChannel> channel() { return backend->authoringDevices().at(0)->openTaskChannel(); }
-    IOReturn exec(TaskChannel& ch, Command command) {
+    Opened open() { return backend->authoringDevices().at(0)->open(); }
+    std::unique_ptr<TaskChannel> channel() { return open().channel; }
+    scsi::TransportError exec(TaskChannel& ch, Command command) {
         out = ch.execute(command.get());
-        return static_cast<IOReturn>(out.error);
+        return out.error;
     }
     std::vector<int> statusKeyAsc() const { return {static_cast<int>(out.status), out.sense[2], out.sense[12]}; }
     sim::DriveSpec reload() {
@@ -50,7 +51,7 @@ TEST_F(SimBackendTest, ListsDriveFilesOnlyInNameOrder) {
     EXPECT_EQ(drives[0]->key() + drives[1]->key(), "ab");
     EXPECT_EQ(backend->authoringDevices()[0], drives[0]) << "the same drive keeps its node";
     std::string className;
-    EXPECT_EQ(drives[0]->className(className), kIOReturnSuccess);
+    EXPECT_EQ(drives[0]->className(className), scsi::TransportError::None);
     EXPECT_EQ(className, sim::kDefaultClassName);
 }
 
@@ -71,27 +72,26 @@ TEST_F(SimBackendTest, FilesWithSeveralNamesAreNoDrives) {
                      "a file with more than one name (a drive is a file of its own)");
 }
 
-TEST_F(SimBackendTest, ExclusiveAccessExcludesASecondChannelUntilReleased) {
+TEST_F(SimBackendTest, AnOpenDriveRefusesASecondOpenUntilGivenBack) {
     attach();
-    auto first = channel(), second = channel();
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(first->obtainExclusiveAccess(), kIOReturnSuccess);
-    EXPECT_EQ(second->obtainExclusiveAccess(), kIOReturnBusy);
-    EXPECT_EQ(first->releaseExclusiveAccess(), kIOReturnSuccess);
-    EXPECT_EQ(second->obtainExclusiveAccess(), kIOReturnSuccess);
-    second.reset();  // closing the channel gives access back
-    EXPECT_EQ(first->obtainExclusiveAccess(), kIOReturnSuccess);
-    EXPECT_EQ(first->releaseExclusiveAccess(), kIOReturnSuccess);
-    EXPECT_EQ(first->releaseExclusiveAccess(), kIOReturnNotOpen);
+    auto first = channel();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(open().error, scsi::TransportError::Busy);
+    EXPECT_EQ(first->release(), scsi::TransportError::None);
+    EXPECT_EQ(first->release(), scsi::TransportError::None);
+    EXPECT_EQ(exec(*first, inquiry()), scsi::TransportError::NotOpen) << "given back";
+    auto second = channel();
+    ASSERT_TRUE(second);
+    second.reset();  // closing the channel gives the drive back
+    EXPECT_TRUE(channel());
 }
 
 TEST_F(SimBackendTest, RecordsCommandsWithTheirDataBetweenAccessEvents) {
     attach();
     auto ch = channel();
-    ASSERT_EQ(ch->obtainExclusiveAccess(), kIOReturnSuccess);
-    ASSERT_EQ(exec(*ch, inquiry()), kIOReturnSuccess);
-    ASSERT_EQ(exec(*ch, changeDriveMode()), kIOReturnSuccess);
-    ASSERT_EQ(ch->releaseExclusiveAccess(), kIOReturnSuccess);
+    ASSERT_EQ(exec(*ch, inquiry()), scsi::TransportError::None);
+    ASSERT_EQ(exec(*ch, changeDriveMode()), scsi::TransportError::None);
+    ASSERT_EQ(ch->release(), scsi::TransportError::None);
 
     const auto log = backend->commandLog("bd");
     ASSERT_EQ(log.size(), 4u);
@@ -114,49 +114,50 @@ TEST_F(SimBackendTest, StateIsWrittenBackAndSeenByAnotherBackend) {
     auto ch = channel();
     exec(*ch, changeDriveMode());
     EXPECT_EQ(reload().mode, sim::DriveMode::Kernel);
-    for (Command& piece : imagePieces(false, sealedImage(0x8000 + 512))) ASSERT_EQ(exec(*ch, piece), 0);
+    for (Command& piece : imagePieces(false, sealedImage(0x8000 + 512))) ASSERT_EQ(exec(*ch, piece), scsi::TransportError::None);
     exec(*ch, changeDriveMode());
+    ch.reset();
     const sim::DriveSpec after = reload();
     EXPECT_EQ(after.mode, sim::DriveMode::Normal);
     EXPECT_EQ(after.install.value_or(sim::InstallState{}).resultRevision, "1.21");
     EXPECT_EQ(after.install.value_or(sim::InstallState{}).resultDate, image_maker::ImageSpec{}.date);
 
     // Another process (here: another backend) sees the install going on.
-    auto other = sim::makeSimBackend(dir.path())->authoringDevices().at(0)->openTaskChannel();
-    ASSERT_EQ(exec(*other, testUnitReady()), kIOReturnSuccess);
-    EXPECT_EQ(statusKeyAsc(), (std::vector<int>{kSCSITaskStatus_CHECK_CONDITION, 0x02, 0x04}));
+    auto other = sim::makeSimBackend(dir.path())->authoringDevices().at(0)->open().channel;
+    ASSERT_TRUE(other);
+    ASSERT_EQ(exec(*other, testUnitReady()), scsi::TransportError::None);
+    EXPECT_EQ(statusKeyAsc(), (std::vector<int>{0x02, 0x02, 0x04}));
     EXPECT_EQ(out.sense[13], 0x12);
 }
 
-TEST_F(SimBackendTest, InterfaceChainFaults) {
-    attach({{"plugin", "0xE00002BE"}, {"mmc", "0x80000004"}, {"className", "0xE00002F0"}, {"taskDevice", true}});
-    auto n = backend->authoringDevices().at(0);
+// The older drive files' fault switches of opening a drive, and those of holding one.
+TEST_F(SimBackendTest, OpenAndRunFaults) {
+    attach({{"plugin", "0xE00002BE"}, {"className", "0xE00002F0"}});
     std::string className = "unchanged";
-    EXPECT_EQ(n->className(className), kIOReturnNotFound);
+    EXPECT_EQ(backend->authoringDevices().at(0)->className(className), scsi::TransportError::NotFound);
     EXPECT_EQ(className, "unchanged");
-    EXPECT_EQ(n->createPlugIn(), kIOReturnNoResources);
-    EXPECT_EQ(n->queryMMCInterface(), E_NOINTERFACE);
-    EXPECT_EQ(n->openTaskChannel(), nullptr);
-}
+    EXPECT_EQ(open().error, scsi::TransportError::NoResources);
+    attach({{"mmc", "0x80000004"}});
+    EXPECT_EQ(static_cast<std::uint32_t>(open().error), 0x80000004u);
+    attach({{"taskDevice", true}});
+    EXPECT_EQ(open().error, scsi::TransportError::NoDevice);
 
-TEST_F(SimBackendTest, AccessAndTaskFaults) {
     attach({{"release", true}, {"task", true}});
-    auto first = channel(), second = channel();
-    EXPECT_FALSE(first->canCreateTask());
-    ASSERT_EQ(first->obtainExclusiveAccess(), kIOReturnSuccess);
-    EXPECT_NE(first->releaseExclusiveAccess(), kIOReturnSuccess);
-    EXPECT_EQ(second->obtainExclusiveAccess(), kIOReturnBusy) << "a refused release keeps the drive held";
+    auto first = channel();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(exec(*first, inquiry()), scsi::TransportError::NoResources);
+    EXPECT_TRUE(backend->sentCommands("bd").empty()) << "the drive never saw it";
+    EXPECT_NE(first->release(), scsi::TransportError::None);
+    EXPECT_EQ(open().error, scsi::TransportError::Busy) << "a refused release keeps the drive held";
 
-    ASSERT_FALSE(sim::detach(dir.path(), "bd"));
     attach({{"exclusiveAccess", true}});
     first.reset();
-    EXPECT_EQ(second->obtainExclusiveAccess(), kIOReturnBusy);
-    EXPECT_TRUE(second->canCreateTask());
+    EXPECT_EQ(open().error, scsi::TransportError::Busy);
 }
 
 struct CommandFaultCase {
     const char* fault;
-    IOReturn delivery;  // of the second INQUIRY; the first and third answer GOOD
+    scsi::TransportError delivery;  // of the second INQUIRY; the first and third answer GOOD
     std::vector<int> statusKeyAsc;
 };
 
@@ -167,11 +168,11 @@ TEST_P(SimCommandFaultTest, HitsOnlyTheNthMatchingCommand) {
     auto ch = channel();
     exec(*ch, testUnitReady());  // another command: does not count
     for (int i = 1; i <= 3; ++i) {
-        const IOReturn result = exec(*ch, inquiry());
-        EXPECT_EQ(result, i == 2 ? GetParam().delivery : kIOReturnSuccess) << i;
+        const scsi::TransportError result = exec(*ch, inquiry());
+        EXPECT_EQ(result, i == 2 ? GetParam().delivery : scsi::TransportError::None) << i;
         if (i != 2) {
             EXPECT_EQ(out.status, scsi::Status::Good) << i;
-        } else if (result == kIOReturnSuccess) {
+        } else if (result == scsi::TransportError::None) {
             EXPECT_EQ(statusKeyAsc(), GetParam().statusKeyAsc);
         }
     }
@@ -180,20 +181,20 @@ TEST_P(SimCommandFaultTest, HitsOnlyTheNthMatchingCommand) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, SimCommandFaultTest,
     ::testing::Values(CommandFaultCase{R"({"command": "inquiry", "occurrence": 2, "sense": {"key": 6, "asc": "0x29"}})",
-                                       kIOReturnSuccess, {kSCSITaskStatus_CHECK_CONDITION, 0x06, 0x29}},
-                      CommandFaultCase{R"({"command": 18, "occurrence": 2, "status": 8})", kIOReturnSuccess,
-                                       {kSCSITaskStatus_BUSY, 0, 0}},
+                                       scsi::TransportError::None, {0x02, 0x06, 0x29}},
+                      CommandFaultCase{R"({"command": 18, "occurrence": 2, "status": 8})", scsi::TransportError::None,
+                                       {0x08, 0, 0}},
                       CommandFaultCase{R"({"command": "0x12", "occurrence": 2, "delivery": "0xE00002D6"})",
-                                       kIOReturnTimeout, {}}));
+                                       scsi::TransportError::Timeout, {}}));
 
 TEST_F(SimBackendTest, RefusedWriteBufferPieceSpoilsTheInstall) {
     attach({{"writeBufferPiece", 2}});
     auto ch = channel();
     exec(*ch, changeDriveMode());
     std::vector<Command> pieces = imagePieces(false, sealedImage(2 * 0x8000));
-    EXPECT_EQ(exec(*ch, pieces[0]), kIOReturnSuccess);
+    EXPECT_EQ(exec(*ch, pieces[0]), scsi::TransportError::None);
     EXPECT_EQ(out.status, scsi::Status::Good);
-    EXPECT_EQ(exec(*ch, pieces[1]), kIOReturnSuccess);
+    EXPECT_EQ(exec(*ch, pieces[1]), scsi::TransportError::None);
     EXPECT_EQ(out.status, scsi::Status::CheckCondition);
     EXPECT_EQ(out.sense[2], 0x03);
     exec(*ch, changeDriveMode());
@@ -207,20 +208,21 @@ TEST_F(SimBackendTest, RefusedWriteBufferPieceSpoilsTheInstall) {
 TEST_F(SimBackendTest, AChannelOpenedAfterTheDriveWentAwayReachesTheNewOne) {
     attach();
     auto before = channel();
-    ASSERT_EQ(exec(*before, changeDriveMode()), kIOReturnSuccess);
+    ASSERT_EQ(exec(*before, changeDriveMode()), scsi::TransportError::None);
     sim::DriveSpec other = sim::defaultTargetDrive();
     other.revision = "1.19";
     const std::filesystem::path temp = std::filesystem::path(dir.path()) / ".other";
     std::string error;
     ASSERT_TRUE(sim::writeDriveFile(temp, other, error)) << error;
     std::filesystem::rename(temp, sim::driveFilePath(dir.path(), "bd"));
-    EXPECT_EQ(exec(*before, inquiry()), kIOReturnNoDevice);
+    EXPECT_EQ(exec(*before, inquiry()), scsi::TransportError::NoDevice);
+    before->release();
 
     auto after = channel();
+    ASSERT_TRUE(after);
     Command ask = inquiry();
     ASSERT_TRUE(after->execute(ask.get()).delivered());
     EXPECT_EQ(text(ask.buffer, 32, 4), "1.19");
-    EXPECT_EQ(exec(*before, inquiry()), kIOReturnNoDevice) << "gone for good";
     EXPECT_EQ(reload().mode, sim::DriveMode::Normal);
 }
 
@@ -228,23 +230,23 @@ TEST_F(SimBackendTest, AChannelOpenedAfterTheDriveWentAwayReachesTheNewOne) {
 TEST_F(SimBackendTest, OnceGivenBackTheDriveAcceptsOthersSaves) {
     attach();
     auto ch = channel();
-    ASSERT_EQ(ch->obtainExclusiveAccess(), kIOReturnSuccess);
-    ASSERT_EQ(exec(*ch, changeDriveMode()), kIOReturnSuccess);
-    ASSERT_EQ(ch->releaseExclusiveAccess(), kIOReturnSuccess);
+    ASSERT_EQ(exec(*ch, changeDriveMode()), scsi::TransportError::None);
+    ASSERT_EQ(ch->release(), scsi::TransportError::None);
     ASSERT_FALSE(sim::insertDisc(dir.path(), "bd", std::nullopt));  // rewritten by another
-    ASSERT_EQ(ch->obtainExclusiveAccess(), kIOReturnSuccess);
-    EXPECT_EQ(exec(*ch, testUnitReady()), kIOReturnSuccess);
+    ch = channel();
+    ASSERT_TRUE(ch);
+    EXPECT_EQ(exec(*ch, testUnitReady()), scsi::TransportError::None);
     EXPECT_EQ(out.status, scsi::Status::Good) << "the disc put in";
 }
 
 TEST_F(SimBackendTest, VanishingDriveDeletesItsFileAndFailsFromThen) {
     attach({{"vanishAtCommand", 2}});
     auto ch = channel();
-    EXPECT_EQ(exec(*ch, inquiry()), kIOReturnSuccess);
-    EXPECT_EQ(exec(*ch, inquiry()), kIOReturnNoDevice);
+    EXPECT_EQ(exec(*ch, inquiry()), scsi::TransportError::None);
+    EXPECT_EQ(exec(*ch, inquiry()), scsi::TransportError::NoDevice);
     EXPECT_FALSE(std::filesystem::exists(sim::driveFilePath(dir.path(), "bd")));
-    EXPECT_EQ(exec(*ch, testUnitReady()), kIOReturnNoDevice);
-    EXPECT_EQ(backend->sentCommands("bd").back().status, kSCSITaskStatus_DeliveryFailure);
+    EXPECT_EQ(exec(*ch, testUnitReady()), scsi::TransportError::NoDevice);
+    EXPECT_EQ(backend->sentCommands("bd").back().status, 0xFFFFFFFFu);
     EXPECT_TRUE(backend->authoringDevices().empty());
 }
 

@@ -12,7 +12,7 @@ using namespace platform;
 
 Answer checkCondition(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq, std::uint8_t byte16,
                       std::uint8_t byte17) {
-    Answer a{.status = kSCSITaskStatus_CHECK_CONDITION};
+    Answer a{.status = scsi::Status::CheckCondition};
     a.sense[0] = 0x70;  // current error, fixed format
     a.sense[2] = key;
     a.sense[7] = 10;    // additional sense length
@@ -57,48 +57,44 @@ std::vector<std::uint8_t> readBufferData(const std::string& hardVersion, const s
 
 class FakeTaskChannel : public TaskChannel {
 public:
-    explicit FakeTaskChannel(std::shared_ptr<FakeDrive> drive) : drive_(std::move(drive)) {
+    explicit FakeTaskChannel(std::shared_ptr<FakeDrive> drive) : drive_(std::move(drive)) {}
+    ~FakeTaskChannel() override { release(); }
+    scsi::TransportError release() override {
         std::lock_guard lock(drive_->mutex_);
-        ++drive_->openChannels_;
+        if (drive_->holder_ != this) return scsi::TransportError::None;
+        drive_->holder_ = nullptr;
+        drive_->holds_.push_back("release");
+        return drive_->faults_.refuseRelease ? scsi::TransportError::NotPermitted : scsi::TransportError::None;
     }
-    ~FakeTaskChannel() override {
-        std::lock_guard lock(drive_->mutex_);
-        if (drive_->exclusiveHolder_ == this) drive_->exclusiveHolder_ = nullptr;
-        --drive_->openChannels_;
+    scsi::Result execute(const scsi::Command& command) override {
+        {
+            std::lock_guard lock(drive_->mutex_);
+            if (drive_->holder_ != this) {
+                drive_->holds_.push_back("command after release");
+                return {.error = scsi::TransportError::NotOpen};
+            }
+        }
+        return drive_->execute(command);
     }
-    IOReturn obtainExclusiveAccess() override {
-        std::lock_guard lock(drive_->mutex_);
-        if (drive_->faults_.obtain != kIOReturnSuccess) return drive_->faults_.obtain;
-        if (int& busy = drive_->faults_.busyObtains; busy > 0) return --busy, kIOReturnBusy;
-        if (drive_->exclusiveHolder_ && drive_->exclusiveHolder_ != this) return kIOReturnExclusiveAccess;
-        drive_->exclusiveHolder_ = this;
-        return kIOReturnSuccess;
-    }
-    IOReturn releaseExclusiveAccess() override {
-        std::lock_guard lock(drive_->mutex_);
-        if (drive_->exclusiveHolder_ != this) return kIOReturnNotOpen;
-        drive_->exclusiveHolder_ = nullptr;
-        return drive_->faults_.refuseRelease ? kIOReturnNotPermitted : kIOReturnSuccess;
-    }
-    bool canCreateTask() override {
-        std::lock_guard lock(drive_->mutex_);
-        int& failing = drive_->faults_.failingTaskCreations;
-        return failing > 0 ? (--failing, false) : true;
-    }
-    scsi::Result execute(const scsi::Command& command) override { return drive_->execute(command); }
 
 private:
     std::shared_ptr<FakeDrive> drive_;
 };
 
-std::unique_ptr<TaskChannel> FakeDrive::openTaskChannel() {
-    if (locked([&] { return faults_.noTaskChannel; })) return nullptr;
-    return std::make_unique<FakeTaskChannel>(shared_from_this());
+Opened FakeDrive::open() {
+    std::lock_guard lock(mutex_);
+    if (faults_.open != scsi::TransportError::None) return {.error = faults_.open};
+    if (faults_.busyOpens > 0) return --faults_.busyOpens, Opened{.error = scsi::TransportError::Busy};
+    if (holder_) return {.error = scsi::TransportError::InUse};
+    auto channel = std::make_unique<FakeTaskChannel>(shared_from_this());
+    holder_ = channel.get();
+    holds_.push_back("open");
+    return {.channel = std::move(channel)};
 }
 
 scsi::Result FakeDrive::execute(const scsi::Command& command) {
     RecordedCommand recorded{{command.cdb.begin(), command.cdb.begin() + command.cdbLength},
-                             static_cast<std::uint8_t>(command.direction), command.data.size(),
+                             command.direction, command.data.size(),
                              static_cast<std::uint32_t>(command.timeout.count()), {}};
     if (command.direction == scsi::Direction::ToDevice) recorded.dataOut.assign(command.data.begin(), command.data.end());
 
@@ -115,16 +111,14 @@ scsi::Result FakeDrive::execute(const scsi::Command& command) {
         }
     }
     if (responder) answer = responder(recorded);  // outside the lock: it may script the drive further
-    if (answer.result != kIOReturnSuccess) return {.error = static_cast<scsi::TransportError>(answer.result)};
+    if (answer.error != scsi::TransportError::None) return {.error = answer.error};
 
     std::size_t moved = command.data.size();
     if (command.direction == scsi::Direction::FromDevice) {
         moved = std::min(moved, answer.dataIn.size());
         std::copy_n(answer.dataIn.begin(), moved, command.data.begin());
     }
-    return {.status = static_cast<scsi::Status>(answer.status),
-            .sense = answer.sense,
-            .transferred = static_cast<std::size_t>(answer.realizedCount.value_or(moved))};
+    return {.status = answer.status, .sense = answer.sense, .transferred = answer.transferred.value_or(moved)};
 }
 
 // Event sources ---------------------------------------------------------------------

@@ -20,7 +20,7 @@ namespace kdu::test {
 
 struct RecordedCommand {
     std::vector<std::uint8_t> cdb;      // the bytes handed over (6 or 12 here)
-    std::uint8_t direction = 0;
+    scsi::Direction direction = scsi::Direction::None;
     std::uint64_t transferCount = 0;
     std::uint32_t timeoutMs = 0;
     std::vector<std::uint8_t> dataOut;  // the bytes sent to the drive
@@ -28,13 +28,13 @@ struct RecordedCommand {
     std::uint8_t opcode() const { return cdb.empty() ? 0 : cdb[0]; }
 };
 
-// Built with designated initializers: {} is GOOD, {.status = ...}, {.result = ...} (not delivered).
+// Built with designated initializers: {} is GOOD, {.status = ...}, {.error = ...} (not delivered).
 struct Answer {
-    platform::IOReturn result = platform::kIOReturnSuccess;
-    platform::SCSITaskStatus status = platform::kSCSITaskStatus_GOOD;
-    platform::SCSI_Sense_Data sense{};
+    scsi::TransportError error = scsi::TransportError::None;
+    scsi::Status status = scsi::Status::Good;
+    scsi::Sense sense{};
     std::vector<std::uint8_t> dataIn{};
-    std::optional<std::uint64_t> realizedCount{};  // default: the bytes actually moved
+    std::optional<std::size_t> transferred{};  // default: the bytes actually moved
 };
 // CHECK CONDITION with fixed-format sense; byte16/byte17 are the sense-key-specific bytes.
 Answer checkCondition(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq, std::uint8_t byte16 = 0,
@@ -58,13 +58,9 @@ class FakeDrive : public platform::DeviceNode, public std::enable_shared_from_th
 public:
     using Responder = std::function<Answer(const RecordedCommand&)>;
     struct Faults {
-        platform::IOReturn plugIn = platform::kIOReturnSuccess;
-        platform::HRESULT mmc = platform::S_OK;
-        bool noTaskChannel = false;
-        int failingTaskCreations = 0;                             // the next n task creations fail
-        platform::IOReturn obtain = platform::kIOReturnSuccess;  // refuses exclusive access
-        int busyObtains = 0;                                     // the next n obtains find it busy
-        bool refuseRelease = false;  // gives exclusive access back but reports that it could not
+        scsi::TransportError open = scsi::TransportError::None;  // every open fails with it
+        int busyOpens = 0;                                        // the next n opens find it busy
+        bool refuseRelease = false;  // gives the drive back but reports that it could not
     };
 
     explicit FakeDrive(std::string key) : key_(std::move(key)) {}
@@ -73,20 +69,24 @@ public:
     void setResponder(std::uint8_t opcode, Responder r) { locked([&] { responders_[opcode] = std::move(r); }); }
     void setFaults(const Faults& faults) { locked([&] { faults_ = faults; }); }
     void setModelNames(scsi::DriveModelNames names) { locked([&] { names_ = std::move(names); }); }
+    void setIdentity(scsi::DriveIdentity identity) { locked([&] { identity_ = std::move(identity); }); }
     std::vector<RecordedCommand> commands() const { return locked([&] { return commands_; }); }
     void clearCommands() { locked([&] { commands_.clear(); }); }
-    bool exclusivelyHeld() const { return locked([&] { return exclusiveHolder_ != nullptr; }); }
-    int openChannels() const { return locked([&] { return openChannels_; }); }
+    bool held() const { return locked([&] { return holder_ != nullptr; }); }
+    // Every open that succeeded ("open"), every giving back ("release") and every command
+    // sent after it ("command after release"), in order.
+    std::vector<std::string> holds() const { return locked([&] { return holds_; }); }
 
     std::string key() const override { return key_; }
-    scsi::DriveModelNames modelNames() const override { return locked([&] { return names_; }); }
-    platform::IOReturn className(std::string& out) const override {
-        out = "IOSCSIPeripheralDeviceType05";
-        return platform::kIOReturnSuccess;
+    scsi::DriveIdentity identity() const override {
+        return locked([&] { return identity_.value_or(scsi::DriveIdentity{key_, {}, std::nullopt}); });
     }
-    platform::IOReturn createPlugIn() override { return locked([&] { return faults_.plugIn; }); }
-    platform::HRESULT queryMMCInterface() override { return locked([&] { return faults_.mmc; }); }
-    std::unique_ptr<platform::TaskChannel> openTaskChannel() override;
+    scsi::DriveModelNames modelNames() const override { return locked([&] { return names_; }); }
+    scsi::TransportError className(std::string& out) const override {
+        out = "IOSCSIPeripheralDeviceType05";
+        return scsi::TransportError::None;
+    }
+    platform::Opened open() override;
 
 private:
     friend class FakeTaskChannel;
@@ -99,8 +99,9 @@ private:
     std::vector<RecordedCommand> commands_;
     Faults faults_;
     scsi::DriveModelNames names_;
-    const void* exclusiveHolder_ = nullptr;
-    int openChannels_ = 0;
+    std::optional<scsi::DriveIdentity> identity_;
+    const void* holder_ = nullptr;
+    std::vector<std::string> holds_;
 };
 
 // Drives attached by name, discs, and hot-plug event sources.

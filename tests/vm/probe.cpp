@@ -41,18 +41,18 @@ scsi::Command inquiry(std::uint8_t* buffer) {
 
 int list(Backend& backend) {
     for (const auto& node : backend.authoringDevices()) {
-        auto channel = node->openTaskChannel();
-        if (!channel) continue;
-        if (const IOReturn held = channel->obtainExclusiveAccess(); held != kIOReturnSuccess) {
-            KDU_LOG_WAR("probe list", "ObtainExclusiveAccess failed.(1) (0x%08x)", static_cast<unsigned>(held));
+        Opened opened = node->open();
+        if (!opened.channel) {
+            KDU_LOG_WAR("probe list", "ObtainExclusiveAccess failed.(1) (0x%08x)", static_cast<unsigned>(opened.error));
             continue;
         }
+        TaskChannel& channel = *opened.channel;
         std::uint8_t data[56] = {};
-        channel->execute(inquiry(data));
+        channel.execute(inquiry(data));
         scsi::Command testUnitReady;
         testUnitReady.cdbLength = 6;
-        const scsi::Result ready = channel->execute(testUnitReady);
-        channel->releaseExclusiveAccess();
+        const scsi::Result ready = channel.execute(testUnitReady);
+        channel.release();
         std::string className;
         node->className(className);
         std::cout << json{{"key", node->key()}, {"class", className}, {"vendor", field(data + 8, 8)},
@@ -102,8 +102,8 @@ int watch(Backend& backend, int wanted, int seconds) {
 int benchInquiry(Backend& backend, int count) {
     const auto nodes = backend.authoringDevices();
     if (nodes.empty() || count <= 0) return 1;
-    auto channel = nodes.front()->openTaskChannel();
-    if (!channel || channel->obtainExclusiveAccess() != kIOReturnSuccess) return 1;
+    auto channel = nodes.front()->open().channel;
+    if (!channel) return 1;
     std::uint8_t data[56];
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
