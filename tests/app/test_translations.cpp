@@ -72,7 +72,7 @@ Texts windowTexts() {
         h.start();
         apptest::settle();
         texts.insert(walk(h.window()));
-        h.waitForDriveWatcher();
+        h.settleWatch();
         h.initDeviceList();
         Texts listed = walk(h.window());
         for (auto it = listed.begin(); it != listed.end(); ++it) texts.insert(it.key() + "/listed", it.value());
