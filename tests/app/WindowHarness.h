@@ -103,10 +103,8 @@ public:
         window_->show();
         delegate_->awakeFromNib();
     }
-    // Once the listing thread is idle the device manager has started (or given up) and its
-    // descriptor is watched; what it reported then has been handled.
-    void waitForDriveWatcher() { settleWatch(); }
-    // Lets the window read and handle what the drive folder's changes reported so far.
+    // Lets the window read and handle what the drive folder reported so far; once the listing
+    // thread is idle the device manager has started (or given up) and its descriptor is watched.
     void settleWatch() {
         settle();
         KDU_WAIT_FOR(!delegate_->listing());
@@ -114,14 +112,13 @@ public:
     }
     void startListed(AppDelegateTiming timing = fastTiming()) {
         start(timing);
-        waitForDriveWatcher();
+        settleWatch();
         initDeviceList();
     }
     // The first listing runs on the listing thread; waits until it is in and shown.
     void initDeviceList() {
         delegate_->initDeviceList();
-        KDU_WAIT_FOR(!delegate_->listing());
-        settle();
+        settleWatch();
     }
 
     MainWindow& window() { return *window_; }

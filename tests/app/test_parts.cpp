@@ -1,18 +1,9 @@
-// The window's small parts on their own: the label colour, the sheets' return codes, the
-// command line, the translations, the status line's words and the drive's description.
-#include <QAbstractButton>
+// The window's small parts on their own: the command line, the result texts and their
+// translations, the status line's words, the drive's description and its cut line.
 #include <QLocale>
-#include <QMessageBox>
 #include <QTest>
-#include <QThread>
-#include <QTranslator>
-#include <atomic>
-#include <thread>
-#include <unistd.h>
 
-#include "app/AlertSheet.h"
 #include "app/CommandLine.h"
-#include "app/ConTextLabel.h"
 #include "app/DriveDescription.h"
 #include "app/ElidedLabel.h"
 #include "app/Translations.h"
@@ -74,11 +65,8 @@ private slots:
         const auto row = [](const char* name, UpdateStep step, qulonglong done, qulonglong total, const char* text) {
             QTest::newRow(name) << int(step) << done << total << QString::fromUtf8(text);
         };
-        row("to update mode", UpdateStep::ToKernelMode, 0, 0, "Switching the drive to update mode");
         row("writing", UpdateStep::WriteNormalImage, 412 * 1024, 1535 * 1024 - 100, "Writing firmware: 412 of 1535 KiB");
         row("a part KiB counts whole", UpdateStep::WriteNormalImage, 1000, 1000, "Writing firmware: 1 of 1 KiB");
-        row("install begins", UpdateStep::Install, 0, 0, "Installing: 0 %");
-        row("checking", UpdateStep::CheckRevision, 0, 0, "Checking the new firmware");
         row("releasing says nothing new", UpdateStep::ReleaseDrive, 0, 0, "");
     }
     void phaseTexts() {
@@ -151,48 +139,21 @@ private slots:
         QCOMPARE(label.fullText(), line);
     }
 
-    void labelColourFollowsEnabledState() {
-        QWidget parent;
-        auto* label = new ConTextLabel(&parent);
-        const auto colour = [label](QPalette::ColorGroup group) { return label->palette().color(group, QPalette::WindowText); };
-        QCOMPARE(colour(QPalette::Active), QColor(0, 0, 0));
-        parent.setEnabled(false);  // reaches the label only as a change event
-        QCOMPARE(colour(QPalette::Disabled), QColor(100, 100, 100));
-        parent.setEnabled(true);
-        QCOMPARE(colour(QPalette::Active), QColor(0, 0, 0));
-        QCOMPARE(ConTextLabel::defaultTextFont().pointSizeF(), 13.0);
-    }
-
-    void sheetReturnCodes() {
-        QWidget window;
-        window.show();
-        int code = -1;
-        const auto open = [&] { return beginAlertSheet(&window, "message", "Cancel", "OK", [&](int c) { code = c; }); };
-        QMessageBox* box = open();
-        QVERIFY(box->isVisible());
-        QCOMPARE(box->windowModality(), Qt::WindowModal);
-        QVERIFY(box->informativeText().isEmpty());
-        QCOMPARE(box->buttons().size(), 2);
-        QTest::keyClick(box, Qt::Key_Return);
-        QCOMPARE(code, 1);  // Return chooses "Cancel"
-        for (QAbstractButton* button : open()->buttons()) {
-            if (button->text() == "OK") button->click();
-        }
-        QCOMPARE(code, 0);
-    }
-
     void commandLine_data() {
-        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("folder");  // null: refused
-        QTest::newRow("demo folder") << "--simulate" << "";
-        QTest::newRow("given folder") << "--simulate=/tmp/d" << "/tmp/d";
-        QTest::newRow("empty folder") << "--simulate=" << QString();
-        QTest::newRow("unknown option") << "--bogus" << QString();
+        QTest::addColumn<bool>("verbose");
+        QTest::newRow("demo folder") << QStringList{"--simulate"} << "" << false;
+        QTest::newRow("given folder") << QStringList{"--simulate=/tmp/d"} << "/tmp/d" << false;
+        QTest::newRow("empty folder") << QStringList{"--simulate="} << QString() << false;
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << QString() << false;
+        QTest::newRow("-v") << QStringList{"--simulate", "-v"} << "" << true;
+        QTest::newRow("--verbose") << QStringList{"--verbose", "--simulate"} << "" << true;
     }
     void commandLine() {
-        QFETCH(QString, argument);
+        QFETCH(QStringList, arguments);
         QFETCH(QString, folder);
-        const ParsedOptions parsed = parseAppOptions({"prog", argument});
+        const ParsedOptions parsed = parseAppOptions(QStringList{"prog"} + arguments);
         QCOMPARE(parsed.options.has_value(), !folder.isNull());
         if (!parsed.options) {
             QCOMPARE(parsed.exitCode, 2);
@@ -201,25 +162,7 @@ private slots:
         }
         QVERIFY(parsed.options->backend.simulate);
         QCOMPARE(QString::fromStdString(parsed.options->backend.folder.value_or("")), folder);
-    }
-
-    void verboseShowsTheLogOnStderr() {
-        for (const char* flag : {"-v", "--verbose"}) {
-            const ParsedOptions parsed = parseAppOptions({"prog", "--simulate", flag});
-            QVERIFY(parsed.options && parsed.options->verbose);
-        }
-        QVERIFY(!parseAppOptions({"prog"}).options->verbose);
-    }
-
-    void translationsCarryBothMessages() {
-        // A word of the no-drive message in each language.
-        for (const auto& [language, word] : {std::pair{"en", "quit"}, {"de", "Laufwerk"}, {"ja", "ドライブ"}}) {
-            QTranslator translator;
-            QVERIFY(translator.load(QLocale(language), "kestory-drive-updater", "_", ":/i18n"));
-            // Built ID-based: looked up by the message ID, in no context.
-            QVERIFY(translator.translate(nullptr, "MESSAGE_NO_DRIVE_UPDATED").contains(QString::fromUtf8(word)));
-            QVERIFY(!translator.translate(nullptr, "MESSAGE_DONT_DISCONNECTUSB").isEmpty());
-        }
+        QTEST(parsed.options->verbose, "verbose");
     }
 
     // In English the window says exactly what kdu says; in German and Japanese every part is

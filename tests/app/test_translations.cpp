@@ -45,15 +45,22 @@ Texts walk(MainWindow& window) {
     return texts;
 }
 
-// The result of an update that fails at its first mode change: the step, the cause and the
-// drive's state.
-void addFailureTexts(Texts& texts) {
+// The confirmation and its buttons, then the result of an update that fails at its first
+// mode change: the step, the cause and the drive's state.
+void addUpdateTexts(Texts& texts) {
     WindowHarness h;
     sim::DriveSpec failing = sim::defaultTargetDrive();
     failing.faults.modeChangeToKernel = true;
     h.attach("c", failing);
     h.startListed();
-    h.startUpdate();
+    h.window().btnUpdate()->click();
+    QMessageBox* sheet = h.sheet();
+    QVERIFY(sheet != nullptr);
+    texts.insert("sheet/text", sheet->text());
+    for (QAbstractButton* button : sheet->buttons()) {
+        if (sheet->buttonRole(button) == QMessageBox::RejectRole) texts.insert("sheet/cancel", button->text());
+    }
+    h.accept(sheet);
     QString result;
     h.finishUpdate(result);
     texts.insert("result/title", result);
@@ -61,35 +68,19 @@ void addFailureTexts(Texts& texts) {
 }
 
 // The window before its first listing (status line) and after it (an up-to-date drive:
-// "no need update" and its reason, the drive's line and tooltip), the confirmation's
-// buttons with a drive that may be updated, and a failed update's result.
+// "no need update" and its reason, the drive's line and tooltip), and an update's texts.
 Texts windowTexts() {
     Texts texts;
-    addFailureTexts(texts);
-    {
-        WindowHarness h;
-        h.attach("a", upToDate());
-        h.start();
-        apptest::settle();
-        texts.insert(walk(h.window()));
-        h.waitForDriveWatcher();
-        h.initDeviceList();
-        Texts listed = walk(h.window());
-        for (auto it = listed.begin(); it != listed.end(); ++it) texts.insert(it.key() + "/listed", it.value());
-    }
+    addUpdateTexts(texts);
     WindowHarness h;
-    h.attach("b");
-    h.startListed();
-    h.window().btnUpdate()->click();
-    if (QMessageBox* sheet = h.sheet()) {
-        texts.insert("sheet/text", sheet->text());
-        for (QAbstractButton* button : sheet->buttons()) {
-            if (sheet->buttonRole(button) == QMessageBox::RejectRole) {
-                texts.insert("sheet/cancel", button->text());
-                button->click();  // starts nothing
-            }
-        }
-    }
+    h.attach("a", upToDate());
+    h.start();
+    apptest::settle();
+    texts.insert(walk(h.window()));
+    h.settleWatch();
+    h.initDeviceList();
+    const Texts listed = walk(h.window());
+    for (auto it = listed.begin(); it != listed.end(); ++it) texts.insert(it.key() + "/listed", it.value());
     return texts;
 }
 

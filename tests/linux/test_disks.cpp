@@ -12,83 +12,72 @@ using namespace platform;
 
 namespace {
 
-// A mastering tool from the system, or none (the test then says which one is missing).
-std::optional<std::string> tool(const std::string& name) {
-    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-    std::vector<std::string> folders{"/usr/sbin", "/sbin"};
-    for (std::size_t at = 0; at <= path.size();) {
-        const std::size_t colon = std::min(path.find(':', at), path.size());
-        folders.insert(folders.begin(), path.substr(at, colon - at));
-        at = colon + 1;
-    }
-    for (const auto& folder : folders) {
-        const auto candidate = std::filesystem::path(folder) / name;
-        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-    }
-    return std::nullopt;
+// Runs a command with the system folders where the mastering tools live.
+bool run(const std::string& command) {
+    return std::system(("PATH=\"$PATH:/usr/sbin:/sbin\" " + command + " >/dev/null 2>&1").c_str()) == 0;
 }
-
-bool run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
 void zeroFile(const std::filesystem::path& file, std::uintmax_t size) {
     std::ofstream{file};
     std::filesystem::resize_file(file, size);
 }
 
-// Disc images as the mastering tools write them, in the fake tree's /dev.
+enum class Image { Iso, Bridge, Udf, Zeros, Short, Absent };
+
+// Disc images as the mastering tools write them, in the fake tree's /dev; empty when the
+// tool is missing.
 class DiscImages : public ::testing::Test {
 protected:
-    std::filesystem::path iso(const std::string& name, const std::string& volumeId, const std::string& options = "") {
-        const auto maker = tool("genisoimage");
-        if (!maker) return {};
-        const auto content = sys.dev("content");
-        std::filesystem::create_directories(content);
-        std::ofstream(content / "firmware.txt") << "payload\n";
-        const auto image = sys.dev(name);
-        EXPECT_TRUE(run(*maker + " -quiet " + options + " -V '" + volumeId + "' -o '" + image.string() + "' '" +
-                        content.string() + "'"));
-        return image;
-    }
-    // An empty UDF 2.50 file system laid out for a BD-R, as on BD discs.
-    std::filesystem::path udf(const std::string& name, const std::string& label) {
-        const auto maker = tool("mkudffs");
-        if (!maker) return {};
-        const auto image = sys.dev(name);
-        zeroFile(image, 8 << 20);
-        EXPECT_TRUE(run(*maker + " --media-type=bdr --udfrev=2.50 --lvid='" + label + "' '" + image.string() + "'"));
+    std::filesystem::path make(Image kind, const std::string& label) {
+        const auto image = sys.dev("disc.img");
+        const char* maker = kind == Image::Udf ? "mkudffs" : "genisoimage";
+        if (kind <= Image::Udf && !run(std::string("command -v ") + maker)) return {};
+        if (kind == Image::Udf) {  // an empty UDF 2.50 file system laid out for a BD-R
+            zeroFile(image, 8 << 20);
+            EXPECT_TRUE(run("mkudffs --media-type=bdr --udfrev=2.50 --lvid='" + label + "' '" + image.string() + "'"));
+        } else if (kind <= Image::Bridge) {
+            const auto content = sys.dev("content");
+            std::filesystem::create_directories(content);
+            std::ofstream(content / "firmware.txt") << "payload\n";
+            EXPECT_TRUE(run(std::string("genisoimage -quiet ") + (kind == Image::Bridge ? "-udf" : "") + " -V '" + label +
+                            "' -o '" + image.string() + "' '" + content.string() + "'"));
+        } else if (kind == Image::Zeros) {
+            zeroFile(image, 1 << 20);
+        } else if (kind == Image::Short) {
+            std::ofstream(image) << "tiny";
+        }
         return image;
     }
     FakeSysfs sys;
 };
 
-#define REQUIRE_IMAGE(image, maker) \
-    if ((image).empty()) GTEST_SKIP() << maker " is not installed (scripts/deps installs it)"
+struct LabelCase {
+    const char* name;
+    Image image;
+    const char* label;
+    std::optional<std::string> expected;
+};
+void PrintTo(const LabelCase& c, std::ostream* os) { *os << c.name; }
 
-TEST_F(DiscImages, Iso9660VolumeIdentifierTrimmed) {
-    const auto image = iso("data.iso", "FIRMWARE_DISC");
-    REQUIRE_IMAGE(image, "genisoimage");
-    EXPECT_EQ(readDiscLabel(image.string()), "FIRMWARE_DISC");
-    EXPECT_EQ(readDiscLabel(iso("blank.iso", "").string()), std::nullopt);
+class DiscLabel : public DiscImages, public ::testing::WithParamInterface<LabelCase> {};
+
+TEST_P(DiscLabel, IsReadFromTheFileSystemOnTheMedium) {
+    const LabelCase& c = GetParam();
+    const auto image = make(c.image, c.label);
+    if (image.empty()) GTEST_SKIP() << "a mastering tool is not installed (scripts/deps installs it)";
+    EXPECT_EQ(readDiscLabel(image.string()), c.expected);
 }
 
-TEST_F(DiscImages, UdfLogicalVolumeIdentifierWithBlanksKept) {
-    const auto image = udf("bd.img", "BD VIDEO DISC");
-    REQUIRE_IMAGE(image, "mkudffs");
-    EXPECT_EQ(readDiscLabel(image.string()), "BD VIDEO DISC");
-}
-
-TEST_F(DiscImages, BridgeDiscIsNamedOnce) {
-    const auto image = iso("bridge.iso", "BRIDGE_DISC", "-udf");
-    REQUIRE_IMAGE(image, "genisoimage");
-    EXPECT_EQ(readDiscLabel(image.string()), "BRIDGE_DISC");
-}
-
-TEST_F(DiscImages, NoFileSystemShortOrMissingMediaHaveNoLabel) {
-    zeroFile(sys.dev("zeros.img"), 1 << 20);
-    std::ofstream(sys.dev("short.img")) << "tiny";
-    for (const char* name : {"zeros.img", "short.img", "absent.img"})
-        EXPECT_EQ(readDiscLabel(sys.dev(name).string()), std::nullopt) << name;
-}
+INSTANTIATE_TEST_SUITE_P(
+    Media, DiscLabel,
+    ::testing::Values(LabelCase{"Iso9660Trimmed", Image::Iso, "FIRMWARE_DISC", "FIRMWARE_DISC"},
+                      LabelCase{"Iso9660Blank", Image::Iso, "", std::nullopt},
+                      LabelCase{"UdfWithBlanksKept", Image::Udf, "BD VIDEO DISC", "BD VIDEO DISC"},
+                      LabelCase{"BridgeNamedOnce", Image::Bridge, "BRIDGE_DISC", "BRIDGE_DISC"},
+                      LabelCase{"NoFileSystem", Image::Zeros, "", std::nullopt},
+                      LabelCase{"Short", Image::Short, "", std::nullopt},
+                      LabelCase{"Missing", Image::Absent, "", std::nullopt}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(DiscImages, InspectorTakesUdevsWordAndAsksTheKernelOtherwise) {
     sys.addDevice(1, 1, 5, 0);
@@ -101,8 +90,8 @@ TEST_F(DiscImages, InspectorTakesUdevsWordAndAsksTheKernelOtherwise) {
 
     // No udev, and the node is no drive: the medium size decides, the label comes from the medium.
     EXPECT_FALSE(inspector.inspect("sr0", {}).present);
-    const auto image = udf("disc.img", "ON_DISC");
-    REQUIRE_IMAGE(image, "mkudffs");
+    const auto image = make(Image::Udf, "ON_DISC");
+    if (image.empty()) GTEST_SKIP() << "mkudffs is not installed (scripts/deps installs it)";
     std::filesystem::copy_file(image, sys.dev("sr0"), std::filesystem::copy_options::overwrite_existing);
     FakeSysfs::write(sys.sys("block/sr0/size"), "16384");
     state = inspector.inspect("sr0", {});

@@ -79,6 +79,7 @@ TEST(SenseConversionBounds, ArbitraryBytesOfAnyLengthStayInBounds) {
     }
 }
 
+// A check condition carries its sense, in fixed form, and no count.
 TEST(SenseFromSgIo, DescriptorSenseReachesTheTaskInFixedForm) {
     std::uint8_t sense[sgio::kSenseBufferLength] = {0x72, 0x02, 0x04, 0x12, 0, 0, 0, 0x08,
                                                     0x02, 0x06, 0,    0,    0x80, 0x40, 0x00, 0};
@@ -88,8 +89,11 @@ TEST(SenseFromSgIo, DescriptorSenseReachesTheTaskInFixedForm) {
     header.sbp = sense;
     header.mx_sb_len = sgio::kSenseBufferLength;
     header.sb_len_wr = 16;
+    header.dxfer_len = 56;
     const scsi::Result out = sgio::mapResult(0, 0, header);
     ASSERT_TRUE(out.checkCondition());
+    EXPECT_EQ(out.error, scsi::TransportError::None);
+    EXPECT_EQ(out.transferred, 0u);
     EXPECT_EQ(out.sense[0], 0x70);
     EXPECT_EQ(out.sense[2], 0x02);
     EXPECT_EQ(out.sense[12], 0x04);

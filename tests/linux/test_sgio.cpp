@@ -107,20 +107,6 @@ INSTANTIATE_TEST_SUITE_P(
                       StatusCase{"SenseReturnedWithAdvice", 56, 0, 0x02, 0x18, scsi::Status::CheckCondition, 0}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
-TEST(SgIoResult, CheckConditionCarriesSenseAndNoCount) {
-    std::uint8_t sense[sgio::kSenseBufferLength] = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x00};
-    auto header = completed(56, 0, 0x02, 0, 0x08);
-    header.sbp = sense;
-    header.mx_sb_len = sgio::kSenseBufferLength;
-    header.sb_len_wr = 18;
-    const scsi::Result out = sgio::mapResult(0, 0, header);
-    EXPECT_EQ(out.error, scsi::TransportError::None);
-    EXPECT_EQ(out.status, scsi::Status::CheckCondition);
-    EXPECT_EQ(out.transferred, 0u);
-    EXPECT_EQ(std::vector<std::uint8_t>(out.sense.begin(), out.sense.begin() + 14),
-              std::vector<std::uint8_t>(sense, sense + 14));
-}
-
 struct FailureCase {
     const char* name;
     int ioctlResult, error;

@@ -45,21 +45,6 @@ protected:
     std::unique_ptr<EventSource> source;
 };
 
-TEST_F(SimEventsTest, AttachAndDetachPublishAndTerminate) {
-    EXPECT_FALSE(readable());
-    ASSERT_FALSE(sim::attach(dir.path(), "new", sim::defaultTargetDrive()));
-    ASSERT_TRUE(readable());
-    HotplugEvents attached = drain();
-    EXPECT_EQ(keys(attached.published), Names{"new"});
-    EXPECT_TRUE(attached.terminated.empty());
-    EXPECT_FALSE(readable());
-
-    ASSERT_FALSE(sim::detach(dir.path(), "old"));
-    HotplugEvents detached = drain();
-    EXPECT_TRUE(detached.published.empty());
-    EXPECT_EQ(keys(detached.terminated), Names{"old"});
-}
-
 TEST_F(SimEventsTest, RewritingADriveFileIsNotADetach) {
     ASSERT_FALSE(sim::insertDisc(dir.path(), "old", "DATA"));
     drain();
@@ -73,9 +58,12 @@ TEST_F(SimEventsTest, RewritingADriveFileIsNotADetach) {
 
 TEST_F(SimEventsTest, DeletedAndMadeAgainInOneDrainIsANewDrive) {
     auto before = backend->authoringDevices();
+    EXPECT_FALSE(readable());
     ASSERT_FALSE(sim::detach(dir.path(), "old"));
     ASSERT_FALSE(sim::attach(dir.path(), "old", sim::defaultTargetDrive()));
+    ASSERT_TRUE(readable());
     HotplugEvents events = drain();
+    EXPECT_FALSE(readable());
     EXPECT_EQ(keys(events.terminated), Names{"old"});
     ASSERT_EQ(keys(events.published), Names{"old"});
     EXPECT_NE(events.published[0], before.at(0));
@@ -93,16 +81,11 @@ TEST_F(SimEventsTest, DiscsAppearAndDisappear) {
     EXPECT_TRUE(inserted.disksDisappeared.empty());
     EXPECT_EQ(names(backend->presentDisks()), (Names{"dvd=(none)", "old=BACKUP"}));
 
-    ASSERT_FALSE(sim::ejectDisc(dir.path(), "old"));
-    HotplugEvents ejected = drain();
-    EXPECT_EQ(names(ejected.disksDisappeared), Names{"old=BACKUP"});
-    EXPECT_TRUE(ejected.disksAppeared.empty());
-
     ASSERT_FALSE(sim::detach(dir.path(), "dvd"));  // a detached drive takes its disc along, in one drain
     HotplugEvents detached = drain();
     EXPECT_EQ(names(detached.disksDisappeared), Names{"dvd=(none)"});
     EXPECT_EQ(keys(detached.terminated), Names{"dvd"});
-    EXPECT_TRUE(backend->presentDisks().empty());
+    EXPECT_EQ(names(backend->presentDisks()), Names{"old=BACKUP"});
 }
 
 }  // namespace

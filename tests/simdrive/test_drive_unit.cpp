@@ -99,12 +99,6 @@ TEST_F(DriveUnitTest, HousekeepingIsAnsweredButNeitherCountedNorFaultedNorTraced
     EXPECT_EQ(exec(inquiry()), scsi::TransportError::NoDevice) << "gone for good";
 }
 
-TEST_F(DriveUnitTest, StateTheAnswerChangesIsWrittenBack) {
-    attach("{}");
-    ASSERT_EQ(exec(changeDriveMode()), scsi::TransportError::None);
-    EXPECT_EQ(state().mode, sim::DriveMode::Kernel);
-}
-
 // A drive does not acknowledge what it did not do: a mode change it cannot save (a full
 // file system) fails as a drive failing inside, and leaves the drive as it was.
 TEST_F(DriveUnitTest, AStateItCannotSaveFailsTheCommand) {

@@ -46,11 +46,6 @@ protected:
     bool changed = false;
 };
 
-TEST_F(SimDriveTest, InquiryForVitalProductDataIsRefused) {
-    // The kernel asks for pages 00h and 80h when it attaches a drive; this one has none.
-    expectCheckCondition(run(makeCommand({0x12, 0x01, 0x80, 0, 0xFF, 0}, kIn, Bytes(255))), {0x05, 0x24, 0x00});
-}
-
 TEST_F(SimDriveTest, InquiryReportsIdentityWithinTheAllocationLength) {
     scsi::Result out = run(inquiry());
     ASSERT_EQ(out.status, scsi::Status::Good);
@@ -107,6 +102,9 @@ TEST_P(SimDriveRefusalTest, AnswersCheckConditionAndKeepsState) {
 INSTANTIATE_TEST_SUITE_P(
     Commands, SimDriveRefusalTest,
     ::testing::Values(
+        // The kernel asks for pages 00h and 80h when it attaches a drive; this one has none.
+        RefusedCase{"InquiryForVitalProductData", false, makeCommand({0x12, 0x01, 0x80, 0, 0xFF, 0}, kIn, Bytes(255)),
+                    {0x05, 0x24, 0}},
         RefusedCase{"UnknownOpcode", false, makeCommand({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, scsi::Direction::None, {}), {0x05, 0x20, 0}},
         RefusedCase{"WrongAccessCode", false, changeDriveMode(parameters(19, sim::modeChangeParameterData()[19] ^ 1)),
                     {0x05, 0x26, 0}},
@@ -180,21 +178,6 @@ TEST_F(SimDriveTest, ImagePiecesAssembleByOffsetInAnyOrder) {
     EXPECT_FALSE(profile.install.has_value());
 }
 
-TEST_F(SimDriveTest, InstallFaultsKeepTheDriveBusyOrSetTheirRevision) {
-    profile.timing.installMs = 10;
-    toggleMode();
-    send(false, sealedImage(4096));
-    toggleMode();
-    profile.faults.installNeverEnds = true;
-    scsi::Result out = run(testUnitReady(), kNow + 1'000'000);
-    expectCheckCondition(out, {0x02, 0x04, 0x12});
-    EXPECT_EQ(out.sense[16] | out.sense[17], 0);
-    profile.faults.installNeverEnds = false;
-    profile.faults.installRevision = "1.19";
-    run(testUnitReady(), kNow + 1'000'001);
-    EXPECT_EQ(profile.revision, "1.19");
-}
-
 // Install times read from a hand-edited drive file may lie at either end of the clock.
 struct InstallClockCase {
     const char* name;
@@ -229,17 +212,5 @@ INSTANTIATE_TEST_SUITE_P(
                       InstallClockCase{"StartedAtTheEarliestTime", kEarliest, kNow, true, 0},
                       InstallClockCase{"NowAtTheEarliestTime", kNow, kEarliest, false, 0xFFFF}),
     [](const auto& row) { return std::string(row.param.name); });
-
-TEST_F(SimDriveTest, ModeChangeFaultsRefuseOneDirection) {
-    profile.faults.modeChangeToNormal = true;
-    toggleMode();
-    expectCheckCondition(run(changeDriveMode()), {0x04, 0x44, 0x00});
-    EXPECT_EQ(profile.mode, DriveMode::Kernel);
-    profile.faults = {};
-    profile.faults.modeChangeToKernel = true;
-    toggleMode();  // back to normal still works
-    expectCheckCondition(run(changeDriveMode()), {0x04, 0x44, 0x00});
-    EXPECT_EQ(profile.mode, DriveMode::Normal);
-}
 
 }  // namespace

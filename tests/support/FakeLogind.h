@@ -16,9 +16,6 @@
 
 namespace kdu::test {
 
-// dbus-daemon's path from PATH; empty when it is not installed.
-std::string findDbusDaemon();
-
 // Points DBUS_SYSTEM_BUS_ADDRESS at `address` for the object's lifetime.
 class SystemBusAddress {
 public:
