@@ -12,8 +12,6 @@
 
 namespace {
 
-using SCSI_Sense_Data = scsi::Sense;
-
 constexpr std::size_t kDataInSize = 256;
 
 constexpr std::uint8_t kSenseKeyNotReady = 0x2;
@@ -30,11 +28,11 @@ std::string fieldText(const std::uint8_t* buffer, std::size_t offset, std::size_
 }
 
 // The progress value sits in the sense-key-specific bytes, low byte first as this drive sends it.
-std::uint16_t progressOf(const SCSI_Sense_Data& sense) {
+std::uint16_t progressOf(const scsi::Sense& sense) {
     return static_cast<std::uint16_t>(sense[16] | sense[17] << 8);
 }
 
-UnitState stateOf(const SCSI_Sense_Data& sense) {
+UnitState stateOf(const scsi::Sense& sense) {
     const std::uint8_t key = sense[2] & 0x0F;
     if (key == kSenseKeyUnitAttention) return UnitState::Restarting;
     if (key == kSenseKeyNotReady && sense[12] == kAscNotReady && sense[13] == kAscqInstallingFirmware)
