@@ -22,6 +22,7 @@
 
 #include "app/UpdateStatus.h"
 #include "drive/STUCMethod.h"
+#include "drive/UpdateHistory.h"
 #include "model/DeviceData.h"
 #include "model/NotificationNames.h"
 #include "model/FirmFileData.h"
@@ -116,6 +117,8 @@ public:
     void alertDidEnd(std::int32_t returnCode);
     void runUpdateThread();
     void updateIndicatorNotify(std::int64_t indicator);
+    // Records every update from here on; set before the first one (main).
+    void recordUpdates(UpdateHistorySource source) { history_ = std::move(source); }
 
     // Read-only views (copies taken under the lock).
     std::int32_t currentIndex() const { return curIndex; }
@@ -203,6 +206,7 @@ private:
     QPushButton* btnUpdate = nullptr;
 
     Timing timing_;
+    std::optional<UpdateHistorySource> history_;
     std::shared_ptr<ObserverGate> gate_;
 
     // The pop-up as the data side knows it: its selected entry and its generation.

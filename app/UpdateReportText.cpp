@@ -238,7 +238,9 @@ QString updateCauseLabel(const UpdateCause& cause) {
     return QString();
 }
 
-QString updateReportText(const UpdateReport& report) {
+namespace {
+
+QString reportOutcome(const UpdateReport& report) {
     if (report.ok()) {
         //% "%1."
         return qtTrId("RESULT_STATE").arg(driveStateLabel(report.state));
@@ -246,4 +248,15 @@ QString updateReportText(const UpdateReport& report) {
     //% "%1: %2; %3."
     return qtTrId("RESULT_FAILURE")
         .arg(updateStepLabel(report.step), updateCauseLabel(report.cause), driveStateLabel(report.state));
+}
+
+}  // namespace
+
+QString updateReportText(const UpdateReport& report) {
+    if (!report.historyProblem) {
+        return reportOutcome(report);
+    }
+    // The system's words stay as they are.
+    //% "This update is missing from the update history: %1"
+    return reportOutcome(report) + QLatin1Char('\n') + qtTrId("RESULT_NOT_RECORDED").arg(text(*report.historyProblem));
 }

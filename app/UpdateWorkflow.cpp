@@ -115,6 +115,7 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
             postStatus(text);
         }
     };
+    hooks.history = history_ ? &*history_ : nullptr;
     const QString before = drive ? QString::fromStdString(drive->revision().value_or("")) : QString();
     const bool ok =
         drive && ExecUpdateMain(*drive, *curFwNormalData, *curFwKernelData, timing_.update, hooks, &report);

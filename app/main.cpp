@@ -69,6 +69,9 @@ int main(int argc, char* argv[]) {
         window.activateWindow();
     });
     KestoryDriveUpdaterAppDelegate delegate(&window);
+    if (!parsed.options->screenshotDir) {
+        delegate.recordUpdates({HistoryFile::standard(), "window", programVersion().toStdString()});
+    }
     QObject::connect(&delegate, &KestoryDriveUpdaterAppDelegate::quitApplication, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // Logging out or shutting down mid-update would leave the drive in its update mode.

@@ -58,6 +58,11 @@ CommandLine::CommandLine() : app{kDescription, "kdu"} {
     watchCommand->add_flag("--json", watch.json, "Print one JSON object per line");
     watchCommand->footer("Example: kdu --simulate watch --json");
 
+    historyCommand = app.add_subcommand("history", "Show the recorded updates, newest first");
+    historyCommand->add_flag("--json", history.json, "Print one JSON object per update (docs/cli.md)");
+    historyCommand->add_option("--drive", history.drive, "Only the updates of this drive (its id in `kdu list`)");
+    historyCommand->footer("Example: kdu history --drive bd-1");
+
     benchCommand = app.add_subcommand("bench-inquiry", "Time INQUIRY commands to one drive");
     benchCommand->add_option("--drive", bench.drive, "The drive's number in `kdu list` (default 1)");
     benchCommand->add_option("--count", bench.count, "How many INQUIRY commands to send (default 1000)");

@@ -47,6 +47,8 @@ struct CommandLine {
     CLI::App* updateCommand = nullptr;
     WatchOptions watch;
     CLI::App* watchCommand = nullptr;
+    HistoryOptions history;
+    CLI::App* historyCommand = nullptr;
     BenchInquiryOptions bench;
     CLI::App* benchCommand = nullptr;
 

@@ -31,6 +31,12 @@ struct WatchOptions {
 };
 int runWatch(const platform::BackendChoice& backend, const WatchOptions& options);
 
+struct HistoryOptions {
+    bool json = false;                 // one JSON object per update
+    std::optional<std::string> drive;  // only this drive's updates, by its id
+};
+int runHistory(const HistoryOptions& options);
+
 struct BenchInquiryOptions {
     int drive = 1;
     int count = 1000;

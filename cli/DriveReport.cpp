@@ -1,9 +1,5 @@
 #include "cli/DriveReport.h"
 
-#include <chrono>
-#include <cstdio>
-#include <ctime>
-
 #include "cli/Output.h"
 #include "drive/DriveList.h"
 #include "model/NotificationNames.h"
@@ -150,24 +146,6 @@ Json event(std::string_view name, const std::optional<std::string>& driveId) {
                 {"event", std::string(name)},
                 {"time", rfc3339Now()},
                 {"drive", driveId ? Json(*driveId) : Json(nullptr)}};
-}
-
-std::string rfc3339Now() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-    ::gmtime_r(&seconds, &utc);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
-    return text;
-}
-
-std::string trimmed(std::string_view text) {
-    const auto start = text.find_first_not_of(' ');
-    if (start == std::string_view::npos) return {};
-    return std::string(text.substr(start, text.find_last_not_of(' ') - start + 1));
 }
 
 std::string driveWhereText(const DeviceData& drive) {

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "log/Format.h"
 #include "model/DeviceData.h"
 #include "model/FirmFileData.h"
 #include "model/ImageProof.h"
@@ -37,10 +38,8 @@ Json imageProblemJson(const ImageFault& fault);
 Json document(Json fields);
 // One event of a JSON Lines stream: {"schema":1,"event":name,"time":RFC 3339 UTC,"drive":id or null}.
 Json event(std::string_view name, const std::optional<std::string>& driveId);
-// "2026-12-06T22:15:03.123Z".
-std::string rfc3339Now();
-// Without the blanks that pad a fixed-width field.
-std::string trimmed(std::string_view text);
+using kdulog::rfc3339Now;
+using kdulog::trimmed;
 // The text as it is, or null.
 Json textOrNull(const OptionalText& text);
 

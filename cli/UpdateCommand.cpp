@@ -20,6 +20,7 @@
 #include "cli/UpdateSignalGuard.h"
 #include "drive/DriveList.h"
 #include "drive/STUCMethod.h"
+#include "drive/UpdateHistory.h"
 #include "model/NotificationNames.h"
 
 namespace cli {
@@ -128,8 +129,11 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
         lastStep = progress.step;
     };
     hooks.stopWaiting = [&signals] { return signals.stopRequested(); };
+    const UpdateHistorySource history{HistoryFile::standard(), "kdu", KDU_VERSION};
+    hooks.history = &history;
     const bool ok = ExecUpdateMain(drive, images.normal, images.kernel, {}, hooks, &report);
     display.finish();
+    if (report.historyProblem) sayError("warning: the update was not recorded in the history: " + *report.historyProblem);
     signals.setPhase(UpdateSignalGuard::Phase::After);
     return ok;
 }

@@ -39,6 +39,7 @@ int run(int argc, char** argv) {
         if (*line.imagesCommand) return cli::runImages(line.images);
         if (*line.updateCommand) return cli::runUpdate(backend, line.update);
         if (*line.watchCommand) return cli::runWatch(backend, line.watch);
+        if (*line.historyCommand) return cli::runHistory(line.history);
         if (*line.benchCommand) return cli::runBenchInquiry(backend, line.bench);
         using Action = cli::SimOptions::Action;
         cli::SimOptions& sim = line.sim;

@@ -16,6 +16,7 @@
 #include "log/Console.h"
 #include "drive/DriveReturn.h"
 #include "drive/STUCMethod.h"
+#include "drive/UpdateHistory.h"
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
 #include "model/ImageProof.h"
@@ -98,8 +99,9 @@ PieceOutcome pieceOutcome(const scsi::Result& result, std::uint32_t length) {
 class UpdateRun {
 public:
     UpdateRun(DeviceData& drive, const FirmFileData& normal, const UpdateTiming& timing, const UpdateHooks& hooks,
-              UpdateReport& report, HeldDrive& held)
-        : drive_(drive), normal_(normal), timing_(timing), hooks_(hooks), report_(report), held_(held) {
+              UpdateReport& report, HeldDrive& held, UpdateRecorder& recorder)
+        : drive_(drive), normal_(normal), timing_(timing), hooks_(hooks), report_(report), held_(held),
+          recorder_(recorder) {
         report_ = UpdateReport{};
         report_.state = drive_.driveMode() == DriveMode::Normal ? DriveState::OldFirmware : DriveState::UpdateMode;
     }
@@ -146,6 +148,7 @@ private:
     const UpdateHooks& hooks_;
     UpdateReport& report_;
     HeldDrive& held_;
+    UpdateRecorder& recorder_;
 };
 
 // Compares the drive as it answers now, held, with the drive that was chosen. Any
@@ -379,6 +382,7 @@ bool UpdateRun::runCritical(platform::TaskChannel& channel, const ProvenImages& 
     }
     if (hooks_.beginCritical && !hooks_.beginCritical())
         return fail(UpdateStep::ToKernelMode, UpdateCauseKind::Cancelled);
+    recorder_.started();
     if (drive_.driveMode() == DriveMode::Normal) {
         progress(UpdateStep::ToKernelMode);
         if (!CommandChangeDriveMode(channel, &drive_).good()) {
@@ -420,11 +424,12 @@ std::vector<PlannedCommand> updatePlan(DriveMode driveMode, std::uint32_t normal
     return plan;
 }
 
-bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFileData& kernel,
-                    const UpdateTiming& timing, const UpdateHooks& hooks, UpdateReport* report) {
-    UpdateReport localReport;
+namespace {
+
+bool runUpdate(DeviceData& drive, const FirmFileData& normal, const FirmFileData& kernel, const UpdateTiming& timing,
+               const UpdateHooks& hooks, UpdateReport& report, UpdateRecorder& recorder) {
     HeldDrive held;
-    UpdateRun run(drive, normal, timing, hooks, report != nullptr ? *report : localReport, held);
+    UpdateRun run(drive, normal, timing, hooks, report, held, recorder);
     if (drive.identity().empty()) return run.fail(UpdateStep::TakeDrive, UpdateCauseKind::NoDriveChosen);
     std::shared_ptr<platform::DeviceNode> node = attachedDrive(drive.identity());
 
@@ -486,4 +491,16 @@ bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFil
         result = false;
     }
     return result ? run.succeed() : false;
+}
+
+}  // namespace
+
+bool ExecUpdateMain(DeviceData& drive, const FirmFileData& normal, const FirmFileData& kernel,
+                    const UpdateTiming& timing, const UpdateHooks& hooks, UpdateReport* report) {
+    UpdateReport localReport;
+    UpdateReport& out = report != nullptr ? *report : localReport;
+    UpdateRecorder recorder(hooks.history, drive, normal);
+    const bool ok = runUpdate(drive, normal, kernel, timing, hooks, out, recorder);
+    recorder.ended(drive, out);
+    return ok;
 }

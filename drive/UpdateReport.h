@@ -105,6 +105,7 @@ struct UpdateReport {
     DriveState state = DriveState::OldFirmware;
     UpdateCause cause;                          // None on success
     std::optional<std::string> revisionFound;   // what the drive reported at the end
+    std::optional<std::string> historyProblem;  // why the update's record could not be written
 
     bool ok() const { return step == UpdateStep::Done; }
     // Stopped on purpose after every check.
@@ -142,6 +143,8 @@ struct PlannedCommand {
     std::uint32_t length = 0;  // bytes sent with the command (0: none)
 };
 
+struct UpdateHistorySource;
+
 struct UpdateHooks {
     // Called on the update's thread before each phase, after each piece and after each poll
     // of the install (`indicator`); only this update's reports.
@@ -155,4 +158,6 @@ struct UpdateHooks {
     std::function<bool(const std::vector<PlannedCommand>&)> reviewPlan;
     // Read between install polls: true stops waiting (the drive goes on installing).
     std::function<bool()> stopWaiting;
+    // Where and as whom the update is recorded (drive/UpdateHistory.h); none: not recorded.
+    const UpdateHistorySource* history = nullptr;
 };

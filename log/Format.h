@@ -17,4 +17,9 @@ std::string vformat(const char* format, va_list args) __attribute__((format(prin
 // `keepLineBreaks` leaves '\n' alone, for texts of whole lines.
 std::string escapeControls(std::string_view text, bool keepLineBreaks = false);
 
+// "2026-12-06T22:15:03.123Z": the time now in UTC.
+std::string rfc3339Now();
+// Without the blanks that pad a fixed-width field.
+std::string trimmed(std::string_view text);
+
 }  // namespace kdulog

@@ -459,5 +459,9 @@
         <source>%1: %2; %3.</source>
         <translation>Fehler beim %1: %2; %3.</translation>
     </message>
+    <message id="RESULT_NOT_RECORDED">
+        <source>This update is missing from the update history: %1</source>
+        <translation>Diese Aktualisierung fehlt im Aktualisierungsverlauf: %1</translation>
+    </message>
 </context>
 </TS>

@@ -459,5 +459,9 @@
         <source>%1: %2; %3.</source>
         <translation>%1にエラー: %2。%3。</translation>
     </message>
+    <message id="RESULT_NOT_RECORDED">
+        <source>This update is missing from the update history: %1</source>
+        <translation>このアップデートはアップデート履歴に記録されていません: %1</translation>
+    </message>
 </context>
 </TS>

@@ -73,6 +73,24 @@ protected:
         std::ofstream(root_ / "drive.tmp") << doc.dump();
         std::filesystem::rename(root_ / "drive.tmp", path);  // a running kdu never sees half a file
     }
+    // One JSON object per line.
+    static std::vector<nlohmann::json> jsonLines(const std::string& text) {
+        std::vector<nlohmann::json> objects;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            objects.push_back(nlohmann::json::parse(line, nullptr, false));
+            EXPECT_TRUE(objects.back().is_object()) << "not one JSON object: " << line;
+        }
+        return objects;
+    }
+    // The updates `kdu history --json` shows, newest first.
+    std::vector<nlohmann::json> history(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args{"history", "--json"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const RunResult result = run(args);
+        EXPECT_EQ(result.exitStatus, 0) << result.err;
+        return jsonLines(result.out);
+    }
     sim::DriveSpec load(const std::string& name) const {
         std::string error;
         const std::optional<sim::DriveSpec> profile = sim::loadDriveFile(sim::driveFilePath(folder_, name), error);

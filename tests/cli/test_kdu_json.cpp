@@ -28,15 +28,6 @@ protected:
         const int status = std::system(line.c_str());
         return exitStatusOf(status) == 0 ? std::string() : "invalid:\n" + slurp(errors) + "in:\n" + text;
     }
-    static std::vector<json> jsonLines(const std::string& text) {
-        std::vector<json> objects;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);) {
-            objects.push_back(json::parse(line, nullptr, false));
-            EXPECT_TRUE(objects.back().is_object()) << "not one JSON object: " << line;
-        }
-        return objects;
-    }
 };
 
 // How an update shows: its plain text, with -v or -q, as JSON events, or as a dry run.

@@ -83,6 +83,27 @@ TEST_F(KduUpdateSafetyTest, AClosedStdoutDoesNotStopTheUpdateAndIsReportedAtTheE
     EXPECT_EQ(load("a").revision, "1.21");
 }
 
+// The record of an update that is killed stays "in progress" while it runs and is
+// "interrupted" after.
+TEST_F(KduUpdateSafetyTest, AKilledUpdateIsRecordedAsInterrupted) {
+    attach("a", {{"timing", {{"installMs", 60000}}}});
+    const pid_t pid = startUpdate();
+    const auto record = root_ / "state" / "kestory-drive-updater" / "history.jsonl";
+    waitUntil([&] { return slurp(record).find(R"("event":"started")") != std::string::npos; });
+    std::vector<nlohmann::json> updates = history();
+    ASSERT_EQ(updates.size(), 1u);
+    EXPECT_EQ(updates[0]["status"], "in progress");
+    EXPECT_EQ(updates[0]["pid"], pid);
+
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    finish(pid);
+    updates = history({"--drive", "a"});
+    ASSERT_EQ(updates.size(), 1u);
+    EXPECT_EQ(updates[0]["status"], "interrupted");
+    EXPECT_FALSE(updates[0].contains("result"));
+    EXPECT_NE(run({"history"}).out.find("\n    cut off before its result was recorded"), std::string::npos);
+}
+
 // The sleep inhibitor is taken for the update and given back however it ends.
 TEST_F(KduUpdateSafetyTest, TheSleepInhibitorIsReleasedAfterSuccessAndAfterFailure) {
     kdu::test::PrivateSystemBus bus;

@@ -36,7 +36,7 @@ protected:
 TEST_F(KduDefinitionDoc, ReachesEveryCommandParentsFirst) {
     std::vector<std::string> paths;
     for (const docgen::CommandPath& path : docgen::commandPaths(doc)) paths.push_back(docgen::joinWords(path.words, " "));
-    EXPECT_EQ(paths, (std::vector<std::string>{"", "list", "images", "update", "watch", "bench-inquiry", "sim",
+    EXPECT_EQ(paths, (std::vector<std::string>{"", "list", "images", "update", "watch", "history", "bench-inquiry", "sim",
                                                "sim attach", "sim detach", "sim insert", "sim eject", "sim demo"}));
 }
 
