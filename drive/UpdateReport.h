@@ -155,4 +155,6 @@ struct UpdateHooks {
     std::function<bool(const std::vector<PlannedCommand>&)> reviewPlan;
     // Read between install polls: true stops waiting (the drive goes on installing).
     std::function<bool()> stopWaiting;
+    // The caller keeps the machine awake for this update (one inhibitor for several at once).
+    bool callerInhibitsSleep = false;
 };
