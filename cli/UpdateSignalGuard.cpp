@@ -93,7 +93,8 @@ bool UpdateSignalGuard::beginCritical(std::size_t update) {
 }
 
 void UpdateSignalGuard::setHeldNotice(std::function<void(std::string_view)> notice) {
-    const std::lock_guard lock(phaseMutex_);
+    // Waits for a notice being given: what it writes to may go once this returns.
+    const std::lock_guard lock(noticeMutex_);
     heldNotice_ = std::move(notice);
 }
 
@@ -137,11 +138,11 @@ void UpdateSignalGuard::onSignal(int signo) {
             endProcess(signo, several ? "kdu: interrupted; the updates had already ended.\n"
                                       : "kdu: interrupted; the update had already ended.\n");
         case Phase::Critical: {
-            const auto notice = heldNotice_;
             lock.unlock();  // a stalled stderr must not hold up the phase changes
             constexpr std::string_view kHeld = "finishing: stopping now would leave the drive unusable\n";
-            if (notice)
-                notice(kHeld);
+            const std::lock_guard noticeLock(noticeMutex_);
+            if (heldNotice_)
+                heldNotice_(kHeld);
             else
                 kdulog::writeFully(STDERR_FILENO, kHeld);
             return;

@@ -72,6 +72,7 @@ private:
     int wakeRead_ = -1, wakeWrite_ = -1;
     std::mutex phaseMutex_;
     std::vector<Phase> phases_;
+    std::mutex noticeMutex_;  // held while a notice is given
     std::function<void(std::string_view)> heldNotice_;
     std::atomic<int> stopSignal_{0};
     std::thread watcher_;
