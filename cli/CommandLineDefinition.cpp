@@ -67,7 +67,7 @@ CommandLine::CommandLine() : app{kDescription, "kdu"} {
                            ? std::string()
                            : "needs a whole number of at least 1, not \"" + value + "\"";
             },
-            "N"));
+            ""));
     updateCommand->add_flag("--yes,-y", update.yes, "Do not ask for confirmation (needs --drive or --all)");
     updateCommand->add_flag("--dry-run", update.dryRun,
                             "Make every check and show the commands that would be sent, without sending them");
