@@ -45,10 +45,30 @@ CommandLine::CommandLine() : app{kDescription, "kdu"} {
     imagesCommand->add_flag("--json", images.json, "Print JSON (docs/cli.md)");
     imagesCommand->footer("Example: kdu images");
 
-    updateCommand = app.add_subcommand("update", "Update one drive's firmware");
-    updateCommand->add_option("--drive", update.drive,
-                              "The drive: its number in `kdu list`, its id or a device node (/dev/sgN, /dev/srN)");
-    updateCommand->add_flag("--yes,-y", update.yes, "Do not ask for confirmation (needs --drive)");
+    updateCommand = app.add_subcommand("update", "Update the firmware of one drive, several or all");
+    CLI::Option* drives =
+        updateCommand
+            ->add_option("--drive", update.drives,
+                         "The drive: its number in `kdu list`, its id or a device node (/dev/sgN, /dev/srN); "
+                         "repeat it to update several drives at once")
+            ->expected(1)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    updateCommand->add_flag("--all", update.all, "Update every drive that may be updated, side by side")
+        ->excludes(drives);
+    updateCommand
+        ->add_option("--jobs", update.jobs,
+                     "Update at most N drives at once (default: all of them, at most " +
+                         std::to_string(kMaxUpdateJobs) + ")")
+        ->type_name("N")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                return value.find_first_not_of("0123456789") == std::string::npos && value.size() < 6 &&
+                               std::stoi("0" + value) >= 1
+                           ? std::string()
+                           : "needs a whole number of at least 1, not \"" + value + "\"";
+            },
+            ""));
+    updateCommand->add_flag("--yes,-y", update.yes, "Do not ask for confirmation (needs --drive or --all)");
     updateCommand->add_flag("--dry-run", update.dryRun,
                             "Make every check and show the commands that would be sent, without sending them");
     updateCommand->add_flag("--json", update.json, "Print one JSON object per line, ending with the result");

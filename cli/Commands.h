@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/BackendChoice.h"
 
@@ -19,11 +20,14 @@ struct ImagesOptions {
 int runImages(const ImagesOptions& options);
 
 struct UpdateOptions {
-    std::optional<std::string> drive;  // its number in `list`, its id or a device node
-    bool yes = false;                  // skip the confirmation (needs `drive`)
+    std::vector<std::string> drives;   // each its number in `list`, its id or a device node
+    bool all = false;                  // every drive that may be updated
+    int jobs = 0;                      // updates at once; 0: all of them, at most kMaxUpdateJobs
+    bool yes = false;                  // skip the confirmation (needs `drives` or `all`)
     bool dryRun = false;               // every check, then the plan; nothing changes the drive
     bool json = false;                 // JSON Lines events and a result object
 };
+inline constexpr int kMaxUpdateJobs = 8;
 int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& options);
 
 struct WatchOptions {

@@ -49,33 +49,34 @@ std::optional<int> listNumber(const std::string& word) {
 
 }  // namespace
 
-void sayNotExamined(const DeviceData& drive, const std::string& word) {
-    if (drive.eligibility() != UpdateEligibility::InUse) {
-        sayError("drive " + word + " could not be examined: " + std::string(eligibilityText(drive.eligibility())) + ".");
-        return;
-    }
+std::string notExaminedText(const DeviceData& drive, const std::string& word) {
+    if (drive.eligibility() != UpdateEligibility::InUse)
+        return "drive " + word + " could not be examined: " + std::string(eligibilityText(drive.eligibility())) + ".";
     // Busy because another kdu updates it, or held by some other program.
     std::string whyNot;
-    if (!platform::DriveUpdateLock::tryTake(drive.identity().lockKey(), whyNot))
-        sayError("drive " + word + ": " + whyNot + ".");
-    else
-        sayError("drive " + word + " is in use by another program; try again when it is free.");
+    if (!platform::DriveUpdateLock::tryTake(drive.identity().lockKey(), whyNot)) return "drive " + word + ": " + whyNot + ".";
+    return "drive " + word + " is in use by another program; try again when it is free.";
+}
+
+void sayNotExamined(const DeviceData& drive, const std::string& word) { sayError(notExaminedText(drive, word)); }
+
+const DeviceData* namedDrive(const std::vector<DeviceData>& drives, const std::string& word) {
+    for (const DeviceData& drive : drives)
+        if (drive.identity().isNamedBy(word)) return &drive;
+    const std::optional<int> number = listNumber(word);
+    if (number && *number >= 1 && static_cast<std::size_t>(*number) <= drives.size()) return &drives[*number - 1];
+    return nullptr;
 }
 
 const DeviceData* pickDrive(const std::vector<DeviceData>& drives, const std::string& word, bool* busyOut) {
-    const DeviceData* named = nullptr;
-    for (const DeviceData& drive : drives) {
-        if (!drive.identity().isNamedBy(word)) continue;
-        named = &drive;
-        break;
-    }
+    const DeviceData* named = namedDrive(drives, word);
     if (named == nullptr) {
         const std::optional<int> number = listNumber(word);
         if (!number) {
             sayError("no drive \"" + word + "\": give its number, id or device node (see `kdu list`).");
             return nullptr;
         }
-        if ((named = pickDrive(drives, *number)) == nullptr) return nullptr;
+        return pickDrive(drives, *number);  // says why there is none
     }
     if (!examinationFailed(named->eligibility())) return named;
     if (busyOut != nullptr) *busyOut = true;

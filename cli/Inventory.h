@@ -38,8 +38,13 @@ const DeviceData* pickDrive(const std::vector<DeviceData>& drives, int number);
 // A drive named that could not be examined is refused with its reason. None (with a message
 // on stderr) otherwise; `busyOut` is set when the drive named is there but could not be examined.
 const DeviceData* pickDrive(const std::vector<DeviceData>& drives, const std::string& word, bool* busyOut = nullptr);
-// Says on stderr why the drive `word` names cannot be taken now: another kdu updates it,
-// another program holds it, or why else it could not be examined.
+// The drive `word` names (its id, a device node or its number), whatever its state; none
+// when it names no listed drive. Says nothing.
+const DeviceData* namedDrive(const std::vector<DeviceData>& drives, const std::string& word);
+// Why the drive `word` names cannot be taken now: another kdu updates it, another program
+// holds it, or why else it could not be examined.
+std::string notExaminedText(const DeviceData& drive, const std::string& word);
+// Says it on stderr.
 void sayNotExamined(const DeviceData& drive, const std::string& word);
 
 }  // namespace cli

@@ -61,7 +61,7 @@ void ProgressDisplay::show(const std::string& text, bool plainLine) {
     if (terminal_) {
         if (text == lastText_) return;
         lastText_ = text;
-        write_("\r\033[K" + text);
+        write_(std::string(kRedraw) + text);
         lineOpen_ = true;
     } else if (plainLine) {
         write_(text + "\n");

@@ -22,6 +22,9 @@ public:
     using Clock = std::chrono::steady_clock;
     using Writer = std::function<void(std::string_view)>;
 
+    // On a terminal each new text is written after this, so it replaces the line.
+    static constexpr std::string_view kRedraw = "\r\033[K";
+
     ProgressDisplay(Writer write, bool terminal, std::function<Clock::time_point()> now = Clock::now);
     ProgressDisplay(const ProgressDisplay&) = delete;
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;

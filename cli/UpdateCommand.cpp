@@ -1,6 +1,7 @@
 // `kdu update [--drive N|ID|NODE] [--yes]`: the update of one listed drive, with the same
 // confirmation, progress and verdict the window gives. What the person confirms names one
 // drive identity; the update itself checks that the drive it opens is still that drive.
+// Several drives (`--all`, `--drive` more than once) go to runUpdateMany.
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "cli/PermissionHint.h"
 #include "cli/Output.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/UpdateRun.h"
 #include "cli/UpdateSignalGuard.h"
 #include "drive/DriveList.h"
 #include "drive/STUCMethod.h"
@@ -25,33 +27,19 @@
 
 namespace cli {
 
-namespace {
+void EventStream::emit(const Json& line) const {
+    if (!json_) return;
+    const std::lock_guard lock(mutex_);
+    answer(jsonLine(line) + "\n");
+}
 
-// One event of `update --json`, or nothing without --json.
-class EventStream {
-public:
-    explicit EventStream(bool json) : json_(json) {}
-    bool json() const { return json_; }
-    void emit(Json line) const {
-        if (json_) answer(jsonLine(line) + "\n");
-    }
-
-private:
-    bool json_;
-};
-
-// "KESTORY BD-RW KVL-MT38 1.20 (bd-1)": the drive as a person recognises it.
 std::string driveName(const DeviceData& drive) {
     std::string name = trimmed(drive.vendor().value_or("")) + " " + trimmed(drive.product().value_or("")) + " " +
                        trimmed(drive.revision().value_or("?"));
     return escapeControls(name) + " (" + escapeControls(drive.identity().id) + ")";
 }
 
-// Yes only on an explicit "y" or "yes"; an empty answer or end of input is No.
-bool confirm(const DeviceData& drive) {
-    std::cerr << "Do not disconnect the drive or turn the computer off until the update has finished.\n"
-              << "Update " << driveName(drive) << " at " << escapeControls(driveWhereText(drive)) << " now? [y/N] "
-              << std::flush;
+bool readYes() {
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;
     for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -60,6 +48,15 @@ bool confirm(const DeviceData& drive) {
     if (start == std::string::npos) return false;
     answer = answer.substr(start, end - start + 1);
     return answer == "y" || answer == "yes";
+}
+
+namespace {
+
+bool confirm(const DeviceData& drive) {
+    std::cerr << "Do not disconnect the drive or turn the computer off until the update has finished.\n"
+              << "Update " << driveName(drive) << " at " << escapeControls(driveWhereText(drive)) << " now? [y/N] "
+              << std::flush;
+    return readYes();
 }
 
 Json planJson(const std::vector<PlannedCommand>& plan) {
@@ -82,26 +79,27 @@ std::string planText(const std::vector<PlannedCommand>& plan) {
     return text;
 }
 
-// From the first mode change until the drive is back in its normal mode nothing from
-// outside stops the sequence; while the drive installs on its own, a signal only stops
-// the waiting.
+}  // namespace
+
 bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& report, UpdateSignalGuard& signals,
-                     const UpdateOptions& options, const EventStream& events) {
+                     const UpdateOptions& options, const EventStream& events, const UpdateView& view) {
     const bool showProgress = !events.json() && verbosity() != Verbosity::Quiet;
-    ProgressDisplay display([](std::string_view text) { answer(text); }, ::isatty(STDOUT_FILENO) == 1);
+    ProgressDisplay display(view.write, view.terminal);
     const std::string id = drive.identity().id;
     UpdateHooks hooks;
+    hooks.callerInhibitsSleep = view.callerInhibitsSleep;
     hooks.reviewPlan = [&](const std::vector<PlannedCommand>& plan) {
         if (!options.dryRun) return true;
         display.finish();
         Json line = event("plan", id);
         line["commands"] = planJson(plan);
         events.emit(line);
-        if (!events.json()) say(planText(plan));
+        if (!events.json()) view.text(planText(plan));
         return false;
     };
-    hooks.beginCritical = [&signals] {
-        signals.setPhase(UpdateSignalGuard::Phase::Critical);
+    hooks.beginCritical = [&signals, &view] {
+        if (!signals.beginCritical(view.slot)) return false;
+        if (view.begunOut != nullptr) *view.begunOut = true;
         return true;
     };
     UpdateStep lastStep = UpdateStep::CheckImages;
@@ -117,7 +115,7 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
             return;
         }
         if (progress.step == UpdateStep::Install || progress.step == UpdateStep::AwaitReturn)
-            signals.setPhase(UpdateSignalGuard::Phase::InstallWait);
+            signals.setPhase(view.slot, UpdateSignalGuard::Phase::InstallWait);
         if (showProgress) display.onProgress(progress);
         if (!anyStep || progress.step != lastStep) {
             Json line = event("step", id);
@@ -134,9 +132,11 @@ bool installFirmware(DeviceData& drive, const Images& images, UpdateReport& repo
     const bool ok = ExecUpdateMain(drive, images.normal, images.kernel, {}, hooks, &report);
     display.finish();
     if (report.historyProblem) sayError("warning: the update was not recorded in the history: " + *report.historyProblem);
-    signals.setPhase(UpdateSignalGuard::Phase::After);
+    signals.setPhase(view.slot, UpdateSignalGuard::Phase::After);
     return ok;
 }
+
+namespace {
 
 void listChoices(std::ostream& out, const std::vector<DeviceData>& drives) {
     for (std::size_t i = 0; i < drives.size(); ++i)
@@ -146,9 +146,9 @@ void listChoices(std::ostream& out, const std::vector<DeviceData>& drives) {
 
 // The drive the person meant, or an exit status.
 std::variant<const DeviceData*, int> chooseDrive(const std::vector<DeviceData>& drives, const UpdateOptions& options) {
-    if (options.drive) {
+    if (!options.drives.empty()) {
         bool busy = false;
-        if (const DeviceData* named = pickDrive(drives, *options.drive, &busy)) return named;
+        if (const DeviceData* named = pickDrive(drives, options.drives.front(), &busy)) return named;
         return busy ? kExitFailure : kExitUsage;
     }
     const auto eligible = std::count_if(drives.begin(), drives.end(), [](const DeviceData& d) { return d.isEnableUpdate(); });
@@ -168,7 +168,8 @@ std::variant<const DeviceData*, int> chooseDrive(const std::vector<DeviceData>& 
     return drives.empty() ? kExitUsage : kExitNotEligible;
 }
 
-// The last line of `update --json`: how it ended.
+}  // namespace
+
 Json resultJson(const std::string& outcome, const DeviceData* drive, const UpdateReport* report, int status,
                 const std::string& message) {
     Json line = event("result", drive ? std::optional<std::string>(drive->identity().id) : std::nullopt);
@@ -181,8 +182,6 @@ Json resultJson(const std::string& outcome, const DeviceData* drive, const Updat
     return line;
 }
 
-}  // namespace
-
 int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& options) {
     // First, before any thread exists: every thread inherits the blocked signals.
     UpdateSignalGuard signals;
@@ -194,7 +193,7 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
         return status;
     };
     if (!installBackend(backend)) return refuse(kExitFailure, "failed", nullptr, "");
-    if (options.yes && !options.drive)
+    if (options.yes && options.drives.empty() && !options.all)
         return refuse(kExitUsage, "refused", nullptr, "--yes needs --drive to name the drive to update (see `kdu list`)");
     Images images;
     readImages(images);
@@ -205,6 +204,11 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
                           escapeControls(imageFaultText(images.fault)));
     const PermissionWatch permissions;
     const std::vector<DeviceData> drives = listDrives(images.normal);
+    if (options.all || options.drives.size() > 1) {
+        const int status = runUpdateMany(drives, images, options, signals, events);
+        if (status == kExitUsage) permissions.printHint(std::cerr);
+        return status;
+    }
     const std::variant<const DeviceData*, int> choice = chooseDrive(drives, options);
     if (const int* status = std::get_if<int>(&choice)) {
         if (*status == kExitUsage) permissions.printHint(std::cerr);
@@ -236,7 +240,11 @@ int runUpdate(const platform::BackendChoice& backend, const UpdateOptions& optio
     // The sequence refreshes the record it is given; the listing stays as it was.
     DeviceData drive = chosen;
     UpdateReport report;
-    const bool ok = installFirmware(drive, images, report, signals, options, events);
+    UpdateView view;
+    view.write = [](std::string_view text) { answer(text); };
+    view.terminal = ::isatty(STDOUT_FILENO) == 1;
+    view.text = [](const std::string& text) { say(text); };
+    const bool ok = installFirmware(drive, images, report, signals, options, events, view);
     if (report.dryRun()) {
         events.emit(resultJson("dry_run", &drive, &report, kExitOk, causeText(report.cause)));
         return kExitOk;

@@ -5,6 +5,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <utility>
@@ -34,7 +35,7 @@ std::system_error lastError(const char* what) { return std::system_error(errno, 
 
 }  // namespace
 
-UpdateSignalGuard::UpdateSignalGuard() {
+UpdateSignalGuard::UpdateSignalGuard(std::size_t updates) : phases_(updates, Phase::Before) {
     const sigset_t held = heldSignals();
     if (const int r = ::pthread_sigmask(SIG_BLOCK, &held, &previousMask_); r != 0)
         throw std::system_error(r, std::generic_category(), "pthread_sigmask");
@@ -74,9 +75,34 @@ void UpdateSignalGuard::restore() {
         if (*fd >= 0) ::close(std::exchange(*fd, -1));
 }
 
-void UpdateSignalGuard::setPhase(Phase phase) {
+void UpdateSignalGuard::setPhase(std::size_t update, Phase phase) {
     const std::lock_guard lock(phaseMutex_);
-    phase_ = phase;
+    phases_.at(update) = phase;
+}
+
+void UpdateSignalGuard::track(std::size_t updates) {
+    const std::lock_guard lock(phaseMutex_);
+    phases_.assign(std::max<std::size_t>(updates, 1), Phase::Before);
+}
+
+bool UpdateSignalGuard::beginCritical(std::size_t update) {
+    const std::lock_guard lock(phaseMutex_);
+    if (stopRequested()) return false;
+    phases_.at(update) = Phase::Critical;
+    return true;
+}
+
+void UpdateSignalGuard::setHeldNotice(std::function<void(std::string_view)> notice) {
+    // Waits for a notice being given: what it writes to may go once this returns.
+    const std::lock_guard lock(noticeMutex_);
+    heldNotice_ = std::move(notice);
+}
+
+UpdateSignalGuard::Phase UpdateSignalGuard::effectivePhase() const {
+    const auto any = [this](Phase phase) { return std::find(phases_.begin(), phases_.end(), phase) != phases_.end(); };
+    if (any(Phase::Critical)) return Phase::Critical;
+    if (any(Phase::InstallWait)) return Phase::InstallWait;
+    return any(Phase::Before) ? Phase::Before : Phase::After;
 }
 
 void UpdateSignalGuard::watch() {
@@ -99,17 +125,28 @@ void UpdateSignalGuard::drainSignals() {
 
 void UpdateSignalGuard::onSignal(int signo) {
     std::unique_lock lock(phaseMutex_);
-    switch (phase_) {
+    const bool several = phases_.size() > 1;
+    switch (effectivePhase()) {
         case Phase::Before:
             // Ending under the lock keeps setPhase(Critical), and so the first mode change,
             // from slipping in between the decision and the exit.
-            endProcess(signo, "kdu: interrupted; nothing was sent to the drive.\n");
+            if (!several) endProcess(signo, "kdu: interrupted; nothing was sent to the drive.\n");
+            if (std::count(phases_.begin(), phases_.end(), Phase::Before) == std::ssize(phases_))
+                endProcess(signo, "kdu: interrupted; nothing was sent to the drives.\n");
+            endProcess(signo, "kdu: interrupted; the updates begun had ended, and nothing was sent to the other drives.\n");
         case Phase::After:
-            endProcess(signo, "kdu: interrupted; the update had already ended.\n");
-        case Phase::Critical:
+            endProcess(signo, several ? "kdu: interrupted; the updates had already ended.\n"
+                                      : "kdu: interrupted; the update had already ended.\n");
+        case Phase::Critical: {
             lock.unlock();  // a stalled stderr must not hold up the phase changes
-            kdulog::writeFully(STDERR_FILENO, "finishing: stopping now would leave the drive unusable\n");
+            constexpr std::string_view kHeld = "finishing: stopping now would leave the drive unusable\n";
+            const std::lock_guard noticeLock(noticeMutex_);
+            if (heldNotice_)
+                heldNotice_(kHeld);
+            else
+                kdulog::writeFully(STDERR_FILENO, kHeld);
             return;
+        }
         case Phase::InstallWait:
             stopSignal_.store(signo);
             return;

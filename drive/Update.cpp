@@ -451,7 +451,8 @@ bool runUpdate(DeviceData& drive, const FirmFileData& normal, const FirmFileData
     }
 
     // Sleep or shutdown in the middle would leave the drive in its update mode.
-    const platform::SystemSleepInhibitor noSleep("Updating the firmware of an optical drive");
+    std::optional<platform::SystemSleepInhibitor> noSleep;
+    if (!hooks.callerInhibitsSleep) noSleep.emplace("Updating the firmware of an optical drive");
     run.progress(UpdateStep::TakeDrive);
     const std::string lockId = drive.identity().lockKey();
     std::string whyNotLocked;

@@ -160,4 +160,6 @@ struct UpdateHooks {
     std::function<bool()> stopWaiting;
     // Where and as whom the update is recorded (drive/UpdateHistory.h); none: not recorded.
     const UpdateHistorySource* history = nullptr;
+    // The caller keeps the machine awake for this update (one inhibitor for several at once).
+    bool callerInhibitsSleep = false;
 };
