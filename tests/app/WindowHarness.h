@@ -3,10 +3,7 @@
 
 #include <QtTest>
 #include <QtWidgets>
-#include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 #include "app/KestoryDriveUpdaterAppDelegate.h"
@@ -52,30 +49,6 @@ inline AppDelegateTiming fastTiming(std::chrono::milliseconds firstListingDelay 
     timing.update.pollInterval = std::chrono::milliseconds(5);
     return timing;
 }
-
-// Holds the update worker until opened; opened at the latest when it goes.
-class WorkerGate {
-public:
-    ~WorkerGate() { open(); }
-    std::function<void()> waiter() {
-        return [this] {
-            std::unique_lock lock(mutex_);
-            opened_.wait(lock, [this] { return isOpen_; });
-        };
-    }
-    void open() {
-        {
-            std::lock_guard lock(mutex_);
-            isOpen_ = true;
-        }
-        opened_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable opened_;
-    bool isOpen_ = false;
-};
 
 class WindowHarness {
 public:

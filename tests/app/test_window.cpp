@@ -1,10 +1,11 @@
-// The real window over simulated drives: start-up, listing, control states, the update
-// from confirmation to result, the refusals during an update and the launch messages.
+// The real window over simulated drives: start-up, listing, the update from confirmation
+// to result, the refusals during an update and the launch messages.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "model/FirmwareImages.h"
+#include <future>
+
 #include "platform/sim/SimBackend.h"
 #include "tests/app/WindowHarness.h"
 
@@ -24,13 +25,6 @@ sim::DriveSpec driveWith(const char* revision) {
     sim::DriveSpec profile = sim::defaultTargetDrive();
     profile.revision = revision;
     return profile;
-}
-
-QString imageVersionText() {
-    FirmFileData kernel, normal;
-    getFwFileInfo(kernel, normal);
-    return QString::fromStdString(normal.product().value_or("") + " " + normal.revision().value_or("") +
-                                  normal.date().value_or(""));
 }
 
 std::size_t commandsSentTo(const std::string& key) {
@@ -73,41 +67,6 @@ private slots:
         QCOMPARE(h.delegate().currentIndex(), 0);
         QCOMPARE(w.cmbDriveList()->currentIndex(), 0);
         QVERIFY(h.sheet() == nullptr);
-    }
-
-    void controlStates_data() {
-        QTest::addColumn<QString>("situation");
-        QTest::addColumn<bool>("captionShown");
-        QTest::addColumn<QString>("versionText");
-        QTest::addColumn<bool>("buttonEnabled");
-        QTest::newRow("may be updated") << "eligible" << true << imageVersionText() << true;
-        QTest::newRow("needs no update") << "current" << false << "no need update" << false;
-        QTest::newRow("user picks the up-to-date one") << "choose" << false << "no need update" << false;
-        QTest::newRow("last drive leaves") << "gone" << true << "" << false;  // the caption stays as it was
-    }
-    void controlStates() {
-        QFETCH(QString, situation);
-        WindowHarness h;
-        h.attach("a", driveWith(situation == "current" ? "1.21" : "1.20"));
-        if (situation != "gone") h.attach("b", driveWith("1.21"));  // detaching it would relist on its own
-        h.startListed();
-        if (situation == "choose") {
-            h.choose(1);
-            QCOMPARE(h.delegate().currentIndex(), 1);
-        } else if (situation == "gone") {
-            h.detach("a");
-            h.delegate().updateDeviceList(nullptr);
-            settle();
-            QCOMPARE(h.delegate().currentIndex(), -1);
-            QVERIFY(!h.delegate().currentDevice());
-            QCOMPARE(h.window().cmbDriveList()->count(), 0);
-        }
-        MainWindow& w = h.window();
-        QTEST(!w.lblTitleWillUpdateTo()->isHidden(), "captionShown");
-        QTEST(w.lblTxtUpdateVersion()->text(), "versionText");
-        QTEST(w.btnUpdate()->isEnabled(), "buttonEnabled");
-        QVERIFY(w.cmbDriveList()->isEnabled());
-        QVERIFY(w.idctProgressUpdate()->isHidden());
     }
 
     // A drive another program holds is shown greyed with the reason and is not chosen; once
@@ -159,6 +118,14 @@ private slots:
         QVERIFY(h.sheet() == nullptr);
         QCOMPARE(commandsSentTo("a"), before);
         QVERIFY(h.window().btnUpdate()->isEnabled());
+
+        // The last drive leaving takes the choice and the button with it.
+        h.detach("a");
+        h.delegate().updateDeviceList(nullptr);
+        settle();
+        QCOMPARE(h.delegate().currentIndex(), -1);
+        QCOMPARE(h.window().cmbDriveList()->count(), 0);
+        QVERIFY(!h.window().btnUpdate()->isEnabled());
     }
 
     // The second drive is updated; afterwards the list is read again with the first current.
@@ -177,9 +144,9 @@ private slots:
         target.faults.modeChangeToKernel = fails;
         h.attach("a");
         h.attach("b", target);
-        apptest::WorkerGate gate;  // the worker waits until the locked window has been checked
+        std::promise<void> checked;  // the worker waits until the locked window has been checked
         AppDelegateTiming timing = apptest::fastTiming();
-        timing.workerGate = gate.waiter();
+        timing.workerGate = [gate = checked.get_future().share()] { gate.wait(); };
         h.startListed(timing);
         h.choose(1);
         h.startUpdate();
@@ -193,7 +160,7 @@ private slots:
         QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int v) {
             if (bar->maximum() == 65536 && v > 0) determinate.append(v);
         });
-        gate.open();
+        checked.set_value();
 
         QString result;
         h.finishUpdate(result);  // the bar is hidden by the time the result shows
@@ -209,6 +176,8 @@ private slots:
         QTEST(h.titles(), "titles");
         QCOMPARE(h.window().btnUpdate()->isEnabled(), fails);  // a drive just updated is up to date
         QVERIFY(h.window().cmbDriveList()->isEnabled());
+        h.choose(0);  // the other drive may be updated
+        QVERIFY(h.window().btnUpdate()->isEnabled());
     }
 
     // The status line follows the update's own reports, phase by phase, the bar never goes

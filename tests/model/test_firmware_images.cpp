@@ -8,7 +8,6 @@
 #include "TempDir.h"
 #include "model/FirmwareImageFormat.h"
 #include "model/FirmwareImages.h"
-#include "model/ImageManifest.h"
 #include "model/Util.h"
 #include "tools/ImageMaker.h"
 
@@ -81,37 +80,23 @@ TEST_F(FwFileInfo, FieldsEndAtZeroKeepBlanksAndRefuseBadBytes)
     EXPECT_EQ(normal.date(), "");
 }
 
-TEST(MkImage, WritesSealedImages)
+// The CRC the drive checks the seal with, the program the build makes the shipped images
+// with, and the seal refusing a changed image.
+TEST(MkImage, WritesTheImagesOfTheSpecsWithTheDrivesCrc)
 {
     const std::string check = "123456789";
     EXPECT_EQ(fmt::crc32({reinterpret_cast<const std::uint8_t*>(check.data()), check.size()}), 0xCBF43926u);
 
     TempDir dir;
-    const std::string table = dir.file("table.h");
-    ASSERT_EQ(std::system((KDU_MKIMAGE_PATH " "s + dir.path() + " --binding " + table).c_str()), 0);
+    ASSERT_EQ(std::system((KDU_MKIMAGE_PATH " "s + dir.path() + " --binding " + dir.file("table.h")).c_str()), 0);
     const auto read = [&](const std::string& name) {
         std::ifstream in(dir.file(name), std::ios::binary);
         return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
     };
-    const auto kernelImage = read("R7360500.121"), normalImage = read("R7360501.121");
-    EXPECT_EQ(kernelImage, image_maker::makeImage(image_maker::kernelImageSpec()));
+    EXPECT_EQ(read("R7360500.121"), image_maker::makeImage(image_maker::kernelImageSpec()));
+    const auto normalImage = read("R7360501.121");
     EXPECT_EQ(normalImage, image_maker::makeImage(image_maker::normalImageSpec()));
-    // The table the programs are built with: each role's own file, length and digest.
-    std::string error;
-    const std::optional<ImageBinding> binding = image_maker::bindingOf(dir.path(), error);
-    ASSERT_TRUE(binding) << error;
-    EXPECT_EQ(binding->kernel.file, "R7360500.121");
-    EXPECT_EQ(binding->kernel.length, kernelImage.size());
-    EXPECT_EQ(binding->kernel.sha256, sha256Hex(kernelImage));
-    EXPECT_EQ(binding->normal.file, "R7360501.121");
-    EXPECT_EQ(binding->normal.sha256, sha256Hex(normalImage));
-    const auto tableBytes = read("table.h");
-    EXPECT_EQ(std::string(tableBytes.begin(), tableBytes.end()), image_maker::bindingTableText(*binding));
-    ASSERT_GE(kernelImage.size(), fmt::kKernelImageSentLength);
-    EXPECT_EQ(normalImage.size() % 256, 0u);
-    EXPECT_NE(normalImage.size() % 32768, 0u);
-    // Only the first 70,144 bytes of the kernel image reach the drive; the seal covers them.
-    EXPECT_TRUE(fmt::verifySeal(std::span(kernelImage).first(fmt::kKernelImageSentLength)));
+    // The drive checks pieces written out of order against the whole seal.
     EXPECT_TRUE(fmt::verifySeal(normalImage));
     EXPECT_FALSE(fmt::verifySeal(std::span(normalImage).first(normalImage.size() - 1)));
     auto changed = normalImage;

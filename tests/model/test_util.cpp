@@ -92,13 +92,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"\xE0\x80\xAF", 0, 3, std::nullopt}, FieldCase{"\xED\xA0\x80", 0, 3, std::nullopt},
                       FieldCase{"\xF4\x90\x80\x80", 0, 4, std::nullopt}, FieldCase{"A\xE2\x82", 0, 3, std::nullopt}));
 
-TEST(ConvertToStringEdges, NullIsAbsentAndLongFieldsAreCutAt255)
-{
-    EXPECT_EQ(Util::convertToString(nullptr, 0, 8), std::nullopt);
-    const std::vector<std::uint8_t> bytes(1000, 'A');
-    EXPECT_EQ(Util::convertToString(bytes.data(), 0, 1000), std::string(255, 'A'));
-}
-
 TEST(TextEquals, AbsentNeverEquals) {
     EXPECT_FALSE(textEquals(std::nullopt, std::nullopt) || textEquals(std::nullopt, "") || textEquals("", std::nullopt));
     EXPECT_TRUE(textEquals("", ""));

@@ -18,18 +18,6 @@ extern char** environ;
 
 namespace kdu::test {
 
-SystemBusAddress::SystemBusAddress(const std::string& address) {
-    if (const char* old = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) previous_ = old;
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
-}
-
-SystemBusAddress::~SystemBusAddress() {
-    if (previous_)
-        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", previous_->c_str(), 1);
-    else
-        ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-}
-
 PrivateSystemBus::PrivateSystemBus() {
     char name[] = "/tmp/kdu-bus-XXXXXX";
     if (::mkdtemp(name) == nullptr) return;
@@ -62,12 +50,16 @@ PrivateSystemBus::PrivateSystemBus() {
     ::close(out[0]);
     if (pid_ > 0 && !address.empty()) {
         address_ = address;
-        systemBus_.emplace(address_);
+        if (const char* old = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) previous_ = old;
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address_.c_str(), 1);
     }
 }
 
 PrivateSystemBus::~PrivateSystemBus() {
-    systemBus_.reset();
+    if (previous_)
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", previous_->c_str(), 1);
+    else if (started())
+        ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
         ::waitpid(pid_, nullptr, 0);

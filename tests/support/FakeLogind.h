@@ -16,18 +16,6 @@
 
 namespace kdu::test {
 
-// Points DBUS_SYSTEM_BUS_ADDRESS at `address` for the object's lifetime.
-class SystemBusAddress {
-public:
-    explicit SystemBusAddress(const std::string& address);
-    SystemBusAddress(const SystemBusAddress&) = delete;
-    SystemBusAddress& operator=(const SystemBusAddress&) = delete;
-    ~SystemBusAddress();
-
-private:
-    std::optional<std::string> previous_;
-};
-
 // dbus-daemon on a socket in a temporary folder, the system bus of this process and its
 // children for the object's lifetime.
 class PrivateSystemBus {
@@ -44,7 +32,7 @@ private:
     std::filesystem::path folder_;
     pid_t pid_ = -1;
     std::string address_;
-    std::optional<SystemBusAddress> systemBus_;
+    std::optional<std::string> previous_;  // the system bus address before
 };
 
 // org.freedesktop.login1 on `address`, served on a thread of its own. Grants every
