@@ -15,13 +15,14 @@ namespace {
 
 class KduUpdateSafetyTest : public SimFolderTest {
 protected:
-    // Starts `kdu update --drive a --yes` in the background, its output to files.
+    // Starts `kdu update --drive a --yes` in the background, its output to files of its own:
+    // run() reuses "out" and "err" while it goes on.
     pid_t startUpdate() {
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::execl("/bin/sh", "sh", "-c",
-                    ("exec " + kduLine({simulate(), "update", "--drive", "a", "--yes"}) + " >" + (root_ / "out").string() +
-                     " 2>" + (root_ / "err").string() + " </dev/null")
+                    ("exec " + kduLine({simulate(), "update", "--drive", "a", "--yes"}) + " >" + (root_ / "update.out").string() +
+                     " 2>" + (root_ / "update.err").string() + " </dev/null")
                         .c_str(),
                     static_cast<char*>(nullptr));
             ::_exit(127);
@@ -48,12 +49,12 @@ TEST_P(HeldSignalTest, DuringTheTransferIsAnsweredAndTheUpdateCompletes) {
     const pid_t pid = startUpdate();
     waitUntil([&] { return load("a").mode == sim::DriveMode::Kernel; });
     ASSERT_EQ(::kill(pid, GetParam()), 0);
-    EXPECT_EQ(finish(pid), 0) << slurp(root_ / "err");
-    const std::string err = slurp(root_ / "err");
+    EXPECT_EQ(finish(pid), 0) << slurp(root_ / "update.err");
+    const std::string err = slurp(root_ / "update.err");
     EXPECT_NE(err.find("finishing: stopping now would leave the drive unusable"), std::string::npos) << err;
     EXPECT_EQ(load("a").mode, sim::DriveMode::Normal);
     EXPECT_EQ(load("a").revision, "1.21");
-    EXPECT_NE(slurp(root_ / "out").find("Complete!"), std::string::npos);
+    EXPECT_NE(slurp(root_ / "update.out").find("Complete!"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, HeldSignalTest, ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT),
@@ -63,10 +64,10 @@ TEST_F(KduUpdateSafetyTest, AnInterruptWhileTheDriveInstallsStopsOnlyTheWaiting)
     attach("a", {{"timing", {{"installMs", 60000}}}});
     const pid_t pid = startUpdate();
     // The progress shows the install once the drive is back in its normal mode.
-    waitUntil([&] { return slurp(root_ / "out").find("Installing") != std::string::npos; });
+    waitUntil([&] { return slurp(root_ / "update.out").find("Installing") != std::string::npos; });
     ASSERT_EQ(::kill(pid, SIGINT), 0);
     EXPECT_EQ(finish(pid), 1);
-    const std::string err = slurp(root_ / "err");
+    const std::string err = slurp(root_ / "update.err");
     EXPECT_NE(err.find("keep it connected"), std::string::npos) << err;
     EXPECT_EQ(load("a").mode, sim::DriveMode::Normal) << "the drive was switched back before the wait";
 }
