@@ -67,6 +67,8 @@ void MainWindow::applyTexts() {
     ui_->actionQuit->setText(qtTrId("MENU_QUIT"));
     //% "&Help"
     ui_->menuHelp->setTitle(qtTrId("MENU_HELP"));
+    //% "Update &History..."
+    ui_->actionHistory->setText(qtTrId("MENU_HISTORY"));
     //% "&About %1"
     ui_->actionAbout->setText(qtTrId("MENU_ABOUT").arg(displayName()));
     //% "The drives of the model this program updates"
@@ -85,8 +87,9 @@ QProgressBar* MainWindow::idctProgressUpdate() const { return ui_->idctProgressU
 QPushButton* MainWindow::btnUpdate() const { return ui_->btnUpdate; }
 QAction* MainWindow::actionQuit() const { return ui_->actionQuit; }
 QAction* MainWindow::actionAbout() const { return ui_->actionAbout; }
+QAction* MainWindow::actionHistory() const { return ui_->actionHistory; }
 ElidedLabel* MainWindow::lblDriveDetails() const { return ui_->lblDriveDetails; }
-QLabel* MainWindow::lblTxtReason() const { return ui_->lblTxtReason; }
+ElidedLabel* MainWindow::lblTxtReason() const { return ui_->lblTxtReason; }
 QLabel* MainWindow::lblStatus() const { return ui_->lblStatus; }
 
 void MainWindow::setShouldClose(std::function<bool()> shouldClose) { shouldClose_ = std::move(shouldClose); }
