@@ -73,7 +73,7 @@ void KestoryDriveUpdaterAppDelegate::awakeFromNib() {
     lblTitleWillUpdateTo->setText(qtTrId("LABEL_WILL_UPDATE_TO"));
     lblTitleWillUpdateTo->setHidden(true);
     lblTxtUpdateVersion->setText(QString());
-    //% "Update"
+    //% "&Update"
     btnUpdate->setText(qtTrId("BUTTON_UPDATE"));
     btnUpdate->setEnabled(false);
     idctProgressUpdate->setHidden(true);

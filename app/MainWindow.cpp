@@ -75,6 +75,13 @@ void MainWindow::applyTexts() {
     ui_->cmbDriveList->setToolTip(qtTrId("TOOLTIP_DRIVE_LIST"));
     //% "Writes the shipped firmware into the chosen drive"
     ui_->btnUpdate->setToolTip(qtTrId("TOOLTIP_UPDATE_BUTTON"));
+    // For assistive technology: the drive list is named by its label, the button by its
+    // text, the lines by what they show; descriptions come from the tooltips.
+    ui_->lblTitleTargetDrive->setBuddy(ui_->cmbDriveList);
+    //% "Update progress"
+    ui_->idctProgressUpdate->setAccessibleName(qtTrId("ACCESSIBLE_PROGRESS"));
+    //% "The chosen drive"
+    ui_->lblDriveDetails->setAccessibleDescription(qtTrId("ACCESSIBLE_DRIVE_DETAILS"));
 }
 
 MainWindow::~MainWindow() = default;

@@ -100,8 +100,8 @@
         <translation>wird aktualisiert auf</translation>
     </message>
     <message id="BUTTON_UPDATE">
-        <source>Update</source>
-        <translation>Aktualisieren</translation>
+        <source>&amp;Update</source>
+        <translation>&amp;Aktualisieren</translation>
     </message>
     <message id="MESSAGE_CLOSE_REFUSED">
         <source>The drive is being updated. Closing now could leave it unusable.</source>
@@ -610,6 +610,14 @@
     <message id="HISTORY_SKIPPED">
         <source>unreadable lines skipped: %1</source>
         <translation>unlesbare Zeilen übersprungen: %1</translation>
+    </message>
+    <message id="ACCESSIBLE_PROGRESS">
+        <source>Update progress</source>
+        <translation>Fortschritt der Aktualisierung</translation>
+    </message>
+    <message id="ACCESSIBLE_DRIVE_DETAILS">
+        <source>The chosen drive</source>
+        <translation>Das gewählte Laufwerk</translation>
     </message>
 </context>
 </TS>

@@ -100,8 +100,8 @@
         <translation>will update to</translation>
     </message>
     <message id="BUTTON_UPDATE">
-        <source>Update</source>
-        <translation>Update</translation>
+        <source>&amp;Update</source>
+        <translation>&amp;Update</translation>
     </message>
     <message id="MESSAGE_CLOSE_REFUSED">
         <source>The drive is being updated. Closing now could leave it unusable.</source>
@@ -610,6 +610,14 @@
     <message id="HISTORY_SKIPPED">
         <source>unreadable lines skipped: %1</source>
         <translation>unreadable lines skipped: %1</translation>
+    </message>
+    <message id="ACCESSIBLE_PROGRESS">
+        <source>Update progress</source>
+        <translation>Update progress</translation>
+    </message>
+    <message id="ACCESSIBLE_DRIVE_DETAILS">
+        <source>The chosen drive</source>
+        <translation>The chosen drive</translation>
     </message>
 </context>
 </TS>

@@ -100,8 +100,8 @@
         <translation>更新後のバージョン</translation>
     </message>
     <message id="BUTTON_UPDATE">
-        <source>Update</source>
-        <translation>更新</translation>
+        <source>&amp;Update</source>
+        <translation>更新(&amp;U)</translation>
     </message>
     <message id="MESSAGE_CLOSE_REFUSED">
         <source>The drive is being updated. Closing now could leave it unusable.</source>
@@ -610,6 +610,14 @@
     <message id="HISTORY_SKIPPED">
         <source>unreadable lines skipped: %1</source>
         <translation>読み取れない行をスキップ: %1</translation>
+    </message>
+    <message id="ACCESSIBLE_PROGRESS">
+        <source>Update progress</source>
+        <translation>アップデートの進行状況</translation>
+    </message>
+    <message id="ACCESSIBLE_DRIVE_DETAILS">
+        <source>The chosen drive</source>
+        <translation>選択したドライブ</translation>
     </message>
 </context>
 </TS>
