@@ -51,3 +51,11 @@ QMessageBox* beginAlertSheet(QWidget* window, const QString& message, const QStr
     box->open();
     return box;
 }
+
+QPushButton* addSheetAction(QMessageBox* box, const QString& title, std::function<void(QPushButton*)> action) {
+    QPushButton* button = box->addButton(title, QMessageBox::ActionRole);
+    // Every button of a message box ends it; this one only acts.
+    QObject::disconnect(button, &QAbstractButton::clicked, nullptr, nullptr);
+    QObject::connect(button, &QAbstractButton::clicked, box, [button, action = std::move(action)] { action(button); });
+    return button;
+}

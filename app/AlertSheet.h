@@ -5,6 +5,7 @@
 #include <functional>
 
 class QMessageBox;
+class QPushButton;
 class QWidget;
 
 // Return codes of a sheet's end handler.
@@ -17,3 +18,6 @@ inline constexpr int kAlertAlternateReturn = 0;
 QMessageBox* beginAlertSheet(QWidget* window, const QString& message, const QString& defaultButton,
                              const QString& alternateButton, std::function<void(int)> didEnd,
                              const QString& informativeText = QString());
+
+// A button on the sheet that runs `action` and leaves the sheet open.
+QPushButton* addSheetAction(QMessageBox* box, const QString& title, std::function<void(QPushButton*)> action);

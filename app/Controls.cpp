@@ -55,7 +55,7 @@ void KestoryDriveUpdaterAppDelegate::applyUpdateControll(const ControlInputs& in
     // "no need update", and Quit, which is no choice during an update.
     window_->setQuitAllowed(!in.updating);
     window_->lblDriveDetails()->setFullText(in.details);
-    window_->lblTxtReason()->setText(in.reason.isEmpty() ? QString() : QStringLiteral("(%1)").arg(in.reason));
+    window_->lblTxtReason()->setFullText(in.reason.isEmpty() ? QString() : QStringLiteral("(%1)").arg(in.reason));
     if (in.listEmpty) {
         idctProgressUpdate->setHidden(true);
         return;

@@ -109,7 +109,7 @@ QString driveDetailsLine(const DeviceData& drive) {
     return parts.join(QStringLiteral(" · "));
 }
 
-QString driveToolTip(const DeviceData& drive) {
+QStringList driveIdentityLines(const DeviceData& drive) {
     QStringList lines;
     if (const QString nodes = nodesOf(drive); !nodes.isEmpty()) {
         //% "Device: %1"
@@ -121,6 +121,11 @@ QString driveToolTip(const DeviceData& drive) {
         //% "Serial number: %1"
         lines.append(qtTrId("TOOLTIP_DRIVE_SERIAL").arg(QString::fromStdString(*drive.identity().serial)));
     }
+    return lines;
+}
+
+QString driveToolTip(const DeviceData& drive) {
+    QStringList lines = driveIdentityLines(drive);
     if (needsRecovery(drive)) {
         lines.append(recoveryText());
     } else if (drive.isEnableUpdate()) {

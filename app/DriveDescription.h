@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "model/Eligibility.h"
 
@@ -16,5 +17,7 @@ QString driveEntryText(const DeviceData& drive);
 // "id pci-0000:00:17.0-ata-2 · serial X · /dev/sg3, /dev/sr0", with "in update mode: update
 // to recover" before the nodes for a drive left in its update mode.
 QString driveDetailsLine(const DeviceData& drive);
-// The same on separate lines, with the eligibility.
+// "Device: /dev/sg3, /dev/sr0", "Identity: ...", "Serial number: ..." (when known).
+QStringList driveIdentityLines(const DeviceData& drive);
+// The same, with the eligibility.
 QString driveToolTip(const DeviceData& drive);

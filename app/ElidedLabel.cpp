@@ -11,6 +11,8 @@ ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent) {
 
 void ElidedLabel::setFullText(const QString& text) {
     fullText_ = text;
+    // Read out whole, however it is cut on screen.
+    setAccessibleName(text);
     elide();
 }
 

@@ -58,6 +58,7 @@ void KestoryDriveUpdaterAppDelegate::connectWindow() {
     connect(window_->actionQuit(), &QAction::triggered, this, [this] { terminate(this); });
     connect(window_, &MainWindow::quitRefused, this, [this] { terminate(this); });
     connect(window_->actionAbout(), &QAction::triggered, this, &KestoryDriveUpdaterAppDelegate::showAbout);
+    connect(window_->actionHistory(), &QAction::triggered, this, &KestoryDriveUpdaterAppDelegate::showHistory);
     // activated, not currentIndexChanged: only the user's own choices count here.
     connect(cmbDriveList, &QComboBox::activated, this, [this] { changedDriveList(cmbDriveList); });
     connect(btnUpdate, &QPushButton::clicked, this, [this] { clickUpdateButton(btnUpdate); });
@@ -72,7 +73,7 @@ void KestoryDriveUpdaterAppDelegate::awakeFromNib() {
     lblTitleWillUpdateTo->setText(qtTrId("LABEL_WILL_UPDATE_TO"));
     lblTitleWillUpdateTo->setHidden(true);
     lblTxtUpdateVersion->setText(QString());
-    //% "Update"
+    //% "&Update"
     btnUpdate->setText(qtTrId("BUTTON_UPDATE"));
     btnUpdate->setEnabled(false);
     idctProgressUpdate->setHidden(true);

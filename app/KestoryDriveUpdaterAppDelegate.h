@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/UpdateDetails.h"
 #include "app/UpdateStatus.h"
 #include "drive/STUCMethod.h"
 #include "drive/UpdateHistory.h"
@@ -28,6 +30,7 @@
 #include "model/FirmFileData.h"
 #include "model/ImageProof.h"
 
+class HistoryDialog;
 class ListingWorker;
 class MainWindow;
 class ObserverGate;
@@ -89,6 +92,8 @@ public:
     void terminate(QObject* sender);
     // The Help menu's box: versions of the program, Qt and the shipped firmware; the license.
     void showAbout();
+    // Help > Update History...: the recorded updates, read afresh each time it opens.
+    void showHistory();
     void getFwFileInfo();
 
     // Drive list (DriveList.cpp).
@@ -119,6 +124,8 @@ public:
     void updateIndicatorNotify(std::int64_t indicator);
     // Records every update from here on; set before the first one (main).
     void recordUpdates(UpdateHistorySource source) { history_ = std::move(source); }
+    // The window's log file, whose last lines go with an update's details.
+    void setLogFile(std::filesystem::path file) { logFile_ = std::move(file); }
 
     // Read-only views (copies taken under the lock).
     std::int32_t currentIndex() const { return curIndex; }
@@ -164,7 +171,9 @@ private:
     // Pop-up changes carry the generation of the list they show, so a user's choice made
     // on a pop-up that a posted rebuild is about to replace is recognised as stale.
     void postClearPopUp();
-    void showResultSheet(const QString& message, const QString& details = QString());
+    // With `copy`, the sheet offers its details for the clipboard.
+    void showResultSheet(const QString& message, const QString& details = QString(),
+                         std::optional<UpdateDetails> copy = std::nullopt);
     // The status line, set in order with the other widget changes.
     void postStatus(const QString& text);
     // Says why closing or quitting is refused now; one sheet at a time.
@@ -207,6 +216,7 @@ private:
 
     Timing timing_;
     std::optional<UpdateHistorySource> history_;
+    std::optional<std::filesystem::path> logFile_;
     std::shared_ptr<ObserverGate> gate_;
 
     // The pop-up as the data side knows it: its selected entry and its generation.
@@ -218,5 +228,6 @@ private:
     UpdateStatus status_;       // the update worker's
     std::atomic<int> updatesEnded_{0};
     QPointer<QMessageBox> refusalSheet_;
+    QPointer<HistoryDialog> historyDialog_;
     std::unique_ptr<ListingWorker> lister_;  // after the gate: its listings enter it
 };

@@ -67,12 +67,21 @@ void MainWindow::applyTexts() {
     ui_->actionQuit->setText(qtTrId("MENU_QUIT"));
     //% "&Help"
     ui_->menuHelp->setTitle(qtTrId("MENU_HELP"));
+    //% "Update &History..."
+    ui_->actionHistory->setText(qtTrId("MENU_HISTORY"));
     //% "&About %1"
     ui_->actionAbout->setText(qtTrId("MENU_ABOUT").arg(displayName()));
     //% "The drives of the model this program updates"
     ui_->cmbDriveList->setToolTip(qtTrId("TOOLTIP_DRIVE_LIST"));
     //% "Writes the shipped firmware into the chosen drive"
     ui_->btnUpdate->setToolTip(qtTrId("TOOLTIP_UPDATE_BUTTON"));
+    // For assistive technology: the drive list is named by its label, the button by its
+    // text, the lines by what they show; descriptions come from the tooltips.
+    ui_->lblTitleTargetDrive->setBuddy(ui_->cmbDriveList);
+    //% "Update progress"
+    ui_->idctProgressUpdate->setAccessibleName(qtTrId("ACCESSIBLE_PROGRESS"));
+    //% "The chosen drive"
+    ui_->lblDriveDetails->setAccessibleDescription(qtTrId("ACCESSIBLE_DRIVE_DETAILS"));
 }
 
 MainWindow::~MainWindow() = default;
@@ -85,8 +94,9 @@ QProgressBar* MainWindow::idctProgressUpdate() const { return ui_->idctProgressU
 QPushButton* MainWindow::btnUpdate() const { return ui_->btnUpdate; }
 QAction* MainWindow::actionQuit() const { return ui_->actionQuit; }
 QAction* MainWindow::actionAbout() const { return ui_->actionAbout; }
+QAction* MainWindow::actionHistory() const { return ui_->actionHistory; }
 ElidedLabel* MainWindow::lblDriveDetails() const { return ui_->lblDriveDetails; }
-QLabel* MainWindow::lblTxtReason() const { return ui_->lblTxtReason; }
+ElidedLabel* MainWindow::lblTxtReason() const { return ui_->lblTxtReason; }
 QLabel* MainWindow::lblStatus() const { return ui_->lblStatus; }
 
 void MainWindow::setShouldClose(std::function<bool()> shouldClose) { shouldClose_ = std::move(shouldClose); }

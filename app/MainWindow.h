@@ -34,8 +34,9 @@ public:
     QPushButton* btnUpdate() const;
     QAction* actionQuit() const;
     QAction* actionAbout() const;
+    QAction* actionHistory() const;
     ElidedLabel* lblDriveDetails() const;  // the current drive's nodes and identity
-    QLabel* lblTxtReason() const;     // why the current drive may not be updated
+    ElidedLabel* lblTxtReason() const;  // why the current drive may not be updated
     QLabel* lblStatus() const;        // what is happening now
 
     // The name people see: window title, sheet titles, About box.

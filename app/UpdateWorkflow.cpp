@@ -2,17 +2,21 @@
 // asks about the drive that was current when Update was pressed, and that drive, found
 // again by its identity, is the one updated: a relisting while the sheet is open changes
 // neither.
+#include <QClipboard>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
 
 #include "app/AlertSheet.h"
 #include "app/CommandLine.h"
+#include "app/HistoryDialog.h"
 #include "app/ListingWorker.h"
 #include "app/MainWindow.h"
 #include "app/KestoryDriveUpdaterAppDelegate.h"
@@ -121,12 +125,20 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
         drive && ExecUpdateMain(*drive, *curFwNormalData, *curFwKernelData, timing_.update, hooks, &report);
     const QString where = drive ? QString::fromStdString(DriveEntryTitle(*drive)) : QString();
     postStatus(QString());
+    //% "Complete!"
+    const QString complete = qtTrId("RESULT_COMPLETE");
+    //% "Error!"
+    const QString title = ok ? complete : qtTrId("RESULT_ERROR");
+    std::optional<UpdateDetails> copy;
+    if (drive) {
+        copy = UpdateDetails{title, updateVersionText(), *drive, before, report};
+    }
     if (ok) {
         //% "Firmware revision %1 before, %2 now."
         const QString revisions = qtTrId("RESULT_REVISIONS").arg(before, QString::fromStdString(drive->revision().value_or("")));
-        //% "Complete!"
-        showResultSheet(qtTrId("RESULT_COMPLETE"),
-                        where.trimmed() + QLatin1Char('\n') + revisions + QLatin1Char('\n') + updateReportText(report));
+        showResultSheet(title,
+                        where.trimmed() + QLatin1Char('\n') + revisions + QLatin1Char('\n') + updateReportText(report),
+                        std::move(copy));
         {
             std::lock_guard current(syncCurrentDevice_);
             const std::int32_t index = indexOfDrive(drive->identity());
@@ -139,8 +151,8 @@ void KestoryDriveUpdaterAppDelegate::runUpdateThread() {
         }
         updateDeviceCombobox();
     } else {
-        //% "Error!"
-        showResultSheet(qtTrId("RESULT_ERROR"), where.trimmed() + QLatin1Char('\n') + updateReportText(report));
+        showResultSheet(title, where.trimmed() + QLatin1Char('\n') + updateReportText(report),
+                        std::move(copy));
     }
     isUpdatingNow = false;
     updateControll();
@@ -169,8 +181,22 @@ void KestoryDriveUpdaterAppDelegate::updateIndicatorNotify(std::int64_t indicato
     });
 }
 
-void KestoryDriveUpdaterAppDelegate::showResultSheet(const QString& message, const QString& details) {
-    onGui([this, message, details] { beginAlertSheet(window_, message, QStringLiteral("OK"), QString(), nullptr, details); });
+void KestoryDriveUpdaterAppDelegate::showResultSheet(const QString& message, const QString& details,
+                                                     std::optional<UpdateDetails> copy) {
+    onGui([this, message, details, copy = std::move(copy)] {
+        QMessageBox* sheet = beginAlertSheet(window_, message, QStringLiteral("OK"), QString(), nullptr, details);
+        if (!copy) {
+            return;
+        }
+        // The log is read when the button is pressed, so its last lines are the latest.
+        //% "&Copy Details"
+        addSheetAction(sheet, qtTrId("BUTTON_COPY_DETAILS"), [copy, logFile = logFile_](QPushButton* button) {
+            const QStringList log = logFile ? lastLogLines(*logFile) : QStringList();
+            QGuiApplication::clipboard()->setText(updateDetailsText(*copy, log));
+            //% "Details Copied"
+            button->setText(qtTrId("BUTTON_DETAILS_COPIED"));
+        });
+    });
 }
 
 void KestoryDriveUpdaterAppDelegate::postStatus(const QString& text) {
@@ -193,6 +219,17 @@ void KestoryDriveUpdaterAppDelegate::showAbout() {
     box->setInformativeText(qtTrId("ABOUT_TEXT").arg(programVersion(), QString::fromLatin1(qVersion()), image));
     box->setStandardButtons(QMessageBox::Ok);
     box->open();
+}
+
+void KestoryDriveUpdaterAppDelegate::showHistory() {
+    if (historyDialog_) {
+        historyDialog_->raise();
+        historyDialog_->activateWindow();
+        return;
+    }
+    historyDialog_ = new HistoryDialog(readUpdateHistory(history_ ? history_->file : HistoryFile::standard()), window_);
+    historyDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    historyDialog_->open();
 }
 
 void KestoryDriveUpdaterAppDelegate::joinUpdateWorker() {

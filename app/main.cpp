@@ -50,7 +50,8 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("io.kestory.DriveUpdater"));
 
     // The log lines go to the window's log file, and to stderr as well with -v.
-    if (const auto error = kdulog::setRouting({kdulog::defaultLogFile("window.log"), 2u << 20, parsed.options->verbose}))
+    const std::filesystem::path logFile = kdulog::defaultLogFile("window.log");
+    if (const auto error = kdulog::setRouting({logFile, 2u << 20, parsed.options->verbose}))
         std::fprintf(stderr, "%s\n", error->c_str());
     if (const auto error = platform::installChosenBackend(parsed.options->backend)) {
         std::fprintf(stderr, "%s\n", error->c_str());
@@ -69,6 +70,7 @@ int main(int argc, char* argv[]) {
         window.activateWindow();
     });
     KestoryDriveUpdaterAppDelegate delegate(&window);
+    delegate.setLogFile(logFile);
     if (!parsed.options->screenshotDir) {
         delegate.recordUpdates({HistoryFile::standard(), "window", programVersion().toStdString()});
     }

@@ -100,8 +100,8 @@
         <translation>wird aktualisiert auf</translation>
     </message>
     <message id="BUTTON_UPDATE">
-        <source>Update</source>
-        <translation>Aktualisieren</translation>
+        <source>&amp;Update</source>
+        <translation>&amp;Aktualisieren</translation>
     </message>
     <message id="MESSAGE_CLOSE_REFUSED">
         <source>The drive is being updated. Closing now could leave it unusable.</source>
@@ -462,6 +462,162 @@
     <message id="RESULT_NOT_RECORDED">
         <source>This update is missing from the update history: %1</source>
         <translation>Diese Aktualisierung fehlt im Aktualisierungsverlauf: %1</translation>
+    </message>
+    <message id="DETAILS_UNKNOWN">
+        <source>unknown</source>
+        <translation>unbekannt</translation>
+    </message>
+    <message id="DETAILS_PROGRAM">
+        <source>Program: %1 %2</source>
+        <translation>Programm: %1 %2</translation>
+    </message>
+    <message id="DETAILS_IMAGE">
+        <source>Shipped firmware: %1</source>
+        <translation>Mitgelieferte Firmware: %1</translation>
+    </message>
+    <message id="DETAILS_DRIVE">
+        <source>Drive: %1</source>
+        <translation>Laufwerk: %1</translation>
+    </message>
+    <message id="DETAILS_REVISION_BEFORE">
+        <source>Firmware revision before: %1</source>
+        <translation>Firmware-Revision vorher: %1</translation>
+    </message>
+    <message id="DETAILS_REVISION_AFTER">
+        <source>Firmware revision after: %1</source>
+        <translation>Firmware-Revision nachher: %1</translation>
+    </message>
+    <message id="DETAILS_RESULT">
+        <source>Result: %1</source>
+        <translation>Ergebnis: %1</translation>
+    </message>
+    <message id="DETAILS_STEP">
+        <source>Failed step: %1</source>
+        <translation>Fehlgeschlagener Schritt: %1</translation>
+    </message>
+    <message id="DETAILS_STATE">
+        <source>Drive state: %1</source>
+        <translation>Zustand des Laufwerks: %1</translation>
+    </message>
+    <message id="DETAILS_MESSAGE">
+        <source>Message: %1</source>
+        <translation>Meldung: %1</translation>
+    </message>
+    <message id="DETAILS_NOT_RECORDED">
+        <source>Not recorded in the update history: %1</source>
+        <translation>Nicht im Aktualisierungsverlauf verzeichnet: %1</translation>
+    </message>
+    <message id="DETAILS_LOG">
+        <source>Last lines of the window's log:</source>
+        <translation>Letzte Zeilen des Fensterprotokolls:</translation>
+    </message>
+    <message id="DETAILS_LOG_NONE">
+        <source>(none)</source>
+        <translation>(keine)</translation>
+    </message>
+    <message id="BUTTON_COPY_DETAILS">
+        <source>&amp;Copy Details</source>
+        <translation>Details &amp;kopieren</translation>
+    </message>
+    <message id="BUTTON_DETAILS_COPIED">
+        <source>Details Copied</source>
+        <translation>Details kopiert</translation>
+    </message>
+    <message id="MENU_HISTORY">
+        <source>Update &amp;History...</source>
+        <translation>&amp;Aktualisierungsverlauf...</translation>
+    </message>
+    <message id="HISTORY_UNKNOWN">
+        <source>?</source>
+        <translation>?</translation>
+    </message>
+    <message id="HISTORY_INTERRUPTED">
+        <source>interrupted</source>
+        <translation>unterbrochen</translation>
+    </message>
+    <message id="HISTORY_IN_PROGRESS">
+        <source>in progress</source>
+        <translation>läuft</translation>
+    </message>
+    <message id="HISTORY_UPDATED">
+        <source>updated</source>
+        <translation>aktualisiert</translation>
+    </message>
+    <message id="HISTORY_FAILED">
+        <source>failed</source>
+        <translation>fehlgeschlagen</translation>
+    </message>
+    <message id="HISTORY_STOPPED">
+        <source>stopped waiting</source>
+        <translation>Warten beendet</translation>
+    </message>
+    <message id="HISTORY_REFUSED">
+        <source>refused</source>
+        <translation>abgelehnt</translation>
+    </message>
+    <message id="HISTORY_FRONT_END_WINDOW">
+        <source>window</source>
+        <translation>Fenster</translation>
+    </message>
+    <message id="HISTORY_TITLE">
+        <source>Update History</source>
+        <translation>Aktualisierungsverlauf</translation>
+    </message>
+    <message id="HISTORY_COLUMN_TIME">
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message id="HISTORY_COLUMN_DRIVE">
+        <source>Drive</source>
+        <translation>Laufwerk</translation>
+    </message>
+    <message id="HISTORY_COLUMN_MODEL">
+        <source>Model</source>
+        <translation>Modell</translation>
+    </message>
+    <message id="HISTORY_COLUMN_REVISION">
+        <source>Revision</source>
+        <translation>Revision</translation>
+    </message>
+    <message id="HISTORY_COLUMN_IMAGE">
+        <source>Image</source>
+        <translation>Abbild</translation>
+    </message>
+    <message id="HISTORY_COLUMN_RESULT">
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message id="HISTORY_COLUMN_FRONT_END">
+        <source>Run from</source>
+        <translation>Ausgeführt von</translation>
+    </message>
+    <message id="HISTORY_COLUMN_MESSAGE">
+        <source>Message</source>
+        <translation>Meldung</translation>
+    </message>
+    <message id="HISTORY_TABLE_NAME">
+        <source>Recorded updates</source>
+        <translation>Aufgezeichnete Aktualisierungen</translation>
+    </message>
+    <message id="HISTORY_REVISIONS">
+        <source>%1 → %2</source>
+        <translation>%1 → %2</translation>
+    </message>
+    <message id="HISTORY_COUNT">
+        <source>Updates recorded: %1</source>
+        <translation>Aufgezeichnete Aktualisierungen: %1</translation>
+    </message>
+    <message id="HISTORY_SKIPPED">
+        <source>unreadable lines skipped: %1</source>
+        <translation>unlesbare Zeilen übersprungen: %1</translation>
+    </message>
+    <message id="ACCESSIBLE_PROGRESS">
+        <source>Update progress</source>
+        <translation>Fortschritt der Aktualisierung</translation>
+    </message>
+    <message id="ACCESSIBLE_DRIVE_DETAILS">
+        <source>The chosen drive</source>
+        <translation>Das gewählte Laufwerk</translation>
     </message>
 </context>
 </TS>

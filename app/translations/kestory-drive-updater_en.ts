@@ -100,8 +100,8 @@
         <translation>will update to</translation>
     </message>
     <message id="BUTTON_UPDATE">
-        <source>Update</source>
-        <translation>Update</translation>
+        <source>&amp;Update</source>
+        <translation>&amp;Update</translation>
     </message>
     <message id="MESSAGE_CLOSE_REFUSED">
         <source>The drive is being updated. Closing now could leave it unusable.</source>
@@ -462,6 +462,162 @@
     <message id="RESULT_NOT_RECORDED">
         <source>This update is missing from the update history: %1</source>
         <translation>This update is missing from the update history: %1</translation>
+    </message>
+    <message id="DETAILS_UNKNOWN">
+        <source>unknown</source>
+        <translation>unknown</translation>
+    </message>
+    <message id="DETAILS_PROGRAM">
+        <source>Program: %1 %2</source>
+        <translation>Program: %1 %2</translation>
+    </message>
+    <message id="DETAILS_IMAGE">
+        <source>Shipped firmware: %1</source>
+        <translation>Shipped firmware: %1</translation>
+    </message>
+    <message id="DETAILS_DRIVE">
+        <source>Drive: %1</source>
+        <translation>Drive: %1</translation>
+    </message>
+    <message id="DETAILS_REVISION_BEFORE">
+        <source>Firmware revision before: %1</source>
+        <translation>Firmware revision before: %1</translation>
+    </message>
+    <message id="DETAILS_REVISION_AFTER">
+        <source>Firmware revision after: %1</source>
+        <translation>Firmware revision after: %1</translation>
+    </message>
+    <message id="DETAILS_RESULT">
+        <source>Result: %1</source>
+        <translation>Result: %1</translation>
+    </message>
+    <message id="DETAILS_STEP">
+        <source>Failed step: %1</source>
+        <translation>Failed step: %1</translation>
+    </message>
+    <message id="DETAILS_STATE">
+        <source>Drive state: %1</source>
+        <translation>Drive state: %1</translation>
+    </message>
+    <message id="DETAILS_MESSAGE">
+        <source>Message: %1</source>
+        <translation>Message: %1</translation>
+    </message>
+    <message id="DETAILS_NOT_RECORDED">
+        <source>Not recorded in the update history: %1</source>
+        <translation>Not recorded in the update history: %1</translation>
+    </message>
+    <message id="DETAILS_LOG">
+        <source>Last lines of the window's log:</source>
+        <translation>Last lines of the window's log:</translation>
+    </message>
+    <message id="DETAILS_LOG_NONE">
+        <source>(none)</source>
+        <translation>(none)</translation>
+    </message>
+    <message id="BUTTON_COPY_DETAILS">
+        <source>&amp;Copy Details</source>
+        <translation>&amp;Copy Details</translation>
+    </message>
+    <message id="BUTTON_DETAILS_COPIED">
+        <source>Details Copied</source>
+        <translation>Details Copied</translation>
+    </message>
+    <message id="MENU_HISTORY">
+        <source>Update &amp;History...</source>
+        <translation>Update &amp;History...</translation>
+    </message>
+    <message id="HISTORY_UNKNOWN">
+        <source>?</source>
+        <translation>?</translation>
+    </message>
+    <message id="HISTORY_INTERRUPTED">
+        <source>interrupted</source>
+        <translation>interrupted</translation>
+    </message>
+    <message id="HISTORY_IN_PROGRESS">
+        <source>in progress</source>
+        <translation>in progress</translation>
+    </message>
+    <message id="HISTORY_UPDATED">
+        <source>updated</source>
+        <translation>updated</translation>
+    </message>
+    <message id="HISTORY_FAILED">
+        <source>failed</source>
+        <translation>failed</translation>
+    </message>
+    <message id="HISTORY_STOPPED">
+        <source>stopped waiting</source>
+        <translation>stopped waiting</translation>
+    </message>
+    <message id="HISTORY_REFUSED">
+        <source>refused</source>
+        <translation>refused</translation>
+    </message>
+    <message id="HISTORY_FRONT_END_WINDOW">
+        <source>window</source>
+        <translation>window</translation>
+    </message>
+    <message id="HISTORY_TITLE">
+        <source>Update History</source>
+        <translation>Update History</translation>
+    </message>
+    <message id="HISTORY_COLUMN_TIME">
+        <source>Time</source>
+        <translation>Time</translation>
+    </message>
+    <message id="HISTORY_COLUMN_DRIVE">
+        <source>Drive</source>
+        <translation>Drive</translation>
+    </message>
+    <message id="HISTORY_COLUMN_MODEL">
+        <source>Model</source>
+        <translation>Model</translation>
+    </message>
+    <message id="HISTORY_COLUMN_REVISION">
+        <source>Revision</source>
+        <translation>Revision</translation>
+    </message>
+    <message id="HISTORY_COLUMN_IMAGE">
+        <source>Image</source>
+        <translation>Image</translation>
+    </message>
+    <message id="HISTORY_COLUMN_RESULT">
+        <source>Result</source>
+        <translation>Result</translation>
+    </message>
+    <message id="HISTORY_COLUMN_FRONT_END">
+        <source>Run from</source>
+        <translation>Run from</translation>
+    </message>
+    <message id="HISTORY_COLUMN_MESSAGE">
+        <source>Message</source>
+        <translation>Message</translation>
+    </message>
+    <message id="HISTORY_TABLE_NAME">
+        <source>Recorded updates</source>
+        <translation>Recorded updates</translation>
+    </message>
+    <message id="HISTORY_REVISIONS">
+        <source>%1 → %2</source>
+        <translation>%1 → %2</translation>
+    </message>
+    <message id="HISTORY_COUNT">
+        <source>Updates recorded: %1</source>
+        <translation>Updates recorded: %1</translation>
+    </message>
+    <message id="HISTORY_SKIPPED">
+        <source>unreadable lines skipped: %1</source>
+        <translation>unreadable lines skipped: %1</translation>
+    </message>
+    <message id="ACCESSIBLE_PROGRESS">
+        <source>Update progress</source>
+        <translation>Update progress</translation>
+    </message>
+    <message id="ACCESSIBLE_DRIVE_DETAILS">
+        <source>The chosen drive</source>
+        <translation>The chosen drive</translation>
     </message>
 </context>
 </TS>

@@ -100,8 +100,8 @@
         <translation>更新後のバージョン</translation>
     </message>
     <message id="BUTTON_UPDATE">
-        <source>Update</source>
-        <translation>更新</translation>
+        <source>&amp;Update</source>
+        <translation>更新(&amp;U)</translation>
     </message>
     <message id="MESSAGE_CLOSE_REFUSED">
         <source>The drive is being updated. Closing now could leave it unusable.</source>
@@ -462,6 +462,162 @@
     <message id="RESULT_NOT_RECORDED">
         <source>This update is missing from the update history: %1</source>
         <translation>このアップデートはアップデート履歴に記録されていません: %1</translation>
+    </message>
+    <message id="DETAILS_UNKNOWN">
+        <source>unknown</source>
+        <translation>不明</translation>
+    </message>
+    <message id="DETAILS_PROGRAM">
+        <source>Program: %1 %2</source>
+        <translation>プログラム: %1 %2</translation>
+    </message>
+    <message id="DETAILS_IMAGE">
+        <source>Shipped firmware: %1</source>
+        <translation>同梱ファームウェア: %1</translation>
+    </message>
+    <message id="DETAILS_DRIVE">
+        <source>Drive: %1</source>
+        <translation>ドライブ: %1</translation>
+    </message>
+    <message id="DETAILS_REVISION_BEFORE">
+        <source>Firmware revision before: %1</source>
+        <translation>更新前のファームウェアリビジョン: %1</translation>
+    </message>
+    <message id="DETAILS_REVISION_AFTER">
+        <source>Firmware revision after: %1</source>
+        <translation>更新後のファームウェアリビジョン: %1</translation>
+    </message>
+    <message id="DETAILS_RESULT">
+        <source>Result: %1</source>
+        <translation>結果: %1</translation>
+    </message>
+    <message id="DETAILS_STEP">
+        <source>Failed step: %1</source>
+        <translation>失敗した手順: %1</translation>
+    </message>
+    <message id="DETAILS_STATE">
+        <source>Drive state: %1</source>
+        <translation>ドライブの状態: %1</translation>
+    </message>
+    <message id="DETAILS_MESSAGE">
+        <source>Message: %1</source>
+        <translation>メッセージ: %1</translation>
+    </message>
+    <message id="DETAILS_NOT_RECORDED">
+        <source>Not recorded in the update history: %1</source>
+        <translation>アップデート履歴に記録されていません: %1</translation>
+    </message>
+    <message id="DETAILS_LOG">
+        <source>Last lines of the window's log:</source>
+        <translation>ウィンドウのログの最後の行:</translation>
+    </message>
+    <message id="DETAILS_LOG_NONE">
+        <source>(none)</source>
+        <translation>(なし)</translation>
+    </message>
+    <message id="BUTTON_COPY_DETAILS">
+        <source>&amp;Copy Details</source>
+        <translation>詳細をコピー(&amp;C)</translation>
+    </message>
+    <message id="BUTTON_DETAILS_COPIED">
+        <source>Details Copied</source>
+        <translation>詳細をコピーしました</translation>
+    </message>
+    <message id="MENU_HISTORY">
+        <source>Update &amp;History...</source>
+        <translation>アップデート履歴(&amp;H)...</translation>
+    </message>
+    <message id="HISTORY_UNKNOWN">
+        <source>?</source>
+        <translation>?</translation>
+    </message>
+    <message id="HISTORY_INTERRUPTED">
+        <source>interrupted</source>
+        <translation>中断</translation>
+    </message>
+    <message id="HISTORY_IN_PROGRESS">
+        <source>in progress</source>
+        <translation>実行中</translation>
+    </message>
+    <message id="HISTORY_UPDATED">
+        <source>updated</source>
+        <translation>更新済み</translation>
+    </message>
+    <message id="HISTORY_FAILED">
+        <source>failed</source>
+        <translation>失敗</translation>
+    </message>
+    <message id="HISTORY_STOPPED">
+        <source>stopped waiting</source>
+        <translation>待機を中止</translation>
+    </message>
+    <message id="HISTORY_REFUSED">
+        <source>refused</source>
+        <translation>拒否</translation>
+    </message>
+    <message id="HISTORY_FRONT_END_WINDOW">
+        <source>window</source>
+        <translation>ウィンドウ</translation>
+    </message>
+    <message id="HISTORY_TITLE">
+        <source>Update History</source>
+        <translation>アップデート履歴</translation>
+    </message>
+    <message id="HISTORY_COLUMN_TIME">
+        <source>Time</source>
+        <translation>日時</translation>
+    </message>
+    <message id="HISTORY_COLUMN_DRIVE">
+        <source>Drive</source>
+        <translation>ドライブ</translation>
+    </message>
+    <message id="HISTORY_COLUMN_MODEL">
+        <source>Model</source>
+        <translation>モデル</translation>
+    </message>
+    <message id="HISTORY_COLUMN_REVISION">
+        <source>Revision</source>
+        <translation>リビジョン</translation>
+    </message>
+    <message id="HISTORY_COLUMN_IMAGE">
+        <source>Image</source>
+        <translation>イメージ</translation>
+    </message>
+    <message id="HISTORY_COLUMN_RESULT">
+        <source>Result</source>
+        <translation>結果</translation>
+    </message>
+    <message id="HISTORY_COLUMN_FRONT_END">
+        <source>Run from</source>
+        <translation>実行元</translation>
+    </message>
+    <message id="HISTORY_COLUMN_MESSAGE">
+        <source>Message</source>
+        <translation>メッセージ</translation>
+    </message>
+    <message id="HISTORY_TABLE_NAME">
+        <source>Recorded updates</source>
+        <translation>記録されたアップデート</translation>
+    </message>
+    <message id="HISTORY_REVISIONS">
+        <source>%1 → %2</source>
+        <translation>%1 → %2</translation>
+    </message>
+    <message id="HISTORY_COUNT">
+        <source>Updates recorded: %1</source>
+        <translation>記録されたアップデート: %1</translation>
+    </message>
+    <message id="HISTORY_SKIPPED">
+        <source>unreadable lines skipped: %1</source>
+        <translation>読み取れない行をスキップ: %1</translation>
+    </message>
+    <message id="ACCESSIBLE_PROGRESS">
+        <source>Update progress</source>
+        <translation>アップデートの進行状況</translation>
+    </message>
+    <message id="ACCESSIBLE_DRIVE_DETAILS">
+        <source>The chosen drive</source>
+        <translation>選択したドライブ</translation>
     </message>
 </context>
 </TS>
