@@ -215,6 +215,13 @@ INSTANTIATE_TEST_SUITE_P(
                    nullptr},
         FailureRow{"OtherModel", [](F& b) { answerAsTarget(b, {.product = "BD-RW KVL-MT39"}); }, std::nullopt,
                    {kInquiry}, nullptr},
+        // Installing: its versions are left for later, and it is never eligible.
+        FailureRow{"Installing",
+                   [](F& b) {
+                       b.setResponder(kTestUnitReady,
+                                      [](const RecordedCommand&) { return checkCondition(2, 0x04, 0x12, 0, 0x80); });
+                   },
+                   E::Installing, {kInquiry, kTestUnitReady}, nullptr},
         FailureRow{"ReadBufferFails",
                    [](F& b) {
                        b.setResponder(kReadBuffer, [](const RecordedCommand&) { return checkCondition(5, 0x24, 0); });
