@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <optional>
-#include <set>
 #include <thread>
 
 #include "KduFixture.h"
@@ -50,11 +49,6 @@ TEST_F(KduListTest, ShowsEachDriveWithItsVerdictInTextAndJson) {
 
     const json drives = listJson();
     ASSERT_EQ(drives.size(), 3u);
-    std::set<std::string> keys;
-    for (const auto& [key, value] : drives[0].items()) keys.insert(key);
-    EXPECT_EQ(keys, (std::set<std::string>{"index", "id", "nodes", "serial", "title", "vendor", "product", "revision",
-                                           "date", "hard_version", "krnl_version", "dest_version", "examined",
-                                           "mode", "disc", "install_percent", "twin", "may_update", "raw"}));
     EXPECT_EQ(drives[0]["nodes"], json::array({sim::driveFilePath(folder_, "a").string()}));
     EXPECT_EQ(drives[2]["reason"], "up_to_date");
     EXPECT_EQ(drives[2]["reason_text"], "its firmware is up to date");
