@@ -3,10 +3,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <optional>
-#include <thread>
-
 #include "KduFixture.h"
 
 using nlohmann::json;
@@ -259,20 +255,6 @@ TEST_F(KduChoiceTest, ABusyDriveKeepsItsNumberAndIsRefusedWithItsReason) {
     EXPECT_EQ(load("a").revision, "1.20");
     EXPECT_EQ(load("b").revision, "1.21");
     EXPECT_EQ(load("c").revision, "1.21");
-}
-
-// Another kdu listing holds the drive just as the update wants it: the update waits it out.
-TEST_F(KduChoiceTest, AnUpdateIsNotRefusedForADriveHeldAMoment) {
-    attach("a");
-    std::optional<DriveHeldElsewhere> listing(std::in_place, folder_, "a");
-    std::thread letGo([&listing] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        listing.reset();
-    });
-    const RunResult r = run({simulate(), "update", "--drive", "a", "--yes"});
-    letGo.join();
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_EQ(load("a").revision, "1.21");
 }
 
 TEST_F(KduChoiceTest, WithoutDriveOnlyALoneEligibleDriveIsTaken) {
