@@ -65,6 +65,16 @@ protected:
         return text.str();
     }
 
+    // Validates `text` against docs/schema/<schema>.schema.json; the validator's complaints otherwise.
+    std::string violations(const std::string& schema, const std::string& text, bool lines = false) {
+        const std::filesystem::path data = root_ / "data.json", errors = root_ / "violations";
+        std::ofstream(data) << text;
+        const std::string line = "'" KDU_VALIDATOR "' '" KDU_SCHEMA_DIR "/" + schema + ".schema.json' '" +
+                                 data.string() + "'" + (lines ? " --lines" : "") + " 2>'" + errors.string() + "'";
+        const int status = std::system(line.c_str());
+        return exitStatusOf(status) == 0 ? std::string() : "invalid:\n" + slurp(errors) + "in:\n" + text;
+    }
+
     // A target drive whose file is the default one with `patch` merged in.
     void attach(const std::string& name, const nlohmann::json& patch = nlohmann::json::object()) {
         nlohmann::json doc = sim::toJson(sim::defaultTargetDrive());

@@ -3,11 +3,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <optional>
-#include <set>
-#include <thread>
-
 #include "KduFixture.h"
 
 using nlohmann::json;
@@ -50,11 +45,6 @@ TEST_F(KduListTest, ShowsEachDriveWithItsVerdictInTextAndJson) {
 
     const json drives = listJson();
     ASSERT_EQ(drives.size(), 3u);
-    std::set<std::string> keys;
-    for (const auto& [key, value] : drives[0].items()) keys.insert(key);
-    EXPECT_EQ(keys, (std::set<std::string>{"index", "id", "nodes", "serial", "title", "vendor", "product", "revision",
-                                           "date", "hard_version", "krnl_version", "dest_version", "examined",
-                                           "mode", "disc", "install_percent", "twin", "may_update", "raw"}));
     EXPECT_EQ(drives[0]["nodes"], json::array({sim::driveFilePath(folder_, "a").string()}));
     EXPECT_EQ(drives[2]["reason"], "up_to_date");
     EXPECT_EQ(drives[2]["reason_text"], "its firmware is up to date");
@@ -211,8 +201,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "kdu: --revision \"12345\": identity.revision: longer than 4 bytes\n", ""},
         ErrorCase{"SimRevisionNotText", "{}", "", {"sim", "attach", "x", "--revision", "1.2\xff"}, 2,
                   "kdu: --revision \"1.2\\xff\": not UTF-8 text\n", ""},
-        ErrorCase{"SimNameWithSlash", "{}", "", {"sim", "attach", "../x"}, 2, "\"../x\" is not a usable drive name", ""},
-        ErrorCase{"SimNameHidden", "{}", "", {"sim", "attach", ".x"}, 2, "\".x\" is not a usable drive name", ""},
         ErrorCase{"SimNameWithEscape", "{}", "", {"sim", "insert", "a\x1b[m", "--volume", "V"}, 2,
                   "\"a\\x1b[m\" is not a usable drive name", ""},
         ErrorCase{"SimNameTaken", "{}", "", {"sim", "attach", "a"}, 1, "drive \"a\" is attached already", ""}),
@@ -267,20 +255,6 @@ TEST_F(KduChoiceTest, ABusyDriveKeepsItsNumberAndIsRefusedWithItsReason) {
     EXPECT_EQ(load("a").revision, "1.20");
     EXPECT_EQ(load("b").revision, "1.21");
     EXPECT_EQ(load("c").revision, "1.21");
-}
-
-// Another kdu listing holds the drive just as the update wants it: the update waits it out.
-TEST_F(KduChoiceTest, AnUpdateIsNotRefusedForADriveHeldAMoment) {
-    attach("a");
-    std::optional<DriveHeldElsewhere> listing(std::in_place, folder_, "a");
-    std::thread letGo([&listing] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        listing.reset();
-    });
-    const RunResult r = run({simulate(), "update", "--drive", "a", "--yes"});
-    letGo.join();
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_EQ(load("a").revision, "1.21");
 }
 
 TEST_F(KduChoiceTest, WithoutDriveOnlyALoneEligibleDriveIsTaken) {

@@ -1,4 +1,5 @@
-// `kdu watch --json` follows drives and discs as they come and go, and stops cleanly.
+// `kdu watch --json` follows drives and discs as they come and go, in the events' schema,
+// and stops cleanly.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -28,10 +29,12 @@ public:
         ::pclose(out_);
     }
     bool running() const { return out_ != nullptr && pid_ > 0; }
+    const std::string& seen() const { return seen_; }  // every line read so far
 
     // The next line that carries `event`; earlier lines are skipped.
     json next(const std::string& event) {
         for (std::string line; readLine(line);) {
+            seen_ += line + "\n";
             const json object = json::parse(line, nullptr, false);
             if (!object.is_discarded() && object.value("event", "") == event) return object;
         }
@@ -56,6 +59,7 @@ private:
 
     std::FILE* out_;
     int pid_ = -1;
+    std::string seen_;
 };
 
 // Two watchers name each drive that comes or goes alike, by its id, also one that is held
@@ -112,6 +116,7 @@ TEST_F(SimFolderTest, WatchReportsDrivesAndDiscsThenStopsOnSignal) {
     EXPECT_EQ(watch.next("relisted")["drives"].size(), 1u);
 
     EXPECT_EQ(watch.stop(SIGINT), 0);
+    EXPECT_EQ(violations("watch-event", watch.seen(), true), "");
 }
 
 }  // namespace

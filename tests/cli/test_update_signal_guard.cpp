@@ -142,30 +142,35 @@ void awaitSleeping(pid_t tid) {
     }
 }
 
-// Before and After: a signal ends kdu at once with 128 + signal and its line.
-class EndingPhaseTest : public ::testing::TestWithParam<std::tuple<Phase, int>> {};
+// Before and After: a signal ends kdu at once with 128 + signal and its line. InstallWait:
+// it asks the caller's wait loop to stop, and nothing more.
+class PhaseTest : public ::testing::TestWithParam<std::tuple<Phase, int>> {};
 
-TEST_P(EndingPhaseTest, ASignalEndsTheProcessWithItsStatusAndOneLine) {
+TEST_P(PhaseTest, ASignalEndsTheProcessOrRequestsAStop) {
     const auto [phase, signo] = GetParam();
-    Child child([phase = phase, signo = signo](int goFd) {
+    Child child([phase = phase, signo = signo](int) {
         UpdateSignalGuard guard;
         guard.setPhase(phase);
         ::kill(::getpid(), signo);
-        awaitGo(goFd);
-        return int{kStillRunning};
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kChildPatienceMs);
+        while (!guard.stopRequested() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return guard.stopSignal() == signo ? 0 : int{kNoStopRequest};
     });
     ASSERT_TRUE(child.started());
     const int status = child.wait();
-    EXPECT_EQ(exitCode(status), 128 + signo) << child.err();
-    EXPECT_EQ(child.err(), phase == Phase::Before ? "kdu: interrupted; nothing was sent to the drive.\n"
-                                                  : "kdu: interrupted; the update had already ended.\n");
+    const char* line = phase == Phase::Before  ? "kdu: interrupted; nothing was sent to the drive.\n"
+                       : phase == Phase::After ? "kdu: interrupted; the update had already ended.\n"
+                                               : "";
+    EXPECT_EQ(exitCode(status), phase == Phase::InstallWait ? 0 : 128 + signo) << child.err();
+    EXPECT_EQ(child.err(), line);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, EndingPhaseTest,
-                         ::testing::Combine(::testing::Values(Phase::Before, Phase::After),
+INSTANTIATE_TEST_SUITE_P(Signals, PhaseTest,
+                         ::testing::Combine(::testing::Values(Phase::Before, Phase::InstallWait, Phase::After),
                                             ::testing::ValuesIn(kHeldSignals)),
                          [](const auto& param) {
-                             return std::string(std::get<0>(param.param) == Phase::Before ? "Before_" : "After_") +
+                             return ::testing::PrintToString(std::get<0>(param.param)) + "_" +
                                     sigabbrev_np(std::get<1>(param.param));
                          });
 
@@ -193,30 +198,6 @@ TEST(CriticalPhaseTest, EachSignalIsAnsweredWithOneLineAndTheBlockedCallRunsOn) 
     for (std::size_t i = 0; i < std::size(kHeldSignals); ++i) expected += kCriticalLine;
     EXPECT_EQ(child.err(), expected);
 }
-
-// InstallWait: a signal asks the caller's wait loop to stop, and nothing more.
-class InstallWaitTest : public ::testing::TestWithParam<int> {};
-
-TEST_P(InstallWaitTest, ASignalRequestsAStop) {
-    const int signo = GetParam();
-    Child child([signo](int) {
-        UpdateSignalGuard guard;
-        guard.setPhase(Phase::InstallWait);
-        if (guard.stopRequested() || guard.stopSignal() != 0) return int{kWrongState};
-        ::kill(::getpid(), signo);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kChildPatienceMs);
-        while (!guard.stopRequested() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (!guard.stopRequested()) return int{kNoStopRequest};
-        return guard.stopSignal() == signo ? 0 : int{kWrongState};
-    });
-    ASSERT_TRUE(child.started());
-    EXPECT_EQ(exitCode(child.wait()), 0);
-    EXPECT_EQ(child.err(), "");
-}
-
-INSTANTIATE_TEST_SUITE_P(Signals, InstallWaitTest, ::testing::ValuesIn(kHeldSignals),
-                         [](const auto& param) { return std::string(sigabbrev_np(param.param)); });
 
 // Writing to a pipe nobody reads fails with EPIPE instead of killing the process while the
 // guard lives; afterwards the mask and SIGPIPE are as they were, and SIGPIPE kills again.

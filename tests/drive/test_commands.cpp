@@ -269,30 +269,6 @@ TEST_F(DriveCommandTest, WriteBufferRefusesAPieceLongerThanItsBuffer) {
     EXPECT_THAT(log.lines(), ElementsAre(AllOf(HasSubstr("CommandWriteBuffer("), HasSubstr("[ERR]"))));
 }
 
-// Dumps the first `size` bytes; the filler after them must not show.
-std::string inquiryDump(Bytes data, std::uint32_t size) {
-    data.resize(64);
-    std::fill(data.begin() + size, data.end(), 'Z');
-    return stderrOf([&] { PrintSCSIInquiryDataUsing(data.data(), size); });
-}
-
-TEST(InquiryDump, ShowsEveryFieldAndStopsAtTheEndOfAShortAnswer) {
-    auto data = inquiryData("KESTORY", "BD-RW KVL-MT38", "1.20");
-    data[6] = 0x10;
-    data[7] = 0x02;
-    EXPECT_EQ(inquiryDump(data, 56),
-              "\n*********** INQUIRY DATA ***********\nGot inquiry results size = 56\n"
-              "  Peripheral device type = 0x05\n  Removable media bit = 128\n  Version = 0x5\n"
-              "  Response data format = 0x2\n  Additional length = 0x33\n  SCCS and Reserved = 0x0\n"
-              "  Byte 6 flags = 0x10\n  Byte 7 flags = 0x2\n  Vendor identification  = \"KESTORY \"\n"
-              "  Product identification = \"BD-RW KVL-MT38  \"\n  Product revision level = \"1.20\"\n\n");
-    EXPECT_THAT(inquiryDump(data, 20), HasSubstr("  Vendor identification  = \"KESTORY \"\n  Product identification = "
-                                                 "\"BD-R\"\n  Product revision level = \"\"\n"));
-    const std::string tiny = inquiryDump(data, 3);
-    EXPECT_THAT(tiny, HasSubstr("  Response data format = 0x0\n"));
-    EXPECT_EQ(tiny.find('Z'), std::string::npos) << tiny;
-}
-
 TEST(ReadBufferDump, ListsEachByteAndEndsForSizesBeyondSixteenBits) {
     const Bytes small = {'A', 'b', '1'};
     EXPECT_EQ(stderrOf([&] { PrintReadBuffer(small.data(), 3); }),

@@ -11,9 +11,6 @@
 #include "simdrive/DriveFile.h"
 #include "platform/sim/SimBackend.h"
 #include "simdrive/SimDefaults.h"
-#include "simdrive/SimDrive.h"
-#include "simdrive/SimTestSupport.h"
-#include "simdrive/DriveUnit.h"
 
 namespace kdu::test {
 namespace {
@@ -99,15 +96,6 @@ TEST_F(EndToEndTest, AnUpdateCutOffByTheDriveVanishingIsCompletedAfterReattachin
 
     ASSERT_TRUE(update(0)) << ::testing::PrintToString(log_.lines());
     EXPECT_EQ(current_.revision(), OptionalText{"1.21"});
-    std::vector<std::string> wire;
-    for (const sim::RecordedCommand& c : backend_->sentCommands("drive1")) wire.push_back(sim::commandName(c.cdb.data()));
-    ASSERT_GE(wire.size(), 12u);
-    std::vector<std::string> expected{"INQUIRY", "TEST UNIT READY", "READ BUFFER"};  // the second look
-    expected.insert(expected.end(), 7, "WRITE BUFFER");  // three kernel pieces, four normal ones
-    expected.push_back("CHANGE DRIVE MODE");
-    EXPECT_EQ(std::vector<std::string>(wire.begin(), wire.begin() + 11), expected);
-    EXPECT_EQ(wire.back(), "INQUIRY");
-    EXPECT_EQ(std::count(wire.begin(), wire.end(), "TEST UNIT READY"), static_cast<long>(wire.size()) - 11);
     EXPECT_EQ(progress_.values().back(), -1);
 
     EXPECT_EQ(stateOf("drive1")->revision, "1.21");
@@ -117,81 +105,6 @@ TEST_F(EndToEndTest, AnUpdateCutOffByTheDriveVanishingIsCompletedAfterReattachin
     EXPECT_FALSE(list_[0].isEnableUpdate());
     // The drive reports the date of the firmware it runs now, not the old one's.
     EXPECT_EQ(list_[0].date(), OptionalText{image_maker::ImageSpec{}.date});
-}
-
-// The drive cannot save its state (a full file system): the mode change fails, and the
-// update says what the drive's file says.
-TEST_F(EndToEndTest, AModeChangeTheDriveCannotSaveFailsAndTheStateIsTold) {
-    struct Case {
-        sim::DriveMode mode;
-        UpdateStep step;
-        DriveState state;
-    };
-    for (const Case& c : {Case{sim::DriveMode::Normal, UpdateStep::ToKernelMode, DriveState::OldFirmware},
-                          Case{sim::DriveMode::Kernel, UpdateStep::ToNormalMode, DriveState::UpdateMode}}) {
-        sim::DriveSpec profile;
-        profile.mode = c.mode;
-        attach("drive1", profile);
-        relist();
-        ASSERT_EQ(list_.size(), 1u);
-        UpdateReport report;
-        {
-            simtest::FileSizeLimit full(0);
-            current_ = list_[0];
-            EXPECT_FALSE(ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms}, {}, &report));
-        }
-        EXPECT_EQ(report.step, c.step) << report.message();
-        EXPECT_EQ(report.state, c.state) << report.message();
-        EXPECT_EQ(stateOf("drive1")->mode, c.mode);
-        EXPECT_FALSE(stateOf("drive1")->install);
-    }
-}
-
-// The drive's file is replaced by another while the firmware goes over: the drive went
-// away, and the drive in the new file is sent nothing.
-TEST_F(EndToEndTest, ADriveFileReplacedDuringTheTransferIsADriveThatWentAway) {
-    attach("drive1", {});
-    relist();
-    ASSERT_EQ(list_.size(), 1u);
-    sim::DriveSpec other;
-    other.revision = "1.19";
-    UpdateHooks hooks;
-    hooks.progress = [&](const UpdateProgress& p) {
-        if (p.step != UpdateStep::WriteNormalImage || p.done == 0 || stateOf("drive1")->revision == "1.19") return;
-        attach(".other", other);
-        std::filesystem::rename(sim::driveFilePath(folder_.path(), ".other"), sim::driveFilePath(folder_.path(), "drive1"));
-    };
-    UpdateReport report;
-    current_ = list_[0];
-    EXPECT_FALSE(ExecUpdateMain(current_, normal_, kernel_, UpdateTiming{1ms, 60000ms}, hooks, &report));
-    EXPECT_EQ(report.step, UpdateStep::WriteNormalImage) << report.message();
-    EXPECT_EQ(report.cause.kind, UpdateCauseKind::DriveGone) << report.message();
-    EXPECT_EQ(report.state, DriveState::Unknown);
-    EXPECT_EQ(stateOf("drive1")->mode, sim::DriveMode::Normal);
-    EXPECT_EQ(stateOf("drive1")->revision, "1.19");
-    relist();
-    ASSERT_EQ(list_.size(), 1u);
-    EXPECT_EQ(list_[0].revision(), OptionalText{"1.19"});
-}
-
-// The drive restarts while it installs and says so once (power on / reset); the update
-// waits on and the drive's answer at the end decides.
-TEST_F(EndToEndTest, AUnitAttentionWhileInstallingEndsInSuccess) {
-    sim::DriveSpec profile;
-    profile.timing.installMs = 1000;  // long enough that the third poll falls inside it
-    // The first poll is the second look at the drive; the third is in the middle of the install.
-    sim::CommandFault attention;
-    attention.name = "TEST UNIT READY";
-    attention.occurrence = 3;
-    attention.sense = {0x06, 0x29, 0x00};
-    profile.faults.commands.push_back(attention);
-    attach("drive1", profile);
-    relist();
-    ASSERT_EQ(list_.size(), 1u);
-    ASSERT_TRUE(update(0)) << ::testing::PrintToString(log_.lines());
-    EXPECT_EQ(current_.revision(), OptionalText{"1.21"});
-    EXPECT_EQ(stateOf("drive1")->revision, "1.21");
-    EXPECT_EQ(progress_.values().back(), -1);
 }
 
 TEST_F(EndToEndTest, AnUnavailableClassNameIsLoggedAndChangesNothing) {
@@ -323,22 +236,6 @@ TEST_F(EndToEndTest, ADriveThatDoesNotComeBackInTimeEndsInAnUnknownState) {
     relist();
     ASSERT_EQ(list_.size(), 1u);
     EXPECT_EQ(list_[0].revision(), OptionalText{"1.21"});
-}
-
-// An installing drive is listed as such: no disc, never eligible, its versions left for later.
-TEST_F(EndToEndTest, AnInstallingDriveIsListedAsInstalling) {
-    sim::DriveSpec profile;
-    profile.disc = sim::Disc{"DATA"};
-    profile.install = sim::InstallState{sim::wallClockMs(), 60000, "1.21", std::nullopt};
-    attach("drive1", profile);
-    relist();
-    ASSERT_EQ(list_.size(), 1u);
-    EXPECT_TRUE(list_[0].installProgress().has_value());
-    EXPECT_FALSE(list_[0].isPresenceDisc());
-    EXPECT_FALSE(list_[0].isEnableUpdate());
-    EXPECT_EQ(list_[0].eligibility(), UpdateEligibility::Installing);
-    for (const sim::RecordedCommand& c : backend_->sentCommands("drive1"))
-        EXPECT_NE(sim::commandName(c.cdb.data()), "READ BUFFER");
 }
 
 }  // namespace

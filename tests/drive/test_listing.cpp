@@ -1,4 +1,4 @@
-// Discovery, opening a drive, and the listing with its eligibility rule.
+// Opening a drive and the listing with its eligibility rule.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -13,21 +13,6 @@ namespace {
 using ::testing::AllOf;
 using ::testing::ElementsAre;
 constexpr std::uint8_t kInquiry = 0x12, kTestUnitReady = 0x00, kReadBuffer = 0x3C;
-
-class DiscoveryTest : public ::testing::Test {
-protected:
-    LogCapture log;
-    std::shared_ptr<FakeBackend> backend = std::make_shared<FakeBackend>();
-    InstalledBackend installed{backend};
-};
-
-TEST_F(DiscoveryTest, OnlyAuthoringDevicesAreFound) {
-    backend->addDrive("a");
-    ::testing::internal::CaptureStdout();
-    EXPECT_TRUE(FindDevicesUsing(4).empty());
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "no implement..");
-    EXPECT_EQ(FindDevicesUsing(kFindMethodAuthoringDevices).size(), 1u);
-}
 
 struct DriveAnswers {
     std::string product = "BD-RW KVL-MT38", revision = "1.20", hardVersion = "HW000001", destVersion = "DEST0001";
@@ -45,7 +30,7 @@ void answerAsTarget(FakeDrive& drive, const DriveAnswers& a) {
 }
 
 // At the end no drive is held, and each was given back before it was opened again.
-class ListingTest : public DiscoveryTest {
+class ListingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         normal.setIsFileExists(true);
@@ -64,6 +49,9 @@ protected:
         return drives.back();
     }
 
+    LogCapture log;
+    std::shared_ptr<FakeBackend> backend = std::make_shared<FakeBackend>();
+    InstalledBackend installed{backend};
     ResourceFolder resources;
     FirmFileData normal;
     std::vector<DeviceData> list;
@@ -215,6 +203,13 @@ INSTANTIATE_TEST_SUITE_P(
                    nullptr},
         FailureRow{"OtherModel", [](F& b) { answerAsTarget(b, {.product = "BD-RW KVL-MT39"}); }, std::nullopt,
                    {kInquiry}, nullptr},
+        // Installing: its versions are left for later, and it is never eligible.
+        FailureRow{"Installing",
+                   [](F& b) {
+                       b.setResponder(kTestUnitReady,
+                                      [](const RecordedCommand&) { return checkCondition(2, 0x04, 0x12, 0, 0x80); });
+                   },
+                   E::Installing, {kInquiry, kTestUnitReady}, nullptr},
         FailureRow{"ReadBufferFails",
                    [](F& b) {
                        b.setResponder(kReadBuffer, [](const RecordedCommand&) { return checkCondition(5, 0x24, 0); });

@@ -441,30 +441,6 @@ INSTANTIATE_TEST_SUITE_P(
                         ImageProblem::ManifestDiffers, kImageManifestName, "R7360501.121"}),
     kRowName);
 
-// A drive that restarts while it installs says so once with UNIT ATTENTION; the wait goes on
-// and only the final identification decides.
-TEST_F(UpdateTest, UnitAttentionWhileInstallingKeepsTheWaitGoing) {
-    for (const std::uint8_t asc : {0x29, 0x2A}) {
-        state_ = {};
-        SetUp();  // lists the drive afresh, as before any update
-        state_.installProgress = {0x4000};
-        auto attention = std::make_shared<bool>(true);
-        drive_->setResponder(kTestUnitReady, [this, attention, asc](const RecordedCommand&) {
-            if (!state_.installed) return Answer{};
-            if (state_.polls < state_.installProgress.size()) {
-                const std::uint16_t p = state_.installProgress[state_.polls++];
-                return checkCondition(0x02, 0x04, 0x12, p & 0xFF, p >> 8);
-            }
-            if (std::exchange(*attention, false)) return checkCondition(0x06, asc, 0x00);
-            return Answer{};
-        });
-        EXPECT_TRUE(run()) << report_.message() << ::testing::PrintToString(wire());
-        const Wire w = wire();
-        EXPECT_EQ(std::count(w.begin(), w.end(), "tur"), 1 + 3) << "the look, installing, attention, ready";
-        EXPECT_EQ(report_.state, DriveState::Updated);
-    }
-}
-
 // A listing elsewhere holds the drive for a moment: the update waits it out, not refuses.
 TEST_F(UpdateTest, ExclusiveAccessFoundBusyForAMomentIsAskedAgain) {
     state_.installProgress = {0x1000};
@@ -496,6 +472,7 @@ struct WaitRow {
     DriveState state;
     UpdateCauseKind cause;
     const char* message = "";  // in the report's message
+    bool stop = false;         // the caller stops the wait at once
 };
 
 class InstallWaitTest : public UpdateTest, public ::testing::WithParamInterface<WaitRow> {};
@@ -505,6 +482,7 @@ class InstallWaitTest : public UpdateTest, public ::testing::WithParamInterface<
 TEST_P(InstallWaitTest, EndsOnlyOnTheTruth) {
     const WaitRow& row = GetParam();
     timing_ = {.pollInterval = 1ms, .waitLimit = 300ms, .faultPersistence = 30ms};
+    if (row.stop) hooks_.stopWaiting = [] { return true; };
     auto next = std::make_shared<std::size_t>(0);
     drive_->setResponder(kTestUnitReady, [this, next, &row](const RecordedCommand&) {
         if (!state_.installed) return Answer{};
@@ -531,6 +509,11 @@ INSTANTIATE_TEST_SUITE_P(
                 D::Updated, K::None},
         WaitRow{"NotDeliveredOnce", {kInstalling, {.error = scsi::TransportError::IOError}, kInstalling, {}}, true,
                 D::Updated, K::None},
+        // A restart while installing (power on, then parameters changed) is said once.
+        WaitRow{"PowerOnResetOnce", {kInstalling, checkCondition(0x06, 0x29, 0x00), kInstalling, {}}, true,
+                D::Updated, K::None},
+        WaitRow{"ParametersChangedOnce", {kInstalling, checkCondition(0x06, 0x2A, 0x00), {}}, true, D::Updated,
+                K::None},
         WaitRow{"MediumChangedOnce", {kInstalling, checkCondition(0x06, 0x28, 0x00), kInstalling, {}}, true,
                 D::Updated, K::None},
         WaitRow{"HardwareErrorOnce", {kInstalling, kHardwareError, kInstalling, {}}, true, D::Updated, K::None},
@@ -541,23 +524,12 @@ INSTANTIATE_TEST_SUITE_P(
         WaitRow{"BusyUntilTheBound", {kInstalling, {.status = scsi::Status::Busy}}, false, D::Installing,
                 K::StillInstalling},
         WaitRow{"NoAnswerUntilTheBound", {kInstalling, {.error = scsi::TransportError::IOError}}, false, D::Unknown,
-                K::NoReadyAnswer, "did not report ready within"}),
+                K::NoReadyAnswer, "did not report ready within"},
+        // Stopped by the caller: the state is the last answer's.
+        WaitRow{"StoppedWhileInstalling", {kInstalling}, false, D::Installing, K::StoppedWaiting, "", true},
+        WaitRow{"StoppedWithoutAnAnswer", {{.error = scsi::TransportError::IOError}}, false, D::Unknown,
+                K::StoppedWaiting, "", true}),
     kRowName);
-
-TEST_F(UpdateTest, StoppedWaitingLeavesTheStateToTheLastAnswer) {
-    for (const bool answered : {true, false}) {
-        state_ = {};
-        SetUp();
-        drive_->setResponder(kTestUnitReady, [this, answered](const RecordedCommand&) {
-            if (!state_.installed) return Answer{};
-            return answered ? kInstalling : Answer{.error = scsi::TransportError::IOError};
-        });
-        hooks_.stopWaiting = [] { return true; };
-        EXPECT_FALSE(run());
-        EXPECT_EQ(report_.cause.kind, UpdateCauseKind::StoppedWaiting);
-        EXPECT_EQ(report_.state, answered ? DriveState::Installing : DriveState::Unknown);
-    }
-}
 
 }  // namespace
 }  // namespace kdu::test

@@ -1,5 +1,5 @@
-// The backend over a drive folder: nodes, exclusive opening, faults, the command
-// record and the state a drive leaves in its file.
+// The backend over a drive folder: nodes, exclusive opening, faults, and a drive replaced
+// or rewritten by others.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -11,7 +11,6 @@
 
 using namespace simtest;
 using namespace platform;
-using Kind = sim::RecordedCommand::Kind;
 
 namespace {
 
@@ -55,23 +54,6 @@ TEST_F(SimBackendTest, ListsDriveFilesOnlyInNameOrder) {
     EXPECT_EQ(className, sim::kDefaultClassName);
 }
 
-// A drive saves its state by replacing its file, which would cut any link: a file reached
-// by a second name is no drive, so one drive never has two ids and two locks.
-TEST_F(SimBackendTest, FilesWithSeveralNamesAreNoDrives) {
-    for (const char* name : {"bd", "pair"}) ASSERT_FALSE(sim::attach(dir.path(), name, sim::defaultTargetDrive()));
-    const std::filesystem::path folder = dir.path();
-    std::filesystem::create_symlink("bd.json", folder / "alias.json");
-    std::filesystem::create_hard_link(folder / "pair.json", folder / "pair-too.json");
-    auto drives = backend->authoringDevices();
-    ASSERT_EQ(drives.size(), 1u);
-    EXPECT_EQ(drives[0]->key(), "bd");
-    EXPECT_STREQ(sim::untrustedDriveEntry(folder, folder / "alias.json"),
-                 "a link to another file (a drive is a file of its own)");
-    for (const char* name : {"pair.json", "pair-too.json"})
-        EXPECT_STREQ(sim::untrustedDriveEntry(folder, folder / name),
-                     "a file with more than one name (a drive is a file of its own)");
-}
-
 TEST_F(SimBackendTest, AnOpenDriveRefusesASecondOpenUntilGivenBack) {
     attach();
     auto first = channel();
@@ -84,50 +66,6 @@ TEST_F(SimBackendTest, AnOpenDriveRefusesASecondOpenUntilGivenBack) {
     ASSERT_TRUE(second);
     second.reset();  // closing the channel gives the drive back
     EXPECT_TRUE(channel());
-}
-
-TEST_F(SimBackendTest, RecordsCommandsWithTheirDataBetweenAccessEvents) {
-    attach();
-    auto ch = channel();
-    ASSERT_EQ(exec(*ch, inquiry()), scsi::TransportError::None);
-    ASSERT_EQ(exec(*ch, changeDriveMode()), scsi::TransportError::None);
-    ASSERT_EQ(ch->release(), scsi::TransportError::None);
-
-    const auto log = backend->commandLog("bd");
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[0].kind, Kind::ObtainExclusiveAccess);
-    EXPECT_EQ(log[1].cdb, (Bytes{0x12, 0, 0, 0, 0x38, 0}));
-    EXPECT_TRUE(log[1].data.empty()) << "data-in is not data sent to the drive";
-    EXPECT_EQ(log[1].transferCount, 256u);
-    EXPECT_EQ(log[1].timeoutMs, 500000u);
-    EXPECT_EQ(log[2].cdb.size(), 12u);
-    EXPECT_EQ(log[2].data, sim::modeChangeParameterData());
-    EXPECT_EQ(log[2].direction, kOut);
-    EXPECT_EQ(log[3].kind, Kind::ReleaseExclusiveAccess);
-    EXPECT_EQ(backend->sentCommands("bd").size(), 2u);
-    backend->clearCommandLog("bd");
-    EXPECT_TRUE(backend->commandLog("bd").empty());
-}
-
-TEST_F(SimBackendTest, StateIsWrittenBackAndSeenByAnotherBackend) {
-    attach();
-    auto ch = channel();
-    exec(*ch, changeDriveMode());
-    EXPECT_EQ(reload().mode, sim::DriveMode::Kernel);
-    for (Command& piece : imagePieces(false, sealedImage(0x8000 + 512))) ASSERT_EQ(exec(*ch, piece), scsi::TransportError::None);
-    exec(*ch, changeDriveMode());
-    ch.reset();
-    const sim::DriveSpec after = reload();
-    EXPECT_EQ(after.mode, sim::DriveMode::Normal);
-    EXPECT_EQ(after.install.value_or(sim::InstallState{}).resultRevision, "1.21");
-    EXPECT_EQ(after.install.value_or(sim::InstallState{}).resultDate, image_maker::ImageSpec{}.date);
-
-    // Another process (here: another backend) sees the install going on.
-    auto other = sim::makeSimBackend(dir.path())->authoringDevices().at(0)->open().channel;
-    ASSERT_TRUE(other);
-    ASSERT_EQ(exec(*other, testUnitReady()), scsi::TransportError::None);
-    EXPECT_EQ(statusKeyAsc(), (std::vector<int>{0x02, 0x02, 0x04}));
-    EXPECT_EQ(out.sense[13], 0x12);
 }
 
 // The older drive files' fault switches of opening a drive, and those of holding one.
@@ -237,17 +175,6 @@ TEST_F(SimBackendTest, OnceGivenBackTheDriveAcceptsOthersSaves) {
     ASSERT_TRUE(ch);
     EXPECT_EQ(exec(*ch, testUnitReady()), scsi::TransportError::None);
     EXPECT_EQ(out.status, scsi::Status::Good) << "the disc put in";
-}
-
-TEST_F(SimBackendTest, VanishingDriveDeletesItsFileAndFailsFromThen) {
-    attach({{"vanishAtCommand", 2}});
-    auto ch = channel();
-    EXPECT_EQ(exec(*ch, inquiry()), scsi::TransportError::None);
-    EXPECT_EQ(exec(*ch, inquiry()), scsi::TransportError::NoDevice);
-    EXPECT_FALSE(std::filesystem::exists(sim::driveFilePath(dir.path(), "bd")));
-    EXPECT_EQ(exec(*ch, testUnitReady()), scsi::TransportError::NoDevice);
-    EXPECT_EQ(backend->sentCommands("bd").back().status, 0xFFFFFFFFu);
-    EXPECT_TRUE(backend->authoringDevices().empty());
 }
 
 }  // namespace

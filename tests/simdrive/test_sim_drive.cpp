@@ -61,16 +61,6 @@ TEST_F(SimDriveTest, InquiryReportsIdentityWithinTheAllocationLength) {
     EXPECT_EQ(revision(), "0000");
 }
 
-TEST_F(SimDriveTest, TestUnitReadyFollowsTheDiscAndReadBufferCarriesTheVersions) {
-    expectCheckCondition(run(testUnitReady()), {0x02, 0x3A, 0x00});
-    profile.disc = sim::Disc{"DATA"};
-    EXPECT_EQ(run(testUnitReady()).status, scsi::Status::Good);
-    scsi::Result out = run(readBuffer());
-    ASSERT_EQ(out.status, scsi::Status::Good);
-    EXPECT_EQ(out.transferred, 48u);
-    EXPECT_EQ(text(last.buffer, 16, 28), "MT38HW01KRNL0101DEST0001KJ01");
-}
-
 struct RefusedCase {
     const char* name;
     bool inKernelMode;
