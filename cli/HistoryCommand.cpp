@@ -7,6 +7,7 @@
 #include "cli/DriveReport.h"
 #include "cli/ExitCodes.h"
 #include "cli/Output.h"
+#include "cli/TextTable.h"
 #include "drive/UpdateHistory.h"
 
 namespace cli {
@@ -43,15 +44,10 @@ std::string table(const std::vector<const UpdateRecord*>& records) {
     for (const UpdateRecord* r : records)
         rows.push_back({shownTime(r->time()), escapeControls(r->drive), shown(r->model), revisionsText(*r),
                         shown(r->imageRevision), resultText(*r), shown(r->frontEnd)});
-    std::vector<std::size_t> widths(rows.front().size(), 0);
-    for (const auto& row : rows)
-        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+    const std::vector<std::string> lines = alignedRows(rows);
     std::ostringstream out;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        std::string line;
-        for (std::size_t c = 0; c < rows[i].size(); ++c)
-            line += c + 1 < rows[i].size() ? rows[i][c] + std::string(widths[c] - rows[i][c].size() + 2, ' ') : rows[i][c];
-        out << line << "\n";
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out << lines[i] << "\n";
         if (i == 0) continue;
         if (const std::optional<std::string> detail = detailText(*records[i - 1])) out << "    " << *detail << "\n";
     }

@@ -16,6 +16,7 @@
 
 #include "cli/DriveBoard.h"
 #include "cli/ExitCodes.h"
+#include "cli/TextTable.h"
 #include "cli/UpdateRun.h"
 #include "log/LogRouting.h"
 #include "model/Eligibility.h"
@@ -168,16 +169,8 @@ std::string summaryTable(const std::vector<DriveRun>& runs) {
         std::replace(state.begin(), state.end(), '_', ' ');
         rows.push_back({shownId(run), before, after, result, state});
     }
-    std::vector<std::size_t> widths(rows.front().size(), 0);
-    for (const auto& row : rows)
-        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
     std::string text;
-    for (const auto& row : rows) {
-        std::string line;
-        for (std::size_t c = 0; c < row.size(); ++c)
-            line += row[c] + (c + 1 < row.size() ? std::string(widths[c] - row[c].size() + 2, ' ') : "");
-        text += line + "\n";
-    }
+    for (const std::string& line : alignedRows(rows)) text += line + "\n";
     return text;
 }
 
