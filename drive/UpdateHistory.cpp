@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -49,6 +50,22 @@ std::optional<std::string> trimmedText(const OptionalText& text) {
     return kdulog::trimmed(*text);
 }
 
+// The optional texts of a record under their keys, in the order a line carries them.
+using TextField = std::optional<std::string> UpdateRecord::*;
+constexpr std::pair<const char*, TextField> kTextFields[] = {
+    {"serial", &UpdateRecord::serial},
+    {"model", &UpdateRecord::model},
+    {"revision_before", &UpdateRecord::revisionBefore},
+    {"revision_after", &UpdateRecord::revisionAfter},
+    {"image_revision", &UpdateRecord::imageRevision},
+    {"result", &UpdateRecord::result},
+    {"failed_step", &UpdateRecord::failedStep},
+    {"drive_state", &UpdateRecord::driveState},
+    {"message", &UpdateRecord::message},
+    {"version", &UpdateRecord::version},
+    {"front_end", &UpdateRecord::frontEnd},
+};
+
 void putText(Json& json, const char* key, const std::optional<std::string>& text) {
     if (text) json[key] = *text;
 }
@@ -57,17 +74,7 @@ void putText(Json& json, const char* key, const std::optional<std::string>& text
 void putFields(Json& json, const UpdateRecord& r) {
     json["update_id"] = r.updateId;
     json["drive"] = r.drive;
-    putText(json, "serial", r.serial);
-    putText(json, "model", r.model);
-    putText(json, "revision_before", r.revisionBefore);
-    putText(json, "revision_after", r.revisionAfter);
-    putText(json, "image_revision", r.imageRevision);
-    putText(json, "result", r.result);
-    putText(json, "failed_step", r.failedStep);
-    putText(json, "drive_state", r.driveState);
-    putText(json, "message", r.message);
-    putText(json, "version", r.version);
-    putText(json, "front_end", r.frontEnd);
+    for (const auto& [key, field] : kTextFields) putText(json, key, r.*field);
     if (r.pid) json["pid"] = *r.pid;
     putText(json, "boot_id", r.bootId);
 }
@@ -79,17 +86,7 @@ void takeText(const Json& json, const char* key, std::optional<std::string>& tex
 // Fields of one event into the update's record; throws on a field of the wrong type.
 void takeFields(const Json& json, UpdateRecord& r) {
     json.at("drive").get_to(r.drive);
-    takeText(json, "serial", r.serial);
-    takeText(json, "model", r.model);
-    takeText(json, "revision_before", r.revisionBefore);
-    takeText(json, "revision_after", r.revisionAfter);
-    takeText(json, "image_revision", r.imageRevision);
-    takeText(json, "result", r.result);
-    takeText(json, "failed_step", r.failedStep);
-    takeText(json, "drive_state", r.driveState);
-    takeText(json, "message", r.message);
-    takeText(json, "version", r.version);
-    takeText(json, "front_end", r.frontEnd);
+    for (const auto& [key, field] : kTextFields) takeText(json, key, r.*field);
     if (const auto it = json.find("pid"); it != json.end()) r.pid = it->get<std::int64_t>();
     takeText(json, "boot_id", r.bootId);
 }
